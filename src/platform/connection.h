@@ -1,0 +1,92 @@
+#pragma once
+// The database connection in place of the original database components:
+// a SOCI session chosen by protocol ("sqlite-3" or "mysql-4.1"), the SQL-wait
+// cursor switch, statements without result, and the SQL monitor (the optional
+// SQL log). Text crosses this boundary as Windows-1251.
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+namespace soci {
+class session;
+}
+struct sqlite3;
+
+class TZSQLMonitor;
+
+class TZConnection
+{
+public:
+    TZConnection();
+    ~TZConnection();
+    TZConnection(const TZConnection &) = delete;
+    TZConnection &operator=(const TZConnection &) = delete;
+
+    QString Protocol; // "sqlite-3" or "mysql-4.1"
+    QString HostName;
+    int Port = 0;
+    QString Database;
+    QString User;
+    QString Password;
+    // Shows the SQL-wait screen cursor while a statement runs.
+    bool SQLHourGlass = true;
+
+    bool IsMysql() const { return Protocol.startsWith(QLatin1String("mysql")); }
+
+    // Raises EDatabaseError with the library's text on failure.
+    void Connect();
+    void Disconnect();
+    bool Connected() const { return m_session != nullptr; }
+
+    soci::session &Session();
+    // The native handle of an SQLite connection, null otherwise.
+    sqlite3 *SqliteHandle();
+
+    // Runs a statement that returns no rows.
+    void ExecuteDirect(const QString &sql);
+
+    void SetMonitor(TZSQLMonitor *monitor);
+    TZSQLMonitor *Monitor() const { return m_monitor; }
+
+    // Called for every SQLite connection right after it opens (the program
+    // registers its SQL functions there).
+    using SqliteOpenHook = std::function<void(sqlite3 *)>;
+    static void SetSqliteOpenHook(SqliteOpenHook hook);
+
+    // SOCI backend name for a protocol ("sqlite3", "mysql").
+    static QString BackendName(const QString &protocol);
+    // Whether the backend and its client library can be loaded; on failure
+    // missingFile names the library that could not be loaded.
+    static bool BackendAvailable(const QString &protocol, QString *missingFile);
+    // The shared library the protocol loads at run time; empty when built in.
+    static QString ClientLibraryFile(const QString &protocol);
+    // Tests point this at a file that does not exist.
+    static QString &ClientLibraryOverride();
+
+private:
+    std::unique_ptr<soci::session> m_session;
+    TZSQLMonitor *m_monitor = nullptr;
+};
+
+// Keeps the last trace lines (at most MaxTraceCount) and, when active,
+// appends each to FileName as it happens.
+class TZSQLMonitor
+{
+public:
+    QString FileName;
+    bool Active = false;
+    bool AutoSave = true;
+    int MaxTraceCount = 100;
+
+    void LogEvent(const QString &category, const QString &text);
+    const QStringList &TraceList() const { return m_trace; }
+
+private:
+    QStringList m_trace;
+};
+
+// Screen cursor ids the database layer uses while a statement runs.
+constexpr int crSQLWait = -19;

@@ -1,0 +1,84 @@
+#include "platform/usersettings.h"
+
+#include "platform/inifile.h"
+
+TRegistryIniFile::TRegistryIniFile(const QString &key)
+{
+    QStringList parts = key.split(QRegularExpression(QStringLiteral("[\\\\/]")), Qt::SkipEmptyParts);
+    if (!parts.isEmpty() && parts.front().compare(QLatin1String("Software"), Qt::CaseInsensitive) == 0)
+        parts.removeFirst();
+    const QString org = parts.value(0, QStringLiteral("selbran"));
+    const QString app = parts.value(1, QStringLiteral("trevin"));
+    m_group = parts.mid(2).join(u'/');
+    m_settings = std::make_unique<QSettings>(org, app);
+}
+
+QString TRegistryIniFile::Path(const QString &section, const QString &name) const
+{
+    QString p = m_group;
+    if (!p.isEmpty())
+        p += u'/';
+    return p + section + u'/' + name;
+}
+
+QString TRegistryIniFile::ReadString(const QString &section, const QString &name,
+                                     const QString &def) const
+{
+    const QVariant v = m_settings->value(Path(section, name));
+    return v.isValid() ? v.toString() : def;
+}
+
+int TRegistryIniFile::ReadInteger(const QString &section, const QString &name, int def) const
+{
+    const QVariant v = m_settings->value(Path(section, name));
+    return v.isValid() ? StrToIntDef(v.toString(), def) : def;
+}
+
+bool TRegistryIniFile::ReadBool(const QString &section, const QString &name, bool def) const
+{
+    return ReadInteger(section, name, def ? 1 : 0) != 0;
+}
+
+void TRegistryIniFile::WriteString(const QString &section, const QString &name, const QString &value)
+{
+    m_settings->setValue(Path(section, name), value);
+}
+
+void TRegistryIniFile::WriteInteger(const QString &section, const QString &name, int value)
+{
+    WriteString(section, name, QString::number(value));
+}
+
+void TRegistryIniFile::WriteBool(const QString &section, const QString &name, bool value)
+{
+    WriteString(section, name, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+bool TRegistryIniFile::ValueExists(const QString &section, const QString &name) const
+{
+    return m_settings->contains(Path(section, name));
+}
+
+void TRegistryIniFile::EraseSection(const QString &section)
+{
+    QString p = m_group;
+    if (!p.isEmpty())
+        p += u'/';
+    m_settings->remove(p + section);
+}
+
+QStringList TRegistryIniFile::ReadSection(const QString &section) const
+{
+    QString p = m_group;
+    if (!p.isEmpty())
+        p += u'/';
+    m_settings->beginGroup(p + section);
+    const QStringList keys = m_settings->childKeys();
+    m_settings->endGroup();
+    return keys;
+}
+
+void TRegistryIniFile::Flush()
+{
+    m_settings->sync();
+}

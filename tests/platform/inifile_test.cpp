@@ -1,0 +1,54 @@
+#include "platform/inifile.h"
+#include "platform/codec.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+QString WriteIni(QTemporaryDir &dir, const QString &text)
+{
+    const QString path = dir.filePath(QStringLiteral("t.ini"));
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(ToCp1251(text));
+    return path;
+}
+} // namespace
+
+TEST(IniFile, SectionsAndKeysIgnoreCaseAndMissingGiveDefaults)
+{
+    QTemporaryDir dir;
+    TIniFile ini(WriteIni(dir, QStringLiteral("[Main]\r\nProtocol = mysql \r\n; comment\r\n[transfer_city]\r\ncount=abc\r\n")));
+    EXPECT_EQ(ini.ReadString(QStringLiteral("main"), QStringLiteral("PROTOCOL"), QStringLiteral("sqlite")),
+              QStringLiteral("mysql"));
+    EXPECT_EQ(ini.ReadString(QStringLiteral("main"), QStringLiteral("missing"), QStringLiteral("d")),
+              QStringLiteral("d"));
+    EXPECT_EQ(ini.ReadInteger(QStringLiteral("transfer_city"), QStringLiteral("count"), 0), 0);
+    EXPECT_EQ(ini.ReadInteger(QStringLiteral("nosection"), QStringLiteral("count"), 7), 7);
+}
+
+TEST(IniFile, MissingFileGivesDefaults)
+{
+    TIniFile ini(QStringLiteral("/nonexistent/trevin.ini"));
+    EXPECT_EQ(ini.ReadInteger(QStringLiteral("protocol_mysql"), QStringLiteral("port"), 3306), 3306);
+}
+
+TEST(IniFile, IntegersAcceptSignsAndHexRejectGarbage)
+{
+    EXPECT_EQ(StrToIntDef(QStringLiteral(" -5 "), 0), -5);
+    EXPECT_EQ(StrToIntDef(QStringLiteral("$10"), 0), 16);
+    EXPECT_EQ(StrToIntDef(QStringLiteral("0x1F"), 0), 31);
+    EXPECT_EQ(StrToIntDef(QStringLiteral("33o6"), 3306), 3306);
+    EXPECT_EQ(StrToIntDef(QStringLiteral(""), 9), 9);
+    EXPECT_EQ(StrToIntDef(QStringLiteral("99999999999"), 1), 1);
+}
+
+TEST(IniFile, CyrillicValuesAndQuotes)
+{
+    QTemporaryDir dir;
+    TIniFile ini(WriteIni(dir, QStringLiteral("[main]\nname=\"Екатеринбург\"\n")));
+    EXPECT_EQ(ini.ReadString(QStringLiteral("main"), QStringLiteral("name"), QString()),
+              QStringLiteral("Екатеринбург"));
+}

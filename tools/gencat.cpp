@@ -1,0 +1,9 @@
+#include "catgen/catgen.h"
+
+#include <QCoreApplication>
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    return 0;
+}
