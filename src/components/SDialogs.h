@@ -1,0 +1,54 @@
+#pragma once
+// The system's one kind of modal message box, built at run time: text, an
+// optional stock icon and a row of buttons; returns the button's result.
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+enum TMsgDlgType { mtWarning = 0, mtError = 1, mtInformation = 2, mtConfirmation = 3, mtCustom = 4 };
+
+// Button kinds as bit flags, in the left-to-right order of the box.
+enum TMsgDlgBtn : unsigned {
+    mbYes = 1u << 0,
+    mbNo = 1u << 1,
+    mbOK = 1u << 2,
+    mbCancel = 1u << 3,
+    mbAbort = 1u << 4,
+    mbRetry = 1u << 5,
+    mbIgnore = 1u << 6,
+    mbAll = 1u << 7,
+    mbNoToAll = 1u << 8,
+    mbYesToAll = 1u << 9,
+    mbHelp = 1u << 10,
+};
+using TMsgDlgButtons = unsigned;
+
+// Modal results.
+constexpr int mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6,
+              mrNo = 7, mrAll = 8, mrNoToAll = 9, mrYesToAll = 10;
+
+class TMessageForm;
+
+TMessageForm *CreateMessageForm(const QString &text, TMsgDlgType kind, TMsgDlgButtons buttons);
+int MessageDialogPosHelp(const QString &text, TMsgDlgType kind, TMsgDlgButtons buttons, int helpContext,
+                         int x, int y, const QString &helpFile);
+int MessageDialog(const QString &text, TMsgDlgType kind, TMsgDlgButtons buttons, int helpContext);
+int MessageDialogPos(const QString &text, TMsgDlgType kind, TMsgDlgButtons buttons, int helpContext,
+                     int x, int y);
+void ShowMessagePos(const QString &text, int x, int y);
+// The program-wide box: application title, no icon, one OK button.
+void ShowMessageText(const QString &text);
+
+// Test seam: when set, every box is handed to the hook instead of being shown
+// modally; the hook returns the modal result. Production never sets it.
+struct TMessageBoxCall {
+    QString text;
+    QString title;
+    TMsgDlgType kind;
+    TMsgDlgButtons buttons;
+};
+using TMessageBoxHook = std::function<int(const TMessageBoxCall &)>;
+void SetMessageBoxHook(TMessageBoxHook hook);
