@@ -40,6 +40,10 @@ TfrmMain::TfrmMain(const QString &appDir, QWidget *parent)
     ZSQLMonitor1.MaxTraceCount = 100;
     ZConnection1.SetMonitor(&ZSQLMonitor1);
     connect(ui->N5, &QAction::triggered, this, &TfrmMain::N5Click);
+    // Centred on the screen at its designed size; placed before the start-up
+    // because moving a window drops a maximised state read there.
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
 
     // A failure the start-up detects itself ends the program (the halt
     // passes); any other error is shown and the window runs on as it is.
@@ -52,8 +56,6 @@ TfrmMain::TfrmMain(const QString &appDir, QWidget *parent)
     } catch (...) {
         TApplication::HandleException();
     }
-    if (QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
 }
 
 TfrmMain::~TfrmMain()
