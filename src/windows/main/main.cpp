@@ -6,8 +6,10 @@
 #include "components/replfont.h"
 #include "platform/application.h"
 #include "platform/mutex.h"
+#include "services/fielddefs.h"
 #include "services/globals.h"
 #include "services/history_combo.h"
+#include "services/sqlite_func.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -16,6 +18,7 @@
 #include <QMenu>
 #include <QScreen>
 #include <QToolButton>
+#include <QTreeWidget>
 
 TfrmMain *frmMain = nullptr;
 
@@ -37,6 +40,10 @@ TfrmMain::TfrmMain(const QString &appDir, QWidget *parent)
 {
     ui->setupUi(this);
     SetupToolBar();
+    SetupTree();
+    SetupSearch();
+    connect(btnBack, &QToolButton::clicked, this, &TfrmMain::btnBackClick);
+    connect(btnNext, &QToolButton::clicked, this, &TfrmMain::btnNextClick);
     ZSQLMonitor1.MaxTraceCount = 100;
     ZConnection1.SetMonitor(&ZSQLMonitor1);
     connect(ui->N5, &QAction::triggered, this, &TfrmMain::N5Click);
@@ -54,6 +61,7 @@ TfrmMain::TfrmMain(const QString &appDir, QWidget *parent)
         ui = nullptr;
         throw;
     } catch (...) {
+        ui->TreeView->setUpdatesEnabled(true); // a bulk update left open by the failed step
         TApplication::HandleException();
     }
 }
@@ -106,7 +114,9 @@ void TfrmMain::FormCreate()
     ConnectDatabase();
     // 7: the classification lists join here.
     // 8: the information tabs join here.
-    // 9: the result field declarations of Query4 and Query5 join here.
+    // 9
+    DeclareGoodResultFields(Query4, IsNetwork);
+    DeclareEnprResultFields(Query5, IsNetwork);
     // 10
     resize(minimumSize());
     // 11
@@ -119,7 +129,12 @@ void TfrmMain::FormCreate()
     History.Kind = -1;
     History.EnprSortCol = 0;
     History.GoodSortCol = 0;
-    // 14: the tree's bulk update and its two roots join here.
+    // 14
+    ui->TreeView->setUpdatesEnabled(false);
+    GoodRootNode = new QTreeWidgetItem(ui->TreeView, {QStringLiteral("Товары, Услуги")});
+    EnprRootNode = new QTreeWidgetItem(ui->TreeView, {QStringLiteral("Организации")});
+    UpdateTreeIcons(GoodRootNode);
+    UpdateTreeIcons(EnprRootNode);
     // 15
     setWindowTitle(windowTitle() + QStringLiteral(" Информация от ") + CaptionDateText() +
                    (IsNetwork ? QStringLiteral(" (сетевая версия)") : QStringLiteral(" (локальная версия)")));
@@ -129,7 +144,15 @@ void TfrmMain::FormCreate()
     LoadCitySettings();
     // 18
     Query1.Close();
-    // 18, 19: the tree's branches and its first selection join here.
+    BuildTree();
+    ui->TreeView->setUpdatesEnabled(true);
+    // 19: selected without the change handler, shown once.
+    m_treeChangeAttached = false;
+    ui->TreeView->setCurrentItem(GoodRootNode);
+    m_treeChangeAttached = true;
+    ShowSelectedNode();
+    EnprRootNode->setExpanded(true);
+    GoodRootNode->setExpanded(true);
     // 20: the animated wait cursor joins here.
     // 21
     ZConnection1.SQLHourGlass = true;
@@ -189,6 +212,7 @@ void TfrmMain::ConnectDatabase()
         if (!QFileInfo::exists(database))
             FileNotFound(database);
         ++m_connectCount;
+        RegisterSqliteFunctions();
         ZConnection1.Connect();
     }
 
