@@ -1,7 +1,6 @@
-#include <QApplication>
+#include "windows/entry.h"
 
 int main(int argc, char **argv)
 {
-    QApplication app(argc, argv);
-    return 0;
+    return ProgramMain(argc, argv);
 }

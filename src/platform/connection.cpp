@@ -43,15 +43,15 @@ private:
 
 std::string QuoteConnectValue(const QString &value)
 {
-    // SOCI connect strings take quoted values with backslash escapes.
+    // The MySQL backend reads single-quoted values with backslash escapes.
     std::string bytes = ToCp1251(value).toStdString();
-    std::string out = "\"";
+    std::string out = "'";
     for (char c : bytes) {
-        if (c == '"' || c == '\\')
+        if (c == '\'' || c == '\\')
             out += '\\';
         out += c;
     }
-    out += '"';
+    out += '\'';
     return out;
 }
 

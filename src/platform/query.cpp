@@ -6,37 +6,18 @@
 #include "platform/screen.h"
 
 #include <soci/soci.h>
+#include <sqlite3.h>
 
 #include <QDateTime>
 
 #include <deque>
 
-QString TQueryField::AsString() const
-{
-    if (IsNull())
-        return QString();
-    if (Value.typeId() == QMetaType::Double)
-        return QString::number(Value.toDouble(), 'g', 15);
-    return Value.toString();
-}
-
-int TQueryField::AsInteger() const
-{
-    return IsNull() ? 0 : int(Value.toLongLong());
-}
-
-qint64 TQueryField::AsLargeInt() const
-{
-    return IsNull() ? 0 : Value.toLongLong();
-}
-
-double TQueryField::AsFloat() const
-{
-    return IsNull() ? 0.0 : Value.toDouble();
-}
-
 TZReadOnlyQuery::TZReadOnlyQuery(TZConnection *connection) : Connection(connection) {}
-TZReadOnlyQuery::~TZReadOnlyQuery() = default;
+
+TZReadOnlyQuery::~TZReadOnlyQuery()
+{
+    Close();
+}
 
 QStringList TZReadOnlyQuery::ParseParamNames(const QString &sql)
 {
@@ -91,19 +72,138 @@ void TZReadOnlyQuery::SetSQL(const QString &sql)
     m_params = params;
 }
 
-TParam &TZReadOnlyQuery::ParamByName(const QString &name)
+TParam *TZReadOnlyQuery::FindParam(const QString &name)
 {
     for (TParam &p : m_params) {
         if (p.Name.compare(name, Qt::CaseInsensitive) == 0)
-            return p;
+            return &p;
     }
+    return nullptr;
+}
+
+TParam &TZReadOnlyQuery::ParamByName(const QString &name)
+{
+    if (TParam *p = FindParam(name))
+        return *p;
     throw EDatabaseError(QStringLiteral("Parameter '%1' not found").arg(name));
 }
 
 namespace {
 
-// Binds the parameters by name; the values live in the holder until the
-// statement has run.
+QByteArray ParamText(const QVariant &v)
+{
+    switch (v.typeId()) {
+    case QMetaType::QDate:
+        return v.toDate().toString(QStringLiteral("yyyy-MM-dd")).toLatin1();
+    case QMetaType::QDateTime:
+        return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toLatin1();
+    case QMetaType::QByteArray:
+        return v.toByteArray();
+    default:
+        return ToCp1251(v.toString());
+    }
+}
+
+bool IsIntegerParam(const QVariant &v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+    case QMetaType::Bool:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool IsNullParam(const QVariant &v)
+{
+    return !v.isValid() || v.isNull();
+}
+
+// --- SQLite, straight on the connection's handle
+
+struct SqliteStatement {
+    sqlite3_stmt *stmt = nullptr;
+    ~SqliteStatement() { sqlite3_finalize(stmt); }
+};
+
+[[noreturn]] void ThrowSqlite(sqlite3 *db)
+{
+    throw EDatabaseError(FromCp1251(QByteArray(sqlite3_errmsg(db))));
+}
+
+void PrepareSqlite(sqlite3 *db, const QString &sql, const QVector<TParam> &params, SqliteStatement &st)
+{
+    const QByteArray text = ToCp1251(sql);
+    if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &st.stmt, nullptr) != SQLITE_OK)
+        ThrowSqlite(db);
+    if (!st.stmt)
+        return; // empty text
+    const int count = sqlite3_bind_parameter_count(st.stmt);
+    for (int i = 1; i <= count; ++i) {
+        const char *raw = sqlite3_bind_parameter_name(st.stmt, i);
+        if (!raw || !*raw)
+            continue;
+        const QString name = FromCp1251(QByteArray(raw + 1));
+        const TParam *param = nullptr;
+        for (const TParam &p : params) {
+            if (p.Name.compare(name, Qt::CaseInsensitive) == 0)
+                param = &p;
+        }
+        int rc = SQLITE_OK;
+        if (!param || IsNullParam(param->Value)) {
+            rc = sqlite3_bind_null(st.stmt, i);
+        } else if (IsIntegerParam(param->Value)) {
+            rc = sqlite3_bind_int64(st.stmt, i, param->Value.toLongLong());
+        } else if (param->Value.typeId() == QMetaType::Double || param->Value.typeId() == QMetaType::Float) {
+            rc = sqlite3_bind_double(st.stmt, i, param->Value.toDouble());
+        } else {
+            const QByteArray bytes = ParamText(param->Value);
+            rc = sqlite3_bind_text(st.stmt, i, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
+        }
+        if (rc != SQLITE_OK)
+            ThrowSqlite(db);
+    }
+}
+
+// Type of an automatic field from a column's declared type.
+TFieldDef SqliteColumnDef(sqlite3_stmt *stmt, int column)
+{
+    TFieldDef def;
+    def.Name = FromCp1251(QByteArray(sqlite3_column_name(stmt, column)));
+    const char *decl = sqlite3_column_decltype(stmt, column);
+    if (!decl)
+        return def; // an expression: decided by the values
+    const QString t = QString::fromLatin1(decl).toUpper();
+    if (t.contains(QLatin1String("INT")))
+        def.DataType = t.contains(QLatin1String("BIG")) ? ftLargeint : ftInteger;
+    else if (t.contains(QLatin1String("REAL")) || t.contains(QLatin1String("FLOA")) || t.contains(QLatin1String("DOUB")) ||
+             t.contains(QLatin1String("NUMERIC")) || t.contains(QLatin1String("DECIMAL")))
+        def.DataType = ftFloat;
+    else {
+        def.DataType = ftMemo;
+        const qsizetype open = t.indexOf(u'(');
+        if (open > 0 && t.contains(QLatin1String("CHAR"))) {
+            bool ok = false;
+            const int size = t.mid(open + 1, t.indexOf(u')') - open - 1).trimmed().toInt(&ok);
+            if (ok && size > 0) {
+                def.DataType = ftString;
+                def.Size = size;
+            }
+        }
+    }
+    return def;
+}
+
+// --- other backends through SOCI
+
 struct Binder {
     std::deque<long long> ints;
     std::deque<double> doubles;
@@ -115,124 +215,234 @@ struct Binder {
         for (const TParam &p : params) {
             const std::string name = p.Name.toStdString();
             const QVariant &v = p.Value;
-            if (!v.isValid() || v.isNull()) {
+            if (IsNullParam(v)) {
                 strings.emplace_back();
                 inds.push_back(soci::i_null);
                 st.exchange(soci::use(strings.back(), inds.back(), name));
-                continue;
-            }
-            switch (v.typeId()) {
-            case QMetaType::Int:
-            case QMetaType::LongLong:
-            case QMetaType::UInt:
-            case QMetaType::ULongLong:
-            case QMetaType::Bool:
+            } else if (IsIntegerParam(v)) {
                 ints.push_back(v.toLongLong());
                 st.exchange(soci::use(ints.back(), name));
-                break;
-            case QMetaType::Double:
+            } else if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float) {
                 doubles.push_back(v.toDouble());
                 st.exchange(soci::use(doubles.back(), name));
-                break;
-            default:
-                strings.push_back(ToCp1251(v.toString()).toStdString());
+            } else {
+                strings.push_back(ParamText(v).toStdString());
                 st.exchange(soci::use(strings.back(), name));
-                break;
             }
         }
     }
 };
 
-QVariant ColumnValue(const soci::row &r, std::size_t i)
+TFieldType SociFieldType(soci::data_type t)
 {
-    if (r.get_indicator(i) == soci::i_null)
-        return QVariant();
+    switch (t) {
+    case soci::dt_integer:
+        return ftInteger;
+    case soci::dt_long_long:
+    case soci::dt_unsigned_long_long:
+        return ftLargeint;
+    case soci::dt_double:
+        return ftFloat;
+    default:
+        return ftMemo;
+    }
+}
+
+void StoreSociValue(TRowStore &store, const soci::row &r, std::size_t i)
+{
+    if (r.get_indicator(i) == soci::i_null) {
+        store.AddNull();
+        return;
+    }
     switch (r.get_properties(i).get_data_type()) {
     case soci::dt_string:
     case soci::dt_xml:
     case soci::dt_blob: {
-        const std::string s = r.get<std::string>(i);
-        return FromCp1251(s.data(), qsizetype(s.size()));
+        const std::string &s = r.get<std::string>(i);
+        store.AddText(s.data(), s.size());
+        break;
     }
     case soci::dt_double:
-        return r.get<double>(i);
+        store.AddReal(r.get<double>(i));
+        break;
     case soci::dt_integer:
-        return qint64(r.get<int>(i));
+        store.AddInt(r.get<int>(i));
+        break;
     case soci::dt_long_long:
-        return qint64(r.get<long long>(i));
+        store.AddInt(r.get<long long>(i));
+        break;
     case soci::dt_unsigned_long_long:
-        return qint64(r.get<unsigned long long>(i));
+        store.AddInt(qint64(r.get<unsigned long long>(i)));
+        break;
     case soci::dt_date: {
         const std::tm t = r.get<std::tm>(i);
-        return QDateTime(QDate(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday),
-                         QTime(t.tm_hour, t.tm_min, t.tm_sec));
+        char text[32];
+        const int n = std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900,
+                                    t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+        store.AddText(text, std::size_t(n));
+        break;
     }
     }
-    return QVariant();
 }
 
 } // namespace
 
-void TZReadOnlyQuery::Open()
+void TZReadOnlyQuery::FetchSqlite()
 {
-    if (m_active)
-        return;
-    if (!Connection)
-        throw EDatabaseError(QStringLiteral("Database connection not assigned"));
-    soci::session &s = Connection->Session();
-    TCursorGuard cursor(Connection->SQLHourGlass ? crSQLWait : Screen::ActiveCursor());
-    m_rows.clear();
-    m_fields.clear();
-    try {
-        Binder binder;
-        soci::row row;
-        soci::statement st(s);
-        binder.Bind(st, m_params);
-        st.exchange(soci::into(row));
-        st.alloc();
-        st.prepare(ToCp1251(m_sql).toStdString());
-        st.define_and_bind();
-        bool have = st.execute(true);
-        if (have) {
-            for (std::size_t i = 0; i < row.size(); ++i) {
-                TQueryField f;
-                f.FieldName = QString::fromStdString(row.get_properties(i).get_name());
-                m_fields.append(f);
+    sqlite3 *db = Connection->SqliteHandle();
+    SqliteStatement st;
+    PrepareSqlite(db, m_sql, m_params, st);
+    std::vector<TFieldDef> defs;
+    const int columns = st.stmt ? sqlite3_column_count(st.stmt) : 0;
+    for (int c = 0; c < columns; ++c)
+        defs.push_back(SqliteColumnDef(st.stmt, c));
+    m_store.SetColumnCount(columns);
+    m_store.Clear();
+    if (st.stmt) {
+        for (;;) {
+            const int rc = sqlite3_step(st.stmt);
+            if (rc == SQLITE_DONE)
+                break;
+            if (rc != SQLITE_ROW)
+                ThrowSqlite(db);
+            m_store.BeginRow();
+            for (int c = 0; c < columns; ++c) {
+                switch (sqlite3_column_type(st.stmt, c)) {
+                case SQLITE_INTEGER:
+                    m_store.AddInt(sqlite3_column_int64(st.stmt, c));
+                    break;
+                case SQLITE_FLOAT:
+                    m_store.AddReal(sqlite3_column_double(st.stmt, c));
+                    break;
+                case SQLITE_NULL:
+                    m_store.AddNull();
+                    break;
+                default: {
+                    const char *text = reinterpret_cast<const char *>(sqlite3_column_text(st.stmt, c));
+                    m_store.AddText(text, std::size_t(sqlite3_column_bytes(st.stmt, c)));
+                    break;
+                }
+                }
             }
+            m_store.EndRow();
         }
-        while (have) {
-            std::vector<QVariant> values;
-            values.reserve(row.size());
-            for (std::size_t i = 0; i < row.size(); ++i)
-                values.push_back(ColumnValue(row, i));
-            m_rows.push_back(std::move(values));
-            have = st.fetch();
-        }
-    } catch (const EDatabaseError &) {
-        throw;
-    } catch (const std::exception &e) {
-        throw EDatabaseError(FromCp1251(QByteArray(e.what())));
     }
-    m_active = true;
-    m_current = 0;
-    LoadCurrent();
+    // Expression columns take the type of the values they gave.
+    for (int c = 0; c < columns; ++c) {
+        TFieldDef &d = defs[std::size_t(c)];
+        if (d.DataType != ftUnknown)
+            continue;
+        const unsigned kinds = m_store.KindsOfColumn(c);
+        if (kinds & (1u << TRowStore::Text))
+            d.DataType = ftMemo;
+        else if (kinds & (1u << TRowStore::Real))
+            d.DataType = ftFloat;
+        else if (kinds & (1u << TRowStore::Int))
+            d.DataType = ftLargeint;
+        else
+            d.DataType = ftMemo;
+    }
+    SetFieldDefs(std::move(defs));
 }
 
-void TZReadOnlyQuery::Close()
+void TZReadOnlyQuery::FetchSoci()
 {
-    m_active = false;
-    m_rows.clear();
-    m_fields.clear();
-    m_current = 0;
+    soci::session &s = Connection->Session();
+    Binder binder;
+    soci::row row;
+    soci::statement st(s);
+    binder.Bind(st, m_params);
+    st.exchange(soci::into(row));
+    st.alloc();
+    st.prepare(ToCp1251(m_sql).toStdString());
+    st.define_and_bind();
+    bool have = st.execute(true);
+    std::vector<TFieldDef> defs;
+    for (std::size_t i = 0; i < row.size(); ++i) {
+        TFieldDef d;
+        const std::string &name = row.get_properties(i).get_name();
+        d.Name = FromCp1251(name.data(), qsizetype(name.size()));
+        d.DataType = SociFieldType(row.get_properties(i).get_data_type());
+        defs.push_back(d);
+    }
+    m_store.SetColumnCount(int(defs.size()));
+    m_store.Clear();
+    while (have) {
+        m_store.BeginRow();
+        for (std::size_t i = 0; i < row.size(); ++i)
+            StoreSociValue(m_store, row, i);
+        m_store.EndRow();
+        have = st.fetch();
+    }
+    SetFieldDefs(std::move(defs));
+}
+
+void TZReadOnlyQuery::InternalOpen()
+{
+    if (!Connection)
+        throw EDatabaseError(QStringLiteral("Database connection not assigned"));
+    Connection->Session(); // raises when not connected
+    TCursorGuard cursor(Connection->SQLHourGlass ? crSQLWait : Screen::ActiveCursor());
+    try {
+        if (Connection->SqliteHandle()) {
+            if (TZSQLMonitor *m = Connection->Monitor())
+                m->LogEvent(QStringLiteral("Execute"), m_sql);
+            FetchSqlite();
+        } else {
+            FetchSoci();
+        }
+    } catch (const EDatabaseError &) {
+        m_store.Clear();
+        throw;
+    } catch (const std::exception &e) {
+        m_store.Clear();
+        throw EDatabaseError(FromCp1251(QByteArray(e.what())));
+    }
+}
+
+void TZReadOnlyQuery::InternalClose()
+{
+    m_store.Clear();
+}
+
+void TZReadOnlyQuery::InternalRefresh()
+{
+    InternalOpen();
+}
+
+void TZReadOnlyQuery::InternalLoadRow(int row, const std::vector<char> &wanted, std::vector<QVariant> &columns)
+{
+    m_store.ReadRow(row, wanted, columns);
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        if (c < wanted.size() && wanted[c] && columns[c].typeId() == QMetaType::QByteArray) {
+            const QByteArray bytes = columns[c].toByteArray();
+            columns[c] = FromCp1251(bytes);
+        }
+    }
 }
 
 void TZReadOnlyQuery::ExecSQL()
 {
     if (!Connection)
         throw EDatabaseError(QStringLiteral("Database connection not assigned"));
-    soci::session &s = Connection->Session();
+    Connection->Session();
     TCursorGuard cursor(Connection->SQLHourGlass ? crSQLWait : Screen::ActiveCursor());
     try {
+        if (sqlite3 *db = Connection->SqliteHandle()) {
+            if (TZSQLMonitor *m = Connection->Monitor())
+                m->LogEvent(QStringLiteral("Execute"), m_sql);
+            SqliteStatement st;
+            PrepareSqlite(db, m_sql, m_params, st);
+            if (!st.stmt)
+                return;
+            int rc;
+            while ((rc = sqlite3_step(st.stmt)) == SQLITE_ROW) {
+            }
+            if (rc != SQLITE_DONE)
+                ThrowSqlite(db);
+            return;
+        }
+        soci::session &s = Connection->Session();
         Binder binder;
         soci::statement st(s);
         binder.Bind(st, m_params);
@@ -240,48 +450,9 @@ void TZReadOnlyQuery::ExecSQL()
         st.prepare(ToCp1251(m_sql).toStdString());
         st.define_and_bind();
         st.execute(true);
+    } catch (const EDatabaseError &) {
+        throw;
     } catch (const std::exception &e) {
         throw EDatabaseError(FromCp1251(QByteArray(e.what())));
     }
-}
-
-void TZReadOnlyQuery::First()
-{
-    m_current = 0;
-    LoadCurrent();
-}
-
-void TZReadOnlyQuery::Next()
-{
-    if (m_current < int(m_rows.size()))
-        ++m_current;
-    LoadCurrent();
-}
-
-bool TZReadOnlyQuery::Eof() const
-{
-    return m_current >= int(m_rows.size());
-}
-
-void TZReadOnlyQuery::LoadCurrent()
-{
-    const bool valid = m_current < int(m_rows.size());
-    for (int i = 0; i < m_fields.size(); ++i)
-        m_fields[i].Value = valid ? m_rows[m_current][i] : QVariant();
-}
-
-TQueryField *TZReadOnlyQuery::FindField(const QString &name)
-{
-    for (TQueryField &f : m_fields) {
-        if (f.FieldName.compare(name, Qt::CaseInsensitive) == 0)
-            return &f;
-    }
-    return nullptr;
-}
-
-TQueryField &TZReadOnlyQuery::FieldByName(const QString &name)
-{
-    if (TQueryField *f = FindField(name))
-        return *f;
-    throw EDatabaseError(QStringLiteral("Field '%1' not found").arg(name));
 }

@@ -1,14 +1,17 @@
 #pragma once
-// Read-only query over a TZConnection: SQL text with ":name" parameters,
-// open/close/next, fields by name, statements without result.
-// (First cut: rows are cached as variants; the dataset layer replaces this.)
+// Read-only query over a TZConnection: a dataset whose source is one SQL
+// statement with ":name" parameters. Open runs it and keeps every row of the
+// result in compact storage (raw bytes, text as the connection's
+// Windows-1251); rows are turned into field values only when they enter the
+// buffer window. Also runs statements without result (ExecSQL).
+
+#include "platform/dataset.h"
+#include "platform/dataset_rowstore.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <QVector>
-
-#include <memory>
-#include <vector>
 
 class TZConnection;
 
@@ -21,25 +24,17 @@ public:
     void SetAsString(const QString &v) { Value = v; }
     void SetAsFloat(double v) { Value = v; }
     void Clear() { Value = QVariant(); }
-};
-
-class TQueryField
-{
-public:
-    QString FieldName;
-    QVariant Value;
     bool IsNull() const { return !Value.isValid() || Value.isNull(); }
-    QString AsString() const;
-    int AsInteger() const;
-    qint64 AsLargeInt() const;
-    double AsFloat() const;
 };
 
-class TZReadOnlyQuery
+// Older name of the field type some callers still use.
+using TQueryField = TField;
+
+class TZReadOnlyQuery : public TDataSet
 {
 public:
     explicit TZReadOnlyQuery(TZConnection *connection = nullptr);
-    ~TZReadOnlyQuery();
+    ~TZReadOnlyQuery() override;
 
     TZConnection *Connection = nullptr;
 
@@ -47,35 +42,33 @@ public:
     // keeping values of parameters that stay.
     void SetSQL(const QString &sql);
     const QString &SQL() const { return m_sql; }
+    // EDatabaseError when the text has no such parameter.
     TParam &ParamByName(const QString &name);
+    TParam *FindParam(const QString &name);
     const QVector<TParam> &Params() const { return m_params; }
 
-    void Open();
-    void Close();
+    // Runs a statement that returns no rows.
     void ExecSQL();
-    bool Active() const { return m_active; }
 
-    void First();
-    void Next();
-    bool Eof() const;
-    bool IsEmpty() const { return m_rows.empty(); }
-    int RecordCount() const { return int(m_rows.size()); }
-    int RecNo() const { return m_current + 1; }
-
-    TQueryField &FieldByName(const QString &name);
-    TQueryField *FindField(const QString &name);
-    int FieldCount() const { return m_fields.size(); }
+    // Bytes held by the stored rows (for the figures of a broad search).
+    qint64 StorageBytes() const { return m_store.Bytes(); }
 
     // ":name" parameter names of an SQL text in order of first use, quotes
     // and "::" skipped.
     static QStringList ParseParamNames(const QString &sql);
 
+protected:
+    void InternalOpen() override;
+    void InternalClose() override;
+    int InternalRowCount() const override { return m_store.RowCount(); }
+    void InternalLoadRow(int row, const std::vector<char> &wanted, std::vector<QVariant> &columns) override;
+    void InternalRefresh() override;
+
 private:
-    void LoadCurrent();
+    void FetchSqlite();
+    void FetchSoci();
+
     QString m_sql;
     QVector<TParam> m_params;
-    QVector<TQueryField> m_fields;
-    std::vector<std::vector<QVariant>> m_rows;
-    int m_current = 0;
-    bool m_active = false;
+    TRowStore m_store;
 };

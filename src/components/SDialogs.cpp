@@ -1,0 +1,324 @@
+#include "components/SDialogs.h"
+
+#include "components/replfont.h"
+#include "platform/application.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+
+#include <memory>
+
+namespace {
+
+constexpr int kButtonKinds = 11;
+
+struct ButtonKind {
+    const char16_t *name;
+    const char16_t *caption;
+    int result;
+};
+
+// In the left-to-right order of the box; index = bit of TMsgDlgBtn.
+constexpr ButtonKind kButtons[kButtonKinds] = {
+    {u"Yes", u"&Да", mrYes},
+    {u"No", u"&Нет", mrNo},
+    {u"OK", u"OK", mrOk},
+    {u"Cancel", u"Отмена", mrCancel},
+    {u"Abort", u"Прервать", mrAbort},
+    {u"Retry", u"Повтор", mrRetry},
+    {u"Ignore", u"Игнорировать", mrIgnore},
+    {u"All", u"&Все", mrAll},
+    {u"NoToAll", u"Очистить", mrNoToAll},
+    {u"YesToAll", u"Дополнить", mrYesToAll},
+    {u"Help", u"&Помощь", mrNone},
+};
+
+constexpr int kHelpIndex = 10;
+
+// Measured once per run and reused, whatever box shows the button later.
+int g_buttonWidths[kButtonKinds] = {};
+
+TMessageBoxHook &Hook()
+{
+    static TMessageBoxHook hook;
+    return hook;
+}
+
+QString Text(const char16_t *s)
+{
+    return QString::fromUtf16(s);
+}
+
+// Rounded value * numerator / denominator, as the dialog-unit conversion
+// expects (values here are never negative).
+int MulDiv(int value, int numerator, int denominator)
+{
+    return int((qint64(value) * numerator + denominator / 2) / denominator);
+}
+
+QString KindTitle(TMsgDlgType kind)
+{
+    switch (kind) {
+    case mtWarning:
+        return QStringLiteral("Внимание");
+    case mtError:
+        return QStringLiteral("Ошибка");
+    case mtInformation:
+        return QStringLiteral("Информация");
+    case mtConfirmation:
+        return QStringLiteral("Подтверждение");
+    case mtCustom:
+        break;
+    }
+    const QString title = TApplication::Title();
+    return title.isEmpty() ? QCoreApplication::applicationName() : title;
+}
+
+bool KindIcon(TMsgDlgType kind, QStyle::StandardPixmap *pixmap)
+{
+    switch (kind) {
+    case mtWarning:
+        *pixmap = QStyle::SP_MessageBoxWarning;
+        return true;
+    case mtError:
+        *pixmap = QStyle::SP_MessageBoxCritical;
+        return true;
+    case mtInformation:
+        *pixmap = QStyle::SP_MessageBoxInformation;
+        return true;
+    case mtConfirmation:
+        *pixmap = QStyle::SP_MessageBoxQuestion;
+        return true;
+    case mtCustom:
+        break;
+    }
+    return false;
+}
+
+// Size of the text broken into lines no wider than maxWidth. A line that
+// fits is measured whole, blanks at its ends included, so padded messages
+// widen the box.
+QSize MeasureText(const QFontMetrics &fm, const QString &text, int maxWidth)
+{
+    int width = 0;
+    int height = 0;
+    QString normalised = text;
+    normalised.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    normalised.replace(u'\r', u'\n');
+    const QStringList paragraphs = normalised.split(u'\n');
+    const int tabStops = fm.averageCharWidth() * 8;
+    for (const QString &para : paragraphs) {
+        int paraWidth = para.contains(u'\t')
+                            ? fm.boundingRect(QRect(0, 0, 1 << 20, 0),
+                                              Qt::TextExpandTabs | Qt::TextSingleLine, para, tabStops)
+                                  .width()
+                            : fm.horizontalAdvance(para);
+        int paraHeight = fm.height();
+        if (paraWidth > maxWidth) {
+            const QRect r = fm.boundingRect(QRect(0, 0, maxWidth, 0),
+                                            Qt::AlignLeft | Qt::TextWordWrap | Qt::TextExpandTabs, para,
+                                            tabStops);
+            paraWidth = qMin(r.width(), maxWidth);
+            paraHeight = r.height();
+        }
+        width = qMax(width, paraWidth);
+        height += paraHeight;
+    }
+    return QSize(width, height);
+}
+
+int ScreenWidth(QWidget *w)
+{
+    QScreen *s = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
+    return s ? s->geometry().width() : 1024;
+}
+
+int ScreenHeight(QWidget *w)
+{
+    QScreen *s = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
+    return s ? s->geometry().height() : 768;
+}
+
+} // namespace
+
+TMessageForm::TMessageForm(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+{
+    // The system's message font; without one the default font stays.
+    setFont(QApplication::font("QMessageBox"));
+}
+
+void TMessageForm::HelpPressed()
+{
+    emit helpRequested(HelpContext, HelpFile);
+}
+
+void TMessageForm::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        // Esc presses the cancel button; without one it does nothing.
+        if (m_cancelResult != mrNone)
+            done(m_cancelResult);
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TMessageForm::reject()
+{
+    done(mrCancel);
+}
+
+int MessageButtonWidth(int kindIndex)
+{
+    return kindIndex >= 0 && kindIndex < kButtonKinds ? g_buttonWidths[kindIndex] : 0;
+}
+
+TMessageForm *CreateMessageForm(const QString &text, TMsgDlgType kind, TMsgDlgButtons buttons)
+{
+    auto *form = new TMessageForm();
+    form->setLayoutDirection(QGuiApplication::layoutDirection());
+    const QFontMetrics fm(form->font());
+
+    // Dialog units of the box's font.
+    const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    const int hUnit = fm.horizontalAdvance(alphabet) / 52;
+    const int vUnit = fm.height();
+    const int hMargin = MulDiv(8, hUnit, 4);
+    const int vMargin = MulDiv(8, vUnit, 8);
+    const int hSpacing = MulDiv(10, hUnit, 4);
+    const int vSpacing = MulDiv(10, vUnit, 8);
+    const int buttonHeight = MulDiv(14, vUnit, 8);
+    const int buttonGap = MulDiv(4, hUnit, 4);
+
+    int buttonWidth = MulDiv(50, hUnit, 4);
+    int buttonCount = 0;
+    for (int i = 0; i < kButtonKinds; ++i) {
+        if (!(buttons & (1u << i)))
+            continue;
+        ++buttonCount;
+        if (g_buttonWidths[i] == 0)
+            g_buttonWidths[i] =
+                fm.size(Qt::TextSingleLine | Qt::TextShowMnemonic, Text(kButtons[i].caption)).width() + 8;
+        buttonWidth = qMax(buttonWidth, g_buttonWidths[i]);
+    }
+
+    const QSize textSize = MeasureText(fm, text, ScreenWidth(form) / 2);
+    QStyle::StandardPixmap iconId = QStyle::SP_MessageBoxInformation;
+    const bool hasIcon = KindIcon(kind, &iconId);
+    int iconTextWidth = textSize.width();
+    int iconTextHeight = textSize.height();
+    if (hasIcon) {
+        iconTextWidth += 32 + hSpacing;
+        iconTextHeight = qMax(iconTextHeight, 32);
+    }
+    const int groupWidth = buttonCount > 0 ? buttonCount * buttonWidth + (buttonCount - 1) * buttonGap : 0;
+    const int clientWidth = qMax(iconTextWidth, groupWidth) + 2 * hMargin;
+    const int clientHeight = iconTextHeight + buttonHeight + vSpacing + 2 * vMargin;
+    form->setFixedSize(clientWidth, clientHeight);
+    form->move(ScreenWidth(form) / 2 - clientWidth / 2, ScreenHeight(form) / 2 - clientHeight / 2);
+    form->setWindowTitle(KindTitle(kind));
+
+    if (hasIcon) {
+        auto *image = new QLabel(form);
+        image->setObjectName(QStringLiteral("Image"));
+        image->setPixmap(form->style()->standardIcon(iconId).pixmap(32, 32));
+        image->setGeometry(hMargin, vMargin, 32, 32);
+    }
+
+    auto *message = new QLabel(form);
+    message->setObjectName(QStringLiteral("Message"));
+    message->setTextFormat(Qt::PlainText);
+    message->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    message->setWordWrap(true);
+    message->setText(text);
+    int messageLeft = iconTextWidth - textSize.width() + hMargin;
+    if (form->layoutDirection() == Qt::RightToLeft)
+        messageLeft = clientWidth - messageLeft - textSize.width();
+    message->setGeometry(messageLeft, vMargin, textSize.width(), textSize.height());
+
+    const auto has = [buttons](TMsgDlgBtn b) { return (buttons & b) != 0; };
+    const TMsgDlgBtn defaultKind = has(mbOK) ? mbOK : has(mbYes) ? mbYes : mbRetry;
+    const TMsgDlgBtn cancelKind = has(mbCancel) ? mbCancel : has(mbNo) ? mbNo : mbOK;
+    QPushButton *defaultButton = nullptr;
+    QPushButton *firstButton = nullptr;
+    int left = (clientWidth - groupWidth) / 2;
+    const int top = iconTextHeight + vMargin + vSpacing;
+    for (int i = 0; i < kButtonKinds; ++i) {
+        if (!(buttons & (1u << i)))
+            continue;
+        auto *button = new QPushButton(Text(kButtons[i].caption), form);
+        button->setObjectName(Text(kButtons[i].name));
+        button->setGeometry(left, top, buttonWidth, buttonHeight);
+        left += buttonWidth + buttonGap;
+        const int result = kButtons[i].result;
+        if (i == kHelpIndex)
+            QObject::connect(button, &QPushButton::clicked, form, &TMessageForm::HelpPressed);
+        else
+            QObject::connect(button, &QPushButton::clicked, form, [form, result] { form->done(result); });
+        if ((1u << i) == defaultKind) {
+            button->setDefault(true);
+            defaultButton = button;
+        }
+        if ((1u << i) == cancelKind)
+            form->SetCancelResult(result);
+        if (!firstButton)
+            firstButton = button;
+    }
+    if (QPushButton *focus = defaultButton ? defaultButton : firstButton)
+        focus->setFocus();
+
+    SetFormCharsetRussian(form);
+    return form;
+}
+
+int MessageDialogPosHelp(const QString &text, TMsgDlgType kind, TMsgDlgButtons buttons, int helpContext,
+                         int x, int y, const QString &helpFile)
+{
+    std::unique_ptr<TMessageForm> form(CreateMessageForm(text, kind, buttons));
+    form->HelpContext = helpContext;
+    form->HelpFile = helpFile;
+    if (x >= 0)
+        form->move(x, form->y());
+    if (y >= 0)
+        form->move(form->x(), y);
+    if (Hook()) {
+        TMessageBoxCall call{text, form->windowTitle(), kind, buttons, form.get()};
+        return Hook()(call);
+    }
+    return form->exec();
+}
+
+int MessageDialog(const QString &text, TMsgDlgType kind, TMsgDlgButtons buttons, int helpContext)
+{
+    return MessageDialogPosHelp(text, kind, buttons, helpContext, -1, -1, QString());
+}
+
+int MessageDialogPos(const QString &text, TMsgDlgType kind, TMsgDlgButtons buttons, int helpContext,
+                     int x, int y)
+{
+    return MessageDialogPosHelp(text, kind, buttons, helpContext, x, y, QString());
+}
+
+void ShowMessagePos(const QString &text, int x, int y)
+{
+    MessageDialogPos(text, mtCustom, mbOK, 0, x, y);
+}
+
+void ShowMessageText(const QString &text)
+{
+    ShowMessagePos(text, -1, -1);
+}
+
+void SetMessageBoxHook(TMessageBoxHook hook)
+{
+    Hook() = std::move(hook);
+}

@@ -1,0 +1,101 @@
+#include "platform/application.h"
+
+#include "platform/dberror.h"
+
+#include <QDebug>
+
+namespace {
+
+QString &TitleText()
+{
+    static QString title;
+    return title;
+}
+
+TApplication::ExceptionHandler &Handler()
+{
+    static TApplication::ExceptionHandler handler;
+    return handler;
+}
+
+// Guards against an error raised while its predecessor is being shown.
+bool g_showing = false;
+
+} // namespace
+
+TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv) {}
+
+bool TApplication::notify(QObject *receiver, QEvent *event)
+{
+    return DeliverSafely([&] { return QApplication::notify(receiver, event); });
+}
+
+bool TApplication::DeliverSafely(const std::function<bool()> &deliver)
+{
+    try {
+        return deliver();
+    } catch (const EApplicationHalt &halt) {
+        QCoreApplication::exit(halt.ExitCode());
+    } catch (...) {
+        HandleException();
+    }
+    return false;
+}
+
+QString TApplication::Title()
+{
+    return TitleText();
+}
+
+void TApplication::SetTitle(const QString &title)
+{
+    TitleText() = title;
+}
+
+QString TApplication::ExceptionText(const std::exception_ptr &error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const Exception &e) {
+        return e.Message();
+    } catch (const std::exception &e) {
+        return QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        return QStringLiteral("Unknown error");
+    }
+}
+
+void TApplication::HandleException()
+{
+    const std::exception_ptr error = std::current_exception();
+    if (!error)
+        return;
+    try {
+        std::rethrow_exception(error);
+    } catch (const EApplicationHalt &) {
+        throw;
+    } catch (...) {
+    }
+    const QString text = ExceptionText(error);
+    if (!Handler() || g_showing) {
+        qWarning().noquote() << text;
+        return;
+    }
+    g_showing = true;
+    try {
+        Handler()(text);
+    } catch (...) {
+        qWarning().noquote() << text;
+    }
+    g_showing = false;
+}
+
+void TApplication::SetExceptionHandler(ExceptionHandler handler)
+{
+    Handler() = std::move(handler);
+}
+
+void TApplication::Halt(int exitCode)
+{
+    throw EApplicationHalt(exitCode);
+}

@@ -1,0 +1,341 @@
+#include "platform/fields.h"
+
+#include "platform/dataset.h"
+#include "platform/dberror.h"
+
+#include <cmath>
+
+TField::TField(TFieldType type, int size) : m_dataType(type), m_size(size)
+{
+    if (type == ftInteger || type == ftLargeint || type == ftFloat)
+        m_alignment = taRightJustify;
+}
+
+TField::~TField() = default;
+
+void TField::SetFieldName(const QString &name)
+{
+    m_fieldName = name;
+}
+
+QString TField::FullName() const
+{
+    return m_parent ? m_parent->FullName() + u'.' + m_fieldName : m_fieldName;
+}
+
+void TField::SetFieldKind(TFieldKind kind)
+{
+    m_fieldKind = kind;
+}
+
+void TField::SetSize(int size)
+{
+    if (m_dataSet && m_dataSet->Active())
+        throw EDatabaseError(QStringLiteral("Cannot perform this operation on an open dataset"));
+    m_size = size;
+}
+
+QString TField::DisplayLabel() const
+{
+    return m_displayLabel.isEmpty() ? m_fieldName : m_displayLabel;
+}
+
+void TField::SetDisplayLabel(const QString &label)
+{
+    if (label == m_displayLabel)
+        return;
+    m_displayLabel = label;
+    if (m_dataSet)
+        m_dataSet->DataEvent(deLayoutChange);
+}
+
+int TField::DisplayWidth() const
+{
+    if (m_displayWidth >= 0)
+        return m_displayWidth;
+    switch (m_dataType) {
+    case ftString:
+        return m_size;
+    case ftInteger:
+        return 10;
+    case ftLargeint:
+        return 15;
+    default:
+        return 10;
+    }
+}
+
+void TField::SetDisplayWidth(int width)
+{
+    if (width == m_displayWidth)
+        return;
+    m_displayWidth = width;
+    if (m_dataSet)
+        m_dataSet->DataEvent(deLayoutChange);
+}
+
+void TField::SetAlignment(TAlignment alignment)
+{
+    if (alignment == m_alignment)
+        return;
+    m_alignment = alignment;
+    if (m_dataSet)
+        m_dataSet->DataEvent(deLayoutChange);
+}
+
+void TField::SetVisible(bool visible)
+{
+    if (visible == m_visible)
+        return;
+    m_visible = visible;
+    if (m_dataSet)
+        m_dataSet->DataEvent(deLayoutChange);
+}
+
+QVariant TField::Value() const
+{
+    return m_dataSet ? m_dataSet->FieldValue(*this) : QVariant();
+}
+
+bool TField::IsNull() const
+{
+    const QVariant v = Value();
+    return !v.isValid() || v.isNull();
+}
+
+QString TField::AsString() const
+{
+    return FormatText(Value());
+}
+
+QString TField::FormatText(const QVariant &v) const
+{
+    if (!v.isValid() || v.isNull())
+        return QString();
+    if (v.typeId() == QMetaType::Double)
+        return QString::number(v.toDouble(), 'g', 15);
+    return v.toString();
+}
+
+int TField::AsInteger() const
+{
+    const QVariant v = Value();
+    if (!v.isValid() || v.isNull())
+        return 0;
+    if (v.typeId() == QMetaType::Double)
+        return int(v.toDouble());
+    return int(v.toLongLong());
+}
+
+qint64 TField::AsLargeInt() const
+{
+    const QVariant v = Value();
+    if (!v.isValid() || v.isNull())
+        return 0;
+    if (v.typeId() == QMetaType::Double)
+        return qint64(v.toDouble());
+    return v.toLongLong();
+}
+
+double TField::AsFloat() const
+{
+    const QVariant v = Value();
+    return (!v.isValid() || v.isNull()) ? 0.0 : v.toDouble();
+}
+
+bool TField::AsBoolean() const
+{
+    const QVariant v = Value();
+    if (!v.isValid() || v.isNull())
+        return false;
+    if (v.typeId() == QMetaType::QString) {
+        const QString s = v.toString().trimmed();
+        return s.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || s.toLongLong() != 0;
+    }
+    return v.toDouble() != 0;
+}
+
+QVariant TField::Coerce(const QVariant &value) const
+{
+    if (!value.isValid() || value.isNull())
+        return QVariant();
+    switch (m_dataType) {
+    case ftInteger: {
+        bool ok = false;
+        const qint64 n = value.typeId() == QMetaType::Double ? qint64(value.toDouble()) : value.toLongLong(&ok);
+        if (value.typeId() == QMetaType::QString && !ok) {
+            const QString s = value.toString().trimmed();
+            if (s.isEmpty())
+                return QVariant();
+            const double d = s.toDouble(&ok);
+            if (!ok)
+                throw EDatabaseError(QStringLiteral("'%1' is not a valid integer value").arg(s));
+            return int(d);
+        }
+        return int(n);
+    }
+    case ftLargeint: {
+        bool ok = false;
+        const qint64 n = value.typeId() == QMetaType::Double ? qint64(value.toDouble()) : value.toLongLong(&ok);
+        if (value.typeId() == QMetaType::QString && !ok) {
+            const QString s = value.toString().trimmed();
+            if (s.isEmpty())
+                return QVariant();
+            const double d = s.toDouble(&ok);
+            if (!ok)
+                throw EDatabaseError(QStringLiteral("'%1' is not a valid integer value").arg(s));
+            return qint64(d);
+        }
+        return n;
+    }
+    case ftFloat: {
+        if (value.typeId() == QMetaType::QString) {
+            const QString s = value.toString().trimmed();
+            if (s.isEmpty())
+                return QVariant();
+            bool ok = false;
+            const double d = QString(s).replace(u',', u'.').toDouble(&ok);
+            if (!ok)
+                throw EDatabaseError(QStringLiteral("'%1' is not a valid floating point value").arg(s));
+            return d;
+        }
+        return value.toDouble();
+    }
+    case ftString: {
+        QString s = FormatText(value);
+        if (m_size > 0 && s.size() > m_size)
+            s.truncate(m_size);
+        return s;
+    }
+    case ftMemo:
+        return FormatText(value);
+    default:
+        return value;
+    }
+}
+
+void TField::SetValue(const QVariant &value)
+{
+    if (!m_dataSet)
+        throw EDatabaseError(QStringLiteral("Field '%1' has no dataset").arg(m_fieldName));
+    m_dataSet->SetFieldValue(*this, Coerce(value));
+}
+
+void TField::SetAsString(const QString &value)
+{
+    SetValue(value);
+}
+
+void TField::SetAsInteger(int value)
+{
+    SetValue(value);
+}
+
+void TField::SetAsLargeInt(qint64 value)
+{
+    SetValue(value);
+}
+
+void TField::SetAsFloat(double value)
+{
+    SetValue(value);
+}
+
+void TField::Clear()
+{
+    SetValue(QVariant());
+}
+
+QString TField::DisplayText() const
+{
+    QString text = AsString();
+    if (OnGetText)
+        OnGetText(const_cast<TField &>(*this), text, true);
+    return text;
+}
+
+QString TField::Text() const
+{
+    QString text = AsString();
+    if (OnGetText)
+        OnGetText(const_cast<TField &>(*this), text, false);
+    return text;
+}
+
+void TField::SetText(const QString &text)
+{
+    if (OnSetText)
+        OnSetText(*this, text);
+    else
+        SetAsString(text);
+}
+
+bool TField::IsValidChar(QChar c) const
+{
+    (void)c;
+    return true;
+}
+
+bool TIntegerField::IsValidChar(QChar c) const
+{
+    return c.isDigit() || c == u'+' || c == u'-';
+}
+
+bool TLargeintField::IsValidChar(QChar c) const
+{
+    return c.isDigit() || c == u'+' || c == u'-';
+}
+
+bool TFloatField::IsValidChar(QChar c) const
+{
+    return c.isDigit() || c == u'+' || c == u'-' || c == u'.' || c == u',' || c == u'e' || c == u'E';
+}
+
+bool TField::CanModify() const
+{
+    if (m_readOnly || !m_dataSet)
+        return false;
+    if (m_fieldKind == fkCalculated)
+        return m_dataSet->State() == dsCalcFields;
+    if (m_fieldKind == fkLookup)
+        return false;
+    return m_dataSet->CanModify();
+}
+
+void TField::FocusControl()
+{
+    if (!m_dataSet || !m_dataSet->Active())
+        return;
+    TField *self = this;
+    m_dataSet->DataEvent(deFocusControl, reinterpret_cast<qintptr>(&self));
+}
+
+TField *TField::AddChild(std::unique_ptr<TField> child)
+{
+    TField *f = child.get();
+    f->m_parent = this;
+    m_children.push_back(f);
+    m_ownedChildren.push_back(std::move(child));
+    return f;
+}
+
+std::unique_ptr<TField> CreateField(TFieldType type, int size)
+{
+    switch (type) {
+    case ftInteger:
+        return std::make_unique<TIntegerField>();
+    case ftLargeint:
+        return std::make_unique<TLargeintField>();
+    case ftFloat:
+        return std::make_unique<TFloatField>();
+    case ftString:
+        return std::make_unique<TStringField>(size > 0 ? size : 20);
+    case ftMemo:
+        return std::make_unique<TMemoField>();
+    case ftADT:
+    case ftDataSet:
+        return std::make_unique<TObjectField>(type);
+    default:
+        return std::make_unique<TField>(type, size);
+    }
+}

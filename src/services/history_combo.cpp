@@ -1,0 +1,88 @@
+#include "services/history_combo.h"
+
+#include "platform/usersettings.h"
+
+#include <QComboBox>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+const QString kCount = QStringLiteral("Count");
+const QString kItem = QStringLiteral("Strting");
+
+} // namespace
+
+QString TrimComboText(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin).unicode() <= 32)
+        ++begin;
+    while (end > begin && text.at(end - 1).unicode() <= 32)
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+void RememberComboText(QComboBox *box)
+{
+    const QString text = TrimComboText(box->currentText());
+    if (text.isEmpty()) {
+        box->setEditText(QString());
+        return;
+    }
+    const QString lowered = text.toLower();
+    bool found = false;
+    for (int i = 0; i < box->count() && !found; ++i)
+        found = box->itemText(i).toLower() == lowered;
+    if (!found) {
+        while (box->count() >= MaxComboHistory)
+            box->removeItem(MaxComboHistory - 1);
+        box->insertItem(0, text);
+    }
+    box->setEditText(text);
+}
+
+void SaveComboHistory(TRegistryIniFile &regIni, QComboBox *box, const QString &section)
+{
+    int written = 0;
+    for (int i = 0; i < box->count(); ++i) {
+        const QString item = TrimComboText(box->itemText(i));
+        if (item.isEmpty())
+            continue;
+        // Numbered by what was written, so the names stay 0..Count-1 even
+        // if an empty item slipped into the list.
+        regIni.WriteString(section, kItem + QString::number(written), item);
+        ++written;
+    }
+    regIni.WriteString(section, kCount, QString::number(written));
+}
+
+void LoadComboHistory(TRegistryIniFile &regIni, QComboBox *box, const QString &section)
+{
+    box->setMaxVisibleItems(MaxComboHistory);
+    box->clear();
+    const int count = regIni.ReadInteger(section, kCount, 0);
+    if (count <= 0)
+        return;
+    // Only the indexes actually stored are read: a damaged huge count must
+    // not make the start-up walk billions of missing names.
+    static const QRegularExpression name(QStringLiteral("^Strting(0|[1-9][0-9]{0,9})$"));
+    std::vector<qint64> indexes;
+    for (const QString &key : regIni.ReadSection(section)) {
+        const QRegularExpressionMatch m = name.match(key);
+        if (!m.hasMatch())
+            continue;
+        const qint64 index = m.captured(1).toLongLong();
+        if (index < count)
+            indexes.push_back(index);
+    }
+    std::sort(indexes.begin(), indexes.end());
+    for (qint64 index : indexes) {
+        const QString text = TrimComboText(regIni.ReadString(section, kItem + QString::number(index), QString()));
+        if (!text.isEmpty())
+            box->addItem(text);
+    }
+}

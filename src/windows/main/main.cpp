@@ -1,0 +1,318 @@
+#include "windows/main/main.h"
+
+#include "ui_main.h"
+
+#include "components/SDialogs.h"
+#include "components/replfont.h"
+#include "platform/application.h"
+#include "platform/mutex.h"
+#include "services/globals.h"
+#include "services/history_combo.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QScreen>
+#include <QToolButton>
+
+TfrmMain *frmMain = nullptr;
+
+namespace {
+
+// Large enough for any real list of cities; a damaged count must not make
+// the start-up build billions of entries.
+constexpr int kMaxTransferCities = 10000;
+
+QString WithSlash(const QString &dir)
+{
+    return dir.endsWith(u'/') ? dir : dir + u'/';
+}
+
+} // namespace
+
+TfrmMain::TfrmMain(const QString &appDir, QWidget *parent)
+    : QMainWindow(parent), ui(new Ui::TfrmMain), AppDir(appDir)
+{
+    ui->setupUi(this);
+    SetupToolBar();
+    ZSQLMonitor1.MaxTraceCount = 100;
+    ZConnection1.SetMonitor(&ZSQLMonitor1);
+    connect(ui->N5, &QAction::triggered, this, &TfrmMain::N5Click);
+    // Centred on the screen at its designed size; placed before the start-up
+    // because moving a window drops a maximised state read there.
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    // A failure the start-up detects itself ends the program (the halt
+    // passes); any other error is shown and the window runs on as it is.
+    try {
+        FormCreate();
+    } catch (const EApplicationHalt &) {
+        delete ui;
+        ui = nullptr;
+        throw;
+    } catch (...) {
+        TApplication::HandleException();
+    }
+}
+
+TfrmMain::~TfrmMain()
+{
+    delete ui;
+}
+
+void TfrmMain::SetupToolBar()
+{
+    const auto make = [this](const QString &name, const QString &text, QMenu **menu, const QString &menuName) {
+        auto *button = new QToolButton(ui->ToolBar1);
+        button->setObjectName(name);
+        button->setText(text);
+        button->setToolTip(text);
+        button->setPopupMode(QToolButton::MenuButtonPopup);
+        *menu = new QMenu(button);
+        (*menu)->setObjectName(menuName);
+        button->setMenu(*menu);
+        button->setEnabled(false);
+        ui->ToolBar1->addWidget(button);
+        return button;
+    };
+    btnBack = make(QStringLiteral("btnBack"), QStringLiteral("Назад"), &mnuBack, QStringLiteral("mnuBack"));
+    btnNext = make(QStringLiteral("btnNext"), QStringLiteral("Вперед"), &mnuNext, QStringLiteral("mnuNext"));
+}
+
+QList<QComboBox *> TfrmMain::HistoryBoxes() const
+{
+    return {ui->cbFindEnprName, ui->cbFindEnprAttr, ui->cbFindEnprPost,  ui->cbFindEnprPhone,
+            ui->cbFindEnprWeb,  ui->cbFindEnprPeople, ui->cbFindGoodName, ui->cbFindGoodEnprName};
+}
+
+void TfrmMain::FormCreate()
+{
+    // 1
+    SetFormCharsetRussian(this);
+    // 2: created once, held until the process ends; a second instance is
+    // not refused, so the result is not examined.
+    static TNamedMutex mutex(QStringLiteral("SelbranMutex"));
+    // 3
+    ZConnection1.SQLHourGlass = false;
+    // 4
+    AppDir = WithSlash(AppDir.isEmpty() ? QCoreApplication::applicationDirPath() : AppDir);
+    // 5
+    IniFile = std::make_unique<TIniFile>(AppDir + QStringLiteral("trevin.ini"));
+    Protocol = IniFile->ReadString(QStringLiteral("main"), QStringLiteral("protocol"), QStringLiteral("sqlite"));
+    // 6
+    ConnectDatabase();
+    // 7: the classification lists join here.
+    // 8: the information tabs join here.
+    // 9: the result field declarations of Query4 and Query5 join here.
+    // 10
+    resize(minimumSize());
+    // 11
+    RegIni = std::make_unique<TRegistryIniFile>(QStringLiteral("Software\\selbran\\trevin\\2.0"));
+    LoadSettings();
+    // 12: the options of Query4 and Query5 (calculated-field defaults,
+    // smart open) join with the result fields.
+    // 13
+    History = THistoryRec();
+    History.Kind = -1;
+    History.EnprSortCol = 0;
+    History.GoodSortCol = 0;
+    // 14: the tree's bulk update and its two roots join here.
+    // 15
+    setWindowTitle(windowTitle() + QStringLiteral(" Информация от ") + CaptionDateText() +
+                   (IsNetwork ? QStringLiteral(" (сетевая версия)") : QStringLiteral(" (локальная версия)")));
+    // 16
+    DetectFirmPrd();
+    // 17
+    LoadCitySettings();
+    // 18
+    Query1.Close();
+    // 18, 19: the tree's branches and its first selection join here.
+    // 20: the animated wait cursor joins here.
+    // 21
+    ZConnection1.SQLHourGlass = true;
+    // 22: the idle handler joins here.
+    // 23
+    PhoneWnd = -1;
+    // 24: the telephony messages join here.
+    // 25
+    LoadTransferCities();
+}
+
+void TfrmMain::ConnectDatabase()
+{
+    const QString mysqlSection = QStringLiteral("protocol_mysql");
+    if (IsMysqlProtocol()) {
+        IsNetwork = true;
+        ZConnection1.Protocol = QStringLiteral("mysql-4.1");
+        QString missing;
+        if (!TZConnection::BackendAvailable(ZConnection1.Protocol, &missing))
+            FileNotFound(missing);
+        ZConnection1.HostName =
+            IniFile->ReadString(mysqlSection, QStringLiteral("hostname"), QStringLiteral("127.0.0.1"));
+        ZConnection1.Port = IniFile->ReadInteger(mysqlSection, QStringLiteral("port"), 3306);
+        ZConnection1.Database =
+            IniFile->ReadString(mysqlSection, QStringLiteral("master_database"), QStringLiteral("trevin"));
+        ZConnection1.User = IniFile->ReadString(mysqlSection, QStringLiteral("user"), QStringLiteral("mysql_user"));
+        ZConnection1.Password = IniFile->ReadString(mysqlSection, QStringLiteral("password"), QString());
+        MasterDb = ZConnection1.Database;
+        ConnectOrFail();
+
+        Query1.SetSQL(QStringLiteral("select db from current_db"));
+        Query1.Open();
+        CurrentDb = Query1.FieldByName(QStringLiteral("db")).AsString();
+        Query1.Close();
+        if (CurrentDb != MasterDb) {
+            ZConnection1.Disconnect();
+            ZConnection1.Database = CurrentDb;
+            ConnectOrFail();
+        }
+        Query1.SetSQL(QStringLiteral("set names CP1251"));
+        Query1.ExecSQL();
+        Query1.Close();
+        StatDatabase = IniFile->ReadString(mysqlSection, QStringLiteral("stat_database"), QString());
+    } else {
+        IsNetwork = false;
+        ZConnection1.Protocol = QStringLiteral("sqlite-3");
+        QString missing;
+        if (!TZConnection::BackendAvailable(ZConnection1.Protocol, &missing))
+            FileNotFound(missing);
+        QString database =
+            IniFile->ReadString(QStringLiteral("protocol_sqlite"), QStringLiteral("database"), QString());
+        if (database.isEmpty())
+            database = AppDir + QStringLiteral("trevin.dat");
+        else if (QFileInfo(database).isRelative())
+            database = AppDir + database; // beside the program, wherever it was started from
+        ZConnection1.Database = database;
+        if (!QFileInfo::exists(database))
+            FileNotFound(database);
+        ++m_connectCount;
+        ZConnection1.Connect();
+    }
+
+    if (IniFile->ReadInteger(QStringLiteral("main"), QStringLiteral("logger"), 0) == 1) {
+        QString file = IniFile->ReadString(QStringLiteral("main"), QStringLiteral("logger_file"), QString());
+        if (file.isEmpty())
+            file = AppDir + QStringLiteral("trevin.log");
+        ZSQLMonitor1.FileName = file;
+        ZSQLMonitor1.AutoSave = true;
+        ZSQLMonitor1.Active = true;
+    }
+}
+
+void TfrmMain::ConnectOrFail()
+{
+    ++m_connectCount;
+    try {
+        ZConnection1.Connect();
+    } catch (const std::exception &) {
+        ConnectFailure();
+    }
+}
+
+void TfrmMain::StartupFailure(const QString &text)
+{
+    ShowMessageText(text);
+    TApplication::Halt(1);
+}
+
+void TfrmMain::FileNotFound(const QString &path)
+{
+    StartupFailure(QStringLiteral("  Файл ") + QDir::toNativeSeparators(path) + QStringLiteral(" не найден.  "));
+}
+
+void TfrmMain::ConnectFailure()
+{
+    StartupFailure(QStringLiteral("  Ошибка соединения с HostName=") + ZConnection1.HostName +
+                   QStringLiteral(", Port=") + QString::number(ZConnection1.Port) +
+                   QStringLiteral(", Database=") + ZConnection1.Database + QStringLiteral(", User=") +
+                   ZConnection1.User + QStringLiteral("  "));
+}
+
+QString TfrmMain::CaptionDateText()
+{
+    Query1.Close();
+    Query1.SetSQL(QStringLiteral("select db_date from db_date limit 1"));
+    Query1.Open();
+    const QString text = Query1.Eof() ? QString() : Query1.FieldByName(QStringLiteral("db_date")).AsString();
+    Query1.Close();
+    return text;
+}
+
+void TfrmMain::DetectFirmPrd()
+{
+    FirmHasPrd = false;
+    if (!IsNetwork)
+        return;
+    Query1.SetSQL(QStringLiteral("show columns from firm"));
+    Query1.Open();
+    while (!Query1.Eof()) {
+        if (Query1.FieldByName(QStringLiteral("field")).AsString().toUpper() == QStringLiteral("PRD")) {
+            FirmHasPrd = true;
+            break;
+        }
+        Query1.Next();
+    }
+}
+
+void TfrmMain::LoadCitySettings()
+{
+    BannerButton = false;
+    MainCity = 0;
+    const QString path = AppDir + QStringLiteral("city_sp/city.ini");
+    if (IsNetwork || !QFileInfo::exists(path))
+        return;
+    const TIniFile city(path);
+    MainCity = city.ReadInteger(QStringLiteral("main"), QStringLiteral("main_city"), 0);
+    BannerButton = city.ReadInteger(QStringLiteral("main"), QStringLiteral("button"), 0) == 1;
+}
+
+void TfrmMain::LoadTransferCities()
+{
+    TransferCities.clear();
+    const QString section = QStringLiteral("transfer_city");
+    const int count = qMin(IniFile->ReadInteger(section, QStringLiteral("count"), 0), kMaxTransferCities);
+    for (int i = 1; i <= count; ++i)
+        TransferCities.append(IniFile->ReadString(section, QStringLiteral("city_") + QString::number(i),
+                                                  QStringLiteral("0")));
+}
+
+void TfrmMain::LoadSettings()
+{
+    for (QComboBox *box : HistoryBoxes())
+        LoadComboHistory(*RegIni, box, box->objectName());
+    if (RegIni->ReadBool(QStringLiteral("state"), QStringLiteral("fullscreen"), false))
+        setWindowState(windowState() | Qt::WindowMaximized);
+    m_settingsLoaded = true;
+}
+
+void TfrmMain::SaveSettings()
+{
+    // A start that failed before the settings were read must not overwrite
+    // the user's histories with empty boxes.
+    if (!RegIni || !m_settingsLoaded)
+        return;
+    for (QComboBox *box : HistoryBoxes())
+        SaveComboHistory(*RegIni, box, box->objectName());
+    RegIni->WriteBool(QStringLiteral("state"), QStringLiteral("fullscreen"), isMaximized());
+    RegIni->Flush();
+}
+
+void TfrmMain::FormClose()
+{
+    SaveSettings();
+}
+
+void TfrmMain::closeEvent(QCloseEvent *event)
+{
+    // The closing banner's query joins here; it always allows closing.
+    FormClose();
+    event->accept();
+}
+
+void TfrmMain::N5Click()
+{
+    close();
+}

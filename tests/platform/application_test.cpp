@@ -1,0 +1,94 @@
+#include "platform/application.h"
+#include "platform/dberror.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+
+namespace {
+
+struct HandlerScope {
+    QStringList shown;
+    HandlerScope()
+    {
+        TApplication::SetExceptionHandler([this](const QString &text) { shown.append(text); });
+    }
+    ~HandlerScope() { TApplication::SetExceptionHandler({}); }
+};
+
+} // namespace
+
+TEST(Application, DefaultHandlerShowsTheErrorsOwnText)
+{
+    HandlerScope scope;
+    try {
+        throw EDatabaseError(QStringLiteral("no such table: db_date"));
+    } catch (...) {
+        TApplication::HandleException();
+    }
+    try {
+        throw std::runtime_error("file is not a database");
+    } catch (...) {
+        TApplication::HandleException();
+    }
+    try {
+        throw 42;
+    } catch (...) {
+        TApplication::HandleException();
+    }
+    EXPECT_EQ(scope.shown, (QStringList{QStringLiteral("no such table: db_date"),
+                                         QStringLiteral("file is not a database"),
+                                         QStringLiteral("Unknown error")}));
+}
+
+TEST(Application, CyrillicMessagesKeepTheirText)
+{
+    HandlerScope scope;
+    try {
+        throw Exception(QStringLiteral("Ошибка чтения"));
+    } catch (...) {
+        TApplication::HandleException();
+    }
+    ASSERT_EQ(scope.shown.size(), 1);
+    EXPECT_EQ(scope.shown[0], QStringLiteral("Ошибка чтения"));
+}
+
+TEST(Application, HaltIsPassedOnNotShown)
+{
+    HandlerScope scope;
+    int code = 0;
+    try {
+        try {
+            TApplication::Halt(3);
+        } catch (...) {
+            TApplication::HandleException();
+        }
+    } catch (const EApplicationHalt &halt) {
+        code = halt.ExitCode();
+    }
+    EXPECT_EQ(code, 3);
+    EXPECT_TRUE(scope.shown.isEmpty());
+}
+
+TEST(Application, ErrorsNeverLeaveAnEventDelivery)
+{
+    HandlerScope scope;
+    EXPECT_FALSE(TApplication::DeliverSafely([]() -> bool { throw Exception(QStringLiteral("boom")); }));
+    EXPECT_TRUE(TApplication::DeliverSafely([] { return true; }));
+    EXPECT_EQ(scope.shown, QStringList{QStringLiteral("boom")});
+}
+
+TEST(Application, ErrorInsideTheHandlerDoesNotEscape)
+{
+    TApplication::SetExceptionHandler([](const QString &) { throw std::runtime_error("again"); });
+    EXPECT_NO_THROW(TApplication::DeliverSafely([]() -> bool { throw std::runtime_error("first"); }));
+    TApplication::SetExceptionHandler({});
+}
+
+TEST(Application, TitleIsKept)
+{
+    const QString before = TApplication::Title();
+    TApplication::SetTitle(QStringLiteral("SELBRAN - Информационно-торговая система."));
+    EXPECT_EQ(TApplication::Title(), QStringLiteral("SELBRAN - Информационно-торговая система."));
+    TApplication::SetTitle(before);
+}

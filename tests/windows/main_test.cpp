@@ -1,0 +1,447 @@
+#include "windows/main/main.h"
+
+#include "components/SDialogs.h"
+#include "platform/application.h"
+#include "platform/codec.h"
+#include "services/globals.h"
+#include "services/history_combo.h"
+#include "testenv.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace {
+
+const QString kTitle = QStringLiteral("SELBRAN - Информационно-торговая система.");
+
+class MainWindowStart : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        QSettings(QStringLiteral("selbran"), QStringLiteral("trevin")).clear();
+        TZConnection::ClientLibraryOverride().clear();
+        TApplication::SetTitle(kTitle);
+        TApplication::SetExceptionHandler([](const QString &text) { ShowMessageText(text); });
+        SetMessageBoxHook([this](const TMessageBoxCall &call) {
+            shown.append(call.text);
+            return mrOk;
+        });
+    }
+    void TearDown() override
+    {
+        SetMessageBoxHook({});
+        TApplication::SetExceptionHandler({});
+        TZConnection::ClientLibraryOverride().clear();
+    }
+
+    QString AppDir() const { return dir.path() + u'/'; }
+    QString Path(const QString &name) const { return AppDir() + name; }
+
+    void WriteFile(const QString &name, const QString &text)
+    {
+        QDir().mkpath(QFileInfo(Path(name)).path());
+        QFile f(Path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(ToCp1251(text));
+    }
+    void WriteIni(const QString &text) { WriteFile(QStringLiteral("trevin.ini"), text); }
+
+    // A catalogue file with the tables the start-up reads.
+    void MakeCatalogue(const QString &name = QStringLiteral("trevin.dat"), bool withDate = true)
+    {
+        sqlite3 *db = nullptr;
+        ASSERT_EQ(sqlite3_open(Path(name).toUtf8().constData(), &db), SQLITE_OK);
+        const char *sql = withDate ? "create table db_date(db_date text);"
+                                     "insert into db_date values('2026-11-30 10:15:00');"
+                                   : "create table city(cid integer, name text);";
+        char *error = nullptr;
+        EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
+        sqlite3_free(error);
+        sqlite3_close(db);
+    }
+
+    std::unique_ptr<TfrmMain> Start() { return std::make_unique<TfrmMain>(AppDir()); }
+
+    // The exit code of a start that ends the program, -1 when it runs on.
+    int HaltCode()
+    {
+        try {
+            Start();
+        } catch (const EApplicationHalt &halt) {
+            return halt.ExitCode();
+        }
+        return -1;
+    }
+
+    QTemporaryDir dir;
+    QStringList shown;
+};
+
+} // namespace
+
+TEST_F(MainWindowStart, LocalVersionWithDefaults)
+{
+    MakeCatalogue();
+    auto w = Start();
+    EXPECT_TRUE(shown.isEmpty()) << shown.join(u'|').toStdString();
+    EXPECT_EQ(Protocol, QStringLiteral("sqlite"));
+    EXPECT_FALSE(IsNetwork);
+    EXPECT_EQ(w->AppDir, AppDir());
+    EXPECT_EQ(w->ZConnection1.Database, Path(QStringLiteral("trevin.dat")));
+    EXPECT_TRUE(w->windowTitle().startsWith(kTitle + QStringLiteral(" Информация от ")));
+    EXPECT_TRUE(w->windowTitle().contains(QStringLiteral("2026")));
+    EXPECT_TRUE(w->windowTitle().endsWith(QStringLiteral(" (локальная версия)")));
+    EXPECT_EQ(w->minimumSize(), QSize(800, 550));
+    EXPECT_EQ(w->size(), QSize(800, 550));
+    EXPECT_EQ(w->History.Kind, -1);
+    EXPECT_EQ(w->History.GoodSortCol, 0);
+    EXPECT_EQ(w->PhoneWnd, -1);
+    EXPECT_FALSE(w->FirmHasPrd);
+    EXPECT_TRUE(w->TransferCities.isEmpty());
+    EXPECT_TRUE(w->ZConnection1.SQLHourGlass) << "start-up ran to its end";
+    EXPECT_EQ(w->ConnectCount(), 1);
+    EXPECT_FALSE(w->isMaximized());
+    // The window went through the charset fix-up.
+    EXPECT_EQ(w->findChild<QComboBox *>(QStringLiteral("cbFindGoodName"))->property("charset").toInt(), 204);
+}
+
+TEST_F(MainWindowStart, ProtocolIsCaseSensitive)
+{
+    MakeCatalogue();
+    WriteIni(QStringLiteral("[main]\nprotocol=MySQL\n"));
+    auto w = Start();
+    EXPECT_TRUE(shown.isEmpty());
+    EXPECT_EQ(Protocol, QStringLiteral("MySQL"));
+    EXPECT_FALSE(IsNetwork);
+    EXPECT_TRUE(w->windowTitle().endsWith(QStringLiteral(" (локальная версия)")));
+}
+
+TEST_F(MainWindowStart, MissingDatabaseFileEndsTheProgram)
+{
+    const QString configured = Path(QStringLiteral("нет/каталог.dat"));
+    WriteIni(QStringLiteral("[protocol_sqlite]\ndatabase=") + configured + u'\n');
+    EXPECT_EQ(HaltCode(), 1);
+    EXPECT_EQ(shown, QStringList{QStringLiteral("  Файл ") + configured + QStringLiteral(" не найден.  ")});
+
+    shown.clear();
+    WriteIni(QStringLiteral("[protocol_sqlite]\ndatabase=\n"));
+    EXPECT_EQ(HaltCode(), 1);
+    EXPECT_EQ(shown, QStringList{QStringLiteral("  Файл ") + Path(QStringLiteral("trevin.dat")) +
+                                 QStringLiteral(" не найден.  ")});
+}
+
+TEST_F(MainWindowStart, MissingClientLibraryEndsTheProgram)
+{
+    MakeCatalogue();
+    const QString library = Path(QStringLiteral("libsqlite3-missing.so"));
+    TZConnection::ClientLibraryOverride() = library;
+    EXPECT_EQ(HaltCode(), 1);
+    EXPECT_EQ(shown, QStringList{QStringLiteral("  Файл ") + library + QStringLiteral(" не найден.  ")});
+}
+
+TEST_F(MainWindowStart, RelativeDatabaseIsFoundBesideTheProgram)
+{
+    MakeCatalogue(QStringLiteral("data.dat"));
+    WriteIni(QStringLiteral("[protocol_sqlite]\ndatabase=data.dat\n"));
+    auto w = Start();
+    EXPECT_TRUE(shown.isEmpty());
+    EXPECT_EQ(w->ZConnection1.Database, Path(QStringLiteral("data.dat")));
+}
+
+TEST_F(MainWindowStart, SqlLogOnlyForLoggerOne)
+{
+    MakeCatalogue();
+    WriteIni(QStringLiteral("[main]\nlogger=2\n"));
+    Start();
+    EXPECT_FALSE(QFileInfo::exists(Path(QStringLiteral("trevin.log"))));
+
+    WriteIni(QStringLiteral("[main]\nlogger=1\nlogger_file=\n"));
+    Start();
+    QFile log(Path(QStringLiteral("trevin.log")));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(log.readAll().contains("select db_date from db_date"));
+
+    WriteIni(QStringLiteral("[main]\nlogger=1\nlogger_file=") + Path(QStringLiteral("sql.txt")) + u'\n');
+    Start();
+    EXPECT_TRUE(QFileInfo::exists(Path(QStringLiteral("sql.txt"))));
+    EXPECT_TRUE(shown.isEmpty());
+}
+
+TEST_F(MainWindowStart, TransferCities)
+{
+    MakeCatalogue();
+    const struct {
+        QString ini;
+        QStringList expected;
+    } cases[] = {
+        {QStringLiteral("[transfer_city]\ncount=0\ncity_1=343\n"), {}},
+        {QStringLiteral("[transfer_city]\ncount=-1\ncity_1=343\n"), {}},
+        {QStringLiteral("[transfer_city]\ncount=abc\ncity_1=343\n"), {}},
+        {QStringLiteral("[transfer_city]\ncount=3\ncity_1=343\n"),
+         {QStringLiteral("343"), QStringLiteral("0"), QStringLiteral("0")}},
+        {QStringLiteral("[transfer_city]\ncount=2\ncity_2=351\ncity_1=3452\n"),
+         {QStringLiteral("3452"), QStringLiteral("351")}},
+    };
+    for (const auto &c : cases) {
+        WriteIni(c.ini);
+        auto w = Start();
+        EXPECT_EQ(w->TransferCities, c.expected) << c.ini.toStdString();
+    }
+    EXPECT_TRUE(shown.isEmpty());
+}
+
+TEST_F(MainWindowStart, CityFileOfTheLocalVersion)
+{
+    MakeCatalogue();
+    auto plain = Start();
+    EXPECT_FALSE(plain->BannerButton);
+    EXPECT_EQ(plain->MainCity, 0);
+
+    WriteFile(QStringLiteral("city_sp/city.ini"), QStringLiteral("[main]\nmain_city=3452\nbutton=1\n"));
+    auto withButton = Start();
+    EXPECT_TRUE(withButton->BannerButton);
+    EXPECT_EQ(withButton->MainCity, 3452);
+
+    WriteFile(QStringLiteral("city_sp/city.ini"), QStringLiteral("[main]\nbutton=2\n"));
+    auto two = Start();
+    EXPECT_FALSE(two->BannerButton);
+    EXPECT_EQ(two->MainCity, 0);
+}
+
+TEST_F(MainWindowStart, HistoriesOfAllEightBoxesSurviveARestart)
+{
+    MakeCatalogue();
+    QStringList names;
+    {
+        auto w = Start();
+        w->show();
+        int n = 0;
+        for (QComboBox *box : w->HistoryBoxes()) {
+            names << box->objectName();
+            box->setEditText(QStringLiteral("старый %1").arg(n));
+            RememberComboText(box);
+            box->setEditText(QStringLiteral("новый %1").arg(n++));
+            RememberComboText(box);
+        }
+        w->findChild<QAction *>(QStringLiteral("N5"))->trigger(); // "Выход"
+        EXPECT_FALSE(w->isVisible());
+    }
+    EXPECT_EQ(names, (QStringList{QStringLiteral("cbFindEnprName"), QStringLiteral("cbFindEnprAttr"),
+                                  QStringLiteral("cbFindEnprPost"), QStringLiteral("cbFindEnprPhone"),
+                                  QStringLiteral("cbFindEnprWeb"), QStringLiteral("cbFindEnprPeople"),
+                                  QStringLiteral("cbFindGoodName"), QStringLiteral("cbFindGoodEnprName")}));
+    QSettings settings(QStringLiteral("selbran"), QStringLiteral("trevin"));
+    EXPECT_EQ(settings.value(QStringLiteral("2.0/cbFindEnprWeb/Count")).toString(), QStringLiteral("2"));
+    EXPECT_EQ(settings.value(QStringLiteral("2.0/state/fullscreen")).toString(), QStringLiteral("0"));
+
+    auto again = Start();
+    int n = 0;
+    for (QComboBox *box : again->HistoryBoxes()) {
+        ASSERT_EQ(box->count(), 2) << box->objectName().toStdString();
+        EXPECT_EQ(box->itemText(0), QStringLiteral("новый %1").arg(n));
+        EXPECT_EQ(box->itemText(1), QStringLiteral("старый %1").arg(n++));
+    }
+}
+
+TEST_F(MainWindowStart, FullscreenValueOtherThanZeroMaximises)
+{
+    MakeCatalogue();
+    QSettings(QStringLiteral("selbran"), QStringLiteral("trevin"))
+        .setValue(QStringLiteral("2.0/state/fullscreen"), QStringLiteral("5"));
+    auto w = Start();
+    EXPECT_TRUE(w->isMaximized());
+    w->close();
+    QSettings settings(QStringLiteral("selbran"), QStringLiteral("trevin"));
+    EXPECT_EQ(settings.value(QStringLiteral("2.0/state/fullscreen")).toString(), QStringLiteral("1"));
+
+    settings.setValue(QStringLiteral("2.0/state/fullscreen"), QStringLiteral("0"));
+    settings.sync();
+    EXPECT_FALSE(Start()->isMaximized());
+}
+
+TEST_F(MainWindowStart, CorruptDatabaseIsShownAndTheProgramRunsOn)
+{
+    WriteFile(QStringLiteral("trevin.dat"), QStringLiteral("это не база данных, а просто текст. ").repeated(200));
+    WriteIni(QStringLiteral("[transfer_city]\ncount=1\ncity_1=343\n"));
+    std::unique_ptr<TfrmMain> w;
+    ASSERT_NO_THROW(w = Start());
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_FALSE(shown[0].isEmpty());
+    EXPECT_FALSE(shown[0].contains(QStringLiteral("Файл")));
+    EXPECT_EQ(w->windowTitle(), kTitle) << "the caption step did not finish";
+    EXPECT_TRUE(w->TransferCities.isEmpty()) << "remaining steps skipped";
+    EXPECT_FALSE(w->ZConnection1.SQLHourGlass);
+}
+
+TEST_F(MainWindowStart, MissingDateTableIsShownAfterTheSettingsWereRead)
+{
+    MakeCatalogue(QStringLiteral("trevin.dat"), false);
+    QSettings(QStringLiteral("selbran"), QStringLiteral("trevin"))
+        .setValue(QStringLiteral("2.0/cbFindGoodName/Count"), QStringLiteral("1"));
+    QSettings(QStringLiteral("selbran"), QStringLiteral("trevin"))
+        .setValue(QStringLiteral("2.0/cbFindGoodName/Strting0"), QStringLiteral("хлеб"));
+    auto w = Start();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].contains(QStringLiteral("db_date"))) << shown[0].toStdString();
+    EXPECT_EQ(w->findChild<QComboBox *>(QStringLiteral("cbFindGoodName"))->count(), 1);
+}
+
+TEST_F(MainWindowStart, FailedOpenDoesNotWipeTheSavedHistories)
+{
+    QDir().mkpath(Path(QStringLiteral("trevin.dat"))); // a folder: exists, but cannot be opened
+    {
+        QSettings settings(QStringLiteral("selbran"), QStringLiteral("trevin"));
+        settings.setValue(QStringLiteral("2.0/cbFindGoodName/Count"), QStringLiteral("1"));
+        settings.setValue(QStringLiteral("2.0/cbFindGoodName/Strting0"), QStringLiteral("хлеб"));
+    }
+    auto w = Start();
+    ASSERT_EQ(shown.size(), 1);
+    w->close();
+    QSettings settings(QStringLiteral("selbran"), QStringLiteral("trevin"));
+    EXPECT_EQ(settings.value(QStringLiteral("2.0/cbFindGoodName/Strting0")).toString(), QStringLiteral("хлеб"));
+}
+
+TEST_F(MainWindowStart, SecondInstanceStartsNormally)
+{
+    MakeCatalogue();
+    auto first = Start();
+    auto second = Start();
+    EXPECT_TRUE(shown.isEmpty());
+    EXPECT_TRUE(second->windowTitle().endsWith(QStringLiteral(" (локальная версия)")));
+}
+
+TEST_F(MainWindowStart, FailedServerConnectionNamesTheSettings)
+{
+    // Nothing listens on port 1; the text leaves the library's error out.
+    WriteIni(QStringLiteral("[main]\nprotocol=mysql\n[protocol_mysql]\nhostname=127.0.0.1\nport=1\n"));
+    EXPECT_EQ(HaltCode(), 1);
+    EXPECT_EQ(shown, QStringList{QStringLiteral(
+                         "  Ошибка соединения с HostName=127.0.0.1, Port=1, Database=trevin, User=mysql_user  ")});
+    EXPECT_TRUE(IsNetwork);
+}
+
+TEST_F(MainWindowStart, GarbagePortFallsBackToTheDefault)
+{
+    WriteIni(QStringLiteral("[main]\nprotocol=mysql\n[protocol_mysql]\nhostname=127.0.0.1\nport=abc\n"
+                            "master_database=foundation_none\nuser=foundation_nobody\npassword=wrong\n"));
+    EXPECT_EQ(HaltCode(), 1);
+    EXPECT_EQ(shown, QStringList{QStringLiteral("  Ошибка соединения с HostName=127.0.0.1, Port=3306, "
+                                                "Database=foundation_none, User=foundation_nobody  ")});
+}
+
+// ---- network version against the test MariaDB ----
+
+namespace {
+
+void RunOnServer(const QStringList &statements)
+{
+    const testenv::MysqlServer s = testenv::Mysql();
+    TZConnection c;
+    c.Protocol = QStringLiteral("mysql-4.1");
+    c.HostName = s.host;
+    c.Port = s.port;
+    c.User = s.user;
+    c.Password = s.password;
+    c.Database = QStringLiteral("mysql");
+    c.Connect();
+    for (const QString &sql : statements)
+        c.ExecuteDirect(sql);
+}
+
+// A master database whose current_db names `current`, and a catalogue.
+void MakeServerCatalogue(const QString &master, const QString &current, bool catalogue, bool withPrd)
+{
+    QStringList sql{QStringLiteral("create database if not exists ") + master,
+                    QStringLiteral("drop table if exists ") + master + QStringLiteral(".current_db"),
+                    QStringLiteral("create table ") + master + QStringLiteral(".current_db(db varchar(64))"),
+                    QStringLiteral("insert into ") + master + QStringLiteral(".current_db values('") + current +
+                        QStringLiteral("')")};
+    if (catalogue) {
+        sql << QStringLiteral("create database if not exists ") + current
+            << QStringLiteral("drop table if exists ") + current + QStringLiteral(".db_date")
+            << QStringLiteral("create table ") + current + QStringLiteral(".db_date(db_date datetime)")
+            << QStringLiteral("insert into ") + current + QStringLiteral(".db_date values('2026-11-30 10:15:00')")
+            << QStringLiteral("drop table if exists ") + current + QStringLiteral(".firm")
+            << QStringLiteral("create table ") + current +
+                   (withPrd ? QStringLiteral(".firm(cid int, fid int, org int, Prd int)")
+                            : QStringLiteral(".firm(cid int, fid int, org int)"));
+    }
+    RunOnServer(sql);
+}
+
+} // namespace
+
+class MainWindowNetwork : public MainWindowStart
+{
+protected:
+    void WriteNetworkIni(const QString &master, const QString &extra = QString())
+    {
+        const testenv::MysqlServer s = testenv::Mysql();
+        WriteIni(QStringLiteral("[main]\nprotocol=mysql\n[protocol_mysql]\nhostname=") + s.host +
+                 QStringLiteral("\nport=") + QString::number(s.port) + QStringLiteral("\nuser=") + s.user +
+                 QStringLiteral("\npassword=") + s.password + QStringLiteral("\nmaster_database=") + master +
+                 QStringLiteral("\nstat_database=foundation_stat\n") + extra);
+    }
+};
+
+TEST_F(MainWindowNetwork, SwitchesToTheCurrentCatalogue)
+{
+    REQUIRE_MYSQL();
+    MakeServerCatalogue(QStringLiteral("foundation_sw_master"), QStringLiteral("foundation_sw_cat"), true, true);
+    WriteNetworkIni(QStringLiteral("foundation_sw_master"));
+    WriteFile(QStringLiteral("city_sp/city.ini"), QStringLiteral("[main]\nmain_city=3452\nbutton=1\n"));
+    auto w = Start();
+    EXPECT_TRUE(shown.isEmpty()) << shown.join(u'|').toStdString();
+    EXPECT_TRUE(IsNetwork);
+    EXPECT_EQ(MasterDb, QStringLiteral("foundation_sw_master"));
+    EXPECT_EQ(CurrentDb, QStringLiteral("foundation_sw_cat"));
+    EXPECT_EQ(StatDatabase, QStringLiteral("foundation_stat"));
+    EXPECT_EQ(w->ZConnection1.Database, QStringLiteral("foundation_sw_cat"));
+    EXPECT_EQ(w->ConnectCount(), 2);
+    EXPECT_TRUE(w->FirmHasPrd);
+    EXPECT_TRUE(w->windowTitle().endsWith(QStringLiteral(" (сетевая версия)")));
+    EXPECT_TRUE(w->windowTitle().contains(QStringLiteral("2026")));
+    // The city file belongs to the local version only.
+    EXPECT_FALSE(w->BannerButton);
+    EXPECT_EQ(w->MainCity, 0);
+}
+
+TEST_F(MainWindowNetwork, CurrentDbNamingTheMasterMeansNoReconnect)
+{
+    REQUIRE_MYSQL();
+    MakeServerCatalogue(QStringLiteral("foundation_same"), QStringLiteral("foundation_same"), true, false);
+    WriteNetworkIni(QStringLiteral("foundation_same"), QStringLiteral("[main]\nlogger=1\n"));
+    auto w = Start();
+    EXPECT_TRUE(shown.isEmpty()) << shown.join(u'|').toStdString();
+    EXPECT_EQ(w->ConnectCount(), 1);
+    EXPECT_EQ(CurrentDb, QStringLiteral("foundation_same"));
+    EXPECT_FALSE(w->FirmHasPrd);
+    QFile log(Path(QStringLiteral("trevin.log")));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(log.readAll().contains("show columns from firm"));
+}
+
+TEST_F(MainWindowNetwork, FailedSecondConnectNamesTheCurrentDb)
+{
+    REQUIRE_MYSQL();
+    MakeServerCatalogue(QStringLiteral("foundation_bad_master"), QStringLiteral("foundation_no_such_db"), false,
+                        false);
+    WriteNetworkIni(QStringLiteral("foundation_bad_master"));
+    EXPECT_EQ(HaltCode(), 1);
+    const testenv::MysqlServer s = testenv::Mysql();
+    EXPECT_EQ(shown, QStringList{QStringLiteral("  Ошибка соединения с HostName=") + s.host +
+                                 QStringLiteral(", Port=") + QString::number(s.port) +
+                                 QStringLiteral(", Database=foundation_no_such_db, User=") + s.user +
+                                 QStringLiteral("  ")});
+}
