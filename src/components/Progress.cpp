@@ -1,6 +1,7 @@
 #include "components/Progress.h"
 
 #include "components/givLabel.h"
+#include "components/replfont.h"
 #include "platform/dberror.h"
 #include "platform/screen.h"
 
@@ -94,6 +95,8 @@ TfrmProgress::TfrmProgress(QWidget *parent)
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1);
     connect(Timer1, &QTimer::timeout, this, &TfrmProgress::Timer1Timer);
+
+    SetFormCharsetRussian(this);
 }
 
 TfrmProgress::~TfrmProgress()

@@ -106,6 +106,7 @@ TEST(Progress, WindowHasNoCloseBoxAndShowsTheHourglass)
         EXPECT_EQ(frmProgress->cursor().shape(), Qt::WaitCursor);
         EXPECT_EQ(frmProgress->ProgressBar1->cursor().shape(), Qt::WaitCursor);
         EXPECT_EQ(frmProgress->Button1->text(), S(u"Отмена"));
+        EXPECT_EQ(frmProgress->givHTMLabel1->property("charset").toInt(), 204);
         EXPECT_TRUE(frmProgress->Button1->isVisible());
         // Max 0: only the text line.
         EXPECT_FALSE(frmProgress->ProgressBar1->isVisible());
