@@ -82,10 +82,10 @@ protected:
     {
         sqlite3 *db = nullptr;
         ASSERT_EQ(sqlite3_open(Path(name).toUtf8().constData(), &db), SQLITE_OK);
-        const QByteArray sql = withDate ? QByteArray("create table db_date(db_date text);"
-                                                     "insert into db_date values('2026-11-30 10:15:00');") +
-                                              TreeTablesSql(QString()).join(u';').toUtf8()
-                                        : QByteArray("create table city(cid integer, name text);");
+        const QByteArray sql = (withDate ? QByteArray("create table db_date(db_date text);"
+                                                      "insert into db_date values('2026-11-30 10:15:00');")
+                                         : QByteArray()) +
+                               TreeTablesSql(QString()).join(u';').toUtf8();
         char *error = nullptr;
         EXPECT_EQ(sqlite3_exec(db, sql.constData(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
         sqlite3_free(error);

@@ -10,6 +10,8 @@
 #include "services/globals.h"
 #include "services/history_combo.h"
 #include "services/sqlite_func.h"
+#include "services/tools_dbdate.h"
+#include "services/vtbl.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -112,7 +114,8 @@ void TfrmMain::FormCreate()
     Protocol = IniFile->ReadString(QStringLiteral("main"), QStringLiteral("protocol"), QStringLiteral("sqlite"));
     // 6
     ConnectDatabase();
-    // 7: the classification lists join here.
+    // 7
+    LoadGroupLists(Query1);
     // 8: the information tabs join here.
     // 9
     DeclareGoodResultFields(Query4, IsNetwork);
@@ -136,7 +139,7 @@ void TfrmMain::FormCreate()
     UpdateTreeIcons(GoodRootNode);
     UpdateTreeIcons(EnprRootNode);
     // 15
-    setWindowTitle(windowTitle() + QStringLiteral(" Информация от ") + CaptionDateText() +
+    setWindowTitle(windowTitle() + QStringLiteral(" Информация от ") + GetDbDateText(Query1) +
                    (IsNetwork ? QStringLiteral(" (сетевая версия)") : QStringLiteral(" (локальная версия)")));
     // 16
     DetectFirmPrd();
@@ -253,16 +256,6 @@ void TfrmMain::ConnectFailure()
                    QStringLiteral(", Port=") + QString::number(ZConnection1.Port) +
                    QStringLiteral(", Database=") + ZConnection1.Database + QStringLiteral(", User=") +
                    ZConnection1.User + QStringLiteral("  "));
-}
-
-QString TfrmMain::CaptionDateText()
-{
-    Query1.Close();
-    Query1.SetSQL(QStringLiteral("select db_date from db_date limit 1"));
-    Query1.Open();
-    const QString text = Query1.Eof() ? QString() : Query1.FieldByName(QStringLiteral("db_date")).AsString();
-    Query1.Close();
-    return text;
 }
 
 void TfrmMain::DetectFirmPrd()

@@ -150,8 +150,6 @@ private:
     [[noreturn]] void FileNotFound(const QString &path);
     [[noreturn]] void ConnectFailure();
     void ConnectOrFail();
-    // The data date for the caption (the catalogue-date service replaces it).
-    QString CaptionDateText();
     void LoadCitySettings();
     void LoadTransferCities();
     void DetectFirmPrd();
