@@ -517,7 +517,8 @@ bool TCustomDBGrid::GrabFocus()
 
 void TCustomDBGrid::contextMenuEvent(QContextMenuEvent *e)
 {
-    const QPoint pt = viewport()->mapFrom(this, e->pos());
+    // Mouse menus arrive through the viewport, in its coordinates.
+    const QPoint pt = e->reason() == QContextMenuEvent::Mouse ? e->pos() : QPoint(-1, -1);
     const QPoint cell = MouseCoord(pt.x(), pt.y());
     const int dataCol = GridToDataColumn(cell.x());
     if (cell.x() >= m_indicatorOffset && cell.y() >= 0 && dataCol < Columns().Count()) {
