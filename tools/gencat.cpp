@@ -25,7 +25,7 @@ void PrintStats(const char *what, const QString &path, const CatalogueStats &sta
     long long rows = 0;
     for (const auto &[table, n] : stats)
         rows += n;
-    std::printf("%s %s: %lld rows (goods %lld, firms %lld, addresses %lld), %lld bytes, %.1f s\n", what,
+    std::printf("%s %s: %lld rows (goods %lld, firms %lld, addresses %lld), %lld bytes, %.2f s\n", what,
                 qPrintable(path), rows, stats.at("good"), stats.at("firm"), stats.at("address"),
                 static_cast<long long>(QFileInfo(path).size()), ms / 1000.0);
 }

@@ -293,3 +293,45 @@ TEST(CatalogueTexts, OnlyEmptyTelephoneTextsGiveNothingInBothVersions)
         EXPECT_EQ(LoadPhonesText(343, 5, 0, q), QString());
     }
 }
+
+TEST(CatalogueTexts, SampleCatalogueSameInBothDeployments)
+{
+    REQUIRE_MYSQL();
+    auto local = scratch::OpenSqlite(testenv::SampleCatalogue());
+    auto network = scratch::OpenMysql(testenv::Mysql().catalogue);
+    TZReadOnlyQuery lq(local.get());
+    TZReadOnlyQuery nq(network.get());
+    lq.SetSQL(QStringLiteral("select cid, fid, adr_id from address order by cid, fid, adr_id limit 60"));
+    lq.Open();
+    struct TKey { int cid, fid, adr; };
+    QList<TKey> keys;
+    for (; !lq.Eof(); lq.Next())
+        keys.append({lq.FieldByName(QStringLiteral("cid")).AsInteger(), lq.FieldByName(QStringLiteral("fid")).AsInteger(),
+                     lq.FieldByName(QStringLiteral("adr_id")).AsInteger()});
+    ASSERT_FALSE(keys.isEmpty());
+    int withPhones = 0;
+    for (const TKey &k : keys) {
+        QString localAddress, localPhones, networkAddress, networkPhones;
+        {
+            scratch::TDeployment d(false);
+            localAddress = LoadAddressText(lq, k.cid, k.fid, k.adr, true);
+            localPhones = LoadPhonesText(k.cid, k.fid, k.adr, lq);
+        }
+        {
+            scratch::TDeployment d(true);
+            networkAddress = LoadAddressText(nq, k.cid, k.fid, k.adr, true);
+            networkPhones = LoadPhonesText(k.cid, k.fid, k.adr, nq);
+        }
+        EXPECT_EQ(localAddress, networkAddress);
+        EXPECT_TRUE(localAddress.startsWith(QStringLiteral("г.")));
+        EXPECT_EQ(localPhones.isEmpty(), networkPhones.isEmpty());
+        if (localPhones.isEmpty())
+            continue;
+        ++withPhones;
+        // The same rows are counted on either database.
+        scratch::TDeployment d(true);
+        EXPECT_EQ(LoadPhonesText(k.cid, k.fid, k.adr, lq), networkPhones);
+        EXPECT_TRUE(networkPhones.endsWith(QStringLiteral(" телефонов (смотри карточку организации или нажми пробел)")));
+    }
+    EXPECT_GT(withPhones, 0);
+}

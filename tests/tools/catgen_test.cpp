@@ -205,6 +205,7 @@ TEST(CatalogueGenerator, HardCasesArePresent)
     }
     EXPECT_GT(db.Count("select count(*) from good where name glob '*''*'"), 0);
     EXPECT_GT(db.Count("select count(*) from good where name glob '*\\*'"), 0);
+    EXPECT_GT(db.Count("select count(*) from good where instr(name, char(13,10))>0"), 0);
     // Ё and ё, and names in capitals.
     EXPECT_GT(db.Count("select count(*) from good where instr(cast(name as blob), x'A8')>0"), 0);
     EXPECT_GT(db.Count("select count(*) from good where instr(cast(name as blob), x'B8')>0"), 0);

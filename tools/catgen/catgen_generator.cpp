@@ -58,6 +58,7 @@ struct FirmPlan {
     bool allWorkTimes = false; // one working-time pattern per address
     bool allWebKinds = false;  // every web row kind, invisible ones included
     bool oddAddress = false;   // missing street type, NULL parts, "--" street
+    QByteArray firstGoodName;  // replaces the name of the firm's first good
 };
 
 class Generator
@@ -96,7 +97,7 @@ private:
     static QByteArray FormatLocal(const QByteArray &digits);
     QByteArray DateTimeBefore(int maxDays);
     void EmitPhones(const CityDef &city, int fid, int adrId, int &prior);
-    void EmitGoods(const CityDef &city, int fid, int addresses, int count,
+    void EmitGoods(const CityDef &city, int fid, const FirmPlan &plan,
                    const std::vector<const SubsectionDef *> &subs,
                    const std::vector<const SectionDef *> &owners);
 
@@ -218,6 +219,8 @@ void Generator::EmitCity(const CityDef &city, long long goods)
             plan.goods = (i == 1) ? 0 : int(std::min<long long>(remaining, i == 0 ? 40 : 12));
             plan.allDiscounts = plan.allWorkTimes = plan.allWebKinds = (i == 0);
             plan.oddAddress = (i == 2 || i == 3);
+            if (i == 7) // a name over two lines, as some price lists have
+                plan.firstGoodName = Enc(u"Подарочный набор\r\n(в ассортименте)");
             remaining -= plan.goods;
             EmitFirm(city, streets, fid++, plan);
         }
@@ -336,11 +339,11 @@ void Generator::EmitPhones(const CityDef &city, int fid, int adrId, int &prior)
     }
 }
 
-void Generator::EmitGoods(const CityDef &city, int fid, int addresses, int count,
+void Generator::EmitGoods(const CityDef &city, int fid, const FirmPlan &plan,
                           const std::vector<const SubsectionDef *> &subs,
                           const std::vector<const SectionDef *> &owners)
 {
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < plan.goods; ++i) {
         const int si = m_rng.Below(int(subs.size()));
         const SubsectionDef &sub = *subs[si];
         const SectionDef &section = *owners[si];
@@ -377,7 +380,9 @@ void Generator::EmitGoods(const CityDef &city, int fid, int addresses, int count
         }
 
         const int adrId =
-            (addresses > 1 ? m_rng.Chance(60) : m_rng.Chance(50)) ? 0 : m_rng.Range(1, addresses);
+            (plan.addresses > 1 ? m_rng.Chance(60) : m_rng.Chance(50)) ? 0 : m_rng.Range(1, plan.addresses);
+        if (i == 0 && !plan.firstGoodName.isEmpty())
+            name = plan.firstGoodName;
         Emit(tGood, city.cid, fid, adrId, m_nextGoodId++, sub.gid, section.superId, name, price, cur,
              priceRub);
         ++m_goodGidCnt[{city.cid, sub.gid}];
@@ -566,7 +571,7 @@ void Generator::EmitFirm(const CityDef &city, const CityStreets &streets, int fi
         }
     }
 
-    EmitGoods(city, fid, plan.addresses, plan.goods, subs, owners);
+    EmitGoods(city, fid, plan, subs, owners);
 }
 
 } // namespace

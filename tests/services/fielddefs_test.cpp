@@ -1,0 +1,133 @@
+// Declared result fields: kinds, types, sizes and order per deployment, and
+// how a declared query reads its result.
+#include "services/fielddefs.h"
+
+#include "platform/connection.h"
+#include "platform/dberror.h"
+#include "platform/query.h"
+#include "services/sqlite_func.h"
+#include "testenv.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+namespace {
+
+struct Expect {
+    const char *name;
+    TFieldType type;
+    TFieldKind kind;
+    int size;
+};
+
+void ExpectFields(const TDataSet &q, const std::vector<Expect> &want)
+{
+    ASSERT_EQ(q.Fields().size(), want.size());
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        const TField *f = q.Fields()[i];
+        SCOPED_TRACE(want[i].name);
+        EXPECT_EQ(f->FieldName(), QLatin1String(want[i].name));
+        EXPECT_EQ(f->DataType(), want[i].type);
+        EXPECT_EQ(f->FieldKind(), want[i].kind);
+        EXPECT_EQ(f->Size(), want[i].size);
+    }
+}
+
+constexpr TFieldKind D = fkData;
+constexpr TFieldKind C = fkCalculated;
+
+} // namespace
+
+TEST(FieldDefs, GoodsResultInBothDeployments)
+{
+    TZReadOnlyQuery local, network;
+    DeclareGoodResultFields(local, false);
+    DeclareGoodResultFields(network, true);
+    ExpectFields(local, {{"sprice", ftString, C, 20},       {"sname", ftString, C, 255},
+                         {"price", ftFloat, D, 0},          {"name", ftMemo, D, 0},
+                         {"cur", ftMemo, D, 0},             {"sfn", ftMemo, D, 0},
+                         {"ssfn", ftString, C, 255},        {"price_rub", ftFloat, D, 0},
+                         {"id", ftInteger, D, 0},           {"discount", ftString, D, 1},
+                         {"cid", ftInteger, D, 0},          {"fid", ftInteger, D, 0},
+                         {"adr_id", ftInteger, D, 0},       {"gid", ftInteger, D, 0},
+                         {"wgroupname", ftString, C, 255},  {"wsupergroupname", ftString, C, 255},
+                         {"sphones", ftString, C, 255}});
+    ExpectFields(network, {{"sprice", ftString, C, 20},       {"sname", ftString, C, 255},
+                           {"price", ftFloat, D, 0},          {"name", ftString, D, 255},
+                           {"cur", ftString, D, 10},          {"sfn", ftString, D, 255},
+                           {"ssfn", ftString, C, 255},        {"price_rub", ftFloat, D, 0},
+                           {"org", ftInteger, D, 0},          {"id", ftLargeint, D, 0},
+                           {"discount", ftString, D, 1},      {"cid", ftLargeint, D, 0},
+                           {"fid", ftLargeint, D, 0},         {"adr_id", ftInteger, D, 0},
+                           {"gid", ftInteger, D, 0},          {"wgroupname", ftString, C, 255},
+                           {"wsupergroupname", ftString, C, 255}, {"sphones", ftString, C, 255}});
+}
+
+TEST(FieldDefs, OrganisationResultInBothDeployments)
+{
+    TZReadOnlyQuery local, network;
+    DeclareEnprResultFields(local, false);
+    DeclareEnprResultFields(network, true);
+    ExpectFields(local, {{"cid", ftInteger, D, 0},      {"fid", ftInteger, D, 0},     {"adr_id", ftInteger, D, 0},
+                         {"sfn", ftMemo, D, 0},         {"sallinfo", ftString, C, 255}, {"street_name", ftMemo, D, 0},
+                         {"name_big", ftMemo, D, 0},    {"street_type", ftMemo, D, 0}, {"house", ftMemo, D, 0},
+                         {"lit", ftMemo, D, 0},         {"office", ftMemo, D, 0},     {"ext", ftMemo, D, 0},
+                         {"city_name", ftMemo, D, 0},   {"ssfn", ftString, C, 255}});
+    ExpectFields(network,
+                 {{"cid", ftLargeint, D, 0},      {"fid", ftLargeint, D, 0},      {"adr_id", ftInteger, D, 0},
+                  {"org", ftInteger, D, 0},       {"sfn", ftString, D, 255},      {"sallinfo", ftString, C, 255},
+                  {"street_name", ftString, D, 255}, {"name_big", ftString, D, 255}, {"street_type", ftString, D, 255},
+                  {"house", ftString, D, 10},     {"lit", ftString, D, 10},       {"office", ftString, D, 10},
+                  {"ext", ftString, D, 100},      {"city_name", ftString, D, 20}, {"ssfn", ftString, C, 255}});
+}
+
+TEST(FieldDefs, DeclaredQueryReadsOnlyItsFieldsAndCutsCalculatedText)
+{
+    QTemporaryDir dir;
+    TZConnection c;
+    c.Protocol = QStringLiteral("sqlite-3");
+    c.Database = dir.filePath(QStringLiteral("d.dat"));
+    c.Connect();
+    c.ExecuteDirect(QStringLiteral("create table t (price real, name text, extra text)"));
+    c.ExecuteDirect(QStringLiteral("insert into t values (1234567.891, 'Сахар', 'x')"));
+
+    TZReadOnlyQuery q(&c);
+    TField *price = AddFloatField(q, QStringLiteral("price"));
+    TField *name = AddStringField(q, QStringLiteral("name"), 3);
+    TField *sprice = AddCalcStringField(q, QStringLiteral("sprice"), 20);
+    EXPECT_EQ(sprice->Size(), 20);
+    EXPECT_TRUE(sprice->Calculated());
+    q.OnCalcFields = [&](TDataSet &) {
+        sprice->SetAsString(QStringLiteral("1 234 567.89 руб * скидка до конца месяца"));
+    };
+    q.SetSQL(QStringLiteral("select * from t"));
+    q.Open();
+    EXPECT_EQ(q.FindField(QStringLiteral("extra")), nullptr);
+    EXPECT_THROW(q.FieldByName(QStringLiteral("extra")), EDatabaseError);
+    EXPECT_DOUBLE_EQ(price->AsFloat(), 1234567.891);
+    EXPECT_EQ(name->AsString(), QStringLiteral("Сах"));
+    EXPECT_EQ(sprice->AsString(), QStringLiteral("1 234 567.89 руб * с"));
+    // Declaring on an open query is refused.
+    EXPECT_THROW(AddIntegerField(q, QStringLiteral("late")), EDatabaseError);
+}
+
+TEST(FieldDefs, LocalGoodsFieldsOpenOverTheSampleCatalogue)
+{
+    RegisterSqliteFunctions();
+    TZConnection c;
+    c.Protocol = QStringLiteral("sqlite-3");
+    c.Database = testenv::SampleCatalogue();
+    c.Connect();
+    TZReadOnlyQuery q(&c);
+    DeclareGoodResultFields(q, false);
+    q.SetSQL(QStringLiteral(
+        "select s.price, s.name, s.cur, a.sfn, s.price_rub, s.id, '' as discount, s.cid, s.fid, a.adr_id, s.gid "
+        "from good s, address a where a.cid=s.cid and a.fid=s.fid and (a.adr_id = s.adr_id OR a.adr_id = 0) "
+        "and postext('А', s.name) limit 50"));
+    q.Open();
+    EXPECT_GT(q.RecordCount(), 0);
+    EXPECT_FALSE(q.FieldByName(QStringLiteral("name")).AsString().isEmpty());
+    EXPECT_GT(q.FieldByName(QStringLiteral("cid")).AsInteger(), 0);
+    EXPECT_TRUE(q.FieldByName(QStringLiteral("sprice")).IsNull());
+}
