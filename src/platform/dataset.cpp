@@ -52,6 +52,8 @@ void TDataSet::RemoveField(TField *field)
     auto it = std::find_if(m_declared.begin(), m_declared.end(),
                            [field](const std::unique_ptr<TField> &p) { return p.get() == field; });
     if (it != m_declared.end()) {
+        // Out of the lists first: observers told of its end see it gone.
+        std::unique_ptr<TField> doomed = std::move(*it);
         m_declared.erase(it);
         RebuildFieldList();
     }
@@ -93,9 +95,11 @@ TField &TDataSet::FieldByName(const QString &name) const
 
 void TDataSet::BindFields()
 {
-    m_defaultFields = m_declared.empty();
-    if (m_defaultFields) {
-        m_automatic.clear();
+    const bool automatic = m_declared.empty();
+    if (automatic)
+        DestroyDefaultFields();
+    m_defaultFields = automatic;
+    if (automatic) {
         for (const TFieldDef &d : m_fieldDefs) {
             auto f = CreateField(d.DataType, d.Size);
             f->SetFieldName(d.Name);
@@ -125,6 +129,7 @@ void TDataSet::BindFields()
 void TDataSet::DestroyDefaultFields()
 {
     if (!m_automatic.empty()) {
+        std::vector<std::unique_ptr<TField>> doomed = std::move(m_automatic);
         m_automatic.clear();
         RebuildFieldList();
     }

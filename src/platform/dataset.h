@@ -118,6 +118,8 @@ public:
     void RemoveField(TField *field);
     // Fields were made from the columns because none were declared.
     bool DefaultFields() const { return m_defaultFields; }
+    // Fields were declared in code (they exist also while closed).
+    bool HasPersistentFields() const { return !m_declared.empty(); }
     // Columns of the source (known after open, also for an empty result).
     const std::vector<TFieldDef> &FieldDefs() const { return m_fieldDefs; }
     // Object fields are shown as nested columns.

@@ -11,7 +11,31 @@ TField::TField(TFieldType type, int size) : m_dataType(type), m_size(size)
         m_alignment = taRightJustify;
 }
 
-TField::~TField() = default;
+TField::~TField()
+{
+    // Sub-fields go first, so observers never see a child outlive its parent.
+    m_children.clear();
+    m_ownedChildren.clear();
+    auto observers = std::move(m_freeNotifications);
+    for (auto &o : observers)
+        o.second(*this);
+}
+
+void TField::FreeNotification(const void *observer, std::function<void(TField &)> callback)
+{
+    for (auto &o : m_freeNotifications) {
+        if (o.first == observer) {
+            o.second = std::move(callback);
+            return;
+        }
+    }
+    m_freeNotifications.emplace_back(observer, std::move(callback));
+}
+
+void TField::RemoveFreeNotification(const void *observer)
+{
+    std::erase_if(m_freeNotifications, [observer](const auto &o) { return o.first == observer; });
+}
 
 void TField::SetFieldName(const QString &name)
 {

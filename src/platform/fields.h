@@ -26,6 +26,14 @@ enum TFieldType {
     ftReference,
     ftArray,
     ftBlob,
+    ftBytes,
+    ftVarBytes,
+    ftGraphic,
+    ftFmtMemo,
+    ftParadoxOle,
+    ftDBaseOle,
+    ftTypedBinary,
+    ftCursor,
 };
 
 enum TFieldKind { fkData, fkCalculated, fkLookup };
@@ -129,6 +137,12 @@ public:
     // Adds a sub-field; the parent owns it.
     TField *AddChild(std::unique_ptr<TField> child);
 
+    // Tells an observer (a control bound to the field) when the field is
+    // destroyed; automatic fields die when their dataset closes. One callback
+    // per observer; registering again replaces it.
+    void FreeNotification(const void *observer, std::function<void(TField &)> callback);
+    void RemoveFreeNotification(const void *observer);
+
 protected:
     // Converts any value to this field's stored type (strings cut to Size).
     virtual QVariant Coerce(const QVariant &value) const;
@@ -153,6 +167,7 @@ private:
     TDataSet *m_nested = nullptr;
     std::vector<TField *> m_children;
     std::vector<std::unique_ptr<TField>> m_ownedChildren;
+    std::vector<std::pair<const void *, std::function<void(TField &)>>> m_freeNotifications;
 };
 
 class TIntegerField : public TField

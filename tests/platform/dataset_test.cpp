@@ -627,3 +627,34 @@ TEST(DataSetNavigation, UnidirectionalRefusesToGoBack)
     ds.Next();
     EXPECT_THROW(ds.Prior(), EDatabaseError);
 }
+
+TEST(DataSetFields, ObserversHearWhenAFieldGoes)
+{
+    TMemDataSet ds;
+    Fill(ds, 2);
+    ds.Open();
+    QStringList gone;
+    int observer = 0;
+    for (TField *f : ds.Fields())
+        f->FreeNotification(&observer, [&](TField &f) { gone << f.FieldName(); });
+    ds.Fields()[0]->RemoveFreeNotification(&observer);
+    ds.Close(); // automatic fields end with the open dataset
+    EXPECT_EQ(gone, QStringList{QStringLiteral("name")});
+    EXPECT_TRUE(ds.Fields().empty());
+
+    TMemDataSet declared;
+    Fill(declared, 1);
+    TField *id = declared.AddField(CreateField(ftInteger));
+    id->SetFieldName(QStringLiteral("id"));
+    EXPECT_TRUE(declared.HasPersistentFields());
+    bool told = false;
+    id->FreeNotification(&observer, [&](TField &) {
+        told = true;
+        EXPECT_EQ(declared.FindField(QStringLiteral("id")), nullptr); // already out of the list
+    });
+    declared.Open();
+    declared.Close();
+    EXPECT_FALSE(told); // declared fields outlive the open result
+    declared.RemoveField(id);
+    EXPECT_TRUE(told);
+}

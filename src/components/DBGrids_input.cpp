@@ -1,0 +1,376 @@
+// Keys, mouse and the glue between the grid and its cell editor. Every
+// vertical movement is a movement of the dataset; the grid follows it.
+#include "components/DBGrids_core.h"
+
+#include "components/DBGrids_inplace.h"
+#include "components/SDialogs.h"
+
+// --- editor glue -------------------------------------------------------------
+
+QString TCustomDBGrid::EditorTextOf(int col, int)
+{
+    QString text;
+    const int dataCol = GridToDataColumn(col);
+    if (DataLink().Active() && dataCol >= 0 && dataCol < Columns().Count())
+        if (TField *f = Columns()[dataCol]->GetBoundField())
+            text = f->Text();
+    m_editText = text;
+    return text;
+}
+
+void TCustomDBGrid::KeepEditorText(int, int, const QString &text) { m_editText = text; }
+
+void TCustomDBGrid::WriteEditorToField()
+{
+    if (TField *f = CurrentColumnField())
+        f->SetText(m_editText);
+}
+
+int TCustomDBGrid::EditorTextLimit()
+{
+    TField *f = CurrentColumnField();
+    return f && f->DataType() == ftString ? f->Size() : 0;
+}
+
+TEditStyle TCustomDBGrid::EditorKind(int, int)
+{
+    auto *editor = dynamic_cast<TDBGridInplaceEdit *>(InplaceEditor());
+    if (editor)
+        editor->SetUseDataList(false);
+    TColumn *c = CurrentColumn();
+    if (!c)
+        return esSimple;
+    if (c->ButtonStyle() == cbsEllipsis)
+        return esEllipsis;
+    if (c->ButtonStyle() == cbsNone)
+        return esSimple;
+    TField *f = c->GetBoundField();
+    if (!f)
+        return esSimple;
+    TGridDataLink &link = DataLink();
+    if (f->Lookup()) {
+        TField *key = link.DataSet() ? link.DataSet()->FindField(f->KeyFields) : nullptr;
+        if (!key || !key->CanModify() || ((c->AssignedFlags() & avReadOnly) && c->ReadOnly()) || f->ReadOnly() ||
+            !link.Active() || link.ReadOnly)
+            return esSimple;
+        if (editor)
+            editor->SetUseDataList(true);
+        return esPickList;
+    }
+    if (c->HasPickList() && !c->PickList().isEmpty() && !c->ReadOnly())
+        return esPickList;
+    if (f->DataType() == ftReference || f->DataType() == ftDataSet)
+        return esEllipsis;
+    return esSimple;
+}
+
+// --- columns -------------------------------------------------------------------
+
+void TCustomDBGrid::ShiftCurrentColumn(int gridCol, int direction)
+{
+    DataLink().HandleDataFlush();
+    gridCol = qBound(m_indicatorOffset, gridCol, ColCount() - 1);
+    if (direction != 0) {
+        while (gridCol >= m_indicatorOffset && gridCol < ColCount() && ColWidth(gridCol) <= 0)
+            gridCol += direction;
+        if (gridCol < m_indicatorOffset || gridCol >= ColCount())
+            return;
+    }
+    if (gridCol == Col())
+        return;
+    if (!m_inColumnExit) {
+        const int before = Col();
+        m_inColumnExit = true;
+        struct Clear {
+            bool &f;
+            ~Clear() { f = false; }
+        } clear{m_inColumnExit};
+        BeforeColumnExit();
+        if (Col() != before)
+            return;
+    }
+    if (!(m_options & dgAlwaysShowEditor))
+        HideEditor();
+    MoveCurrent(gridCol, Row(), true, true);
+    AfterColumnEnter();
+}
+
+// --- keys ------------------------------------------------------------------------
+
+bool TCustomDBGrid::AcceptsKey(int, TShiftState) { return true; }
+
+void TCustomDBGrid::HandleKeyDown(int &key, TShiftState shift)
+{
+    if (OnKeyDown)
+        OnKeyDown(this, key, shift);
+    TGridDataLink &link = DataLink();
+    if (!link.Active() || !AcceptsKey(key, shift))
+        return;
+    TDataSet *ds = link.DataSet();
+    if (layoutDirection() == Qt::RightToLeft) {
+        if (key == VK_LEFT)
+            key = VK_RIGHT;
+        else if (key == VK_RIGHT)
+            key = VK_LEFT;
+    }
+    auto dropMarks = [this] {
+        if (m_options & dgMultiSelect) {
+            m_markedRows->ClearMarks();
+            m_selecting = false;
+        }
+    };
+    auto extendMarks = [&](bool select, int direction) {
+        LockUpdates();
+        struct Unlock {
+            TCustomDBGrid *g;
+            ~Unlock() { g->UnlockUpdates(); }
+        } unlock{this};
+        bool markAfter = false;
+        if ((m_options & dgMultiSelect) && link.Active()) {
+            if (select && (shift & ssShift)) {
+                if (!m_selecting) {
+                    m_selectionAnchor = m_markedRows->CurrentRowBookmark();
+                    m_markedRows->SetCurrentRowMarked(true);
+                    m_selecting = true;
+                    markAfter = true;
+                } else {
+                    markAfter = m_markedRows->CompareMarks(m_markedRows->CurrentRowBookmark(), m_selectionAnchor) !=
+                                -direction;
+                    if (!markAfter)
+                        m_markedRows->SetCurrentRowMarked(false);
+                }
+            } else
+                dropMarks();
+        }
+        link.MoveBy(direction);
+        if (markAfter)
+            m_markedRows->SetCurrentRowMarked(true);
+    };
+    auto canEditData = [&] { return ds->CanModify() && !m_readOnly && (m_options & dgEditing); };
+    auto stepDown = [&](bool select) {
+        if (ds->State() == dsInsert && !ds->Modified() && !link.Modified()) {
+            if (link.Eof())
+                return;
+            ds->Cancel();
+        } else
+            extendMarks(select, 1);
+        if (link.Eof() && canEditData())
+            ds->Append();
+    };
+    auto stepUp = [&](bool select) {
+        if (ds->State() == dsInsert && !ds->Modified() && link.Eof() && !link.Modified())
+            ds->Cancel();
+        else
+            extendMarks(select, -1);
+    };
+    auto tabStep = [&](bool forwards) {
+        LockUpdates();
+        struct Unlock {
+            TCustomDBGrid *g;
+            ~Unlock() { g->UnlockUpdates(); }
+        } unlock{this};
+        const int start = Col();
+        int c = start;
+        for (;;) {
+            c += forwards ? 1 : -1;
+            if (c >= ColCount()) {
+                stepDown(false);
+                c = m_indicatorOffset;
+            } else if (c < m_indicatorOffset) {
+                stepUp(false);
+                c = ColCount() - 1;
+            }
+            if (c == start)
+                return;
+            if (TabStop(c)) {
+                ShiftCurrentColumn(c, 0);
+                return;
+            }
+        }
+    };
+    auto confirmDelete = [&] {
+        const QString text = m_markedRows->MarkedCount() < 2 ? QStringLiteral("Delete record?")
+                                                               : QStringLiteral("Delete all selected records?");
+        if (!(m_options & dgConfirmDelete))
+            return true;
+        return MessageDialog(text, mtConfirmation, mbOK | mbCancel, 0) != mrCancel;
+    };
+    const int dataColumns = ColCount() - m_indicatorOffset;
+    if (shift & ssCtrl) {
+        switch (key) {
+        case VK_PRIOR:
+        case VK_UP: dropMarks(); link.MoveBy(-link.ActiveRecord()); break;
+        case VK_NEXT:
+        case VK_DOWN: dropMarks(); link.MoveBy(link.BufferCount() - link.ActiveRecord() - 1); break;
+        case VK_HOME: dropMarks(); ds->First(); break;
+        case VK_END: dropMarks(); ds->Last(); break;
+        case VK_LEFT: ShiftCurrentColumn(m_indicatorOffset, 1); break;
+        case VK_RIGHT: ShiftCurrentColumn(ColCount() - 1, -1); break;
+        case VK_DELETE:
+            if (!m_readOnly && !ds->IsEmpty() && ds->CanModify() && confirmDelete()) {
+                if (m_markedRows->MarkedCount() > 0)
+                    m_markedRows->DeleteMarkedRecords();
+                else
+                    ds->Delete();
+            }
+            break;
+        default: break;
+        }
+        return;
+    }
+    switch (key) {
+    case VK_UP: stepUp(true); break;
+    case VK_DOWN: stepDown(true); break;
+    case VK_LEFT:
+        if (m_options & dgRowSelect)
+            stepUp(false);
+        else
+            ShiftCurrentColumn(Col() - 1, -1);
+        break;
+    case VK_RIGHT:
+        if (m_options & dgRowSelect)
+            stepDown(false);
+        else
+            ShiftCurrentColumn(Col() + 1, 1);
+        break;
+    case VK_HOME:
+        if (dataColumns == 1 || (m_options & dgRowSelect)) {
+            dropMarks();
+            ds->First();
+        } else
+            ShiftCurrentColumn(m_indicatorOffset, 1);
+        break;
+    case VK_END:
+        if (dataColumns == 1 || (m_options & dgRowSelect)) {
+            dropMarks();
+            ds->Last();
+        } else
+            ShiftCurrentColumn(ColCount() - 1, -1);
+        break;
+    case VK_PRIOR: dropMarks(); link.MoveBy(-VisibleRowCount()); break;
+    case VK_NEXT: dropMarks(); link.MoveBy(VisibleRowCount()); break;
+    case VK_INSERT:
+        if (canEditData()) {
+            dropMarks();
+            ds->Insert();
+        }
+        break;
+    case VK_TAB:
+        if (!(shift & ssAlt))
+            tabStep(!(shift & ssShift));
+        break;
+    case VK_ESCAPE:
+        if (PrimaryLanguageId() == LANG_KOREAN)
+            m_escapeKeyFlag = true;
+        link.HandleReset();
+        dropMarks();
+        if (!(m_options & dgAlwaysShowEditor))
+            HideEditor();
+        break;
+    case VK_F2: SetEditorMode(true); break;
+    default: break;
+    }
+}
+
+void TCustomDBGrid::HandleKeyPress(QChar &key)
+{
+    m_escapeKeyFlag = false;
+    if (!(m_options & dgAlwaysShowEditor) && key.unicode() == 13)
+        DataLink().HandleDataFlush();
+    TBaseGrid::HandleKeyPress(key);
+}
+
+// --- mouse ---------------------------------------------------------------------------
+
+void TCustomDBGrid::HandleMouseDown(TMouseButton button, TShiftState shift, int x, int y)
+{
+    if (!GrabFocus())
+        return;
+    if (button == mbLeft && (shift & ssDouble)) {
+        if (OnDblClick)
+            OnDblClick(this);
+        return;
+    }
+    TGridState sizing = gsNormal;
+    int index = -1, pos = 0, ofs = 0;
+    DecideSizingMode(x, y, sizing, index, pos, ofs);
+    if (sizing != gsNormal) {
+        DataLink().HandleDataFlush();
+        TBaseGrid::HandleMouseDown(button, shift, x, y);
+        return;
+    }
+    const QPoint cell = MouseCoord(x, y);
+    if (cell.x() < 0 && cell.y() < 0) {
+        TBaseGrid::HandleMouseDown(button, shift, x, y);
+        return;
+    }
+    if (cell.y() < m_titleOffset && cell.y() >= 0 && (m_options & dgColumnResize)) {
+        DataLink().HandleDataFlush();
+        return; // away from a border a title press does nothing
+    }
+    TGridDataLink &link = DataLink();
+    if (!link.Active())
+        return;
+    LockUpdates();
+    struct Unlock {
+        TCustomDBGrid *g;
+        ~Unlock() { g->UnlockUpdates(); }
+    } unlock{this};
+    link.HandleDataFlush();
+    HideEditor();
+    const int oldCol = Col(), oldRow = Row();
+    if (cell.y() >= m_titleOffset && cell.y() != Row())
+        link.MoveBy(cell.y() - Row());
+    if (cell.x() >= m_indicatorOffset)
+        ShiftCurrentColumn(cell.x(), 0);
+    if (button == mbLeft && (m_options & dgMultiSelect) && link.Active()) {
+        m_selecting = false;
+        if (shift & ssCtrl)
+            m_markedRows->SetCurrentRowMarked(!m_markedRows->IsCurrentRowMarked());
+        else {
+            m_markedRows->ClearMarks();
+            m_markedRows->SetCurrentRowMarked(true);
+        }
+    }
+    if (button == mbLeft && ((cell.x() == oldCol && cell.y() == oldRow) || (m_options & dgAlwaysShowEditor)))
+        ShowEditor();
+    else
+        InvalidateEditor();
+}
+
+void TCustomDBGrid::HandleMouseUp(TMouseButton button, TShiftState shift, int x, int y)
+{
+    const TGridState state = GridState();
+    TBaseGrid::HandleMouseUp(button, shift, x, y);
+    if (state == gsRowSizing || state == gsColSizing)
+        return;
+    if (InplaceEditor() && static_cast<QWidget *>(InplaceEditor())->isVisible() &&
+        static_cast<QWidget *>(InplaceEditor())->geometry().contains(x, y))
+        return;
+    const QPoint cell = MouseCoord(x, y);
+    const int dataCol = GridToDataColumn(cell.x());
+    if (button != mbLeft || cell.x() < m_indicatorOffset || cell.y() < 0 || dataCol >= Columns().Count())
+        return;
+    if (cell.y() < m_titleOffset)
+        AfterTitleClick(Columns()[dataCol]);
+    else
+        AfterCellClick(CurrentColumn());
+}
+
+void TCustomDBGrid::HandleFocusLoss()
+{
+    TGridDataLink &link = DataLink();
+    if (link.Active()) {
+        TDataSet *ds = link.DataSet();
+        try {
+            if ((m_options & dgCancelOnExit) && ds->State() == dsInsert && !ds->Modified() && !link.Modified())
+                ds->Cancel();
+            else
+                link.HandleDataFlush();
+        } catch (...) {
+            setFocus();
+            throw;
+        }
+    }
+    TBaseGrid::HandleFocusLoss();
+}
