@@ -65,7 +65,8 @@ public:
     std::unique_ptr<TgivHTMLElement> Pop();
     void ClearAndFree();
     int Count() const { return int(m_items.size()); }
-    TgivHTMLElement &operator[](int index) const { return *m_items[size_t(index)]; }
+    TgivHTMLElement &operator[](int index) { return *m_items[size_t(index)]; }
+    const TgivHTMLElement &operator[](int index) const { return *m_items[size_t(index)]; }
 
 private:
     std::vector<std::unique_ptr<TgivHTMLElement>> m_items;

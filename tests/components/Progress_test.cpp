@@ -1,6 +1,7 @@
 #include "components/Progress.h"
 
 #include "components/givLabel.h"
+#include "platform/application.h"
 #include "platform/dberror.h"
 #include "platform/screen.h"
 
@@ -221,6 +222,21 @@ TEST(Progress, FailingJobClosesTheWindowAndReachesTheCaller)
         stoppedAt = WalkItems(12);
     });
     EXPECT_EQ(stoppedAt, 12);
+    EXPECT_FALSE(frmProgress->isVisible());
+}
+
+TEST(Progress, FailingJobReachesTheDefaultErrorHandler)
+{
+    QStringList shown;
+    TApplication::SetExceptionHandler([&](const QString &text) { shown << text; });
+    const bool handled = TApplication::DeliverSafely([] {
+        RunWithProgress(5, S(u"Подготовка данных..."),
+                        [](QObject *) { throw EDatabaseError(QStringLiteral("Lost connection")); });
+        return true;
+    });
+    TApplication::SetExceptionHandler(nullptr);
+    EXPECT_FALSE(handled);
+    EXPECT_EQ(shown, QStringList{QStringLiteral("Lost connection")});
     EXPECT_FALSE(frmProgress->isVisible());
 }
 

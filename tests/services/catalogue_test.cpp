@@ -75,8 +75,9 @@ void CheckChildRowCondition(TZConnection &c)
         QSet<int> addresses;
         for (std::size_t i = 0; i < all.size(); ++i) {
             addresses.insert(all[i].adr);
-            if (i > 0)
+            if (i > 0) {
                 EXPECT_LE(all[i - 1].adr, all[i].adr); // firm-wide rows first
+            }
         }
         for (int adr : addresses) {
             if (adr == 0)

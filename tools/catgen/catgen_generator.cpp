@@ -6,6 +6,8 @@
 #include <QDate>
 #include <QDateTime>
 
+#include <algorithm>
+#include <cstdio>
 #include <map>
 #include <stdexcept>
 #include <unordered_map>
@@ -48,6 +50,7 @@ struct CityStreets {
     std::vector<QByteArray> names; // index + 1 is the street id
     int dashStreet = 0;            // id of the street named "--"
     int untypedStreet = 0;         // id of the street whose type is missing
+    int emptyTypeStreet = 0;       // id of the street whose type text is empty
 };
 
 struct FirmPlan {
@@ -57,7 +60,8 @@ struct FirmPlan {
     bool allDiscounts = false; // every kind of discount and promotion
     bool allWorkTimes = false; // one working-time pattern per address
     bool allWebKinds = false;  // every web row kind, invisible ones included
-    bool oddAddress = false;   // missing street type, NULL parts, "--" street
+    bool oddAddress = false;   // first address on an odd street
+    int oddKind = 0;           // 1 type missing, 2 named "--", 3 empty type; 0 by fid
     QByteArray firstGoodName;  // replaces the name of the firm's first good
 };
 
@@ -110,7 +114,6 @@ private:
     std::map<std::pair<int, int>, long long> m_goodGidCnt;
     std::map<int, long long> m_goodCnt;
     std::map<int, long long> m_firmCnt;
-    std::vector<int> m_districtCount;
     int m_cityDistricts = 0;
     int m_cityMicro = 0;
 };
@@ -205,7 +208,7 @@ void Generator::EmitCity(const CityDef &city, long long goods)
         addStreet(Enc(s.name), s.typeId);
     streets.dashStreet = addStreet("--", 1);
     streets.untypedStreet = addStreet(Enc(u"Объездная дорога"), kMissingStreetType);
-    addStreet(Enc(u"Проезд Тихий"), kEmptyStreetType);
+    streets.emptyTypeStreet = addStreet(Enc(u"Проезд Тихий"), kEmptyStreetType);
 
     int fid = 1;
     long long remaining = goods;
@@ -218,7 +221,8 @@ void Generator::EmitCity(const CityDef &city, long long goods)
             plan.addresses = (i == 0) ? 4 : (i == 2 ? 2 : 1);
             plan.goods = (i == 1) ? 0 : int(std::min<long long>(remaining, i == 0 ? 40 : 12));
             plan.allDiscounts = plan.allWorkTimes = plan.allWebKinds = (i == 0);
-            plan.oddAddress = (i == 2 || i == 3);
+            plan.oddAddress = (i == 2 || i == 3 || i == 6);
+            plan.oddKind = i == 2 ? 1 : i == 3 ? 2 : 3;
             if (i == 7) // a name over two lines, as some price lists have
                 plan.firstGoodName = Enc(u"Подарочный набор\r\n(в ассортименте)");
             remaining -= plan.goods;
@@ -438,12 +442,17 @@ void Generator::EmitFirm(const CityDef &city, const CityStreets &streets, int fi
         if (m_rng.Chance(2))
             house = "0";
         if (plan.oddAddress && adr == 1) {
-            // A street with no type row, then a street named "--"; NULL parts.
-            street = (fid % 2) ? streets.untypedStreet : streets.dashStreet;
-            house = Value();
-            lit = Value();
-            office = Value();
-            ext = Value();
+            const int kind = plan.oddKind ? plan.oddKind : 1 + fid % 3;
+            if (kind == 3) {
+                street = streets.emptyTypeStreet;
+            } else {
+                // No street type row, or the street "--"; the other parts NULL.
+                street = kind == 1 ? streets.untypedStreet : streets.dashStreet;
+                house = Value();
+                lit = Value();
+                office = Value();
+                ext = Value();
+            }
         }
         const int crId = m_rng.Chance(15) ? 1 : m_rng.Range(1, m_cityDistricts);
         const QByteArray streetName = streets.names[street - 1];

@@ -1,0 +1,68 @@
+#include "services/tools_viewer.h"
+
+#include "components/cbrd.h"
+
+#include <QDesktopServices>
+#include <QTextBrowser>
+#include <QTextDocumentFragment>
+
+void HandleHtmlViewerKeys(QTextBrowser *viewer, int key, Qt::KeyboardModifiers shift)
+{
+    if (!viewer || !(shift & Qt::ControlModifier))
+        return;
+    if (key == Qt::Key_A) {
+        viewer->selectAll();
+    } else if (key == Qt::Key_C || key == Qt::Key_Insert) {
+        // Paragraph and line separators of the document become line breaks.
+        const QString text = viewer->textCursor().selection().toPlainText();
+        if (!text.isEmpty())
+            CopyTextToClipboard(text);
+    }
+}
+
+QUrl DocumentUrl(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    const QUrl url(trimmed, QUrl::TolerantMode);
+    if (url.isValid() && !url.scheme().isEmpty())
+        return url;
+    return QUrl::fromLocalFile(trimmed);
+}
+
+namespace {
+
+std::function<void(const QUrl &)> &OpenHook()
+{
+    static std::function<void(const QUrl &)> hook;
+    return hook;
+}
+
+} // namespace
+
+void OpenDocument(const QString &text)
+{
+    try {
+        const QUrl url = DocumentUrl(text);
+        if (OpenHook())
+            OpenHook()(url);
+        else
+            QDesktopServices::openUrl(url);
+    } catch (...) {
+        // Opening a link never shows a message.
+    }
+}
+
+QString FeedbackAddress()
+{
+    return QStringLiteral("trevin@selbran.ru");
+}
+
+void OpenFeedbackMail()
+{
+    OpenDocument(QStringLiteral("mailto:") + FeedbackAddress());
+}
+
+void SetOpenDocumentHook(std::function<void(const QUrl &)> hook)
+{
+    OpenHook() = std::move(hook);
+}

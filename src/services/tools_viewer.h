@@ -1,0 +1,31 @@
+#pragma once
+// Helpers around the HTML viewers and the desktop: the select-all and copy
+// keys of a viewer, and handing a link, mail address or file to the
+// desktop's default handler without any feedback to the user.
+
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+
+class QTextBrowser;
+
+// Ctrl+A selects the whole page; Ctrl+C and Ctrl+Insert copy the selection
+// (nothing when it is empty). Only Ctrl is tested; the key is not consumed.
+void HandleHtmlViewerKeys(QTextBrowser *viewer, int key, Qt::KeyboardModifiers shift);
+
+// The address the desktop is given for a link text: a text with a scheme
+// ("http://...", "mailto:...") as it stands, anything else as a local file.
+QUrl DocumentUrl(const QString &text);
+
+// Opens the text with the desktop's default handler; failures are ignored.
+void OpenDocument(const QString &text);
+
+// A new mail message to the maker's feedback address.
+void OpenFeedbackMail();
+// The maker's feedback address.
+QString FeedbackAddress();
+
+// Tests record the address instead of opening it; an empty hook puts the
+// desktop back.
+void SetOpenDocumentHook(std::function<void(const QUrl &)> hook);

@@ -1,0 +1,20 @@
+#pragma once
+// The organisation card: everything the catalogue holds about one address of
+// one firm as an HTML fragment, in the compact layout (sections one below the
+// other, beside the organisation grid) or the table layout (caption column and
+// value column, in the firm window and in printouts).
+
+#include "windows/price/cardsections.h"
+
+#include <QString>
+
+class TZReadOnlyQuery;
+class THistoryRec;
+
+// Query: a scratch query on the catalogue connection, left in no defined
+// state. adr_id 0 stands for the firm as a whole. History: the view whose
+// search words are highlighted, or null; with a view no telephone becomes a
+// transfer link. Database errors pass to the caller; the connection's
+// SQL-wait cursor is off while the card is built and restored afterwards.
+void BuildFirmCardHtml(TZReadOnlyQuery &Query, int cid, int fid, int adr_id, bool Compact,
+                       const THistoryRec *History, const TCardSections &Sections, QString &Html);

@@ -1,0 +1,112 @@
+#include "services/tools_viewer.h"
+
+#include <gtest/gtest.h>
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QTextBrowser>
+#include <QTextCursor>
+
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+class HtmlViewerKeys : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_viewer.setHtml(QStringLiteral("<p><b>Телефоны</b><br>(343) 371-25-40<br>222-33-44</p>"));
+        QGuiApplication::clipboard()->setText(QStringLiteral("прежнее"));
+    }
+
+    void SelectFirstWord()
+    {
+        QTextCursor c(m_viewer.document());
+        c.movePosition(QTextCursor::EndOfWord, QTextCursor::KeepAnchor);
+        m_viewer.setTextCursor(c);
+    }
+
+    QTextBrowser m_viewer;
+};
+
+TEST_F(HtmlViewerKeys, CtrlASelectsTheWholePage)
+{
+    HandleHtmlViewerKeys(&m_viewer, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(m_viewer.textCursor().selectionStart(), 0);
+    EXPECT_EQ(m_viewer.textCursor().selectionEnd(), m_viewer.document()->characterCount() - 1);
+}
+
+TEST_F(HtmlViewerKeys, CopyKeysPutTheSelectionAsLines)
+{
+    HandleHtmlViewerKeys(&m_viewer, Qt::Key_A, Qt::ControlModifier);
+    HandleHtmlViewerKeys(&m_viewer, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("Телефоны\n(343) 371-25-40\n222-33-44"));
+
+    SelectFirstWord();
+    HandleHtmlViewerKeys(&m_viewer, Qt::Key_Insert, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("Телефоны"));
+}
+
+TEST_F(HtmlViewerKeys, ShiftOrAltWithCtrlDoNotMatterButCtrlIsNeeded)
+{
+    SelectFirstWord();
+    HandleHtmlViewerKeys(&m_viewer, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("Телефоны"));
+
+    QGuiApplication::clipboard()->setText(QStringLiteral("прежнее"));
+    HandleHtmlViewerKeys(&m_viewer, Qt::Key_C, Qt::ShiftModifier);
+    HandleHtmlViewerKeys(&m_viewer, Qt::Key_A, Qt::NoModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("прежнее"));
+    EXPECT_EQ(m_viewer.textCursor().selectedText(), QStringLiteral("Телефоны"));
+}
+
+TEST_F(HtmlViewerKeys, EmptySelectionCopiesNothing)
+{
+    HandleHtmlViewerKeys(&m_viewer, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("прежнее"));
+    HandleHtmlViewerKeys(nullptr, Qt::Key_C, Qt::ControlModifier); // no viewer: nothing happens
+}
+
+class OpenDocuments : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        SetOpenDocumentHook([this](const QUrl &url) { m_opened.push_back(url); });
+    }
+    void TearDown() override { SetOpenDocumentHook({}); }
+
+    std::vector<QUrl> m_opened;
+};
+
+TEST_F(OpenDocuments, LinksMailAndFilesReachTheDesktopAsUrls)
+{
+    OpenDocument(QStringLiteral("http://www.alfa.ru"));
+    OpenDocument(QStringLiteral("mailto:info@alfa.ru"));
+    OpenDocument(QStringLiteral("/opt/trevin/pages/help/index.html"));
+    ASSERT_EQ(m_opened.size(), 3u);
+    EXPECT_EQ(m_opened[0], QUrl(QStringLiteral("http://www.alfa.ru")));
+    EXPECT_EQ(m_opened[1].scheme(), QStringLiteral("mailto"));
+    EXPECT_EQ(m_opened[1].path(), QStringLiteral("info@alfa.ru"));
+    EXPECT_TRUE(m_opened[2].isLocalFile());
+    EXPECT_EQ(m_opened[2].toLocalFile(), QStringLiteral("/opt/trevin/pages/help/index.html"));
+}
+
+TEST_F(OpenDocuments, FailuresOnTheWayAreSwallowed)
+{
+    SetOpenDocumentHook([](const QUrl &) { throw std::runtime_error("no handler"); });
+    EXPECT_NO_THROW(OpenDocument(QStringLiteral("http://www.alfa.ru")));
+}
+
+TEST_F(OpenDocuments, FeedbackOpensANewMailToTheMaker)
+{
+    OpenFeedbackMail();
+    ASSERT_EQ(m_opened.size(), 1u);
+    EXPECT_EQ(m_opened[0].scheme(), QStringLiteral("mailto"));
+    EXPECT_EQ(m_opened[0].path(), FeedbackAddress());
+    EXPECT_TRUE(FeedbackAddress().contains(u'@'));
+}
+
+} // namespace
