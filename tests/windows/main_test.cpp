@@ -1,4 +1,4 @@
-#include "windows/main/main.h"
+#include "windows/main_fixture.h"
 
 #include "components/SDialogs.h"
 #include "platform/application.h"
@@ -21,71 +21,8 @@
 
 namespace {
 
-const QString kTitle = QStringLiteral("SELBRAN - Информационно-торговая система.");
-
-class MainWindowStart : public ::testing::Test
+class MainWindowStart : public TMainWindowFixture
 {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        QSettings(QStringLiteral("selbran"), QStringLiteral("trevin")).clear();
-        TZConnection::ClientLibraryOverride().clear();
-        TApplication::SetTitle(kTitle);
-        TApplication::SetExceptionHandler([](const QString &text) { ShowMessageText(text); });
-        SetMessageBoxHook([this](const TMessageBoxCall &call) {
-            shown.append(call.text);
-            return mrOk;
-        });
-    }
-    void TearDown() override
-    {
-        SetMessageBoxHook({});
-        TApplication::SetExceptionHandler({});
-        TZConnection::ClientLibraryOverride().clear();
-    }
-
-    QString AppDir() const { return dir.path() + u'/'; }
-    QString Path(const QString &name) const { return AppDir() + name; }
-
-    void WriteFile(const QString &name, const QString &text)
-    {
-        QDir().mkpath(QFileInfo(Path(name)).path());
-        QFile f(Path(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(ToCp1251(text));
-    }
-    void WriteIni(const QString &text) { WriteFile(QStringLiteral("trevin.ini"), text); }
-
-    // A catalogue file with the tables the start-up reads.
-    void MakeCatalogue(const QString &name = QStringLiteral("trevin.dat"), bool withDate = true)
-    {
-        sqlite3 *db = nullptr;
-        ASSERT_EQ(sqlite3_open(Path(name).toUtf8().constData(), &db), SQLITE_OK);
-        const char *sql = withDate ? "create table db_date(db_date text);"
-                                     "insert into db_date values('2026-11-30 10:15:00');"
-                                   : "create table city(cid integer, name text);";
-        char *error = nullptr;
-        EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
-        sqlite3_free(error);
-        sqlite3_close(db);
-    }
-
-    std::unique_ptr<TfrmMain> Start() { return std::make_unique<TfrmMain>(AppDir()); }
-
-    // The exit code of a start that ends the program, -1 when it runs on.
-    int HaltCode()
-    {
-        try {
-            Start();
-        } catch (const EApplicationHalt &halt) {
-            return halt.ExitCode();
-        }
-        return -1;
-    }
-
-    QTemporaryDir dir;
-    QStringList shown;
 };
 
 } // namespace
@@ -344,21 +281,6 @@ TEST_F(MainWindowStart, GarbagePortFallsBackToTheDefault)
 
 namespace {
 
-void RunOnServer(const QStringList &statements)
-{
-    const testenv::MysqlServer s = testenv::Mysql();
-    TZConnection c;
-    c.Protocol = QStringLiteral("mysql-4.1");
-    c.HostName = s.host;
-    c.Port = s.port;
-    c.User = s.user;
-    c.Password = s.password;
-    c.Database = QStringLiteral("mysql");
-    c.Connect();
-    for (const QString &sql : statements)
-        c.ExecuteDirect(sql);
-}
-
 // A master database whose current_db names `current`, and a catalogue.
 void MakeServerCatalogue(const QString &master, const QString &current, bool catalogue, bool withPrd)
 {
@@ -376,6 +298,12 @@ void MakeServerCatalogue(const QString &master, const QString &current, bool cat
             << QStringLiteral("create table ") + current +
                    (withPrd ? QStringLiteral(".firm(cid int, fid int, org int, Prd int)")
                             : QStringLiteral(".firm(cid int, fid int, org int)"));
+        for (const QString &table : {QStringLiteral("city"), QStringLiteral("wsupergroup"), QStringLiteral("wgroup"),
+                                     QStringLiteral("good_gid_cnt"), QStringLiteral("good_cnt"),
+                                     QStringLiteral("firm_cnt"), QStringLiteral("city_region"),
+                                     QStringLiteral("city_micro_region")})
+            sql << QStringLiteral("drop table if exists ") + current + u'.' + table;
+        sql << TreeTablesSql(current + u'.');
     }
     RunOnServer(sql);
 }

@@ -6,8 +6,12 @@
 #include "components/replfont.h"
 #include "platform/application.h"
 #include "platform/mutex.h"
+#include "services/fielddefs.h"
 #include "services/globals.h"
 #include "services/history_combo.h"
+#include "services/sqlite_func.h"
+#include "services/tools_dbdate.h"
+#include "services/vtbl.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -16,6 +20,7 @@
 #include <QMenu>
 #include <QScreen>
 #include <QToolButton>
+#include <QTreeWidget>
 
 TfrmMain *frmMain = nullptr;
 
@@ -37,6 +42,10 @@ TfrmMain::TfrmMain(const QString &appDir, QWidget *parent)
 {
     ui->setupUi(this);
     SetupToolBar();
+    SetupTree();
+    SetupSearch();
+    connect(btnBack, &QToolButton::clicked, this, &TfrmMain::btnBackClick);
+    connect(btnNext, &QToolButton::clicked, this, &TfrmMain::btnNextClick);
     ZSQLMonitor1.MaxTraceCount = 100;
     ZConnection1.SetMonitor(&ZSQLMonitor1);
     connect(ui->N5, &QAction::triggered, this, &TfrmMain::N5Click);
@@ -54,6 +63,7 @@ TfrmMain::TfrmMain(const QString &appDir, QWidget *parent)
         ui = nullptr;
         throw;
     } catch (...) {
+        ui->TreeView->setUpdatesEnabled(true); // a bulk update left open by the failed step
         TApplication::HandleException();
     }
 }
@@ -104,9 +114,12 @@ void TfrmMain::FormCreate()
     Protocol = IniFile->ReadString(QStringLiteral("main"), QStringLiteral("protocol"), QStringLiteral("sqlite"));
     // 6
     ConnectDatabase();
-    // 7: the classification lists join here.
+    // 7
+    LoadGroupLists(Query1);
     // 8: the information tabs join here.
-    // 9: the result field declarations of Query4 and Query5 join here.
+    // 9
+    DeclareGoodResultFields(Query4, IsNetwork);
+    DeclareEnprResultFields(Query5, IsNetwork);
     // 10
     resize(minimumSize());
     // 11
@@ -119,9 +132,14 @@ void TfrmMain::FormCreate()
     History.Kind = -1;
     History.EnprSortCol = 0;
     History.GoodSortCol = 0;
-    // 14: the tree's bulk update and its two roots join here.
+    // 14
+    ui->TreeView->setUpdatesEnabled(false);
+    GoodRootNode = new QTreeWidgetItem(ui->TreeView, {QStringLiteral("Товары, Услуги")});
+    EnprRootNode = new QTreeWidgetItem(ui->TreeView, {QStringLiteral("Организации")});
+    UpdateTreeIcons(GoodRootNode);
+    UpdateTreeIcons(EnprRootNode);
     // 15
-    setWindowTitle(windowTitle() + QStringLiteral(" Информация от ") + CaptionDateText() +
+    setWindowTitle(windowTitle() + QStringLiteral(" Информация от ") + GetDbDateText(Query1) +
                    (IsNetwork ? QStringLiteral(" (сетевая версия)") : QStringLiteral(" (локальная версия)")));
     // 16
     DetectFirmPrd();
@@ -129,7 +147,15 @@ void TfrmMain::FormCreate()
     LoadCitySettings();
     // 18
     Query1.Close();
-    // 18, 19: the tree's branches and its first selection join here.
+    BuildTree();
+    ui->TreeView->setUpdatesEnabled(true);
+    // 19: selected without the change handler, shown once.
+    m_treeChangeAttached = false;
+    ui->TreeView->setCurrentItem(GoodRootNode);
+    m_treeChangeAttached = true;
+    ShowSelectedNode();
+    EnprRootNode->setExpanded(true);
+    GoodRootNode->setExpanded(true);
     // 20: the animated wait cursor joins here.
     // 21
     ZConnection1.SQLHourGlass = true;
@@ -189,6 +215,7 @@ void TfrmMain::ConnectDatabase()
         if (!QFileInfo::exists(database))
             FileNotFound(database);
         ++m_connectCount;
+        RegisterSqliteFunctions();
         ZConnection1.Connect();
     }
 
@@ -229,16 +256,6 @@ void TfrmMain::ConnectFailure()
                    QStringLiteral(", Port=") + QString::number(ZConnection1.Port) +
                    QStringLiteral(", Database=") + ZConnection1.Database + QStringLiteral(", User=") +
                    ZConnection1.User + QStringLiteral("  "));
-}
-
-QString TfrmMain::CaptionDateText()
-{
-    Query1.Close();
-    Query1.SetSQL(QStringLiteral("select db_date from db_date limit 1"));
-    Query1.Open();
-    const QString text = Query1.Eof() ? QString() : Query1.FieldByName(QStringLiteral("db_date")).AsString();
-    Query1.Close();
-    return text;
 }
 
 void TfrmMain::DetectFirmPrd()

@@ -1,0 +1,174 @@
+// The view history: the Back and Forward lists as the drop-down menus of
+// their tool buttons, each entry owning the record of its view.
+
+#include "windows/main/main.h"
+
+#include "ui_main.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QMenu>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <memory>
+
+namespace {
+
+constexpr int kMaxBackEntries = 25;
+
+class THistoryEntry : public QAction
+{
+public:
+    THistoryEntry(const QString &caption, std::unique_ptr<THistoryRec> record, QObject *parent)
+        : QAction(caption, parent), Record(std::move(record))
+    {
+    }
+    std::unique_ptr<THistoryRec> Record;
+    QMetaObject::Connection Click;
+};
+
+void InsertAtTop(QMenu *list, QAction *entry)
+{
+    const QList<QAction *> entries = list->actions();
+    list->insertAction(entries.isEmpty() ? nullptr : entries.first(), entry);
+}
+
+} // namespace
+
+THistoryRec *TfrmMain::EntryRecord(QAction *entry)
+{
+    auto *e = dynamic_cast<THistoryEntry *>(entry);
+    return e ? e->Record.get() : nullptr;
+}
+
+void TfrmMain::MoveEntry(QAction *entry, QMenu *to)
+{
+    auto *e = static_cast<THistoryEntry *>(entry);
+    if (QMenu *from = qobject_cast<QMenu *>(e->parent()); from && from != to)
+        from->removeAction(e);
+    e->setParent(to);
+    disconnect(e->Click);
+    if (to == mnuBack)
+        e->Click = connect(e, &QAction::triggered, this, [this, e] { BackItemClick(e); });
+    else
+        e->Click = connect(e, &QAction::triggered, this, [this, e] { NextItemClick(e); });
+    InsertAtTop(to, e);
+}
+
+void TfrmMain::UpdateHistoryButtons()
+{
+    btnBack->setEnabled(!mnuBack->actions().isEmpty());
+    btnNext->setEnabled(!mnuNext->actions().isEmpty());
+}
+
+void TfrmMain::PushHistory(QMenu *list, bool clearForward)
+{
+    if (History.Kind == -1)
+        return;
+    auto *entry = new THistoryEntry(History.NavText, std::make_unique<THistoryRec>(std::move(History)), list);
+    History = THistoryRec();
+    MoveEntry(entry, list);
+    if (clearForward) {
+        const QList<QAction *> forward = mnuNext->actions();
+        for (QAction *a : forward) {
+            mnuNext->removeAction(a);
+            delete a;
+        }
+        while (mnuBack->actions().size() > kMaxBackEntries) {
+            QAction *oldest = mnuBack->actions().last();
+            mnuBack->removeAction(oldest);
+            delete oldest;
+        }
+    }
+    UpdateHistoryButtons();
+}
+
+void TfrmMain::BackItemClick(QAction *entry)
+{
+    auto *e = dynamic_cast<THistoryEntry *>(entry);
+    if (!e || !mnuBack->actions().contains(e))
+        return;
+    PushHistory(mnuNext, false);
+    History = std::move(*e->Record);
+    // The entries passed over go to the Forward list, nearest first.
+    while (mnuBack->actions().first() != e)
+        MoveEntry(mnuBack->actions().first(), mnuNext);
+    mnuBack->removeAction(e);
+    e->deleteLater();
+    RestoreHistory();
+}
+
+void TfrmMain::NextItemClick(QAction *entry)
+{
+    auto *e = dynamic_cast<THistoryEntry *>(entry);
+    if (!e || !mnuNext->actions().contains(e))
+        return;
+    PushHistory(mnuBack, false);
+    History = std::move(*e->Record);
+    while (mnuNext->actions().first() != e)
+        MoveEntry(mnuNext->actions().first(), mnuBack);
+    mnuNext->removeAction(e);
+    e->deleteLater();
+    RestoreHistory();
+}
+
+void TfrmMain::btnBackClick()
+{
+    if (!mnuBack->actions().isEmpty())
+        BackItemClick(mnuBack->actions().first());
+}
+
+void TfrmMain::btnNextClick()
+{
+    if (!mnuNext->actions().isEmpty())
+        NextItemClick(mnuNext->actions().first());
+}
+
+void TfrmMain::RestoreHistory()
+{
+    m_treeChangeAttached = false;
+    ui->TreeView->setCurrentItem(History.Node);
+    m_treeChangeAttached = true;
+
+    if (History.Kind == 1) {
+        Query5.Close();
+        Query5.SetSQL(History.EnprSql + History.EnprOrderBy);
+        Query5.Open();
+        ShowEnprPanel();
+        ui->cbFindEnprName->setEditText(History.EnprName);
+        ui->cbFindEnprPost->setEditText(History.EnprPost);
+        ui->cbFindEnprAttr->setEditText(History.EnprAttr);
+        ui->cbFindEnprWeb->setEditText(History.EnprWeb);
+        ui->cbFindEnprPeople->setEditText(History.EnprPeople);
+        ui->cbFindEnprPhone->setEditText(History.EnprPhone);
+        ui->edFindEnprWorkNow->setChecked(History.EnprWorkNow);
+        ui->edFindEnprDiscount->setChecked(History.EnprDiscount);
+        FillEnprRegions(Query1, History.TreeLevel, ui->cbEnprRegion, History.EnprCid);
+        FillEnprMicroRegions(Query1, History.TreeLevel, ui->cbEnprMicroRegion, History.EnprCid);
+        ui->cbEnprRegion->setCurrentIndex(History.EnprRegion);
+        ui->cbEnprMicroRegion->setCurrentIndex(History.EnprMicroRegion);
+    } else if (History.Kind == 0) {
+        DataSource1.SetEnabled(false);
+        Query4.Close();
+        Query4.SetSQL(History.GoodSql + History.GoodOrderBy);
+        Query4.Open();
+        DataSource1.SetEnabled(true);
+        ShowGoodPanel();
+        ui->cbFindGoodName->setEditText(History.GoodName);
+        ui->cbFindGoodEnprName->setEditText(History.GoodEnprName);
+        ui->edFindGoodWorkNow->setChecked(History.GoodWorkNow);
+        ui->edFindGoodDiscount->setChecked(History.GoodDiscount);
+        FillGoodRegions(Query1, History.TreeLevel, ui->cbGoodRegion, History.GoodCid);
+        FillGoodMicroRegions(Query1, History.TreeLevel, ui->cbGoodMicroRegion, History.GoodCid);
+        ui->cbGoodRegion->setCurrentIndex(History.GoodRegion);
+        ui->cbGoodMicroRegion->setCurrentIndex(History.GoodMicroRegion);
+    }
+
+    UpdateHistoryButtons();
+    SetStatusText(History.StatusText);
+    ui->edNavigave->setText(History.NavText);
+    ui->pnlFindGood->setVisible(History.Kind == 0);
+    ui->pnlFindEnpr->setVisible(History.Kind == 1);
+}

@@ -1,0 +1,129 @@
+#pragma once
+// The main window started on the generated sample catalogue: locally (the
+// file copied into a program folder) or on the test MariaDB (databases
+// trevin, trevin_cat, trevin_stat), and the sample file read directly with
+// the SQLite C API for expected values that do not go through our layers.
+
+#include "windows/main_fixture.h"
+
+#include "services/globals.h"
+#include "services/tools_format.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <ostream>
+
+[[maybe_unused]] static void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace {
+
+template <class T> T *Get(TfrmMain &w, const char *name)
+{
+    T *child = w.findChild<T *>(QString::fromLatin1(name));
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+}
+
+class TSampleWindow : public TMainWindowFixture
+{
+protected:
+    void TearDown() override
+    {
+        SetTodayHook({});
+        TMainWindowFixture::TearDown();
+    }
+
+    // A program folder holding a copy of the sample catalogue.
+    void UseLocalSample(const QString &extraIni = QString())
+    {
+        QFile::remove(Path(QStringLiteral("trevin.dat")));
+        ASSERT_TRUE(QFile::copy(testenv::SampleCatalogue(), Path(QStringLiteral("trevin.dat"))));
+        WriteIni(QStringLiteral("[main]\nprotocol=sqlite\n") + extraIni);
+    }
+    void UseNetworkSample(const QString &extraIni = QString())
+    {
+        const testenv::MysqlServer s = testenv::Mysql();
+        WriteIni(QStringLiteral("[protocol_mysql]\nhostname=") + s.host + QStringLiteral("\nport=") +
+                 QString::number(s.port) + QStringLiteral("\nuser=") + s.user + QStringLiteral("\npassword=") +
+                 s.password + QStringLiteral("\nmaster_database=") + s.master + QStringLiteral("\nstat_database=") +
+                 s.stat + QStringLiteral("\n[main]\nprotocol=mysql\n") + extraIni);
+    }
+    void Use(bool network, const QString &extraIni = QString())
+    {
+        if (network)
+            UseNetworkSample(extraIni);
+        else
+            UseLocalSample(extraIni);
+    }
+
+    // Runs SQL on the copied file; the first column of every row as text.
+    QStringList Column(const QString &sql)
+    {
+        QStringList out;
+        sqlite3 *db = nullptr;
+        EXPECT_EQ(sqlite3_open(testenv::SampleCatalogue().toUtf8().constData(), &db), SQLITE_OK);
+        sqlite3_stmt *st = nullptr;
+        const QByteArray bytes = ToCp1251(sql);
+        EXPECT_EQ(sqlite3_prepare_v2(db, bytes.constData(), int(bytes.size()), &st, nullptr), SQLITE_OK)
+            << sqlite3_errmsg(db);
+        while (st && sqlite3_step(st) == SQLITE_ROW) {
+            const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(st, 0));
+            out << (text ? FromCp1251(text, sqlite3_column_bytes(st, 0)) : QString());
+        }
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+        return out;
+    }
+    int Scalar(const QString &sql) { return Column(sql).value(0).toInt(); }
+    void Exec(const QString &sql)
+    {
+        sqlite3 *db = nullptr;
+        ASSERT_EQ(sqlite3_open(Path(QStringLiteral("trevin.dat")).toUtf8().constData(), &db), SQLITE_OK);
+        char *error = nullptr;
+        EXPECT_EQ(sqlite3_exec(db, ToCp1251(sql).constData(), nullptr, nullptr, &error), SQLITE_OK)
+            << (error ? error : "");
+        sqlite3_free(error);
+        sqlite3_close(db);
+    }
+
+    static QStringList Texts(const QTreeWidgetItem *node)
+    {
+        QStringList out;
+        for (int i = 0; i < node->childCount(); ++i)
+            out << node->child(i)->text(0);
+        return out;
+    }
+    static QStringList Items(const QComboBox *box)
+    {
+        QStringList out;
+        for (int i = 0; i < box->count(); ++i)
+            out << box->itemText(i) + u'=' + QString::number(box->itemData(i).toInt());
+        return out;
+    }
+    static QTreeWidgetItem *Child(QTreeWidgetItem *node, const QString &text)
+    {
+        for (int i = 0; i < node->childCount(); ++i)
+            if (node->child(i)->text(0) == text)
+                return node->child(i);
+        return nullptr;
+    }
+    static QTreeWidgetItem *City(QTreeWidgetItem *root, int cid)
+    {
+        for (int i = 0; i < root->childCount(); ++i)
+            if (TfrmMain::NodeNumber(root->child(i)) == cid)
+                return root->child(i);
+        return nullptr;
+    }
+    static void Select(TfrmMain &w, QTreeWidgetItem *node) { Get<QTreeWidget>(w, "TreeView")->setCurrentItem(node); }
+};
+
+} // namespace

@@ -1,0 +1,127 @@
+#pragma once
+// The program folder of a main-window test: a temporary folder with
+// trevin.ini and a catalogue, the message-box and error-handler seams, and
+// the start of the window; also statements run on the test MariaDB.
+
+#include "windows/main/main.h"
+
+#include "components/SDialogs.h"
+#include "platform/application.h"
+#include "platform/codec.h"
+#include "testenv.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace {
+
+const QString kTitle = QStringLiteral("SELBRAN - Информационно-торговая система.");
+
+// Empty tables the tree and its totals read; prefix names the database
+// ("db." on the server, empty for SQLite).
+inline QStringList TreeTablesSql(const QString &prefix)
+{
+    return {QStringLiteral("create table ") + prefix + QStringLiteral("city(cid integer, name varchar(20))"),
+            QStringLiteral("create table ") + prefix + QStringLiteral("wsupergroup(super_id integer, name varchar(255))"),
+            QStringLiteral("create table ") + prefix +
+                QStringLiteral("wgroup(gid integer, super_id integer, name varchar(255))"),
+            QStringLiteral("create table ") + prefix + QStringLiteral("good_gid_cnt(cid integer, gid integer, cnt integer)"),
+            QStringLiteral("create table ") + prefix + QStringLiteral("good_cnt(cid integer, cnt integer)"),
+            QStringLiteral("create table ") + prefix + QStringLiteral("firm_cnt(cid integer, cnt integer)"),
+            QStringLiteral("create table ") + prefix +
+                QStringLiteral("city_region(cid integer, id integer, name_small varchar(255), name_big varchar(255))"),
+            QStringLiteral("create table ") + prefix +
+                QStringLiteral("city_micro_region(cid integer, id integer, name varchar(255))")};
+}
+
+class TMainWindowFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        QSettings(QStringLiteral("selbran"), QStringLiteral("trevin")).clear();
+        TZConnection::ClientLibraryOverride().clear();
+        TApplication::SetTitle(kTitle);
+        TApplication::SetExceptionHandler([](const QString &text) { ShowMessageText(text); });
+        SetMessageBoxHook([this](const TMessageBoxCall &call) {
+            shown.append(call.text);
+            return mrOk;
+        });
+    }
+    void TearDown() override
+    {
+        SetMessageBoxHook({});
+        TApplication::SetExceptionHandler({});
+        TZConnection::ClientLibraryOverride().clear();
+    }
+
+    QString AppDir() const { return dir.path() + u'/'; }
+    QString Path(const QString &name) const { return AppDir() + name; }
+
+    void WriteFile(const QString &name, const QString &text)
+    {
+        QDir().mkpath(QFileInfo(Path(name)).path());
+        QFile f(Path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(ToCp1251(text));
+    }
+    void WriteIni(const QString &text) { WriteFile(QStringLiteral("trevin.ini"), text); }
+
+    // A catalogue file with the tables the start-up reads.
+    void MakeCatalogue(const QString &name = QStringLiteral("trevin.dat"), bool withDate = true)
+    {
+        sqlite3 *db = nullptr;
+        ASSERT_EQ(sqlite3_open(Path(name).toUtf8().constData(), &db), SQLITE_OK);
+        const QByteArray sql = (withDate ? QByteArray("create table db_date(db_date text);"
+                                                      "insert into db_date values('2026-11-30 10:15:00');")
+                                         : QByteArray()) +
+                               TreeTablesSql(QString()).join(u';').toUtf8();
+        char *error = nullptr;
+        EXPECT_EQ(sqlite3_exec(db, sql.constData(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
+        sqlite3_free(error);
+        sqlite3_close(db);
+    }
+
+    std::unique_ptr<TfrmMain> Start() { return std::make_unique<TfrmMain>(AppDir()); }
+
+    // The exit code of a start that ends the program, -1 when it runs on.
+    int HaltCode()
+    {
+        try {
+            Start();
+        } catch (const EApplicationHalt &halt) {
+            return halt.ExitCode();
+        }
+        return -1;
+    }
+
+    QTemporaryDir dir;
+    QStringList shown;
+};
+
+} // namespace
+
+inline void RunOnServer(const QStringList &statements)
+{
+    const testenv::MysqlServer s = testenv::Mysql();
+    TZConnection c;
+    c.Protocol = QStringLiteral("mysql-4.1");
+    c.HostName = s.host;
+    c.Port = s.port;
+    c.User = s.user;
+    c.Password = s.password;
+    c.Database = QStringLiteral("mysql");
+    c.Connect();
+    for (const QString &sql : statements)
+        c.ExecuteDirect(sql);
+}
