@@ -250,12 +250,10 @@ private:
     std::unique_ptr<TDBGridColumns> m_columns;
     std::vector<TColumn *> m_visibleColumns;
     std::unique_ptr<TBookmarkList> m_markedRows;
-    bool m_updateFieldsFlag = true;
     bool m_updateFields = true;
     bool m_acquireFocus = true;
     TImeMode m_imeMode = imDontCare;
     QString m_imeName;
     QPointer<QMenu> m_popupMenu;
     TCoalescedEvent m_layoutEvent{DeferredLayoutEvent};
-    int m_titleWidthChange = 0;
 };

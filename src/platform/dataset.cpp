@@ -4,11 +4,13 @@
 #include "platform/dberror.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 TDataSet::TDataSet() = default;
 
 TDataSet::~TDataSet()
 {
+    m_destroying = true;
     // Links of sources still attached see the dataset go away.
     const std::vector<TDataSource *> sources = m_dataSources;
     for (TDataSource *ds : sources)
@@ -227,6 +229,7 @@ void TDataSet::LoadBuffer(Buffer &buffer, int row)
 
 void TDataSet::CalculateFields(Buffer &buffer)
 {
+    buffer.calculated = bool(OnCalcFields);
     if (!OnCalcFields)
         return;
     for (TField *f : m_fieldList) {
@@ -251,6 +254,18 @@ void TDataSet::CalculateFields(Buffer &buffer)
     handler(*this);
 }
 
+// Records read while the handler was detached (a walk over every row) get
+// their calculated fields once it is back, before anyone shows them.
+void TDataSet::CalculateStaleBuffers()
+{
+    if (!OnCalcFields || m_calcBuffer)
+        return;
+    for (Buffer &b : m_window) {
+        if (!b.calculated && b.row >= 0)
+            CalculateFields(b);
+    }
+}
+
 int TDataSet::CurrentRow() const
 {
     if (m_active < 0 || m_active >= int(m_window.size()))
@@ -263,11 +278,39 @@ int TDataSet::CurrentRow() const
 void TDataSet::PlaceWindow(int targetRow, int firstRow)
 {
     const int rows = InternalRowCount();
-    const int n = std::min(m_bufferCount, rows);
+    const int n = std::max(std::min(m_bufferCount, rows), 0);
+    const int oldFirst = m_firstRow;
+    const int shift = firstRow - oldFirst;
+    const bool contiguous = !m_window.empty() && m_window.front().row == oldFirst &&
+                            m_window.back().row == oldFirst + int(m_window.size()) - 1;
+    if (contiguous && int(m_window.size()) == n && shift != 0 && std::abs(shift) < n) {
+        // A short scroll: turn the ring and read only the rows that came in.
+        int from, to;
+        if (shift > 0) {
+            std::rotate(m_window.begin(), m_window.begin() + shift, m_window.end());
+            from = n - shift;
+            to = n;
+        } else {
+            std::rotate(m_window.begin(), m_window.end() + shift, m_window.end());
+            from = 0;
+            to = -shift;
+        }
+        try {
+            for (int i = from; i < to; ++i)
+                LoadBuffer(m_window[std::size_t(i)], firstRow + i);
+        } catch (...) {
+            m_window.clear();
+            m_active = -1;
+            throw;
+        }
+        m_firstRow = firstRow;
+        m_active = std::clamp(targetRow - firstRow, 0, n - 1);
+        CalculateStaleBuffers();
+        return;
+    }
     std::vector<Buffer> old;
     old.swap(m_window);
-    const int oldFirst = m_firstRow;
-    std::vector<Buffer> fresh(std::size_t(std::max(n, 0)));
+    std::vector<Buffer> fresh(static_cast<std::size_t>(n));
     try {
         for (int i = 0; i < n; ++i) {
             const int row = firstRow + i;
@@ -285,6 +328,7 @@ void TDataSet::PlaceWindow(int targetRow, int firstRow)
     m_window = std::move(fresh);
     m_firstRow = firstRow;
     m_active = n > 0 ? std::clamp(targetRow - firstRow, 0, n - 1) : -1;
+    CalculateStaleBuffers();
 }
 
 void TDataSet::ResyncAt(int row, int slot)
@@ -453,6 +497,7 @@ int TDataSet::MoveBy(int distance)
     int scroll = 0;
     if (target >= m_firstRow && target < m_firstRow + n) {
         m_active = target - m_firstRow;
+        CalculateStaleBuffers();
     } else {
         const int first = target >= m_firstRow + n ? target - n + 1 : target;
         scroll = first - m_firstRow;
@@ -503,6 +548,8 @@ void TDataSet::EnableControls()
 {
     if (m_disableCount == 0 || --m_disableCount > 0)
         return;
+    if (Active())
+        CalculateStaleBuffers();
     if (m_disabledActive != Active())
         DataEvent(deUpdateState);
     DataEvent(m_disabledLayout ? deLayoutChange : deDataSetChange);

@@ -427,7 +427,8 @@ void TBaseGrid::MoveCurrent(int col, int row, bool moveAnchor, bool show)
     const bool changed = col != m_col || row != m_row;
     m_col = col;
     m_row = row;
-    if (moveAnchor) {
+    // Without range selection the anchor always follows the current cell.
+    if (moveAnchor || !(m_options & goRangeSelect)) {
         m_anchorCol = col;
         m_anchorRow = row;
     }

@@ -29,6 +29,7 @@ enum TGridOption : unsigned {
     goTabs = 1u << 7,
     goRowSelect = 1u << 8,
     goAlwaysShowEditor = 1u << 9,
+    goRangeSelect = 1u << 10,
 };
 using TGridOptions = unsigned;
 

@@ -97,7 +97,7 @@ TEST(BaseGrid, VisibleRowCountCountsFullyVisibleRowsOnly)
 TEST(BaseGrid, MoveCurrentWithoutScrollKeepsAnchorAndTopRow)
 {
     ProbeGrid g;
-    g.SetGridOptions(g.GridOptions() & ~goEditing);
+    g.SetGridOptions((g.GridOptions() & ~goEditing) | goRangeSelect);
     g.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&g));
     g.MoveCurrent(2, 25, false, false);
@@ -110,6 +110,10 @@ TEST(BaseGrid, MoveCurrentWithoutScrollKeepsAnchorAndTopRow)
     EXPECT_LT(g.Row(), g.TopRow() + g.VisibleRowCount());
     g.SetGridOptions(g.GridOptions() | goRowSelect);
     EXPECT_EQ(g.Selection(), QRect(QPoint(1, 25), QPoint(4, 25)));
+    // Without range selection the anchor follows every move.
+    g.SetGridOptions(g.GridOptions() & ~(goRowSelect | goRangeSelect));
+    g.MoveCurrent(3, 2, false, false);
+    EXPECT_EQ(g.Selection(), QRect(QPoint(3, 2), QPoint(3, 2)));
 }
 
 TEST(BaseGrid, PaintLoopHandsOutFixedSelectedAndFocusedStates)

@@ -19,6 +19,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QTemporaryDir>
 
@@ -550,5 +551,129 @@ TEST(FirmCardLocal, DateTextsOfTheWrongLengthShowNoDate)
     QString html;
     EXPECT_THROW(BuildFirmCardHtml(q, 343, 1, 1, false, nullptr, dates, html), Exception);
 }
+
+// ---------------------------------------------------------------------------
+// Golden cards of the generated sample catalogue. The firms are picked by
+// what makes them hard, so a change of the generator picks the same kinds.
+
+struct TGoldenCase {
+    const char *name;
+    const char *pickSql; // gives cid, fid, adr_id
+    bool compact;
+    bool typedView; // a view typed by the user (else no view and a telephony that transfers)
+};
+
+const char *const kAllSections =
+    "select a.cid, a.fid, a.adr_id from address a where "
+    "exists (select 1 from attr p where p.cid=a.cid and p.fid=a.fid and p.adr_id in (a.adr_id,0)) and "
+    "exists (select 1 from discount p where p.cid=a.cid and p.fid=a.fid and p.adr_id in (a.adr_id,0) and "
+    "p.tp='a' and p.end_date>='2026-12-09' and p.start_date<='2026-12-09') and "
+    "exists (select 1 from phone p where p.cid=a.cid and p.fid=a.fid and p.adr_id in (a.adr_id,0) and "
+    "p.allinfo<>'') and "
+    "exists (select 1 from people p where p.cid=a.cid and p.fid=a.fid and p.adr_id in (a.adr_id,0) and "
+    "p.visible='1') and "
+    "exists (select 1 from transport p where p.cid=a.cid and p.fid=a.fid and p.adr_id in (a.adr_id,0)) and "
+    "exists (select 1 from web p where p.cid=a.cid and p.fid=a.fid and p.adr_id in (a.adr_id,0) and "
+    "p.visible='1') and "
+    "exists (select 1 from wt p where p.cid=a.cid and p.fid=a.fid and p.adr_id in (a.adr_id,0)) and "
+    "exists (select 1 from good p where p.cid=a.cid and p.fid=a.fid) and "
+    "exists (select 1 from address p where p.cid=a.cid and p.fid=a.fid and p.adr_id<>a.adr_id) "
+    "order by a.cid<>343, a.cid, a.fid, a.adr_id limit 1";
+// The firm with the most working-time rows (every pattern, every web kind).
+const char *const kWholeFirm =
+    "select cid, fid, 0 as adr_id from wt group by cid, fid order by count(*) desc, cid, fid limit 1";
+const char *const kNoStreetType =
+    "select a.cid, a.fid, a.adr_id from address a, street_name s where s.cid=a.cid and s.id=a.strn_id and "
+    "not exists (select 1 from street_type t where t.id=s.strt_id) order by a.cid<>343, a.cid, a.fid, a.adr_id limit 1";
+const char *const kDashStreet =
+    "select a.cid, a.fid, a.adr_id from address a, street_name s where s.cid=a.cid and s.id=a.strn_id and "
+    "s.name='--' order by a.cid<>343, a.cid, a.fid, a.adr_id limit 1";
+const char *const kNoGoods =
+    "select a.cid, a.fid, a.adr_id from address a, firm f where f.cid=a.cid and f.fid=a.fid and not exists "
+    "(select 1 from good g where g.cid=a.cid and g.fid=a.fid) order by a.cid<>343, a.cid, a.fid, a.adr_id limit 1";
+const char *const kNoPriceDate =
+    "select a.cid, a.fid, a.adr_id from address a, firm f where f.cid=a.cid and f.fid=a.fid and "
+    "f.update_price is null and exists (select 1 from good g where g.cid=a.cid and g.fid=a.fid) "
+    "order by a.cid<>343, a.cid, a.fid, a.adr_id limit 1";
+
+const TGoldenCase kGoldenCases[] = {
+    {"all_sections", kAllSections, true, true},   {"all_sections", kAllSections, false, false},
+    {"whole_firm", kWholeFirm, true, false},      {"whole_firm", kWholeFirm, false, false},
+    {"no_street_type", kNoStreetType, true, false}, {"dash_street", kDashStreet, false, false},
+    {"no_goods", kNoGoods, false, false},         {"no_price_date", kNoPriceDate, false, false},
+};
+
+class GoldenCard : public ::testing::TestWithParam<std::tuple<int, bool>>
+{
+};
+
+TEST_P(GoldenCard, MatchesTheCheckedFile)
+{
+    const TGoldenCase &c = kGoldenCases[std::get<0>(GetParam())];
+    const bool network = std::get<1>(GetParam());
+    std::unique_ptr<TZConnection> conn;
+    if (network) {
+        REQUIRE_MYSQL();
+        conn = scratch::OpenMysql(testenv::Mysql().catalogue);
+    } else {
+        RegisterSqliteFunctions();
+        conn = scratch::OpenSqlite(testenv::SampleCatalogue());
+    }
+    TCardEnvironment env;
+    scratch::TDeployment deployment(network);
+    TZReadOnlyQuery q(conn.get());
+    q.SetSQL(QLatin1String(c.pickSql));
+    q.Open();
+    ASSERT_FALSE(q.IsEmpty()) << c.name;
+    const int cid = q.FieldByName(QStringLiteral("cid")).AsInteger();
+    const int fid = q.FieldByName(QStringLiteral("fid")).AsInteger();
+    const int adr = q.FieldByName(QStringLiteral("adr_id")).AsInteger();
+
+    TFakeTelephony telephony;
+    telephony.PhoneWnd = 42;
+    telephony.TransferCities = {QStringLiteral("343")};
+    telephony.Answer = true;
+    TTelephonyGuard guard(&telephony);
+    THistoryRec view;
+    view.Kind = 1;
+    view.ByUser = true;
+    view.EnprName = QStringLiteral("арт");
+    view.EnprAttr = QStringLiteral("продажа");
+    view.EnprPhone = QStringLiteral("(343)");
+    view.EnprPeople = QStringLiteral("ов");
+    view.EnprPost = QStringLiteral("ул");
+    view.EnprWeb = QStringLiteral("ru");
+    const QByteArray html = Card(q, cid, fid, adr, c.compact, c.typedView ? &view : nullptr).toUtf8();
+
+    const QString file = QStringLiteral(TREVIN_TEST_DATA "/card/%1.%2.%3.html")
+                             .arg(QLatin1String(c.name), c.compact ? QStringLiteral("compact") : QStringLiteral("table"),
+                                  network ? QStringLiteral("network") : QStringLiteral("local"));
+    QFile f(file);
+    if (!qEnvironmentVariableIsEmpty("TREVIN_UPDATE_GOLDEN")) {
+        QDir().mkpath(QFileInfo(file).path());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(html);
+        return;
+    }
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << qPrintable(file);
+    const QByteArray expected = f.readAll();
+    if (expected != html) {
+        qsizetype at = 0;
+        while (at < expected.size() && at < html.size() && expected[at] == html[at])
+            ++at;
+        ADD_FAILURE() << qPrintable(file) << " for " << cid << "/" << fid << "/" << adr << " differs at byte " << at
+                      << "\n  expected: ..." << expected.mid(std::max<qsizetype>(0, at - 40), 120).constData()
+                      << "\n  built:    ..." << html.mid(std::max<qsizetype>(0, at - 40), 120).constData();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Catalogue, GoldenCard,
+                         ::testing::Combine(::testing::Range(0, int(std::size(kGoldenCases))),
+                                            ::testing::Values(false, true)),
+                         [](const auto &info) {
+                             const TGoldenCase &c = kGoldenCases[std::get<0>(info.param)];
+                             return std::string(c.name) + (c.compact ? "_compact_" : "_table_") +
+                                    (std::get<1>(info.param) ? "Network" : "Local");
+                         });
 
 } // namespace
