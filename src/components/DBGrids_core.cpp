@@ -509,9 +509,8 @@ bool TCustomDBGrid::GrabFocus()
     if (!m_acquireFocus || !isEnabled() || !isVisible() || focusPolicy() == Qt::NoFocus)
         return true;
     setFocus(Qt::MouseFocusReason);
-    const QWidget *fw = QApplication::focusWidget();
-    if (!fw)
-        fw = window()->focusWidget();
+    // The window's focus widget: right also while another window is active.
+    const QWidget *fw = window()->focusWidget();
     return fw == this || fw == viewport() || (InplaceEditor() && fw == static_cast<QWidget *>(InplaceEditor()));
 }
 

@@ -4,11 +4,13 @@
 #include "platform/dberror.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 TDataSet::TDataSet() = default;
 
 TDataSet::~TDataSet()
 {
+    m_destroying = true;
     // Links of sources still attached see the dataset go away.
     const std::vector<TDataSource *> sources = m_dataSources;
     for (TDataSource *ds : sources)
@@ -263,11 +265,38 @@ int TDataSet::CurrentRow() const
 void TDataSet::PlaceWindow(int targetRow, int firstRow)
 {
     const int rows = InternalRowCount();
-    const int n = std::min(m_bufferCount, rows);
+    const int n = std::max(std::min(m_bufferCount, rows), 0);
+    const int oldFirst = m_firstRow;
+    const int shift = firstRow - oldFirst;
+    const bool contiguous = !m_window.empty() && m_window.front().row == oldFirst &&
+                            m_window.back().row == oldFirst + int(m_window.size()) - 1;
+    if (contiguous && int(m_window.size()) == n && shift != 0 && std::abs(shift) < n) {
+        // A short scroll: turn the ring and read only the rows that came in.
+        int from, to;
+        if (shift > 0) {
+            std::rotate(m_window.begin(), m_window.begin() + shift, m_window.end());
+            from = n - shift;
+            to = n;
+        } else {
+            std::rotate(m_window.begin(), m_window.end() + shift, m_window.end());
+            from = 0;
+            to = -shift;
+        }
+        try {
+            for (int i = from; i < to; ++i)
+                LoadBuffer(m_window[std::size_t(i)], firstRow + i);
+        } catch (...) {
+            m_window.clear();
+            m_active = -1;
+            throw;
+        }
+        m_firstRow = firstRow;
+        m_active = std::clamp(targetRow - firstRow, 0, n - 1);
+        return;
+    }
     std::vector<Buffer> old;
     old.swap(m_window);
-    const int oldFirst = m_firstRow;
-    std::vector<Buffer> fresh(std::size_t(std::max(n, 0)));
+    std::vector<Buffer> fresh(static_cast<std::size_t>(n));
     try {
         for (int i = 0; i < n; ++i) {
             const int row = firstRow + i;

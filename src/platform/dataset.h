@@ -151,6 +151,8 @@ public:
     void DisableControls();
     void EnableControls();
     bool ControlsDisabled() const { return m_disableCount > 0; }
+    // The dataset is on its way out (its fields and links go next).
+    bool Destroying() const { return m_destroying; }
 
     // --- editing ---
     bool CanModify() const;
@@ -202,6 +204,9 @@ protected:
     // Re-reads the source for Refresh.
     virtual void InternalRefresh() {}
     void SetFieldDefs(std::vector<TFieldDef> defs) { m_fieldDefs = std::move(defs); }
+    // Derived destructors call this before closing, so that observers of
+    // the fields see a dataset being destroyed.
+    void BeginDestroy() { m_destroying = true; }
 
 private:
     friend class TDataSource;
@@ -254,6 +259,7 @@ private:
     int m_insertBefore = 0; // row the record being inserted goes before
     Buffer *m_calcBuffer = nullptr;
     int m_disableCount = 0;
+    bool m_destroying = false;
     bool m_disabledActive = false;
     bool m_disabledLayout = false;
     std::vector<TDataSource *> m_dataSources;

@@ -8,6 +8,7 @@ TMemDataSet::TMemDataSet() = default;
 
 TMemDataSet::~TMemDataSet()
 {
+    BeginDestroy();
     Close();
 }
 

@@ -16,6 +16,7 @@ TZReadOnlyQuery::TZReadOnlyQuery(TZConnection *connection) : Connection(connecti
 
 TZReadOnlyQuery::~TZReadOnlyQuery()
 {
+    BeginDestroy();
     Close();
 }
 

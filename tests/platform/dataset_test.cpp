@@ -658,3 +658,48 @@ TEST(DataSetFields, ObserversHearWhenAFieldGoes)
     declared.RemoveField(id);
     EXPECT_TRUE(told);
 }
+
+TEST(DataSetCalcFields, AFailingHandlerLeavesTheDatasetClosedAndBrowsable)
+{
+    TMemDataSet ds;
+    Fill(ds, 5);
+    bool fail = true;
+    ds.OnCalcFields = [&](TDataSet &) {
+        if (fail)
+            throw EDatabaseError(QStringLiteral("no address"));
+    };
+    EXPECT_THROW(ds.Open(), EDatabaseError);
+    EXPECT_FALSE(ds.Active());
+    EXPECT_EQ(ds.State(), dsInactive);
+    fail = false;
+    ds.Open();
+    EXPECT_EQ(ds.State(), dsBrowse);
+    EXPECT_EQ(IdOf(ds), 1);
+}
+
+TEST(DataSetWindow, ShortAndLongScrollsKeepEveryBufferInStep)
+{
+    // Every buffered record must show its own row after any mix of moves.
+    TMemDataSet ds;
+    Fill(ds, 200);
+    TDataSource src;
+    src.SetDataSet(&ds);
+    RecordingLink link;
+    link.SetDataSource(&src);
+    link.SetBufferCount(7);
+    ds.Open();
+    const int moves[] = {3, 5, -2, 6, 40, -6, -1, 150, -100, 2, -7, 9, -200, 300, -3};
+    for (int m : moves) {
+        ds.MoveBy(m);
+        const int active = link.ActiveRecord();
+        const int current = ds.RecNo();
+        for (int i = 0; i < link.RecordCount(); ++i) {
+            link.SetActiveRecord(i);
+            EXPECT_EQ(IdOf(ds), current - active + i) << "after " << m;
+        }
+        link.SetActiveRecord(active);
+        EXPECT_EQ(ds.RecNo(), current);
+    }
+    // Each record is read once per entry into the window, not per move.
+    EXPECT_LT(ds.LoadedRowCount(), 7 + 3 + 5 + 6 + 7 + 6 + 1 + 7 + 7 + 2 + 7 + 7 + 7 + 7 + 3 + 1);
+}
