@@ -229,6 +229,7 @@ void TDataSet::LoadBuffer(Buffer &buffer, int row)
 
 void TDataSet::CalculateFields(Buffer &buffer)
 {
+    buffer.calculated = bool(OnCalcFields);
     if (!OnCalcFields)
         return;
     for (TField *f : m_fieldList) {
@@ -251,6 +252,18 @@ void TDataSet::CalculateFields(Buffer &buffer)
     // A copy: the handler may detach itself.
     const TDataSetNotifyEvent handler = OnCalcFields;
     handler(*this);
+}
+
+// Records read while the handler was detached (a walk over every row) get
+// their calculated fields once it is back, before anyone shows them.
+void TDataSet::CalculateStaleBuffers()
+{
+    if (!OnCalcFields || m_calcBuffer)
+        return;
+    for (Buffer &b : m_window) {
+        if (!b.calculated && b.row >= 0)
+            CalculateFields(b);
+    }
 }
 
 int TDataSet::CurrentRow() const
@@ -292,6 +305,7 @@ void TDataSet::PlaceWindow(int targetRow, int firstRow)
         }
         m_firstRow = firstRow;
         m_active = std::clamp(targetRow - firstRow, 0, n - 1);
+        CalculateStaleBuffers();
         return;
     }
     std::vector<Buffer> old;
@@ -314,6 +328,7 @@ void TDataSet::PlaceWindow(int targetRow, int firstRow)
     m_window = std::move(fresh);
     m_firstRow = firstRow;
     m_active = n > 0 ? std::clamp(targetRow - firstRow, 0, n - 1) : -1;
+    CalculateStaleBuffers();
 }
 
 void TDataSet::ResyncAt(int row, int slot)
@@ -482,6 +497,7 @@ int TDataSet::MoveBy(int distance)
     int scroll = 0;
     if (target >= m_firstRow && target < m_firstRow + n) {
         m_active = target - m_firstRow;
+        CalculateStaleBuffers();
     } else {
         const int first = target >= m_firstRow + n ? target - n + 1 : target;
         scroll = first - m_firstRow;
@@ -532,6 +548,8 @@ void TDataSet::EnableControls()
 {
     if (m_disableCount == 0 || --m_disableCount > 0)
         return;
+    if (Active())
+        CalculateStaleBuffers();
     if (m_disabledActive != Active())
         DataEvent(deUpdateState);
     DataEvent(m_disabledLayout ? deLayoutChange : deDataSetChange);

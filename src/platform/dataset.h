@@ -216,6 +216,7 @@ private:
     struct Buffer {
         int row = -1; // -1: the record being inserted
         std::vector<QVariant> values; // by field index
+        bool calculated = false;      // the calculated-fields handler ran on it
     };
 
     void CheckActive() const;
@@ -225,6 +226,7 @@ private:
     void RebuildFieldList();
     void LoadBuffer(Buffer &buffer, int row);
     void CalculateFields(Buffer &buffer);
+    void CalculateStaleBuffers();
     void FillWindow(int firstRow, int count);
     int CurrentRow() const;
     void ShiftWindowTo(int firstRow);

@@ -59,6 +59,7 @@ void TDataSet::GotoBookmark(const QByteArray &bookmark)
     const int n = int(m_window.size());
     if (row >= m_firstRow && row < m_firstRow + n) {
         m_active = row - m_firstRow;
+        CalculateStaleBuffers();
     } else {
         const int rows = InternalRowCount();
         const int first = std::clamp(row - (n - 1) / 2, 0, std::max(0, rows - n));

@@ -703,3 +703,43 @@ TEST(DataSetWindow, ShortAndLongScrollsKeepEveryBufferInStep)
     // Each record is read once per entry into the window, not per move.
     EXPECT_LT(ds.LoadedRowCount(), 7 + 3 + 5 + 6 + 7 + 6 + 1 + 7 + 7 + 2 + 7 + 7 + 7 + 7 + 3 + 1);
 }
+
+TEST(DataSetCalcFields, RecordsReadWithoutTheHandlerAreCalculatedWhenItComesBack)
+{
+    // Marking every row walks with the handler detached, then attaches it,
+    // goes back near the end and enables the controls: the rows on screen
+    // must carry their calculated values.
+    TMemDataSet ds;
+    Fill(ds, 50);
+    TField *label = ds.AddField(CreateField(ftString, 20));
+    label->SetFieldName(QStringLiteral("label"));
+    label->SetFieldKind(fkCalculated);
+    ds.AddField(CreateField(ftInteger))->SetFieldName(QStringLiteral("id"));
+    int calls = 0;
+    ds.OnCalcFields = [&](TDataSet &d) {
+        ++calls;
+        d.FieldByName(QStringLiteral("label")).SetAsString(QStringLiteral("L%1").arg(IdOf(d)));
+    };
+    TDataSource src;
+    src.SetDataSet(&ds);
+    RecordingLink grid;
+    grid.SetDataSource(&src);
+    grid.SetBufferCount(10);
+    ds.Open();
+    ds.SetRecNo(48);
+
+    const TDataSetNotifyEvent saved = ds.OnCalcFields;
+    ds.OnCalcFields = nullptr;
+    ds.DisableControls();
+    for (ds.First(); !ds.Eof(); ds.Next()) {
+    }
+    ds.OnCalcFields = saved;
+    const int before = calls;
+    ds.SetRecNo(48); // inside the last window: no record is read again
+    ds.EnableControls();
+    EXPECT_EQ(calls - before, 10);
+    for (int i = 0; i < grid.RecordCount(); ++i) {
+        grid.SetActiveRecord(i);
+        EXPECT_EQ(label->AsString(), QStringLiteral("L%1").arg(41 + i));
+    }
+}
