@@ -526,11 +526,16 @@ void TDataSet::Refresh()
     const int slot = std::max(m_active, 0);
     m_window.clear();
     m_active = -1;
-    InternalRefresh();
+    try {
+        InternalRefresh();
+    } catch (...) {
+        // The source may be gone: show what is left rather than stale buffers.
+        ResyncAt(0, 0);
+        DataEvent(deDataSetChange);
+        throw;
+    }
     ResyncAt(row, slot);
-    m_bof = false;
-    m_eof = InternalRowCount() == 0;
-    m_bof = m_eof;
+    m_bof = m_eof = InternalRowCount() == 0;
     DataEvent(deDataSetChange);
 }
 

@@ -2,6 +2,7 @@
 
 #include "components/SDialogs.h"
 #include "platform/application.h"
+#include "services/tools_dbdate.h"
 #include "windows/main/main.h"
 
 #include <memory>
@@ -9,7 +10,7 @@
 int ProgramMain(int argc, char **argv)
 {
     TApplication app(argc, argv);
-    // The run-time environment check (command line) joins here.
+    DetectWine();
     // The splash window joins here.
     TApplication::SetTitle(QStringLiteral("SELBRAN - Информационно-торговая система."));
     TApplication::SetExceptionHandler([](const QString &text) { ShowMessageText(text); });
