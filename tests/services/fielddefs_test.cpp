@@ -131,3 +131,48 @@ TEST(FieldDefs, LocalGoodsFieldsOpenOverTheSampleCatalogue)
     EXPECT_GT(q.FieldByName(QStringLiteral("cid")).AsInteger(), 0);
     EXPECT_TRUE(q.FieldByName(QStringLiteral("sprice")).IsNull());
 }
+
+TEST(FieldDefs, GoodsFieldsReadTheSameRowsInBothDeployments)
+{
+    REQUIRE_MYSQL();
+    RegisterSqliteFunctions();
+    TZConnection lite;
+    lite.Protocol = QStringLiteral("sqlite-3");
+    lite.Database = testenv::SampleCatalogue();
+    lite.Connect();
+    const testenv::MysqlServer server = testenv::Mysql();
+    TZConnection my;
+    my.Protocol = QStringLiteral("mysql-4.1");
+    my.HostName = server.host;
+    my.Port = server.port;
+    my.User = server.user;
+    my.Password = server.password;
+    my.Database = server.catalogue;
+    my.Connect();
+    my.ExecuteDirect(QStringLiteral("set names cp1251"));
+
+    const QString select = QStringLiteral(
+        " select a.gid as gid, s.sfn as sfn,a.id as id,a.cid as cid,a.fid as fid,s.adr_id as adr_id,a.name as "
+        "name,a.price as price,a.cur as cur,a.price_rub as price_rub , '0' as discount ");
+    const QString join = QStringLiteral(" where a.cid=s.cid and a.fid=s.fid and (a.adr_id = s.adr_id OR "
+                                        "a.adr_id = 0) and a.cid=343 ");
+    const QString order = QStringLiteral(" order by a.fid, s.adr_id, a.id limit 200");
+    TZReadOnlyQuery local(&lite), network(&my);
+    DeclareGoodResultFields(local, false);
+    DeclareGoodResultFields(network, true);
+    local.SetSQL(select + QStringLiteral(" from good a, address s ") + join + order);
+    network.SetSQL(select + QStringLiteral(" ,f.org as org from good a, address s ,firm f ") + join +
+                   QStringLiteral(" and s.cid=f.cid and s.fid=f.fid ") + order);
+    local.Open();
+    network.Open();
+    ASSERT_EQ(local.RecordCount(), network.RecordCount());
+    ASSERT_GT(local.RecordCount(), 0);
+    EXPECT_EQ(network.FieldByName(QStringLiteral("cid")).Value().typeId(), QMetaType::LongLong);
+    EXPECT_EQ(local.FieldByName(QStringLiteral("cid")).Value().typeId(), QMetaType::Int);
+    for (local.First(), network.First(); !local.Eof(); local.Next(), network.Next()) {
+        for (const char *name : {"name", "sfn", "cur", "id", "fid", "adr_id", "gid", "price_rub"})
+            EXPECT_EQ(local.FieldByName(QLatin1String(name)).AsString(),
+                      network.FieldByName(QLatin1String(name)).AsString())
+                << name;
+    }
+}
