@@ -67,7 +67,8 @@ void TfrmMain::PushHistory(QMenu *list, bool clearForward)
 {
     if (History.Kind == -1)
         return;
-    auto *entry = new THistoryEntry(History.NavText, std::make_unique<THistoryRec>(std::move(History)), list);
+    const QString caption = History.NavText; // before the record moves into the entry
+    auto *entry = new THistoryEntry(caption, std::make_unique<THistoryRec>(std::move(History)), list);
     History = THistoryRec();
     MoveEntry(entry, list);
     if (clearForward) {

@@ -1,0 +1,172 @@
+#include "windows/main_catalogue.h"
+
+#include "services/sqlite_func.h"
+
+#include <QToolButton>
+
+namespace {
+
+class MainHistory : public TSampleWindow
+{
+protected:
+    void SetUp() override
+    {
+        TSampleWindow::SetUp();
+        UseLocalSample();
+        w = Start();
+        ASSERT_TRUE(shown.isEmpty()) << shown.join(u'|').toStdString();
+        Select(*w, City(w->GoodRootNode, 343));
+    }
+    void TearDown() override
+    {
+        SetCheckWtClock({});
+        TSampleWindow::TearDown();
+    }
+    void FindGood(const QString &text)
+    {
+        Get<QComboBox>(*w, "cbFindGoodName")->setEditText(text);
+        Get<QPushButton>(*w, "btnFindGood")->click();
+    }
+    QStringList Captions(QMenu *menu)
+    {
+        QStringList out;
+        for (QAction *a : menu->actions())
+            out << a->text();
+        return out;
+    }
+    static QString NavOf(const QString &word)
+    {
+        return QStringLiteral("Товары, Услуги / Екатеринбург (рез.поиска - название: \"") + word +
+               QStringLiteral("\")");
+    }
+    QString Nav() { return Get<QLineEdit>(*w, "edNavigave")->text(); }
+
+    std::unique_ptr<TfrmMain> w;
+};
+
+} // namespace
+
+TEST_F(MainHistory, SearchesFillTheBackList)
+{
+    EXPECT_FALSE(w->btnBack->isEnabled());
+    EXPECT_FALSE(w->btnNext->isEnabled());
+    FindGood(QStringLiteral("а"));
+    EXPECT_TRUE(w->mnuBack->actions().isEmpty()) << "the empty start view is never saved";
+    EXPECT_FALSE(w->btnBack->isEnabled());
+    FindGood(QStringLiteral("о"));
+    EXPECT_EQ(Captions(w->mnuBack), QStringList{NavOf(QStringLiteral("а"))});
+    EXPECT_TRUE(w->btnBack->isEnabled());
+    EXPECT_EQ(TfrmMain::EntryRecord(w->mnuBack->actions()[0])->GoodName, QStringLiteral("а"));
+
+    for (int i = 0; i < 28; ++i)
+        FindGood(QStringLiteral("а%1").arg(i));
+    // 30 searches: the 25 most recent earlier views, nearest first.
+    const QStringList back = Captions(w->mnuBack);
+    ASSERT_EQ(back.size(), 25);
+    EXPECT_EQ(back.first(), NavOf(QStringLiteral("а26")));
+    EXPECT_EQ(back.last(), NavOf(QStringLiteral("а2")));
+}
+
+TEST_F(MainHistory, BackAndForwardRestoreTheViews)
+{
+    FindGood(QStringLiteral("а"));
+    const QString firstSql = w->History.GoodSql;
+    Get<QComboBox>(*w, "cbGoodRegion")->setCurrentIndex(2);
+    Get<QCheckBox>(*w, "edFindGoodDiscount")->setChecked(true);
+    FindGood(QStringLiteral("о"));
+    const QString secondStatus = w->StatusText();
+    const int secondRows = w->Query4.RecordCount();
+
+    // An organisation view in between, from another city.
+    Select(*w, City(w->EnprRootNode, 3452));
+    Get<QComboBox>(*w, "cbFindEnprName")->setEditText(QStringLiteral("ООО"));
+    Get<QPushButton>(*w, "btnFindEnpr")->click();
+    EXPECT_EQ(Captions(w->mnuBack).size(), 3) << "the tree's own organisation search counts too";
+
+    w->btnBackClick();
+    EXPECT_EQ(w->History.Kind, 1);
+    EXPECT_FALSE(w->History.ByUser);
+    EXPECT_EQ(Get<QTreeWidget>(*w, "TreeView")->currentItem(), City(w->EnprRootNode, 3452));
+    w->btnBackClick();
+    // The goods view with its filters, re-run from its stored text.
+    EXPECT_EQ(w->History.Kind, 0);
+    EXPECT_EQ(Nav(), NavOf(QStringLiteral("о")) .chopped(1) + QStringLiteral(" предоставляющие скидки район:\"") +
+                         Get<QComboBox>(*w, "cbGoodRegion")->itemText(2) + QStringLiteral("\")"));
+    EXPECT_EQ(w->StatusText(), secondStatus);
+    EXPECT_EQ(w->Query4.RecordCount(), secondRows);
+    EXPECT_EQ(w->Query4.SQL(), w->History.GoodSql + w->History.GoodOrderBy);
+    EXPECT_EQ(Get<QComboBox>(*w, "cbFindGoodName")->currentText(), QStringLiteral("о"));
+    EXPECT_EQ(Get<QComboBox>(*w, "cbGoodRegion")->currentIndex(), 2);
+    EXPECT_TRUE(Get<QCheckBox>(*w, "edFindGoodDiscount")->isChecked());
+    EXPECT_EQ(Get<QTreeWidget>(*w, "TreeView")->currentItem(), City(w->GoodRootNode, 343));
+    EXPECT_FALSE(Get<QWidget>(*w, "pnlFindGood")->isHidden());
+    EXPECT_TRUE(Get<QWidget>(*w, "pnlFindEnpr")->isHidden());
+    EXPECT_FALSE(Get<QWidget>(*w, "pnlGood")->isHidden());
+    EXPECT_EQ(Captions(w->mnuBack).size(), 1);
+    EXPECT_EQ(Captions(w->mnuNext).size(), 2);
+    EXPECT_TRUE(w->btnNext->isEnabled());
+    EXPECT_EQ(Get<QComboBox>(*w, "cbFindGoodName")->count(), 2) << "restoring leaves the histories alone";
+
+    w->btnBackClick();
+    EXPECT_EQ(w->History.GoodSql, firstSql);
+    EXPECT_FALSE(w->btnBack->isEnabled());
+    w->btnNextClick();
+    EXPECT_EQ(w->History.GoodName, QStringLiteral("о"));
+
+    // A new search empties the Forward list.
+    FindGood(QStringLiteral("е"));
+    EXPECT_TRUE(w->mnuNext->actions().isEmpty());
+    EXPECT_FALSE(w->btnNext->isEnabled());
+    EXPECT_EQ(Captions(w->mnuBack).size(), 2);
+}
+
+TEST_F(MainHistory, PickingAnEntryFurtherBack)
+{
+    for (const QString &word : {QStringLiteral("а"), QStringLiteral("б"), QStringLiteral("в"), QStringLiteral("г")})
+        FindGood(word);
+    // Back: в, б, а (nearest first); current г.
+    ASSERT_EQ(Captions(w->mnuBack),
+              (QStringList{NavOf(QStringLiteral("в")), NavOf(QStringLiteral("б")), NavOf(QStringLiteral("а"))}));
+    w->mnuBack->actions()[2]->trigger();
+    EXPECT_EQ(w->History.GoodName, QStringLiteral("а"));
+    EXPECT_TRUE(w->mnuBack->actions().isEmpty());
+    EXPECT_EQ(Captions(w->mnuNext),
+              (QStringList{NavOf(QStringLiteral("б")), NavOf(QStringLiteral("в")), NavOf(QStringLiteral("г"))}));
+    // Forward walks them in time order.
+    for (const QString &word : {QStringLiteral("б"), QStringLiteral("в"), QStringLiteral("г")}) {
+        w->btnNext->click();
+        EXPECT_EQ(w->History.GoodName, word);
+        EXPECT_EQ(Nav(), NavOf(word));
+    }
+    EXPECT_FALSE(w->btnNext->isEnabled());
+    EXPECT_EQ(Captions(w->mnuBack).size(), 3);
+
+    // The mirror image: picking the last Forward entry.
+    w->mnuBack->actions()[2]->trigger();
+    w->mnuNext->actions()[2]->trigger();
+    EXPECT_EQ(w->History.GoodName, QStringLiteral("г"));
+    EXPECT_EQ(Captions(w->mnuBack),
+              (QStringList{NavOf(QStringLiteral("в")), NavOf(QStringLiteral("б")), NavOf(QStringLiteral("а"))}));
+    EXPECT_TRUE(w->mnuNext->actions().isEmpty());
+}
+
+TEST_F(MainHistory, RestoredViewRunsAtTheNewMoment)
+{
+    // Working now is tested when the view runs again; the discount date
+    // stays as written into the text.
+    SetCheckWtClock([] { return QDateTime(QDate(2026, 12, 9), QTime(10, 30)); });
+    SetTodayHook([] { return QDate(2005, 3, 15); });
+    Get<QCheckBox>(*w, "edFindGoodWorkNow")->setChecked(true);
+    Get<QCheckBox>(*w, "edFindGoodDiscount")->setChecked(true);
+    FindGood(QStringLiteral("а"));
+    const int atDay = w->Query4.RecordCount();
+    EXPECT_GT(atDay, 0);
+    EXPECT_TRUE(w->History.GoodSql.contains(QStringLiteral("'2005-03-15'")));
+    FindGood(QStringLiteral("о"));
+
+    SetCheckWtClock([] { return QDateTime(QDate(2026, 12, 13), QTime(3, 0)); });
+    SetTodayHook([] { return QDate(2026, 12, 9); });
+    w->btnBackClick();
+    EXPECT_TRUE(w->History.GoodSql.contains(QStringLiteral("'2005-03-15'")));
+    EXPECT_LT(w->Query4.RecordCount(), atDay) << "fewer firms work on Sunday at 3 a.m.";
+}
