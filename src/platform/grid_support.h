@@ -29,7 +29,6 @@ QColor clBtnHighlight();
 QColor ColorFromBgr(quint32 bgr);
 
 constexpr int DEFAULT_CHARSET = 1;
-constexpr int RUSSIAN_CHARSET = 204;
 
 // A font with colour and character set; every change emits Changed().
 class TFont : public QObject

@@ -1,6 +1,7 @@
 // Columns, titles and the column collection: assigned values against live
 // defaults, width rules, change reports and the update bracket.
 #include "DBGrids_fixture.h"
+#include "components/replfont.h"
 
 #include <gtest/gtest.h>
 

@@ -101,7 +101,7 @@ public:
     QString Build();
 
 private:
-    QString Highlight(const QString &text, const QString &words) const;
+    QString HighlightSection(const QString &text, const QString &words) const;
     void Open(const QString &sql, bool withAddress = true);
     QString Text(const char *field) const { return m_q.FieldByName(QLatin1String(field)).AsString(); }
     QString AddressOfRow() const;
@@ -131,7 +131,7 @@ private:
 };
 
 // The words are highlighted only in a view the user typed.
-QString TCardBuilder::Highlight(const QString &text, const QString &words) const
+QString TCardBuilder::HighlightSection(const QString &text, const QString &words) const
 {
     if (!m_history || !m_history->ByUser)
         return text;
@@ -195,7 +195,7 @@ void TCardBuilder::AddActivity()
     for (; !m_q.Eof(); m_q.Next()) {
         const QString attr = Text("attr");
         if (!attr.isEmpty())
-            body += Highlight(attr, m_history ? m_history->EnprAttr : QString()) + kBr;
+            body += HighlightSection(attr, m_history ? m_history->EnprAttr : QString()) + kBr;
     }
     AddSection(sAttr, body);
 }
@@ -266,7 +266,7 @@ void TCardBuilder::AddPhones()
         if (info.isEmpty())
             continue;
         if (m_history) {
-            body += Highlight(info, m_history->EnprPhone);
+            body += HighlightSection(info, m_history->EnprPhone);
         } else if (transfer) {
             QString number = TrimText(Text("code"));
             if (number.isEmpty())
@@ -299,7 +299,7 @@ void TCardBuilder::AddPeople()
         const QString name = Text("name");
         if (name.isEmpty())
             continue;
-        body += Highlight(name, m_history ? m_history->EnprPeople : QString());
+        body += HighlightSection(name, m_history ? m_history->EnprPeople : QString());
         const QString post = Text("post");
         if (!post.isEmpty())
             body += QStringLiteral(" - ") + post;
@@ -322,7 +322,7 @@ void TCardBuilder::AddAddress()
                 transport += name + kBr;
         }
     }
-    QString body = Highlight(m_address, m_history ? m_history->EnprPost : QString());
+    QString body = HighlightSection(m_address, m_history ? m_history->EnprPost : QString());
     if (!transport.isEmpty())
         body += QStringLiteral("<br><font size=\"-1\">Как проехать:<br>") + transport + QStringLiteral("</font>");
     AddSection(sPost, body);
@@ -338,7 +338,7 @@ void TCardBuilder::AddWeb()
         const QString name = Text("name");
         if (name.isEmpty())
             continue;
-        const QString shown = Highlight(name, words);
+        const QString shown = HighlightSection(name, words);
         const QString tp = Text("tp");
         if (tp == QLatin1String("w"))
             body += QStringLiteral("сайт: <a href=\"http://") + name +
@@ -350,7 +350,7 @@ void TCardBuilder::AddWeb()
             body += QStringLiteral("ICQ: ") + shown;
         const QString who = Text("who");
         if (!who.isEmpty())
-            body += u'(' + Highlight(who, words) + u')';
+            body += u'(' + HighlightSection(who, words) + u')';
         body += kBr;
     }
     AddSection(sWeb, body);
@@ -464,7 +464,7 @@ QString TCardBuilder::Build()
     m_html = kOpening;
     if (m_sections.Name)
         m_html += QStringLiteral("<p align=center><font size=\"+1\"><b>") +
-                  Highlight(m_name, m_history ? m_history->EnprName : QString()) +
+                  HighlightSection(m_name, m_history ? m_history->EnprName : QString()) +
                   QStringLiteral("</b></font></p>");
     m_html += m_compact ? kCompactAfterHeading : kTableAfterHeading;
     if (m_sections.Attr) {
