@@ -198,6 +198,12 @@ protected:
     void HandleLayoutRequest();
     QRect ComputeTitleRect(TColumn *column, int row, TColumn *&headColumn);
 
+    // Steps a marking grid may replace: emptying the marks (and ending a
+    // Shift extension) on a move, and the marks a left click in a data row
+    // leaves behind.
+    virtual void DropMarks();
+    virtual void MarkClickedRow(TShiftState shift);
+
     bool AcceptsKey(int key, TShiftState shift) override;
     void HandleKeyDown(int &key, TShiftState shift) override;
     void HandleKeyPress(QChar &key) override;

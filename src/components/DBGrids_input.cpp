@@ -97,6 +97,25 @@ void TCustomDBGrid::ShiftCurrentColumn(int gridCol, int direction)
 
 // --- keys ------------------------------------------------------------------------
 
+void TCustomDBGrid::DropMarks()
+{
+    if (m_options & dgMultiSelect) {
+        m_markedRows->ClearMarks();
+        m_selecting = false;
+    }
+}
+
+void TCustomDBGrid::MarkClickedRow(TShiftState shift)
+{
+    m_selecting = false;
+    if (shift & ssCtrl)
+        m_markedRows->SetCurrentRowMarked(!m_markedRows->IsCurrentRowMarked());
+    else {
+        m_markedRows->ClearMarks();
+        m_markedRows->SetCurrentRowMarked(true);
+    }
+}
+
 bool TCustomDBGrid::AcceptsKey(int, TShiftState) { return true; }
 
 void TCustomDBGrid::HandleKeyDown(int &key, TShiftState shift)
@@ -113,12 +132,7 @@ void TCustomDBGrid::HandleKeyDown(int &key, TShiftState shift)
         else if (key == VK_RIGHT)
             key = VK_LEFT;
     }
-    auto dropMarks = [this] {
-        if (m_options & dgMultiSelect) {
-            m_markedRows->ClearMarks();
-            m_selecting = false;
-        }
-    };
+    auto dropMarks = [this] { DropMarks(); };
     auto extendMarks = [&](bool select, int direction) {
         LockUpdates();
         struct Unlock {
@@ -323,15 +337,8 @@ void TCustomDBGrid::HandleMouseDown(TMouseButton button, TShiftState shift, int 
         link.MoveBy(cell.y() - Row());
     if (cell.x() >= m_indicatorOffset)
         ShiftCurrentColumn(cell.x(), 0);
-    if (button == mbLeft && (m_options & dgMultiSelect) && link.Active()) {
-        m_selecting = false;
-        if (shift & ssCtrl)
-            m_markedRows->SetCurrentRowMarked(!m_markedRows->IsCurrentRowMarked());
-        else {
-            m_markedRows->ClearMarks();
-            m_markedRows->SetCurrentRowMarked(true);
-        }
-    }
+    if (button == mbLeft && (m_options & dgMultiSelect) && link.Active())
+        MarkClickedRow(shift);
     if (button == mbLeft && ((cell.x() == oldCol && cell.y() == oldRow) || (m_options & dgAlwaysShowEditor)))
         ShowEditor();
     else

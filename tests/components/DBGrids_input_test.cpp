@@ -159,3 +159,35 @@ TEST(DBGridPaint, DrawEventsAndGlyphs)
     EXPECT_EQ(columnCells, 3 * records);
     EXPECT_EQ(dataCells, 0);
 }
+
+TEST(DBGridKeys, AGridThatKeepsMarksReplacesOnlyTheMarkSteps)
+{
+    struct Keeping : TestGrid {
+        void DropMarks() override {}
+        void MarkClickedRow(TShiftState shift) override
+        {
+            m_selecting = false;
+            if (shift & ssCtrl)
+                MarkedRows().SetCurrentRowMarked(!MarkedRows().IsCurrentRowMarked());
+        }
+    };
+    TMemDataSet ds;
+    FillGoods(ds, 10);
+    TDataSource source;
+    source.SetDataSet(&ds);
+    Keeping grid;
+    grid.resize(400, 300);
+    grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+    grid.SetDataSource(&source);
+    grid.SetOptions(8188);
+    ds.Open();
+    grid.setFocus();
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::ControlModifier, grid.CellRect(1, 2).center());
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, grid.CellRect(1, 4).center());
+    EXPECT_EQ(ds.RecNo(), 4);
+    QTest::keyClick(&grid, Qt::Key_Down);
+    QTest::keyClick(&grid, Qt::Key_PageDown);
+    QTest::keyClick(&grid, Qt::Key_Escape);
+    EXPECT_EQ(grid.MarkedRows().MarkedCount(), 1);
+}

@@ -458,14 +458,6 @@ TEST_P(FirmCard, AddressWithoutStreetTypeGivesAnEmptyNameAndTheCityPrefix)
               kOpen + Heading(QString()) + QStringLiteral("<br><b>Адрес</b><br>г.<br>") + kCompactClose);
 }
 
-TEST_P(FirmCard, AddressOfHouseZeroDropsTheLetterAndOfficeZero)
-{
-    TCardSections post = TCardSections::None();
-    post.Post = true;
-    EXPECT_EQ(Card(*m_query, 343, 2, 1, true, nullptr, post),
-              kOpen + QStringLiteral("<br><b>Адрес</b><br>г. Екатеринбург, ул. Ленина<br>") + kCompactClose);
-}
-
 TEST_P(FirmCard, TransportIsReadOnlyWithTheAddressSection)
 {
     TZSQLMonitor monitor;
@@ -516,17 +508,6 @@ TEST_P(FirmCard, WaitCursorIsOffWhileBuildingAndRestoredAfterwards)
                  EDatabaseError);
     EXPECT_EQ(html, QStringLiteral("старая карточка"));
     EXPECT_TRUE(m_conn->SQLHourGlass);
-}
-
-TEST_P(FirmCard, WebRowOfOtherKindShowsOnlyWho)
-{
-    TCardSections web = TCardSections::None();
-    web.Web = true;
-    const QString card = Card(*m_query, 343, 1, 1, true, nullptr, web);
-    EXPECT_TRUE(card.contains(QStringLiteral("<br>(справочная)<br>")));
-    EXPECT_FALSE(card.contains(QStringLiteral("any")));
-    EXPECT_FALSE(card.contains(QStringLiteral("old@alfa.ru"))); // not visible
-    EXPECT_FALSE(card.contains(QStringLiteral("пусто")));       // no name
 }
 
 // Local dates are texts: one of the wrong length is no date, a malformed
