@@ -1,0 +1,305 @@
+#include "windows/main_catalogue.h"
+
+#include "services/sqlite_func.h"
+#include "services/tools_searchwords.h"
+
+#include <QKeyEvent>
+#include <QTest>
+
+namespace {
+
+const QString kNothingFound = QStringLiteral("   По Вашему запросу ничего не найдено.   ");
+
+class MainSearch : public TSampleWindow, public ::testing::WithParamInterface<bool>
+{
+protected:
+    void SetUp() override
+    {
+        TSampleWindow::SetUp();
+        if (GetParam() && !testenv::HaveMysql())
+            GTEST_SKIP() << "no test MariaDB (set TREVIN_MYSQL_PORT)";
+        Use(GetParam());
+        w = Start();
+        ASSERT_TRUE(shown.isEmpty()) << shown.join(u'|').toStdString();
+    }
+    QComboBox *Box(const char *name) { return Get<QComboBox>(*w, name); }
+    QCheckBox *Check(const char *name) { return Get<QCheckBox>(*w, name); }
+    QString Nav() { return Get<QLineEdit>(*w, "edNavigave")->text(); }
+    void Enter(QComboBox *box)
+    {
+        w->show();
+        box->setFocus();
+        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+    }
+
+    std::unique_ptr<TfrmMain> w;
+};
+
+} // namespace
+
+TEST_P(MainSearch, GoodsByTheUserWithEveryFilter)
+{
+    QTreeWidgetItem *city = City(w->GoodRootNode, 343);
+    Select(*w, city);
+    Box("cbFindGoodName")->setEditText(QStringLiteral("  а  "));
+    Box("cbFindGoodEnprName")->setEditText(QStringLiteral("о"));
+    Box("cbGoodRegion")->setCurrentIndex(2);
+    const QString district = Box("cbGoodRegion")->currentText();
+    const int districtId = Box("cbGoodRegion")->currentData().toInt();
+    Check("edFindGoodDiscount")->setChecked(true);
+    Enter(Box("cbFindGoodName"));
+
+    EXPECT_EQ(Nav(), QStringLiteral("Товары, Услуги / Екатеринбург (рез.поиска - название: \"а\" организация: \"о\" "
+                                    "предоставляющие скидки район:\"") +
+                         district + QStringLiteral("\")"));
+    ASSERT_TRUE(w->Query4.Active());
+    const int found = w->Query4.RecordCount();
+    EXPECT_GT(found, 0);
+    EXPECT_EQ(w->StatusText(), w->GetCountsText(0, 1, 343, 0, 0) + QStringLiteral(", найдено ") +
+                                   QString::number(found) + QStringLiteral(" товаров/услуг"));
+    EXPECT_EQ(w->History.Kind, 0);
+    EXPECT_TRUE(w->History.ByUser);
+    EXPECT_EQ(w->History.GoodName, QStringLiteral("а"));
+    EXPECT_EQ(w->History.GoodCid, 343);
+    EXPECT_EQ(w->History.TreeLevel, 1);
+    EXPECT_EQ(w->History.GoodRegion, 2);
+    EXPECT_TRUE(w->History.GoodDiscount);
+    EXPECT_EQ(w->History.GoodSortCol, -1);
+    EXPECT_EQ(w->History.NavText, Nav());
+    EXPECT_EQ(w->History.StatusText, w->StatusText());
+    EXPECT_EQ(w->Query4.SQL(), w->History.GoodSql + w->History.GoodOrderBy);
+    EXPECT_TRUE(w->History.GoodSql.contains(QStringLiteral(" and s.cr_id=") + QString::number(districtId)));
+    EXPECT_TRUE(w->History.GoodSql.endsWith(QStringLiteral(" and a.cid=343")));
+    EXPECT_EQ(w->GoodSortOrders.value(0), QStringLiteral(" a.name "));
+    EXPECT_EQ(w->GoodSortOrders.value(1), QStringLiteral(" a.price_rub "));
+    EXPECT_EQ(w->GoodSortOrders.value(2), QStringLiteral(" sfn "));
+    // The boxes' histories got the trimmed texts.
+    EXPECT_EQ(Box("cbFindGoodName")->itemText(0), QStringLiteral("а"));
+    EXPECT_EQ(Box("cbFindGoodEnprName")->itemText(0), QStringLiteral("о"));
+    EXPECT_FALSE(Get<QWidget>(*w, "pnlGood")->isHidden());
+    EXPECT_TRUE(Get<QWidget>(*w, "TreeView1")->isHidden());
+    EXPECT_TRUE(shown.isEmpty());
+    // Every row has the discount, lies in the district and holds both words.
+    while (!w->Query4.Eof()) {
+        EXPECT_EQ(w->Query4.FieldByName(QStringLiteral("discount")).AsString(), QStringLiteral("1"));
+        EXPECT_TRUE(UpperAnsi(w->Query4.FieldByName(QStringLiteral("name")).AsString()).contains(u'А'));
+        w->Query4.Next();
+    }
+}
+
+TEST_P(MainSearch, GoodsStartConditions)
+{
+    Select(*w, City(w->GoodRootNode, 3439));
+    // Both boxes empty: nothing happens.
+    Get<QPushButton>(*w, "btnFindGood")->click();
+    EXPECT_FALSE(w->Query4.Active());
+    EXPECT_EQ(w->History.Kind, -1);
+
+    // Blanks count as text: the search runs without a word condition.
+    Box("cbFindGoodName")->setEditText(QStringLiteral("   "));
+    Get<QPushButton>(*w, "btnFindGood")->click();
+    ASSERT_TRUE(w->Query4.Active());
+    EXPECT_EQ(w->Query4.RecordCount(), Scalar(QStringLiteral(
+        "select count(*) from good g, address a where g.cid=3439 and a.cid=g.cid and a.fid=g.fid and "
+        "(g.adr_id=0 or g.adr_id=a.adr_id)")));
+    EXPECT_EQ(Nav(), QStringLiteral("Товары, Услуги / Каменск-Уральский (рез.поиска - )"));
+    EXPECT_FALSE(w->History.GoodSql.contains(QStringLiteral("postext")));
+    EXPECT_FALSE(w->History.GoodSql.contains(QStringLiteral(" like ")));
+
+    // Nothing found: the message comes after the panel is shown.
+    Box("cbFindGoodName")->setEditText(QStringLiteral("ъъъщщщ"));
+    Enter(Box("cbFindGoodEnprName"));
+    EXPECT_EQ(shown, QStringList{kNothingFound});
+    EXPECT_EQ(w->Query4.RecordCount(), 0);
+    EXPECT_FALSE(Get<QWidget>(*w, "pnlGood")->isHidden());
+
+    // The first district (the whole city) filters nothing.
+    Box("cbFindGoodName")->setEditText(QStringLiteral("а"));
+    Box("cbGoodRegion")->setCurrentIndex(0);
+    Box("cbGoodMicroRegion")->setCurrentIndex(0);
+    Get<QPushButton>(*w, "btnFindGood")->click();
+    EXPECT_FALSE(w->History.GoodSql.contains(QStringLiteral("cr_id")));
+    EXPECT_FALSE(w->History.GoodSql.contains(QStringLiteral("address_micro_region")));
+    Box("cbGoodMicroRegion")->setCurrentIndex(1);
+    Get<QPushButton>(*w, "btnFindGood")->click();
+    EXPECT_TRUE(w->History.GoodSql.contains(QStringLiteral("d.cmr_id=") +
+                                            QString::number(Box("cbGoodMicroRegion")->itemData(1).toInt())));
+}
+
+TEST_P(MainSearch, TreeDrivenGoodsRunIgnoresTheBoxes)
+{
+    QTreeWidgetItem *section = City(w->GoodRootNode, 351)->child(0);
+    QTreeWidgetItem *sub = section->child(0);
+    Box("cbFindGoodName")->setEditText(QStringLiteral("ъъъщщщ"));
+    Check("edFindGoodWorkNow")->setChecked(true);
+    Select(*w, sub);
+    const int gid = TfrmMain::NodeNumber(sub);
+    EXPECT_EQ(w->Query4.RecordCount(),
+              Scalar(QStringLiteral("select count(*) from good g, address a where g.cid=351 and g.gid=%1 and "
+                                    "a.cid=g.cid and a.fid=g.fid and (g.adr_id=0 or g.adr_id=a.adr_id)")
+                         .arg(gid)));
+    EXPECT_FALSE(w->History.ByUser);
+    EXPECT_EQ(w->History.GoodName, QStringLiteral("ъъъщщщ")) << "the boxes are kept";
+    EXPECT_TRUE(w->History.GoodWorkNow);
+    EXPECT_EQ(Nav(), QStringLiteral("Товары, Услуги / Челябинск / ") + section->text(0) + QStringLiteral(" / ") +
+                         sub->text(0));
+    EXPECT_EQ(w->StatusText(), w->GetCountsText(0, 3, 351, TfrmMain::NodeNumber(section), gid));
+    EXPECT_EQ(Box("cbFindGoodName")->count(), 0) << "no history entry";
+    if (GetParam())
+        EXPECT_TRUE(w->History.GoodOrderBy == QStringLiteral(" order by  org,rand() "));
+    else
+        EXPECT_EQ(w->History.GoodOrderBy, QStringLiteral(" order by  random() "));
+}
+
+TEST_P(MainSearch, ClearButtonsEmptyThePanels)
+{
+    Select(*w, City(w->GoodRootNode, 343));
+    w->show();
+    Box("cbFindGoodName")->setEditText(QStringLiteral("хлеб"));
+    Box("cbFindGoodEnprName")->setEditText(QStringLiteral("ООО"));
+    Box("cbGoodRegion")->setCurrentIndex(2);
+    Box("cbGoodMicroRegion")->setCurrentIndex(2);
+    Check("edFindGoodWorkNow")->setChecked(true);
+    Check("edFindGoodDiscount")->setChecked(true);
+    Get<QPushButton>(*w, "Button1")->click();
+    EXPECT_EQ(Box("cbFindGoodName")->currentText(), QString());
+    EXPECT_EQ(Box("cbFindGoodEnprName")->currentText(), QString());
+    EXPECT_EQ(Box("cbGoodRegion")->currentIndex(), 0);
+    EXPECT_EQ(Box("cbGoodMicroRegion")->currentIndex(), 0);
+    EXPECT_FALSE(Check("edFindGoodWorkNow")->isChecked());
+    EXPECT_FALSE(Check("edFindGoodDiscount")->isChecked());
+    EXPECT_FALSE(w->Query4.Active()) << "no search";
+
+    Select(*w, City(w->EnprRootNode, 343));
+    const char *boxes[] = {"cbFindEnprName", "cbFindEnprAttr", "cbFindEnprPost",
+                           "cbFindEnprWeb",  "cbFindEnprPhone", "cbFindEnprPeople"};
+    for (const char *b : boxes)
+        Box(b)->setEditText(QStringLiteral("x"));
+    Box("cbEnprRegion")->setCurrentIndex(1);
+    Check("edFindEnprWorkNow")->setChecked(true);
+    Get<QPushButton>(*w, "btnClearEnpr")->click();
+    for (const char *b : boxes)
+        EXPECT_EQ(Box(b)->currentText(), QString()) << b;
+    EXPECT_EQ(Box("cbEnprRegion")->currentIndex(), 0);
+    EXPECT_FALSE(Check("edFindEnprWorkNow")->isChecked());
+}
+
+TEST_P(MainSearch, OrganisationsByTheUser)
+{
+    QTreeWidgetItem *city = City(w->EnprRootNode, 343);
+    Select(*w, city);
+    const int treeRows = w->Query5.RecordCount();
+    Box("cbFindEnprName")->setEditText(QStringLiteral(" ООО "));
+    Box("cbFindEnprAttr")->setEditText(QStringLiteral("Продажа"));
+    Box("cbFindEnprWeb")->setEditText(QStringLiteral("ru"));
+    Enter(Box("cbFindEnprWeb"));
+    EXPECT_EQ(Nav(), QStringLiteral("Организации / Екатеринбург (рез.поиска - организация: \"ООО\" вид деят: "
+                                    "\"Продажа\" web: \"ru\")"));
+    const int found = w->Query5.RecordCount();
+    EXPECT_GT(found, 0);
+    EXPECT_LT(found, treeRows);
+    EXPECT_EQ(w->StatusText(), w->GetCountsText(1, 1, 343, 0, 0) + QStringLiteral(", найдено ") +
+                                   QString::number(found) + QStringLiteral(" организаций"));
+    EXPECT_EQ(w->History.Kind, 1);
+    EXPECT_TRUE(w->History.ByUser);
+    EXPECT_EQ(w->History.EnprName, QStringLiteral("ООО"));
+    EXPECT_EQ(w->History.EnprCid, 343);
+    EXPECT_EQ(w->History.EnprSortCol, -1);
+    EXPECT_TRUE(w->History.EnprSql.startsWith(QStringLiteral("select  distinct ")));
+    EXPECT_EQ(w->Query5.SQL(), w->History.EnprSql + w->History.EnprOrderBy);
+    EXPECT_EQ(w->EnprSortOrders.value(1), QStringLiteral(" a.order_post "));
+    EXPECT_EQ(Box("cbFindEnprName")->itemText(0), QStringLiteral("ООО"));
+    EXPECT_EQ(Box("cbFindEnprPost")->count(), 0) << "an empty box adds no history";
+    EXPECT_FALSE(Get<QWidget>(*w, "pnlEnpr")->isHidden());
+    EXPECT_FALSE(Get<QAction>(*w, "mnuDollar")->isEnabled());
+    // Rows are distinct addresses.
+    QSet<QString> keys;
+    while (!w->Query5.Eof()) {
+        keys.insert(w->Query5.FieldByName(QStringLiteral("fid")).AsString() + u'/' +
+                    w->Query5.FieldByName(QStringLiteral("adr_id")).AsString());
+        w->Query5.Next();
+    }
+    EXPECT_EQ(keys.size(), found);
+}
+
+TEST_P(MainSearch, OrganisationStartConditionsAndTheRoot)
+{
+    Select(*w, w->EnprRootNode);
+    // Only blanks, check boxes and districts: no search.
+    Box("cbFindEnprPhone")->setEditText(QStringLiteral("   "));
+    Check("edFindEnprDiscount")->setChecked(true);
+    Get<QPushButton>(*w, "btnFindEnpr")->click();
+    EXPECT_FALSE(w->Query5.Active());
+
+    // A tree-driven run at the root: every address of every city.
+    w->FindEnterprises(false);
+    EXPECT_EQ(w->Query5.RecordCount(), Scalar(QStringLiteral(
+        "select count(*) from address a, street_name s, street_type t, city y, city_region r where a.cid=y.cid and "
+        "a.cid=s.cid and a.strn_id=s.id and s.strt_id=t.id and r.cid=a.cid and r.id=a.cr_id")));
+    EXPECT_EQ(w->History.EnprCid, 0);
+    EXPECT_FALSE(w->History.ByUser);
+    EXPECT_FALSE(w->History.EnprSql.contains(QStringLiteral("distinct")));
+    EXPECT_FALSE(w->History.EnprSql.contains(QStringLiteral("discount")));
+
+    // The injection text finds nothing, with the message.
+    Box("cbFindEnprName")->setEditText(QStringLiteral("' or 1=1 --"));
+    Get<QPushButton>(*w, "btnFindEnpr")->click();
+    EXPECT_EQ(w->Query5.RecordCount(), 0);
+    EXPECT_EQ(shown, QStringList{kNothingFound});
+}
+
+TEST_P(MainSearch, OccasionalPrdOrderOnTheNetwork)
+{
+    int calls = 0;
+    int next = 0;
+    w->SetRandomSource([&](int n) {
+        EXPECT_EQ(n, 10);
+        ++calls;
+        return next;
+    });
+    Select(*w, City(w->GoodRootNode, 343)->child(0)->child(0)); // tree-driven: no draw
+    EXPECT_EQ(calls, 0);
+    Box("cbFindGoodName")->setEditText(QStringLiteral("а"));
+    const QString expected[] = {QStringLiteral(" org,prd,rand() "), QStringLiteral(" org,prd,rand() "),
+                                QStringLiteral(" org,rand() "), QStringLiteral(" org,rand() ")};
+    for (int i = 0; i < 4; ++i) {
+        next = i == 0 ? 0 : (i == 1 ? 1 : (i == 2 ? 2 : 9));
+        Get<QPushButton>(*w, "btnFindGood")->click();
+        EXPECT_EQ(w->History.GoodOrderBy, GetParam() ? QStringLiteral(" order by ") + expected[i]
+                                                     : QStringLiteral(" order by  random() "));
+        EXPECT_TRUE(w->Query4.Active());
+    }
+    EXPECT_EQ(calls, GetParam() ? 4 : 0) << "drawn only where the prd order exists";
+    Select(*w, City(w->EnprRootNode, 343));
+    Box("cbFindEnprName")->setEditText(QStringLiteral("а"));
+    next = 1;
+    Get<QPushButton>(*w, "btnFindEnpr")->click();
+    EXPECT_EQ(w->History.EnprOrderBy, GetParam() ? QStringLiteral(" order by  org,prd,rand() ")
+                                                 : QStringLiteral(" order by  random() "));
+    EXPECT_TRUE(w->Query5.Active());
+}
+
+INSTANTIATE_TEST_SUITE_P(Deployments, MainSearch, ::testing::Values(false, true),
+                         [](const auto &info) { return info.param ? "Network" : "Local"; });
+
+namespace {
+class MainSearchLog : public TSampleWindow
+{
+};
+} // namespace
+
+TEST_F(MainSearchLog, SqlLogShowsTheSearchesAsExecuted)
+{
+    UseLocalSample(QStringLiteral("logger=1\n"));
+    auto w = Start();
+    Select(*w, City(w->GoodRootNode, 343));
+    Get<QComboBox>(*w, "cbFindGoodName")->setEditText(QStringLiteral("Шуруп' --"));
+    w->btnFindGoodClick();
+    Select(*w, City(w->EnprRootNode, 351));
+    QFile log(Path(QStringLiteral("trevin.log")));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QByteArray text = log.readAll();
+    EXPECT_TRUE(text.contains(ToCp1251(w->History.EnprSql + w->History.EnprOrderBy)));
+    EXPECT_TRUE(text.contains(ToCp1251(QStringLiteral("postext(CAST(x'"))));
+    EXPECT_TRUE(text.contains(ToCp1251(QStringLiteral(" and a.cid=343 order by  random() "))));
+}
