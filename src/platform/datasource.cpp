@@ -136,8 +136,16 @@ void TDataLink::UpdateState()
 {
     TDataSet *ds = DataSet();
     const bool active = ds && m_dataSource->Enabled() && ds->Active();
+    if (m_active && active && ds != m_shown) {
+        // Another open dataset took the place of the shown one: the control
+        // sees the old one go before the new one comes.
+        m_active = false;
+        m_first = 0;
+        HandleActiveChange();
+    }
     if (active != m_active) {
         m_active = active;
+        m_shown = active ? ds : nullptr;
         m_first = 0;
         UpdateRange();
         HandleActiveChange();

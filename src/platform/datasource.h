@@ -112,6 +112,7 @@ private:
     int Scrolled(int datasetDistance);
 
     TDataSource *m_dataSource = nullptr;
+    TDataSet *m_shown = nullptr; // the dataset the link was active on
     bool m_active = false;
     bool m_editing = false;
     bool m_updating = false;

@@ -390,3 +390,20 @@ TEST(DBGridWindowColumns, TheThreeWindowsColumnSetsReadBack)
         }
     }
 }
+
+TEST(DBGridFieldMap, FieldsDestroyedBehindDisabledControlsAreNeverFollowed)
+{
+    Fixture f(3, false);
+    TColumn *c = f.grid.Columns().AppendColumn();
+    c->SetFieldName(QStringLiteral("name"));
+    f.ds.Open();
+    ASSERT_NE(c->GetBoundField(), nullptr);
+    f.ds.DisableControls();
+    f.ds.Close(); // the automatic fields go away; the grid hears nothing yet
+    f.grid.viewport()->repaint();
+    EXPECT_EQ(c->GetBoundField(), nullptr);
+    EXPECT_EQ(c->Title().Caption(), QStringLiteral("name"));
+    f.ds.Open();
+    f.ds.EnableControls();
+    EXPECT_EQ(c->GetBoundField(), f.ds.FindField(QStringLiteral("name")));
+}

@@ -743,3 +743,25 @@ TEST(DataSetCalcFields, RecordsReadWithoutTheHandlerAreCalculatedWhenItComesBack
         EXPECT_EQ(label->AsString(), QStringLiteral("L%1").arg(41 + i));
     }
 }
+
+TEST(DataSetLinks, SwitchingBetweenOpenDatasetsIsAnActiveChange)
+{
+    TMemDataSet a, b;
+    Fill(a, 3);
+    Fill(b, 5);
+    a.Open();
+    b.Open();
+    TDataSource src;
+    src.SetDataSet(&a);
+    RecordingLink link;
+    link.SetDataSource(&src);
+    link.events.clear();
+    src.SetDataSet(&b);
+    EXPECT_EQ(link.events, (QStringList{QStringLiteral("active:0"), QStringLiteral("active:1")}));
+    EXPECT_EQ(link.DataSet(), &b);
+    TDataSource other;
+    other.SetDataSet(&a);
+    link.events.clear();
+    link.SetDataSource(&other);
+    EXPECT_EQ(link.events, (QStringList{QStringLiteral("active:0"), QStringLiteral("active:1")}));
+}
