@@ -330,13 +330,13 @@ TEST(DBGridPopup, ColumnMenusOnlyForDataCellsWithAMenu)
 
 TEST(DBGridWindowColumns, TheThreeWindowsColumnSetsReadBack)
 {
-    struct Spec {
+    struct WindowColumn {
         const char *field;
         QString caption;
         int width; // -1: not assigned
         TAlignment alignment;
     };
-    const std::vector<std::vector<Spec>> grids = {
+    const std::vector<std::vector<WindowColumn>> grids = {
         {{"sname", QStringLiteral("товар/услуга"), 261, taLeftJustify},
          {"sprice", QStringLiteral("цена"), 108, taRightJustify},
          {"ssfn", QStringLiteral("организация"), 170, taLeftJustify}},
@@ -345,7 +345,7 @@ TEST(DBGridWindowColumns, TheThreeWindowsColumnSetsReadBack)
         {{"sname", QStringLiteral("товар/услуга"), 496, taLeftJustify},
          {"sprice", QStringLiteral("цена"), -1, taRightJustify}},
     };
-    for (const auto &spec : grids) {
+    for (const auto &columns : grids) {
         TMemDataSet ds;
         for (const char *name : {"sname", "sprice", "ssfn", "sallinfo"})
             ds.AddColumn(QString::fromLatin1(name), ftString, 255);
@@ -356,7 +356,7 @@ TEST(DBGridWindowColumns, TheThreeWindowsColumnSetsReadBack)
         grid.SetOptions(SystemGridOptions);
         grid.SetReadOnly(true);
         grid.TitleFont().SetColor(clWindowText());
-        for (const Spec &s : spec) {
+        for (const WindowColumn &s : columns) {
             TColumn *c = grid.Columns().AppendColumn();
             c->SetFieldName(QString::fromLatin1(s.field));
             c->Title().SetCaption(s.caption);
@@ -368,20 +368,20 @@ TEST(DBGridWindowColumns, TheThreeWindowsColumnSetsReadBack)
         }
         grid.SetDataSource(&source);
         ds.Open();
-        ASSERT_EQ(grid.Columns().Count(), int(spec.size()));
+        ASSERT_EQ(grid.Columns().Count(), int(columns.size()));
         EXPECT_EQ(grid.Columns().QueryState(), csCustomized);
-        for (std::size_t i = 0; i < spec.size(); ++i) {
+        for (std::size_t i = 0; i < columns.size(); ++i) {
             TColumn *c = grid.Columns()[int(i)];
-            EXPECT_EQ(c->FieldName(), QString::fromLatin1(spec[i].field));
-            EXPECT_EQ(c->Title().Caption(), spec[i].caption);
+            EXPECT_EQ(c->FieldName(), QString::fromLatin1(columns[i].field));
+            EXPECT_EQ(c->Title().Caption(), columns[i].caption);
             EXPECT_EQ(c->Title().Alignment(), taCenter);
-            EXPECT_EQ(c->Alignment(), spec[i].alignment);
+            EXPECT_EQ(c->Alignment(), columns[i].alignment);
             EXPECT_TRUE(c->Visible());
             EXPECT_FALSE(c->Expanded());
             EXPECT_TRUE(c->ReadOnly());
-            EXPECT_EQ(c->GetBoundField(), ds.FindField(QString::fromLatin1(spec[i].field)));
-            if (spec[i].width >= 0)
-                EXPECT_EQ(c->Width(), spec[i].width);
+            EXPECT_EQ(c->GetBoundField(), ds.FindField(QString::fromLatin1(columns[i].field)));
+            if (columns[i].width >= 0)
+                EXPECT_EQ(c->Width(), columns[i].width);
             else {
                 EXPECT_FALSE(c->AssignedFlags() & avWidth);
                 EXPECT_EQ(c->Width(), c->NaturalWidth());
