@@ -1,79 +1,60 @@
 #pragma once
-// Shared by the benchmarks: a program folder whose trevin.ini points at a
-// catalogue (a local SQLite file or a MySQL server), peak memory, and the
-// command line.
+// Shared by the benchmarks: the million-goods catalogue, timing and memory.
 
-#include "components/SDialogs.h"
-#include "platform/application.h"
+#include "catgen/catgen.h"
 
-#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
-#include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
-#include <sys/resource.h>
+#include <functional>
 
 namespace bench {
 
-struct TTarget {
-    QString sqliteFile; // local version
-    QString host;       // network version when not empty
-    int port = 3306;
-    QString user = QStringLiteral("mysql_user");
-    QString password;
-    QString master = QStringLiteral("trevin");
-};
-
-// --sqlite FILE | --mysql HOST PORT USER PASSWORD MASTER
-inline bool ParseTarget(int argc, char **argv, TTarget &t)
+// The catalogue named on the command line, or one of 1 000 000 goods made
+// beside the temporary folder once.
+inline QString Catalogue(int argc, char **argv)
 {
-    for (int i = 1; i < argc; ++i) {
-        const QString a = QString::fromLocal8Bit(argv[i]);
-        if (a == QLatin1String("--sqlite") && i + 1 < argc) {
-            t.sqliteFile = QString::fromLocal8Bit(argv[++i]);
-        } else if (a == QLatin1String("--mysql") && i + 5 < argc) {
-            t.host = QString::fromLocal8Bit(argv[++i]);
-            t.port = QString::fromLocal8Bit(argv[++i]).toInt();
-            t.user = QString::fromLocal8Bit(argv[++i]);
-            t.password = QString::fromLocal8Bit(argv[++i]);
-            t.master = QString::fromLocal8Bit(argv[++i]);
-        }
+    if (argc > 1)
+        return QString::fromLocal8Bit(argv[1]);
+    const QString path = QStringLiteral("/tmp/trevin_bench_1m.dat");
+    if (!QFileInfo::exists(path)) {
+        std::printf("generating %s ...\n", qPrintable(path));
+        CatalogueOptions options;
+        options.goods = 1000000;
+        WriteSqliteCatalogue(path, options);
     }
-    return !t.sqliteFile.isEmpty() || !t.host.isEmpty();
+    return path;
 }
 
-inline void WriteIni(const QString &dir, const TTarget &t)
+// Best of n runs, in milliseconds.
+inline double BestMs(int n, const std::function<void()> &run)
 {
-    QFile f(dir + QStringLiteral("/trevin.ini"));
-    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    QString ini;
-    if (t.host.isEmpty())
-        ini = QStringLiteral("[main]\nprotocol=sqlite\n[protocol_sqlite]\ndatabase=") +
-              QDir(t.sqliteFile).absolutePath() + u'\n';
-    else
-        ini = QStringLiteral("[main]\nprotocol=mysql\n[protocol_mysql]\nhostname=") + t.host +
-              QStringLiteral("\nport=") + QString::number(t.port) + QStringLiteral("\nuser=") + t.user +
-              QStringLiteral("\npassword=") + t.password + QStringLiteral("\nmaster_database=") + t.master + u'\n';
-    f.write(ini.toUtf8());
+    double best = 1e300;
+    for (int i = 0; i < n; ++i) {
+        QElapsedTimer t;
+        t.start();
+        run();
+        best = std::min(best, double(t.nsecsElapsed()) / 1e6);
+    }
+    return best;
 }
 
-// Message boxes are printed, never shown.
-inline void QuietMessages()
+// A /proc/self/status value in kB (VmRSS, VmHWM).
+inline long StatusKb(const char *key)
 {
-    SetMessageBoxHook([](const TMessageBoxCall &call) {
-        std::fprintf(stderr, "message: %s\n", call.text.toUtf8().constData());
-        return mrOk;
-    });
-    TApplication::SetExceptionHandler(
-        [](const QString &text) { std::fprintf(stderr, "error: %s\n", text.toUtf8().constData()); });
-}
-
-inline long PeakMemoryKb()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray k = QByteArray(key) + ':';
+    for (const QByteArray &line : f.readAll().split('\n')) {
+        if (line.startsWith(k))
+            return line.mid(k.size()).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
 }
 
 } // namespace bench

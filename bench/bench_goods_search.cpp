@@ -4,7 +4,7 @@
 //   bench_goods_search --sqlite FILE [--word WORD]
 //   bench_goods_search --mysql HOST PORT USER PASSWORD MASTER [--word WORD]
 
-#include "bench_common.h"
+#include "bench_search_common.h"
 
 #include "platform/codec.h"
 #include "services/globals.h"
@@ -49,7 +49,7 @@ long long BareSqlite(const QString &file, const QByteArray &sql)
     return rows + (bytes == std::size_t(-1));
 }
 
-long long BareMysql(const bench::TTarget &t, const QString &database, const QByteArray &sql)
+long long BareMysql(const searchbench::TTarget &t, const QString &database, const QByteArray &sql)
 {
     MYSQL *m = mysql_init(nullptr);
     if (!mysql_real_connect(m, t.host.toUtf8().constData(), t.user.toUtf8().constData(),
@@ -90,8 +90,8 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     TApplication app(argc, argv);
-    bench::TTarget target;
-    if (!bench::ParseTarget(argc, argv, target)) {
+    searchbench::TTarget target;
+    if (!searchbench::ParseTarget(argc, argv, target)) {
         std::fprintf(stderr, "usage: bench_goods_search --sqlite FILE | --mysql HOST PORT USER PASSWORD MASTER "
                              "[--word WORD]\n");
         return 2;
@@ -100,12 +100,12 @@ int main(int argc, char **argv)
     for (int i = 1; i + 1 < argc; ++i)
         if (QString::fromLocal8Bit(argv[i]) == QLatin1String("--word"))
             word = QString::fromLocal8Bit(argv[i + 1]);
-    bench::QuietMessages();
+    searchbench::QuietMessages();
     QTemporaryDir dir;
-    bench::WriteIni(dir.path(), target);
+    searchbench::WriteIni(dir.path(), target);
 
     TfrmMain w(dir.path());
-    const long startKb = bench::PeakMemoryKb();
+    const long startKb = searchbench::PeakMemoryKb();
     w.findChild<QTreeWidget *>(QStringLiteral("TreeView"))->setCurrentItem(w.GoodRootNode);
     w.findChild<QComboBox *>(QStringLiteral("cbFindGoodName"))->setEditText(word);
 
@@ -132,7 +132,7 @@ int main(int argc, char **argv)
     std::printf("FindGoods to open query with count: median %.1f ms\n", a);
     std::printf("bare client API, same SQL, all rows read: median %.1f ms\n", b);
     std::printf("ratio %.2f\n", a / b);
-    std::printf("peak memory %ld KiB (after start-up %ld KiB), stored rows %lld bytes\n", bench::PeakMemoryKb(),
+    std::printf("peak memory %ld KiB (after start-up %ld KiB), stored rows %lld bytes\n", searchbench::PeakMemoryKb(),
                 startKb, (long long)w.Query4.StorageBytes());
     return 0;
 }

@@ -3,7 +3,7 @@
 //   bench_startup --sqlite FILE
 //   bench_startup --mysql HOST PORT USER PASSWORD MASTER
 
-#include "bench_common.h"
+#include "bench_search_common.h"
 
 #include "windows/main/main.h"
 
@@ -16,14 +16,14 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     TApplication app(argc, argv);
-    bench::TTarget target;
-    if (!bench::ParseTarget(argc, argv, target)) {
+    searchbench::TTarget target;
+    if (!searchbench::ParseTarget(argc, argv, target)) {
         std::fprintf(stderr, "usage: bench_startup --sqlite FILE | --mysql HOST PORT USER PASSWORD MASTER\n");
         return 2;
     }
-    bench::QuietMessages();
+    searchbench::QuietMessages();
     QTemporaryDir dir;
-    bench::WriteIni(dir.path(), target);
+    searchbench::WriteIni(dir.path(), target);
 
     for (int run = 0; run < 3; ++run) {
         QElapsedTimer timer;
@@ -36,6 +36,6 @@ int main(int argc, char **argv)
         std::printf("run %d: start-up %lld ms, %d tree nodes, status \"%s\"\n", run + 1, (long long)ms, nodes,
                     w.StatusText().toUtf8().constData());
     }
-    std::printf("peak memory %ld KiB\n", bench::PeakMemoryKb());
+    std::printf("peak memory %ld KiB\n", searchbench::PeakMemoryKb());
     return 0;
 }
