@@ -42,6 +42,8 @@ TDBGrid::TDBGrid(QWidget *parent) : TCustomDBGrid(parent)
 
 TDBGrid::~TDBGrid() = default;
 
+TCustomDBGrid *TDBGrid::MakeSubGrid(QWidget *parent) { return new TDBGrid(parent); }
+
 // --- position menu -----------------------------------------------------------
 
 void TDBGrid::PositionMenuPopup()

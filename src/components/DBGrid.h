@@ -60,6 +60,7 @@ protected:
     void HandleKeyDown(int &key, TShiftState shift) override;
     void DropMarks() override;
     void MarkClickedRow(TShiftState shift) override;
+    TCustomDBGrid *MakeSubGrid(QWidget *parent) override;
 
 private:
     // Makes row number recNo (1-based) current and moves the record window
