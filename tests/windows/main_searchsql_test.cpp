@@ -472,10 +472,12 @@ TEST_P(SearchRun, WorkingNow)
                     always = always || (r[3] == u"1"_qs && r[4] == u"1"_qs);
                 }
             const QString k = Key(o.id, o.adr).chopped(1);
-            if (always)
+            if (always) {
                 EXPECT_TRUE(found.contains(k)) << k.toStdString();
-            if (!any)
+            }
+            if (!any) {
                 EXPECT_FALSE(found.contains(k)) << k.toStdString();
+            }
         }
         return;
     }
