@@ -107,9 +107,16 @@ TEST_P(MainSearch, GoodsStartConditions)
     EXPECT_FALSE(w->History.GoodSql.contains(QStringLiteral(" like ")));
 
     // Nothing found: the message comes after the panel is shown.
+    bool panelShownFirst = false;
+    SetMessageBoxHook([&](const TMessageBoxCall &call) {
+        shown.append(call.text);
+        panelShownFirst = !Get<QWidget>(*w, "pnlGood")->isHidden() && w->Query4.Active();
+        return mrOk;
+    });
     Box("cbFindGoodName")->setEditText(QStringLiteral("ъъъщщщ"));
     Enter(Box("cbFindGoodEnprName"));
     EXPECT_EQ(shown, QStringList{kNothingFound});
+    EXPECT_TRUE(panelShownFirst);
     EXPECT_EQ(w->Query4.RecordCount(), 0);
     EXPECT_FALSE(Get<QWidget>(*w, "pnlGood")->isHidden());
 

@@ -44,6 +44,7 @@ TfrmMain::TfrmMain(const QString &appDir, QWidget *parent)
     SetupToolBar();
     SetupTree();
     SetupSearch();
+    SetupResults();
     connect(btnBack, &QToolButton::clicked, this, &TfrmMain::btnBackClick);
     connect(btnNext, &QToolButton::clicked, this, &TfrmMain::btnNextClick);
     ZSQLMonitor1.MaxTraceCount = 100;

@@ -3,6 +3,7 @@
 // deployments, the user's settings) and the catalogue's views. The work is
 // split by concern over the main_*.cpp files.
 
+#include "components/DBGrids.h"
 #include "platform/connection.h"
 #include "platform/datasource.h"
 #include "platform/inifile.h"
@@ -22,8 +23,12 @@
 class QAction;
 class QComboBox;
 class QLabel;
+class QKeyEvent;
 class QMenu;
+class QTextBrowser;
 class QToolButton;
+class QUrl;
+class TDBText;
 class QTreeWidgetItem;
 
 namespace Ui {
@@ -133,6 +138,70 @@ public:
     // The record an entry of the Back or Forward list holds.
     static THistoryRec *EntryRecord(QAction *entry);
 
+    // --- result grids and the card beside them (main_results.cpp,
+    // main_results_cells.cpp) ---
+    TCustomDBGrid *DBGrid1 = nullptr; // goods, over DataSource1
+    TCustomDBGrid *DBGrid2 = nullptr; // organisations, over DataSource2
+    // Detail lines: goods name, organisation, organisation (organisation
+    // grid), address (organisation grid), section, subsection, telephones.
+    TDBText *DBText1 = nullptr;
+    TDBText *DBText2 = nullptr;
+    TDBText *DBText3 = nullptr;
+    TDBText *DBText4 = nullptr;
+    TDBText *DBText5 = nullptr;
+    TDBText *DBText6 = nullptr;
+    TDBText *DBText7 = nullptr;
+    QLabel *lblGoodPost = nullptr;
+    QTextBrowser *HTMLViewer1 = nullptr;
+    QMenu *PopupMenu1 = nullptr;
+    QAction *N6 = nullptr;
+    QAction *mnuCopyToClipboard = nullptr;
+
+    void Query4CalcFields(TDataSet &dataSet);
+    void Query5CalcFields(TDataSet &dataSet);
+    void DBGrid1DrawColumnCell(const QRect &rect, int dataCol, TColumn *column, TGridDrawState state);
+    void DBGrid2DrawColumnCell(const QRect &rect, int dataCol, TColumn *column, TGridDrawState state);
+    void DBGrid1TitleClick(TColumn *column);
+    void DBGrid2TitleClick(TColumn *column);
+    void pnlGoodGridResize();
+    void pnlEnprGridResize();
+    void DataSource1DataChange();
+    void DataSource2DataChange();
+    void DBGrid1DblClick();
+    void DBGrid2DblClick();
+    void DBGrid1KeyDown(int &key, TShiftState shift);
+    void DBGrid2KeyDown(int &key, TShiftState shift);
+    void DBText1MouseMove(TDBText *sender);
+    void HTMLViewer1KeyDown(int key, Qt::KeyboardModifiers shift);
+    // Links of the card beside the organisation grid.
+    void HTMLViewer1HotSpotClick(const QUrl &link);
+    void N6Click();
+    void mnuCopyToClipboardClick();
+    void PopupMenu1Popup();
+
+    // The firm's price list with the good (0: opened from an organisation)
+    // and the telephones window; both windows join later, until then a row
+    // asks for them and nothing opens.
+    virtual void OpenFirmPrice(int cid, int fid, int adr_id, qint64 goodId);
+    virtual void OpenFirmPhones(int cid, int fid, int adr_id, qint64 goodId);
+
+    // --- view switches of the "Вид" menu and the tool bar (main_view.cpp) ---
+    QToolButton *btnToolBar = nullptr;
+    QToolButton *btnStatusBar = nullptr;
+    QToolButton *btnRichStr = nullptr;
+    QToolButton *btnFullRecv = nullptr;
+    QToolButton *btnDollar = nullptr;
+    void mnuToolBarClick();
+    void btnToolBarClick();
+    void mnuStatusBarClick();
+    void btnStatusBarClick();
+    void mnuRichStrClick();
+    void btnRichStrClick();
+    void mnuFullRecvClick();
+    void btnFullRecvClick();
+    void mnuDollarClick();
+    void btnDollarClick();
+
     // The eight search boxes with histories, in the order of the settings.
     QList<QComboBox *> HistoryBoxes() const;
     // How many times the start-up connected (one, or two after switching to
@@ -155,6 +224,18 @@ private:
     void DetectFirmPrd();
     void SetupTree();
     void SetupSearch();
+    void SetupResults();
+    void SetupGoodPanel();
+    void SetupEnprPanel();
+    void SetupCardViewer();
+    void SetupResizeHooks();
+    void SetupViewSwitches();
+    // The row of a result grid that a double click, Enter or Space acts on.
+    void OpenPriceOfRow(TDataSet &query, bool withGood);
+    void OpenPhonesOfRow(TCustomDBGrid *grid, TDataSet &query, bool withGood);
+    void ShowRichStr(bool show);
+    void ShowFullRecv(bool show);
+    void DollarChanged();
     void FillRegionList(TZReadOnlyQuery &query, QComboBox *combo, int cid, const QString &sql);
     void AddTreeChildren(QTreeWidgetItem *cityNode, int cid);
     void UpdateTreeIcons(QTreeWidgetItem *node);

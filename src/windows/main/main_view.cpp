@@ -1,0 +1,224 @@
+// The card viewer beside the organisation grid (its popup menu, keys and
+// links) and the view switches of the "Вид" menu and the tool bar.
+
+#include "windows/main/main.h"
+
+#include "ui_main.h"
+
+#include "components/cbrd.h"
+#include "services/tools_viewer.h"
+
+#include <QKeyEvent>
+#include <QMenu>
+#include <QStatusBar>
+#include <QTextBrowser>
+#include <QTextDocumentFragment>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace {
+
+// Hands the viewer's key presses to a handler and lets them go on.
+class TKeyHook : public QObject
+{
+public:
+    TKeyHook(QWidget *watched, std::function<void(QKeyEvent *)> handler)
+        : QObject(watched), m_handler(std::move(handler))
+    {
+        watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress)
+            m_handler(static_cast<QKeyEvent *>(event));
+        return false;
+    }
+
+private:
+    std::function<void(QKeyEvent *)> m_handler;
+};
+
+} // namespace
+
+void TfrmMain::SetupCardViewer()
+{
+    HTMLViewer1 = new QTextBrowser(ui->pnlAllInfo);
+    HTMLViewer1->setObjectName(QStringLiteral("HTMLViewer1"));
+    // The card's links are the window's to follow, never the viewer's.
+    HTMLViewer1->setOpenLinks(false);
+    HTMLViewer1->setOpenExternalLinks(false);
+    HTMLViewer1->setUndoRedoEnabled(false);
+    QPalette white = HTMLViewer1->palette();
+    white.setColor(QPalette::Base, Qt::white);
+    HTMLViewer1->setPalette(white);
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSize(8);
+    HTMLViewer1->document()->setDefaultFont(font);
+    ui->pnlAllInfo->layout()->addWidget(HTMLViewer1);
+    connect(HTMLViewer1, &QTextBrowser::anchorClicked, this, &TfrmMain::HTMLViewer1HotSpotClick);
+    new TKeyHook(HTMLViewer1, [this](QKeyEvent *e) { HTMLViewer1KeyDown(e->key(), e->modifiers()); });
+
+    PopupMenu1 = new QMenu(HTMLViewer1);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    N6 = PopupMenu1->addAction(QStringLiteral("Выделить все"));
+    N6->setObjectName(QStringLiteral("N6"));
+    mnuCopyToClipboard = PopupMenu1->addAction(QStringLiteral("Скопировать в буфер"));
+    mnuCopyToClipboard->setObjectName(QStringLiteral("mnuCopyToClipboard"));
+    connect(N6, &QAction::triggered, this, &TfrmMain::N6Click);
+    connect(mnuCopyToClipboard, &QAction::triggered, this, &TfrmMain::mnuCopyToClipboardClick);
+    connect(PopupMenu1, &QMenu::aboutToShow, this, &TfrmMain::PopupMenu1Popup);
+    HTMLViewer1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(HTMLViewer1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { PopupMenu1->popup(HTMLViewer1->viewport()->mapToGlobal(pos)); });
+}
+
+void TfrmMain::HTMLViewer1KeyDown(int key, Qt::KeyboardModifiers shift)
+{
+    HandleHtmlViewerKeys(HTMLViewer1, key, shift);
+}
+
+void TfrmMain::HTMLViewer1HotSpotClick(const QUrl &link)
+{
+    const QString text = link.toString();
+    // Branch links open the firm window and transfer links the telephony
+    // program; both join with their windows.
+    if (text.startsWith(QLatin1String("filial_")) || text.startsWith(QLatin1String("transfer_")))
+        return;
+    OpenDocument(text);
+}
+
+void TfrmMain::N6Click()
+{
+    HTMLViewer1->selectAll();
+}
+
+void TfrmMain::mnuCopyToClipboardClick()
+{
+    const QString text = HTMLViewer1->textCursor().selection().toPlainText();
+    if (!text.isEmpty())
+        CopyTextToClipboard(text);
+}
+
+void TfrmMain::PopupMenu1Popup()
+{
+    mnuCopyToClipboard->setEnabled(HTMLViewer1->textCursor().hasSelection());
+}
+
+// --- view switches ----------------------------------------------------------
+
+void TfrmMain::SetupViewSwitches()
+{
+    const auto make = [this](const char *name, const QString &hint, bool down) {
+        auto *button = new QToolButton(ui->ToolBar1);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setText(hint);
+        button->setToolTip(hint);
+        button->setCheckable(true);
+        button->setChecked(down);
+        ui->ToolBar1->addWidget(button);
+        return button;
+    };
+    btnToolBar = make("btnToolBar", QStringLiteral("Панель инструментов"), true);
+    btnStatusBar = make("btnStatusBar", QStringLiteral("Строка состояния"), true);
+    btnRichStr = make("btnRichStr", QStringLiteral("Расширенная строка"), true);
+    btnFullRecv = make("btnFullRecv", QStringLiteral("Панель с полными реквизитами"), true);
+    btnDollar = make("btnDollar", QStringLiteral("Конвертация валюты"), false);
+
+    connect(ui->mnuToolBar, &QAction::triggered, this, &TfrmMain::mnuToolBarClick);
+    connect(btnToolBar, &QToolButton::clicked, this, &TfrmMain::btnToolBarClick);
+    connect(ui->mnuStatusBar, &QAction::triggered, this, &TfrmMain::mnuStatusBarClick);
+    connect(btnStatusBar, &QToolButton::clicked, this, &TfrmMain::btnStatusBarClick);
+    connect(ui->mnuRichStr, &QAction::triggered, this, &TfrmMain::mnuRichStrClick);
+    connect(btnRichStr, &QToolButton::clicked, this, &TfrmMain::btnRichStrClick);
+    connect(ui->mnuFullRecv, &QAction::triggered, this, &TfrmMain::mnuFullRecvClick);
+    connect(btnFullRecv, &QToolButton::clicked, this, &TfrmMain::btnFullRecvClick);
+    connect(ui->mnuDollar, &QAction::triggered, this, &TfrmMain::mnuDollarClick);
+    connect(btnDollar, &QToolButton::clicked, this, &TfrmMain::btnDollarClick);
+}
+
+void TfrmMain::mnuToolBarClick()
+{
+    const bool show = ui->mnuToolBar->isChecked();
+    ui->ToolBar1->setVisible(show);
+    btnToolBar->setChecked(show);
+}
+
+void TfrmMain::btnToolBarClick()
+{
+    // The button sits on the bar it hides: a click can only hide it.
+    ui->ToolBar1->hide();
+    btnToolBar->setChecked(true);
+    ui->mnuToolBar->setChecked(false);
+}
+
+void TfrmMain::mnuStatusBarClick()
+{
+    const bool show = ui->mnuStatusBar->isChecked();
+    ui->StatusBar1->setVisible(show);
+    btnStatusBar->setChecked(show);
+}
+
+void TfrmMain::btnStatusBarClick()
+{
+    const bool show = btnStatusBar->isChecked();
+    ui->StatusBar1->setVisible(show);
+    ui->mnuStatusBar->setChecked(show);
+}
+
+void TfrmMain::ShowRichStr(bool show)
+{
+    ui->pnlGoodRichStr->setVisible(show);
+    ui->pnlEnprRichStr->setVisible(show);
+    btnRichStr->setChecked(show);
+    ui->mnuRichStr->setChecked(show);
+}
+
+void TfrmMain::mnuRichStrClick()
+{
+    ShowRichStr(ui->mnuRichStr->isChecked());
+}
+
+void TfrmMain::btnRichStrClick()
+{
+    ShowRichStr(btnRichStr->isChecked());
+}
+
+void TfrmMain::ShowFullRecv(bool show)
+{
+    // The splitter's handle goes with the panel.
+    ui->pnlAllInfo->setVisible(show);
+    btnFullRecv->setChecked(show);
+    ui->mnuFullRecv->setChecked(show);
+    if (show && Query5.Active())
+        Query5.Refresh();
+}
+
+void TfrmMain::mnuFullRecvClick()
+{
+    ShowFullRecv(ui->mnuFullRecv->isChecked());
+}
+
+void TfrmMain::btnFullRecvClick()
+{
+    ShowFullRecv(btnFullRecv->isChecked());
+}
+
+void TfrmMain::mnuDollarClick()
+{
+    btnDollar->setChecked(ui->mnuDollar->isChecked());
+    DollarChanged();
+}
+
+void TfrmMain::btnDollarClick()
+{
+    ui->mnuDollar->setChecked(btnDollar->isChecked());
+    DollarChanged();
+}
+
+void TfrmMain::DollarChanged()
+{
+    if (!ui->pnlGood->isHidden() && Query4.Active())
+        Query4.Resync();
+}
