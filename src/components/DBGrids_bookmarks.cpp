@@ -6,7 +6,7 @@ TBookmarkList::TBookmarkList(TCustomDBGrid *grid) : m_grid(grid) {}
 
 TBookmarkList::~TBookmarkList()
 {
-    m_list.clear();
+    ClearMarks();
 }
 
 void TBookmarkList::MarksChanged()

@@ -83,6 +83,7 @@ TCustomDBGrid::TCustomDBGrid(QWidget *parent) : TBaseGrid(parent), m_titleFont(n
 TCustomDBGrid::~TCustomDBGrid()
 {
     SetDestroying();
+    UnwatchFields();
     m_layoutEvent.Discard(this);
     m_columns.reset();
     m_visibleColumns.clear();
@@ -380,7 +381,7 @@ void TCustomDBGrid::FieldRemoved(TField *field)
             affected = true;
         }
     TDataSet *ds = DataLink().DataSet();
-    if (affected && ds && !ds->ControlsDisabled())
+    if (affected && ds && !ds->Destroying() && !ds->ControlsDisabled())
         CloseLayoutBracket();
     else
         PostLayoutRequest();
@@ -406,7 +407,7 @@ void TCustomDBGrid::ReactToLinkState(bool value)
         HideEditor();
     m_markedRows->SetLinkActive(value);
     auto after = [this, value] {
-        // Pop-up sub-grids of nested datasets are not made by this grid yet.
+        FreeSubGrids();
         AdjustScrollBar();
         if (value && (m_options & dgAlwaysShowEditor))
             ShowEditor();
@@ -562,6 +563,8 @@ void TCustomDBGrid::AfterEditButtonClick()
 {
     if (OnEditButtonClick)
         OnEditButtonClick(this);
+    else
+        OpenPopupEditor(CurrentColumn());
 }
 
 void TCustomDBGrid::AfterTitleClick(TColumn *column)

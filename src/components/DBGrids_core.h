@@ -153,6 +153,14 @@ public:
 
     bool EditorAcceptsKey(QChar key) override;
     bool EditorMayModify() override;
+    // A grid of nested records floating in a form of its own; no position
+    // given means below and right of the current cell.
+    static constexpr int NoPopupPosition = -2147483648;
+    void OpenPopupEditor(TColumn *column, int x = NoPopupPosition, int y = NoPopupPosition);
+    const std::vector<QPointer<TCustomDBGrid>> &SubGrids() const { return m_subGrids; }
+    bool IsSubGrid() const { return m_dragKindDock; }
+    bool HitsExpandButton(int x, int y, TColumn *&column);
+    void AutoScrollStep(TGridScrollDirections directions) override;
     // Runs when the link becomes active (true) or inactive (false).
     virtual void ReactToLinkState(bool value);
     virtual void AfterDataScroll(int distance);
@@ -186,6 +194,8 @@ protected:
     virtual void PaintDataCell(const QRect &rect, TField *field, TGridDrawState state);
     virtual TDBGridColumns *MakeColumnCollection();
     virtual TGridDataLink *MakeDataLink();
+    // The grid class of pop-up sub-grids: a derived grid makes its own kind.
+    virtual TCustomDBGrid *MakeSubGrid(QWidget *parent);
 
     void AfterColumnWidthsChange() override;
     void AfterTopLeftMove() override;
@@ -233,6 +243,10 @@ private:
     void BindColumnsToFieldMap();
     void MeasureTitleRows();
     void PaintTitleCell(int col, int row, QRect rect, TGridDrawState &state, TColumn *column, int textOffset);
+    void PaintIndicatorCell(const QRect &rect, int dataRow, int textOffset);
+    void WatchMappedFields();
+    void FreeSubGrids();
+    void UnwatchFields();
     bool RowIsMarked();
     void MoveDataSet(int distance);
 
@@ -262,4 +276,9 @@ private:
     QString m_imeName;
     QPointer<QMenu> m_popupMenu;
     TCoalescedEvent m_layoutEvent{DeferredLayoutEvent};
+    // Fields the grid asked to be told of when they are destroyed.
+    std::vector<TField *> m_watchedFields;
+    std::vector<QPointer<TCustomDBGrid>> m_subGrids;
+    bool m_dragKindDock = false;
+    std::unique_ptr<TDataSource> m_ownSource;
 };

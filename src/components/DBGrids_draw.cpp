@@ -2,6 +2,8 @@
 #include "components/DBGrids_core.h"
 
 #include <QPainter>
+
+#include <algorithm>
 #include <QStyle>
 #include <QStyleOption>
 
@@ -80,13 +82,42 @@ void WriteCellText(TCanvas &canvas, const QRect &rect, int dx, bool rightToLeft,
 
 // --- painting ------------------------------------------------------------------
 
+namespace {
+// Points the link at another buffered record and puts the old one back on
+// leaving, also when a drawing event fails.
+class ActiveRecordScope
+{
+public:
+    ActiveRecordScope(TGridDataLink &link, int record) : m_link(link), m_old(link.ActiveRecord())
+    {
+        if (record >= 0 && record < link.RecordCount())
+            link.SetActiveRecord(record);
+    }
+    ~ActiveRecordScope() { m_link.SetActiveRecord(m_old); }
+    ActiveRecordScope(const ActiveRecordScope &) = delete;
+    ActiveRecordScope &operator=(const ActiveRecordScope &) = delete;
+
+private:
+    TGridDataLink &m_link;
+    int m_old;
+};
+
+void DrawRaisedEdges(TCanvas &canvas, const QRect &rect)
+{
+    canvas.DrawEdge(rect, edRaisedInner, bfBottom | bfRight);
+    canvas.DrawEdge(rect, edRaisedInner, bfTop | bfLeft);
+}
+} // namespace
+
 bool TCustomDBGrid::RowIsMarked()
 {
     TGridDataLink &link = DataLink();
     if (!(m_options & dgMultiSelect) || !link.Active())
         return false;
+    // A row without a bookmark (nothing buffered) is never marked.
+    const QByteArray bookmark = link.DataSet()->Bookmark();
     int index = 0;
-    return m_markedRows->FindMark(link.DataSet()->Bookmark(), index);
+    return !bookmark.isEmpty() && m_markedRows->FindMark(bookmark, index);
 }
 
 bool TCustomDBGrid::CellIsHighlighted(int, int, const QString &, TGridDrawState state)
@@ -116,34 +147,9 @@ void TCustomDBGrid::PaintCell(int col, int row, const QRect &cellRect, TGridDraw
     }
     TGridDataLink &link = DataLink();
     if ((state & gdFixed) && dataCol < 0) {
-        canvas.SetBrushColor(FixedColor());
-        canvas.FillRect(rect);
-        if (link.Active() && dataRow >= 0) {
-            const int old = link.ActiveRecord();
-            bool marked = false;
-            if (dataRow < link.RecordCount()) {
-                link.SetActiveRecord(dataRow);
-                marked = RowIsMarked();
-                link.SetActiveRecord(old);
-            }
-            if (dataRow == old || marked) {
-                int glyph = 0;
-                switch (link.DataSet()->State()) {
-                case dsEdit: glyph = 1; break;
-                case dsInsert: glyph = 2; break;
-                case dsBrowse: glyph = marked ? (dataRow == old ? 4 : 3) : 0; break;
-                default: glyph = 0; break;
-                }
-                int x = rect.right() + 1 - m_indicators->Width() - textOffset;
-                if (canvas.RightToLeft())
-                    ++x;
-                m_indicators->Draw(canvas, x, (rect.top() + rect.bottom() + 1 - m_indicators->Height()) / 2, glyph);
-            }
-            if (dataRow == old)
-                m_selectedRow = m_titleOffset + dataRow;
-        }
+        PaintIndicatorCell(rect, dataRow, textOffset);
     } else {
-        if (dataCol < 0 || dataCol >= Columns().Count())
+        if (dataCol >= Columns().Count())
             return;
         TColumn *column = Columns()[dataCol];
         if (!column->IsDisplayed())
@@ -157,16 +163,11 @@ void TCustomDBGrid::PaintCell(int col, int row, const QRect &cellRect, TGridDraw
         else if (!link.Active())
             canvas.FillRect(rect);
         else {
-            const int old = link.ActiveRecord();
-            struct Restore {
-                TGridDataLink &l;
-                int v;
-                ~Restore() { l.SetActiveRecord(v); }
-            } restore{link, old};
-            if (dataRow < link.RecordCount())
-                link.SetActiveRecord(dataRow);
+            const ActiveRecordScope scope(link, dataRow);
+            // Rows past the buffer (an empty result) read as empty, never out of range.
+            const bool buffered = dataRow < link.RecordCount();
             TField *field = column->GetBoundField();
-            const QString text = field && dataRow < link.RecordCount() ? field->DisplayText() : QString();
+            const QString text = field && buffered ? field->DisplayText() : QString();
             if (CellIsHighlighted(dataCol, dataRow, text, state)) {
                 canvas.SetBrushColor(clHighlight());
                 canvas.Font().SetColor(clHighlightText());
@@ -179,29 +180,82 @@ void TCustomDBGrid::PaintCell(int col, int row, const QRect &cellRect, TGridDraw
             if (Columns().QueryState() == csDefault)
                 PaintDataCell(cellRect, field, state);
             PaintColumnCell(cellRect, dataCol, column, state);
-            if (m_defaultDrawing && (state & gdSelected) && ((m_options & dgAlwaysShowSelection) || hasFocus()) &&
-                !(m_options & dgRowSelect) && m_updateLock == 0 && IsActiveControl())
-                canvas.DrawFocusRect(cellRect);
         }
+        if (dataRow >= 0 && link.Active() && m_defaultDrawing && (state & gdSelected) &&
+            ((m_options & dgAlwaysShowSelection) || hasFocus()) && !(m_options & dgRowSelect) && m_updateLock == 0 &&
+            IsActiveControl())
+            canvas.DrawFocusRect(cellRect);
     }
-    if ((state & gdFixed) && bothLines) {
-        const QRect edge = rect.adjusted(-1, -1, 1, 1);
-        canvas.DrawEdge(edge, edRaisedInner, bfBottom | bfRight);
-        canvas.DrawEdge(edge, edRaisedInner, bfTop | bfLeft);
+    if ((state & gdFixed) && bothLines)
+        DrawRaisedEdges(canvas, rect.adjusted(-1, -1, 1, 1));
+}
+
+void TCustomDBGrid::PaintIndicatorCell(const QRect &rect, int dataRow, int textOffset)
+{
+    TCanvas &canvas = Canvas();
+    canvas.SetBrushColor(FixedColor());
+    canvas.FillRect(rect);
+    TGridDataLink &link = DataLink();
+    if (!link.Active())
+        return;
+    const int active = link.ActiveRecord();
+    bool marked = false;
+    if (dataRow >= 0 && dataRow < link.RecordCount()) {
+        const ActiveRecordScope scope(link, dataRow);
+        marked = RowIsMarked();
     }
+    if (dataRow >= 0 && (dataRow == active || marked)) {
+        int glyph = 0;
+        switch (link.DataSet()->State()) {
+        case dsBrowse: glyph = marked ? (dataRow == active ? 4 : 3) : 0; break;
+        case dsEdit: glyph = 1; break;
+        case dsInsert: glyph = 2; break;
+        default: glyph = 0; break;
+        }
+        // Right-aligned, vertically centred (the rectangle's right and bottom
+        // edges are exclusive in these sums).
+        int x = rect.right() + 1 - m_indicators->Width() - textOffset;
+        if (canvas.RightToLeft())
+            ++x;
+        const int y = (rect.top() + rect.bottom() + 1 - m_indicators->Height()) / 2;
+        m_indicators->Draw(canvas, x, y, glyph);
+    }
+    if (dataRow >= 0 && dataRow == active)
+        m_selectedRow = m_titleOffset + dataRow;
 }
 
 QRect TCustomDBGrid::ComputeTitleRect(TColumn *column, int row, TColumn *&headColumn)
 {
-    // Nested titles of object views span their children; flat columns own
-    // their cell.
     headColumn = ColumnAtLevel(column, row);
     if (!headColumn)
         return QRect();
-    const int gridCol = DataToGridColumn(column->Index());
-    QRect r = CellRect(gridCol, row);
-    if (column->NestingLevel() <= row && row < FixedRows() - 1)
-        r.setBottom(CellRect(gridCol, FixedRows() - 1).bottom());
+    int gridCol = DataToGridColumn(headColumn->Index());
+    int startRow = headColumn->NestingLevel();
+    if (gridCol < LeftCol() && gridCol >= FixedCols()) {
+        // The master column scrolled off to the left: its title starts at
+        // the first visible column.
+        gridCol = LeftCol();
+        startRow = qMin(row, column->NestingLevel());
+    }
+    QRect r = CellRect(gridCol, startRow);
+    // Over every following column under the same master, up to the last visible one.
+    for (int i = GridToDataColumn(gridCol) + 1; i < Columns().Count(); ++i) {
+        if (ColumnAtLevel(Columns()[i], row) != headColumn)
+            break;
+        const QRect next = CellRect(DataToGridColumn(i), startRow);
+        if (next.isEmpty())
+            continue;
+        if (layoutDirection() == Qt::RightToLeft)
+            r.setLeft(qMin(r.left(), next.left()));
+        else
+            r.setRight(qMax(r.right(), next.right()));
+    }
+    // A shallow column's title covers the title rows beneath it.
+    if (column->NestingLevel() <= row && row < FixedRows() - 1) {
+        const QRect last = CellRect(gridCol, FixedRows() - 1);
+        if (!last.isEmpty())
+            r.setBottom(last.bottom());
+    }
     return r;
 }
 
@@ -214,35 +268,44 @@ void TCustomDBGrid::PaintTitleCell(int, int row, QRect rect, TGridDrawState &sta
         canvas.FillRect(rect);
         return;
     }
-    if (r.isEmpty())
-        r = rect;
     const bool bothLines = (m_options & dgRowLines) && (m_options & dgColLines);
     canvas.Font().Assign(master->Title().Font());
     canvas.SetBrushColor(master->Title().Color());
-    if (bothLines && r != rect)
+    if (r.isEmpty())
+        r = bothLines ? rect.adjusted(-1, -1, 1, 1) : rect;
+    if (bothLines)
         r.adjust(1, 1, -1, -1);
     QRect textRect = r;
     const int arrow = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     if (r.width() > arrow && master->IsUnfoldable()) {
+        const bool rtl = canvas.RightToLeft();
         QRect button = r;
-        button.setLeft(r.right() + 1 - arrow);
-        textRect.setRight(button.left() - 1);
+        if (rtl) {
+            button.setRight(r.left() + arrow - 1);
+            textRect.setLeft(button.right() + 1);
+        } else {
+            button.setLeft(r.right() + 1 - arrow);
+            textRect.setRight(button.left() - 1);
+        }
         canvas.FillRect(button);
         if (QPainter *p = canvas.Painter()) {
+            p->save();
+            const QRect inner = button.adjusted(1, 1, -1, -1);
+            p->setClipRect(inner, Qt::IntersectClip);
             QStyleOption opt;
-            opt.rect = button.adjusted(2, 2, -2, -2);
-            opt.palette = palette();
-            style()->drawPrimitive(master->Expanded() ? QStyle::PE_IndicatorArrowLeft : QStyle::PE_IndicatorArrowRight,
-                                   &opt, p, this);
+            opt.initFrom(this);
+            opt.rect = inner;
+            // Right while collapsed, left while expanded; mirrored right to left.
+            const bool pointsLeft = master->Expanded() != rtl;
+            style()->drawPrimitive(pointsLeft ? QStyle::PE_IndicatorArrowLeft : QStyle::PE_IndicatorArrowRight, &opt,
+                                   p, this);
+            p->restore();
         }
     }
     WriteCellText(canvas, textRect, textOffset, layoutDirection() == Qt::RightToLeft, master->Title().Alignment(),
                   master->Title().Caption(), textOffset);
-    if (bothLines) {
-        const QRect edge = r.adjusted(-1, -1, 1, 1);
-        canvas.DrawEdge(edge, edRaisedInner, bfBottom | bfRight);
-        canvas.DrawEdge(edge, edRaisedInner, bfTop | bfLeft);
-    }
+    if (bothLines)
+        DrawRaisedEdges(canvas, r.adjusted(-1, -1, 1, 1));
     state &= ~gdFixed;
 }
 
@@ -259,6 +322,7 @@ void TCustomDBGrid::RebuildLayout()
     link.ClearFieldMap();
     if (link.Active())
         BuildFieldMap();
+    WatchMappedFields();
     BindColumnsToFieldMap();
     m_visibleColumns.clear();
     for (int i = 0; i < Columns().Count(); ++i)
@@ -275,7 +339,13 @@ void TCustomDBGrid::RebuildLayout()
                 m_titleOffset = qMax(m_titleOffset, c->NestingLevel() + 1);
     }
     AdjustRowCount();
+    const int oldPitch = DefaultRowHeight();
+    const int oldTitles = FixedRowsExtent();
     MeasureTitleRows();
+    // The buffer was sized with the old heights: size it again when they
+    // changed, so that it never holds rows that are not fully visible.
+    if (DefaultRowHeight() != oldPitch || FixedRowsExtent() != oldTitles)
+        AdjustRowCount();
     ApplyColumnAttributes();
     SyncActiveRow();
     InvalidateGrid();
@@ -329,6 +399,28 @@ void TCustomDBGrid::ApplyColumnAttributes()
     }
     if (m_options & dgIndicator)
         SetColWidth(0, IndicatorWidth);
+}
+
+void TCustomDBGrid::WatchMappedFields()
+{
+    TGridDataLink &link = DataLink();
+    for (int i = 0; i < link.FieldCount(); ++i) {
+        TField *f = link.MappedField(i);
+        if (!f || std::find(m_watchedFields.begin(), m_watchedFields.end(), f) != m_watchedFields.end())
+            continue;
+        m_watchedFields.push_back(f);
+        f->FreeNotification(this, [this](TField &gone) {
+            std::erase(m_watchedFields, &gone);
+            FieldRemoved(&gone);
+        });
+    }
+}
+
+void TCustomDBGrid::UnwatchFields()
+{
+    for (TField *f : m_watchedFields)
+        f->RemoveFreeNotification(this);
+    m_watchedFields.clear();
 }
 
 // --- fonts -----------------------------------------------------------------------------

@@ -5,6 +5,13 @@
 #include "components/DBGrids_inplace.h"
 #include "components/SDialogs.h"
 
+#include <QScreen>
+#include <QStyle>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include <algorithm>
+
 // --- editor glue -------------------------------------------------------------
 
 QString TCustomDBGrid::EditorTextOf(int col, int)
@@ -296,6 +303,27 @@ void TCustomDBGrid::HandleKeyPress(QChar &key)
 
 // --- mouse ---------------------------------------------------------------------------
 
+bool TCustomDBGrid::HitsExpandButton(int x, int y, TColumn *&column)
+{
+    column = nullptr;
+    const QPoint cell = MouseCoord(x, y);
+    const int dataCol = GridToDataColumn(cell.x());
+    if (cell.y() < 0 || cell.y() >= m_titleOffset || !DataLink().Active() || cell.x() < m_indicatorOffset ||
+        dataCol >= Columns().Count())
+        return false;
+    TColumn *master = nullptr;
+    const QRect r = ComputeTitleRect(Columns()[dataCol], cell.y(), master);
+    if (!master || !master->IsUnfoldable() || r.isEmpty())
+        return false;
+    const int arrow = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const bool rtl = layoutDirection() == Qt::RightToLeft;
+    const QRect square = rtl ? QRect(r.left(), r.top(), arrow, arrow) : QRect(r.right() + 1 - arrow, r.top(), arrow, arrow);
+    if (!square.contains(x, y))
+        return false;
+    column = master;
+    return true;
+}
+
 void TCustomDBGrid::HandleMouseDown(TMouseButton button, TShiftState shift, int x, int y)
 {
     if (!GrabFocus())
@@ -305,11 +333,12 @@ void TCustomDBGrid::HandleMouseDown(TMouseButton button, TShiftState shift, int 
             OnDblClick(this);
         return;
     }
+    TGridDataLink &link = DataLink();
     TGridState sizing = gsNormal;
     int index = -1, pos = 0, ofs = 0;
     DecideSizingMode(x, y, sizing, index, pos, ofs);
     if (sizing != gsNormal) {
-        DataLink().HandleDataFlush();
+        link.HandleDataFlush();
         TBaseGrid::HandleMouseDown(button, shift, x, y);
         return;
     }
@@ -318,11 +347,25 @@ void TCustomDBGrid::HandleMouseDown(TMouseButton button, TShiftState shift, int 
         TBaseGrid::HandleMouseDown(button, shift, x, y);
         return;
     }
-    if (cell.y() < m_titleOffset && cell.y() >= 0 && (m_options & dgColumnResize)) {
-        DataLink().HandleDataFlush();
-        return; // away from a border a title press does nothing
+    if (m_dragKindDock && cell.x() < m_indicatorOffset && cell.y() < m_titleOffset && cell.x() >= 0 &&
+        cell.y() >= 0) {
+        // A pop-up sub-grid is dragged by its corner.
+        if (QWindow *w = window()->windowHandle())
+            w->startSystemMove();
+        return;
     }
-    TGridDataLink &link = DataLink();
+    TColumn *expandColumn = nullptr;
+    if (HitsExpandButton(x, y, expandColumn)) {
+        expandColumn->SetExpanded(!expandColumn->Expanded());
+        if (QWidget *grabber = QWidget::mouseGrabber())
+            grabber->releaseMouse();
+        return;
+    }
+    if (cell.y() >= 0 && cell.y() < m_titleOffset && (m_options & dgColumnResize)) {
+        link.HandleDataFlush();
+        TBaseGrid::HandleMouseDown(button, shift, x, y); // away from a border: nothing
+        return;
+    }
     if (!link.Active())
         return;
     LockUpdates();
@@ -351,9 +394,13 @@ void TCustomDBGrid::HandleMouseUp(TMouseButton button, TShiftState shift, int x,
     TBaseGrid::HandleMouseUp(button, shift, x, y);
     if (state == gsRowSizing || state == gsColSizing)
         return;
-    if (InplaceEditor() && static_cast<QWidget *>(InplaceEditor())->isVisible() &&
-        static_cast<QWidget *>(InplaceEditor())->geometry().contains(x, y))
+    // The release after a double click belongs to the double click, which
+    // fires OnDblClick only.
+    if (ReleaseEndsDoubleClick())
         return;
+    if (TInplaceEdit *editor = InplaceEditor())
+        if (editor->isVisible() && editor->geometry().contains(x, y))
+            return;
     const QPoint cell = MouseCoord(x, y);
     const int dataCol = GridToDataColumn(cell.x());
     if (button != mbLeft || cell.x() < m_indicatorOffset || cell.y() < 0 || dataCol >= Columns().Count())
@@ -362,6 +409,19 @@ void TCustomDBGrid::HandleMouseUp(TMouseButton button, TShiftState shift, int x,
         AfterTitleClick(Columns()[dataCol]);
     else
         AfterCellClick(CurrentColumn());
+}
+
+void TCustomDBGrid::AutoScrollStep(TGridScrollDirections directions)
+{
+    TGridDataLink &link = DataLink();
+    if (link.Active()) {
+        if (directions & sdUp)
+            link.MoveBy(-(link.ActiveRecord() + 1));
+        else if (directions & sdDown)
+            link.MoveBy(link.RecordCount() - link.ActiveRecord());
+    }
+    if (directions & (sdLeft | sdRight))
+        TBaseGrid::AutoScrollStep(directions & (sdLeft | sdRight));
 }
 
 void TCustomDBGrid::HandleFocusLoss()
@@ -380,4 +440,80 @@ void TCustomDBGrid::HandleFocusLoss()
         }
     }
     TBaseGrid::HandleFocusLoss();
+}
+
+// --- pop-up sub-grids of nested datasets ---------------------------------------------
+
+TCustomDBGrid *TCustomDBGrid::MakeSubGrid(QWidget *parent) { return new TCustomDBGrid(parent); }
+
+void TCustomDBGrid::OpenPopupEditor(TColumn *column, int x, int y)
+{
+    TField *field = column ? column->GetBoundField() : nullptr;
+    TDataSet *nested = field && field->DataType() == ftDataSet ? field->NestedDataSet() : nullptr;
+    if (!nested)
+        return;
+    for (const QPointer<TCustomDBGrid> &sub : m_subGrids)
+        if (sub && sub->DataLink().DataSet() == nested && sub->isEnabled()) {
+            sub->window()->show();
+            sub->setFocus();
+            return;
+        }
+    auto *form = new QWidget(this, Qt::Tool);
+    try {
+        form->setLayoutDirection(layoutDirection());
+        auto *layout = new QVBoxLayout(form);
+        layout->setContentsMargins(0, 0, 0, 0);
+        TCustomDBGrid *sub = MakeSubGrid(form);
+        layout->addWidget(sub);
+        sub->m_dragKindDock = true;
+        sub->m_ownSource = std::make_unique<TDataSource>();
+        nested->CheckBrowseMode();
+        sub->m_ownSource->SetDataSet(nested);
+        sub->SetDataSource(sub->m_ownSource.get());
+        if (Columns().QueryState() != sub->Columns().QueryState())
+            sub->Columns().ChangeState(Columns().QueryState());
+        if (sub->Columns().Count() > 0)
+            sub->Columns()[0]->SetExpanded(true);
+        QPoint at = viewport()->mapToGlobal(CellRect(Col(), Row()).bottomRight() + QPoint(1, 1));
+        if (x != NoPopupPosition)
+            at.setX(x);
+        if (y != NoPopupPosition)
+            at.setY(y);
+        form->move(at);
+        const QRect screen = this->screen() ? this->screen()->geometry() : QRect(0, 0, 1024, 768);
+        const QRect last = sub->CellRect(sub->ColCount() - 1, 0);
+        const int right = last.isEmpty() ? 0 : last.right() + 1;
+        form->resize(right > 0 && right < screen.width() / 2 ? right : screen.width() / 4, screen.height() / 4);
+        sub->SetColor(Color());
+        sub->setCursor(cursor());
+        sub->setEnabled(isEnabled());
+        sub->SetFixedColor(FixedColor());
+        sub->Font().Assign(Font());
+        sub->SetImeMode(m_imeMode);
+        sub->SetImeName(m_imeName);
+        sub->SetOptions(m_options);
+        QMenu *menu = m_popupMenu;
+        for (QWidget *w = parentWidget(); !menu && w; w = w->parentWidget())
+            if (auto *g = qobject_cast<TCustomDBGrid *>(w))
+                menu = g->PopupMenu();
+        sub->SetPopupMenu(menu);
+        sub->TitleFont().Assign(TitleFont());
+        m_subGrids.push_back(sub);
+        form->show();
+    } catch (...) {
+        m_subGrids.erase(std::remove_if(m_subGrids.begin(), m_subGrids.end(),
+                                        [form](const QPointer<TCustomDBGrid> &g) { return !g || g->window() == form; }),
+                         m_subGrids.end());
+        delete form;
+        throw;
+    }
+}
+
+void TCustomDBGrid::FreeSubGrids()
+{
+    const std::vector<QPointer<TCustomDBGrid>> subs(m_subGrids.begin(), m_subGrids.end());
+    m_subGrids.clear();
+    for (const auto &sub : subs)
+        if (sub)
+            delete sub->window();
 }

@@ -66,9 +66,12 @@ void TCustomDBGrid::AfterDataScroll(int distance)
             }
         } reshow{this};
         if (qAbs(distance) > VisibleRowCount()) {
+            // A jump: one repaint of everything, whenever the loop gets to it.
             InvalidateGrid();
             return;
         }
+        // A short move: shift the pixels and repaint only the rows that came
+        // in and the two indicator cells.
         int pitch = DefaultRowHeight();
         if (m_options & dgRowLines)
             pitch += GridLineWidth();
@@ -78,6 +81,8 @@ void TCustomDBGrid::AfterDataScroll(int distance)
         if (m_options & dgIndicator)
             InvalidateRow(Row());
     }
+    if (m_updateLock == 0)
+        RepaintNow();
 }
 
 void TCustomDBGrid::AdjustScrollBar()
@@ -177,7 +182,7 @@ void TCustomDBGrid::AfterEditingChange()
 void TCustomDBGrid::RepaintTitles()
 {
     if (HandleAllocated() && (m_options & dgTitles))
-        viewport()->update(QRect(0, 0, viewport()->width(), BoxRect(0, 0, 0, m_titleOffset - 1).bottom() + 2));
+        viewport()->update(QRect(0, 0, viewport()->width(), FixedRowsExtent()));
 }
 
 void TCustomDBGrid::AfterTopLeftMove()
@@ -188,7 +193,10 @@ void TCustomDBGrid::AfterTopLeftMove()
 
 void TCustomDBGrid::AfterResize()
 {
-    if (m_updateLock == 0)
+    if (m_updateLock == 0) {
         AdjustRowCount();
+        // The page of the bar is the number of visible rows.
+        AdjustScrollBar();
+    }
     RepaintTitles();
 }

@@ -1,5 +1,6 @@
 #include "platform/grid.h"
 
+#include "platform/application.h"
 #include "platform/grid_inplace.h"
 
 #include <QApplication>
@@ -501,11 +502,22 @@ void TBaseGrid::scrollContentsBy(int, int)
 void TBaseGrid::SetVertScrollInfo(const TScrollInfo &info)
 {
     m_vertInfo = info;
+    ++m_vertInfoSets;
     ApplyVertScrollBar();
+}
+
+void TBaseGrid::RepaintNow()
+{
+    // Widget updates wait in their window's queue as one request.
+    if (isVisible())
+        QCoreApplication::sendPostedEvents(window(), QEvent::UpdateRequest);
 }
 
 void TBaseGrid::ApplyVertScrollBar()
 {
+    // The values are inclusive positions with a page-sized thumb: the last
+    // position the thumb's top can take is Max - Page + 1. A page of 0 is a
+    // thumb of its own size (one position).
     m_settingBar = true;
     QScrollBar *bar = verticalScrollBar();
     const int page = qMax(1, m_vertInfo.Page);
@@ -538,6 +550,18 @@ void TBaseGrid::OnVertAction(int action)
 }
 
 void TBaseGrid::HandleVerticalScroll(TScrollCode, int) {}
+
+void TBaseGrid::AutoScrollStep(TGridScrollDirections directions)
+{
+    if (directions & sdUp)
+        SetTopRow(m_topRow - 1);
+    else if (directions & sdDown)
+        SetTopRow(m_topRow + 1);
+    if (directions & sdLeft)
+        SetLeftCol(m_leftCol - 1);
+    else if (directions & sdRight)
+        SetLeftCol(m_leftCol + 1);
+}
 
 void TBaseGrid::ScrollDataRows(int fromRow, int dy)
 {
@@ -692,7 +716,12 @@ void TBaseGrid::paintEvent(QPaintEvent *e)
             if (m_fillsCells)
                 m_canvas.FillRect(cell);
             p.save();
-            PaintCell(col, row, cell, state);
+            try {
+                PaintCell(col, row, cell, state);
+            } catch (...) {
+                p.restore();
+                throw;
+            }
             p.restore();
             PaintLines(p, cell, col, row);
         };
@@ -701,10 +730,18 @@ void TBaseGrid::paintEvent(QPaintEvent *e)
         for (int c = m_leftCol; c < ColCount() && ColLeft(c) >= 0 && ColLeft(c) < width; ++c)
             paintCol(c);
     };
-    for (int r = 0; r < m_fixedRows; ++r)
-        paintRow(r);
-    for (int r = m_topRow; r < RowCount() && RowTop(r) >= 0 && RowTop(r) < height; ++r)
-        paintRow(r);
+    try {
+        for (int r = 0; r < m_fixedRows; ++r)
+            paintRow(r);
+        for (int r = m_topRow; r < RowCount() && RowTop(r) >= 0 && RowTop(r) < height; ++r)
+            paintRow(r);
+    } catch (...) {
+        // A drawing event failed: the rest of this pass is dropped and the
+        // error shown by the application's handler, never thrown into Qt.
+        m_canvas.SetPainter(nullptr);
+        TApplication::HandleException();
+        return;
+    }
 
     // Beyond the last cell: the grid's colour.
     if (maxX < width)

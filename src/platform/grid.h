@@ -74,6 +74,11 @@ struct TScrollInfo {
 
 enum TEditStyle { esSimple, esEllipsis, esPickList };
 
+// Directions of an automatic scroll step while a gesture holds the mouse
+// outside the cells.
+enum TGridScrollDirection : unsigned { sdLeft = 1u << 0, sdRight = 1u << 1, sdUp = 1u << 2, sdDown = 1u << 3 };
+using TGridScrollDirections = unsigned;
+
 using TNotifyEvent = std::function<void(QObject *sender)>;
 using TKeyEvent = std::function<void(QObject *sender, int &key, TShiftState shift)>;
 using TMouseWheelEvent =
@@ -170,6 +175,13 @@ public:
     void ScrollDataRows(int fromRow, int dy);
     TScrollInfo VertScrollInfo() const { return m_vertInfo; }
     void SetVertScrollInfo(const TScrollInfo &info);
+    // Times the bar was set (it is set only when a value changed).
+    int VertScrollInfoSets() const { return m_vertInfoSets; }
+    // Paints whatever is waiting to be painted now, not at the next pass of
+    // the event loop.
+    void RepaintNow();
+    // Height of the fixed rows with their lines.
+    int FixedRowsExtent() const { return FixedHeight(); }
 
     // The window exists once shown or created on purpose.
     bool HandleAllocated() const { return m_handleAllocated; }
@@ -212,6 +224,10 @@ protected:
     virtual void HandleMouseDown(TMouseButton button, TShiftState shift, int x, int y);
     virtual void HandleMouseUp(TMouseButton button, TShiftState shift, int x, int y);
     virtual void HandleVerticalScroll(TScrollCode code, int pos);
+    // One step of the scroll timer of a selecting or moving gesture.
+    virtual void AutoScrollStep(TGridScrollDirections directions);
+    // The release that ends a double click (its press was the double click).
+    bool ReleaseEndsDoubleClick() const { return m_releaseEndsDoubleClick; }
     virtual void HandleFocusLoss() {}
     virtual void HandleFontChange() {}
     virtual void HandleParentFontChange();
@@ -284,6 +300,8 @@ private:
     int m_editorCol = -1;
     int m_editorRow = -1;
     TScrollInfo m_vertInfo;
+    int m_vertInfoSets = 0;
+    bool m_releaseEndsDoubleClick = false;
     bool m_settingBar = false;
     bool m_handleAllocated = false;
     bool m_loading = false;

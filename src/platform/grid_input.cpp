@@ -146,12 +146,16 @@ void TBaseGrid::HandleMouseUp(TMouseButton, TShiftState, int, int)
 
 void TBaseGrid::mousePressEvent(QMouseEvent *e)
 {
+    m_releaseEndsDoubleClick = false;
     const QPoint pt = e->position().toPoint();
     HandleMouseDown(ButtonFromQt(e->button()), MouseShift(e), pt.x(), pt.y());
 }
 
 void TBaseGrid::mouseDoubleClickEvent(QMouseEvent *e)
 {
+    // Qt delivers press, release, double click, release, as the old
+    // message queue did.
+    m_releaseEndsDoubleClick = true;
     const QPoint pt = e->position().toPoint();
     HandleMouseDown(ButtonFromQt(e->button()), MouseShift(e) | ssDouble, pt.x(), pt.y());
 }
@@ -178,6 +182,7 @@ void TBaseGrid::mouseReleaseEvent(QMouseEvent *e)
 {
     const QPoint pt = e->position().toPoint();
     HandleMouseUp(ButtonFromQt(e->button()), MouseShift(e), pt.x(), pt.y());
+    m_releaseEndsDoubleClick = false;
 }
 
 void TBaseGrid::wheelEvent(QWheelEvent *e)
