@@ -42,6 +42,16 @@ void TDataSource::SetEnabled(bool enabled)
     const std::vector<TDataLink *> links = m_links;
     for (TDataLink *link : links)
         link->UpdateState();
+    // The source's own state follows: a source enabled on an open dataset
+    // reports its current record as changed, as opening would.
+    const TDataSetState now = State();
+    const bool activated = now != dsInactive && m_lastState == dsInactive;
+    const bool changed = now != m_lastState;
+    m_lastState = now;
+    if (changed && OnStateChange)
+        OnStateChange(*this);
+    if (activated && OnDataChange)
+        OnDataChange(*this, nullptr);
 }
 
 TDataSetState TDataSource::State() const

@@ -765,3 +765,30 @@ TEST(DataSetLinks, SwitchingBetweenOpenDatasetsIsAnActiveChange)
     link.SetDataSource(&other);
     EXPECT_EQ(link.events, (QStringList{QStringLiteral("active:0"), QStringLiteral("active:1")}));
 }
+
+TEST(DataSetLinks, EnablingASourceOnAnOpenDatasetReportsAChange)
+{
+    TMemDataSet ds;
+    Fill(ds, 3);
+    TDataSource src;
+    src.SetDataSet(&ds);
+    QStringList heard;
+    src.OnDataChange = [&](TDataSource &, TField *) { heard << QStringLiteral("data"); };
+    src.OnStateChange = [&](TDataSource &s) { heard << QStringLiteral("state %1").arg(int(s.State())); };
+    ds.Open();
+    heard.clear();
+    // Disabled, closed and opened again: the source hears nothing meanwhile.
+    src.SetEnabled(false);
+    ds.Close();
+    ds.Open();
+    EXPECT_EQ(heard, QStringList{QStringLiteral("state 0")});
+    heard.clear();
+    src.SetEnabled(true);
+    EXPECT_EQ(heard, (QStringList{QStringLiteral("state %1").arg(int(dsBrowse)), QStringLiteral("data")}));
+    // On a closed dataset enabling changes nothing.
+    ds.Close();
+    src.SetEnabled(false);
+    heard.clear();
+    src.SetEnabled(true);
+    EXPECT_TRUE(heard.isEmpty());
+}

@@ -429,10 +429,7 @@ TEST_P(SearchRun, DiscountsByDate)
         p.discount = true;
         p.today = today;
         EXPECT_EQ(Goods(p), expected) << today.toStdString();
-        if (today == u"1999-01-01"_qs)
-            EXPECT_TRUE(expected.isEmpty());
-        else
-            EXPECT_FALSE(expected.isEmpty());
+        EXPECT_EQ(expected.isEmpty(), today == u"1999-01-01"_qs);
 
         // The discount column says the same for every row.
         TZReadOnlyQuery q(m_connection.get());
@@ -472,10 +469,12 @@ TEST_P(SearchRun, WorkingNow)
                     always = always || (r[3] == u"1"_qs && r[4] == u"1"_qs);
                 }
             const QString k = Key(o.id, o.adr).chopped(1);
-            if (always)
+            if (always) {
                 EXPECT_TRUE(found.contains(k)) << k.toStdString();
-            if (!any)
+            }
+            if (!any) {
                 EXPECT_FALSE(found.contains(k)) << k.toStdString();
+            }
         }
         return;
     }

@@ -1,0 +1,481 @@
+#include "windows/main_catalogue.h"
+
+#include "platform/dbctrls.h"
+#include "services/tools_viewer.h"
+#include "services/vtbl.h"
+#include "windows/price/firmcard.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace {
+
+// Records what a row asked to open instead of opening the windows.
+class TRecordingMain : public TfrmMain
+{
+public:
+    using TfrmMain::TfrmMain;
+    QStringList opened;
+    void OpenFirmPrice(int cid, int fid, int adr_id, qint64 goodId) override
+    {
+        opened << QStringLiteral("price %1 %2 %3 %4").arg(cid).arg(fid).arg(adr_id).arg(goodId);
+    }
+    void OpenFirmPhones(int cid, int fid, int adr_id, qint64 goodId) override
+    {
+        opened << QStringLiteral("phones %1 %2 %3 %4").arg(cid).arg(fid).arg(adr_id).arg(goodId);
+    }
+};
+
+bool IsRed(QRgb c)
+{
+    return qRed(c) > 150 && qGreen(c) < 90 && qBlue(c) < 90;
+}
+bool IsTeal(QRgb c)
+{
+    return qRed(c) < 60 && qGreen(c) > 90 && qGreen(c) < 170 && qAbs(qGreen(c) - qBlue(c)) < 30;
+}
+
+int Count(const QImage &image, const QRect &rect, bool (*test)(QRgb))
+{
+    int n = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y)
+        for (int x = rect.left(); x <= rect.right(); ++x)
+            n += test(image.pixel(x, y)) ? 1 : 0;
+    return n;
+}
+
+class MainResults : public TSampleWindow, public ::testing::WithParamInterface<bool>
+{
+protected:
+    void SetUp() override
+    {
+        TSampleWindow::SetUp();
+        if (GetParam() && !testenv::HaveMysql())
+            GTEST_SKIP() << "no test MariaDB (set TREVIN_MYSQL_PORT)";
+        Use(GetParam());
+        w = std::make_unique<TRecordingMain>(AppDir());
+        ASSERT_TRUE(shown.isEmpty()) << shown.join(u'|').toStdString();
+        w->resize(1100, 750);
+        w->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    }
+    void TearDown() override
+    {
+        w.reset();
+        SetOpenDocumentHook({});
+        TSampleWindow::TearDown();
+    }
+    void FindGoods(const QString &name, const QString &enpr = QString())
+    {
+        Get<QComboBox>(*w, "cbFindGoodName")->setEditText(name);
+        Get<QComboBox>(*w, "cbFindGoodEnprName")->setEditText(enpr);
+        w->btnFindGoodClick();
+        QCoreApplication::processEvents();
+    }
+    void FindEnpr(const QString &name)
+    {
+        Select(*w, w->EnprRootNode);
+        Get<QComboBox>(*w, "cbFindEnprName")->setEditText(name);
+        w->btnFindEnprClick();
+        QCoreApplication::processEvents();
+    }
+    QString F(TDataSet &q, const char *name) { return q.FieldByName(QString::fromLatin1(name)).AsString(); }
+    int I(TDataSet &q, const char *name) { return q.FieldByName(QString::fromLatin1(name)).AsInteger(); }
+    // The card the builder gives for the current organisation, as text.
+    QString ExpectedCard()
+    {
+        TZReadOnlyQuery q(&w->ZConnection1);
+        QString html;
+        BuildFirmCardHtml(q, I(w->Query5, "cid"), I(w->Query5, "fid"), I(w->Query5, "adr_id"), true, &w->History,
+                          TCardSections::All(), html);
+        QTextDocument doc;
+        doc.setHtml(html);
+        return doc.toPlainText();
+    }
+    QString Card() { return w->HTMLViewer1->toPlainText(); }
+    QImage Grab(TCustomDBGrid *grid) { return grid->viewport()->grab().toImage(); }
+    // The cell of a data row (0 = first shown) and column.
+    QRect Cell(TCustomDBGrid *grid, int row, int col)
+    {
+        return grid->CellRect(grid->DataToGridColumn(col), grid->TitleOffset() + row).intersected(
+            grid->viewport()->rect());
+    }
+
+    std::unique_ptr<TRecordingMain> w;
+};
+
+} // namespace
+
+TEST_P(MainResults, GridsHaveTheirColumnsAndOptions)
+{
+    struct TCol {
+        QString field, title;
+        int width;
+        TAlignment alignment;
+    };
+    const QList<QPair<TCustomDBGrid *, QList<TCol>>> grids = {
+        {w->DBGrid1,
+         {{QStringLiteral("sname"), QStringLiteral("товар/услуга"), 261, taLeftJustify},
+          {QStringLiteral("sprice"), QStringLiteral("цена"), 108, taRightJustify},
+          {QStringLiteral("ssfn"), QStringLiteral("организация"), 170, taLeftJustify}}},
+        {w->DBGrid2,
+         {{QStringLiteral("ssfn"), QStringLiteral("организация"), 180, taLeftJustify},
+          {QStringLiteral("sallinfo"), QStringLiteral("адрес"), 115, taLeftJustify}}}};
+    for (const auto &[grid, cols] : grids) {
+        EXPECT_TRUE(grid->ReadOnly());
+        EXPECT_EQ(grid->Options(), TDBGridOptions(dgTitles | dgIndicator | dgColumnResize | dgColLines | dgRowLines |
+                                                  dgTabs | dgRowSelect | dgAlwaysShowSelection | dgConfirmDelete |
+                                                  dgCancelOnExit | dgMultiSelect));
+        ASSERT_EQ(grid->Columns().Count(), cols.size());
+        for (int i = 0; i < cols.size(); ++i) {
+            TColumn *c = grid->Columns()[i];
+            EXPECT_EQ(c->FieldName(), cols[i].field);
+            EXPECT_EQ(c->Title().Caption(), cols[i].title);
+            EXPECT_EQ(c->Title().Alignment(), taCenter);
+            EXPECT_EQ(c->Width(), cols[i].width) << "design width while nothing is open";
+            EXPECT_EQ(c->Alignment(), cols[i].alignment);
+        }
+    }
+    EXPECT_EQ(w->DBGrid1->DataSource(), &w->DataSource1);
+    EXPECT_EQ(w->DBGrid2->DataSource(), &w->DataSource2);
+    EXPECT_EQ(Get<QLabel>(*w, "lblGoodStar")->text(), QStringLiteral("*"));
+    EXPECT_EQ(Get<QLabel>(*w, "lblGoodNote")->text(),
+              QStringLiteral("- при ссылке на \"Гранвель\" - скидки. Подробнее в карточке организации."));
+    EXPECT_FALSE(w->HTMLViewer1->openLinks());
+    EXPECT_FALSE(w->HTMLViewer1->openExternalLinks());
+}
+
+TEST_P(MainResults, GoodsRowsGetTheirCalculatedFieldsOnlyWhenShown)
+{
+    // Counting the handler around the window's own.
+    int calculated = 0;
+    const TDataSetNotifyEvent own = w->Query4.OnCalcFields;
+    w->Query4.OnCalcFields = [&](TDataSet &d) {
+        ++calculated;
+        own(d);
+    };
+    FindGoods(QStringLiteral("а"));
+    ASSERT_GT(w->Query4.RecordCount(), 200);
+    EXPECT_LT(calculated, 100) << "only the rows the grid holds";
+
+    TZReadOnlyQuery q(&w->ZConnection1);
+    for (int n = 0; n < 30 && !w->Query4.Eof(); ++n, w->Query4.Next()) {
+        TDataSet &r = w->Query4;
+        const QString mark = I(r, "discount") == 1 ? QStringLiteral(" *") : QStringLiteral("  ");
+        EXPECT_EQ(F(r, "sprice"), FormatPrice(F(r, "cur"), r.FieldByName(QStringLiteral("price")).AsFloat()) + mark);
+        EXPECT_FALSE(F(r, "sname").contains(u'\n') || F(r, "sname").contains(u'\r'));
+        EXPECT_EQ(F(r, "sname").simplified(), F(r, "name").simplified());
+        EXPECT_EQ(F(r, "ssfn"), F(r, "sfn"));
+        EXPECT_EQ(F(r, "wgroupname"), GetGroupName(I(r, "gid")));
+        EXPECT_EQ(F(r, "wsupergroupname"), GetSuperGroupName(I(r, "gid")));
+        EXPECT_EQ(F(r, "sphones"), LoadPhonesText(I(r, "cid"), I(r, "fid"), I(r, "adr_id"), q).left(255));
+    }
+
+    // The conversion shows rouble prices and recalculates the rows at once.
+    w->Query4.First();
+    w->btnDollar->click();
+    EXPECT_TRUE(w->findChild<QAction *>(QStringLiteral("mnuDollar"))->isChecked());
+    for (int n = 0; n < 30 && !w->Query4.Eof(); ++n, w->Query4.Next()) {
+        TDataSet &r = w->Query4;
+        EXPECT_EQ(F(r, "sprice"),
+                  FormatPrice(QStringLiteral("rubl"), r.FieldByName(QStringLiteral("price_rub")).AsFloat()) +
+                      (I(r, "discount") == 1 ? QStringLiteral(" *") : QStringLiteral("  ")));
+    }
+    // The menu item toggles the button back.
+    w->findChild<QAction *>(QStringLiteral("mnuDollar"))->trigger();
+    EXPECT_FALSE(w->btnDollar->isChecked());
+    w->Query4.First();
+    EXPECT_EQ(F(w->Query4, "sprice").chopped(2),
+              FormatPrice(F(w->Query4, "cur"), w->Query4.FieldByName(QStringLiteral("price")).AsFloat()));
+}
+
+TEST_P(MainResults, AddressLinesShowTheCityOnlyForSearchesOverAllCities)
+{
+    TZReadOnlyQuery q(&w->ZConnection1);
+    FindGoods(QStringLiteral("а"));
+    ASSERT_EQ(w->History.GoodCid, 0);
+    auto goodAddress = [&](bool withCity) {
+        return LoadAddressText(q, I(w->Query4, "cid"), I(w->Query4, "fid"), I(w->Query4, "adr_id"), withCity);
+    };
+    EXPECT_EQ(w->lblGoodPost->text(), goodAddress(true));
+    EXPECT_TRUE(w->lblGoodPost->text().startsWith(QStringLiteral("г. ")));
+    EXPECT_EQ(w->lblGoodPost->toolTip(), w->lblGoodPost->text());
+    w->Query4.Next();
+    EXPECT_EQ(w->lblGoodPost->text(), goodAddress(true));
+
+    Select(*w, City(w->GoodRootNode, 343));
+    FindGoods(QStringLiteral("а"));
+    EXPECT_EQ(w->lblGoodPost->text(), goodAddress(false));
+    EXPECT_FALSE(w->lblGoodPost->text().startsWith(QStringLiteral("г. ")));
+    // The detail labels follow the row.
+    EXPECT_EQ(w->DBText1->text(), F(w->Query4, "sname"));
+    EXPECT_EQ(w->DBText7->text(), F(w->Query4, "sphones"));
+    EXPECT_EQ(w->DBText6->text(), F(w->Query4, "wgroupname"));
+
+    FindGoods(QStringLiteral("ъъъщщщ"));
+    EXPECT_EQ(w->lblGoodPost->text(), QString());
+
+    FindEnpr(QStringLiteral("а"));
+    EXPECT_EQ(F(w->Query5, "sallinfo"),
+              FormatAddress(F(w->Query5, "city_name"), F(w->Query5, "street_name"), F(w->Query5, "street_type"),
+                            F(w->Query5, "house"), F(w->Query5, "lit"), F(w->Query5, "office"), F(w->Query5, "ext"),
+                            F(w->Query5, "name_big"), true)
+                  .left(255));
+    EXPECT_EQ(w->DBText4->text(), F(w->Query5, "sallinfo"));
+    Select(*w, City(w->EnprRootNode, 351));
+    w->btnFindEnprClick();
+    EXPECT_FALSE(F(w->Query5, "sallinfo").startsWith(QStringLiteral("г. ")));
+}
+
+TEST_P(MainResults, CardFollowsTheOrganisationRowWhileItsPanelIsShown)
+{
+    FindEnpr(QStringLiteral("а"));
+    ASSERT_GT(w->Query5.RecordCount(), 3);
+    EXPECT_EQ(Card(), ExpectedCard());
+    const QString first = Card();
+    QTest::keyClick(w->DBGrid2, Qt::Key_Down);
+    EXPECT_EQ(Card(), ExpectedCard());
+
+    // Hidden: moving builds nothing; shown again: the current row's card.
+    w->btnFullRecv->click();
+    EXPECT_TRUE(Get<QWidget>(*w, "pnlAllInfo")->isHidden());
+    EXPECT_FALSE(w->findChild<QAction *>(QStringLiteral("mnuFullRecv"))->isChecked());
+    const QString kept = Card();
+    w->Query5.Next();
+    w->Query5.Next();
+    EXPECT_EQ(Card(), kept);
+    w->findChild<QAction *>(QStringLiteral("mnuFullRecv"))->trigger();
+    EXPECT_FALSE(Get<QWidget>(*w, "pnlAllInfo")->isHidden());
+    EXPECT_TRUE(w->btnFullRecv->isChecked());
+    EXPECT_EQ(w->Query5.RecNo(), 4) << "the refresh keeps the row";
+    EXPECT_EQ(Card(), ExpectedCard());
+    EXPECT_NE(Card(), first);
+}
+
+TEST_P(MainResults, TitleClickSortsByTheColumnAndTheHistoryKeepsIt)
+{
+    FindGoods(QStringLiteral("а"));
+    // A click on the price title, with dollar and euro prices among the rows.
+    const QRect title = w->DBGrid1->CellRect(w->DBGrid1->DataToGridColumn(1), 0);
+    QTest::mouseClick(w->DBGrid1->viewport(), Qt::LeftButton, {}, title.center());
+    EXPECT_EQ(w->History.GoodSortCol, 1);
+    EXPECT_EQ(w->History.GoodOrderBy, QStringLiteral(" order by  a.price_rub "));
+    EXPECT_EQ(w->Query4.SQL(), w->History.GoodSql + w->History.GoodOrderBy);
+    double last = -1;
+    for (int n = 0; n < 200 && !w->Query4.Eof(); ++n, w->Query4.Next()) {
+        const double rub = w->Query4.FieldByName(QStringLiteral("price_rub")).AsFloat();
+        EXPECT_GE(rub, last);
+        last = rub;
+    }
+
+    FindEnpr(QStringLiteral("а"));
+    w->DBGrid2TitleClick(w->DBGrid2->Columns()[1]);
+    EXPECT_EQ(w->History.EnprSortCol, 1);
+    EXPECT_EQ(w->Query5.SQL(), w->History.EnprSql + QStringLiteral(" order by  a.order_post "));
+    // Back to the goods view: its sort came along.
+    w->btnBackClick();
+    EXPECT_EQ(w->History.GoodSortCol, 1);
+    EXPECT_EQ(w->Query4.SQL(), w->History.GoodSql + QStringLiteral(" order by  a.price_rub "));
+}
+
+TEST_P(MainResults, RowsOpenThePriceListAndTheTelephones)
+{
+    // Empty grids: nothing opens.
+    FindGoods(QStringLiteral("ъъъщщщ"));
+    w->DBGrid1->setFocus();
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Space})
+        QTest::keyClick(w->DBGrid1, key);
+    w->DBGrid1DblClick();
+    EXPECT_TRUE(w->opened.isEmpty());
+
+    FindGoods(QStringLiteral("а"));
+    const QString row = QStringLiteral("%1 %2 %3").arg(I(w->Query4, "cid")).arg(I(w->Query4, "fid")).arg(
+        I(w->Query4, "adr_id"));
+    const QString id = F(w->Query4, "id");
+    QTest::keyClick(w->DBGrid1, Qt::Key_Return);
+    QTest::mouseDClick(w->DBGrid1->viewport(), Qt::LeftButton, {}, Cell(w->DBGrid1, 0, 0).center());
+    QTest::keyClick(w->DBGrid1, Qt::Key_Space);
+    QStringList expected = {QStringLiteral("price ") + row + u' ' + id, QStringLiteral("price ") + row + u' ' + id};
+    // Space is the network version's: it marks the row and lists its telephones.
+    if (GetParam())
+        expected << QStringLiteral("phones ") + row + u' ' + id;
+    EXPECT_EQ(w->opened, expected);
+    EXPECT_EQ(w->DBGrid1->MarkedRows().MarkedCount(), GetParam() ? 1 : 0);
+
+    w->opened.clear();
+    FindEnpr(QStringLiteral("а"));
+    const QString enpr = QStringLiteral("%1 %2 %3 0").arg(I(w->Query5, "cid")).arg(I(w->Query5, "fid")).arg(
+        I(w->Query5, "adr_id"));
+    w->DBGrid2->setFocus();
+    QTest::keyClick(w->DBGrid2, Qt::Key_Return);
+    QTest::keyClick(w->DBGrid2, Qt::Key_Space);
+    expected = {QStringLiteral("price ") + enpr};
+    if (GetParam())
+        expected << QStringLiteral("phones ") + enpr;
+    EXPECT_EQ(w->opened, expected);
+    EXPECT_EQ(w->DBGrid2->MarkedRows().MarkedCount(), GetParam() ? 1 : 0);
+}
+
+TEST_P(MainResults, TypedWordsAndDiscountMarksAreRed)
+{
+    Get<QCheckBox>(*w, "edFindGoodDiscount")->setChecked(true);
+    FindGoods(QStringLiteral("а"));
+    Get<QCheckBox>(*w, "edFindGoodDiscount")->setChecked(false);
+    ASSERT_GT(w->Query4.RecordCount(), 2);
+    QImage image = Grab(w->DBGrid1);
+    // Rows 1 and 2 (not the selected first one): the word in the name and
+    // the star of the price in red.
+    for (int row : {1, 2}) {
+        EXPECT_GT(Count(image, Cell(w->DBGrid1, row, 0), IsRed), 0) << row;
+        EXPECT_GT(Count(image, Cell(w->DBGrid1, row, 1), IsRed), 0) << row;
+    }
+
+    // A view not typed by the user (as from the tree): no words, the stars
+    // still red.
+    w->History.ByUser = false;
+    w->DBGrid1->viewport()->repaint();
+    image = Grab(w->DBGrid1);
+    for (int row : {1, 2}) {
+        EXPECT_EQ(Count(image, Cell(w->DBGrid1, row, 0), IsRed), 0) << row;
+        EXPECT_GT(Count(image, Cell(w->DBGrid1, row, 1), IsRed), 0) << row;
+    }
+
+    // Without a discount the price column shows no red.
+    w->History.ByUser = true;
+    FindGoods(QStringLiteral("а"));
+    image = Grab(w->DBGrid1);
+    const int current = w->DBGrid1->DataLink().ActiveRecord();
+    for (int row = 1; row < w->DBGrid1->DataLink().RecordCount(); ++row) {
+        w->DBGrid1->DataLink().SetActiveRecord(row);
+        EXPECT_EQ(Count(image, Cell(w->DBGrid1, row, 1), IsRed) > 0, I(w->Query4, "discount") == 1) << row;
+    }
+    w->DBGrid1->DataLink().SetActiveRecord(current);
+}
+
+TEST_P(MainResults, OrganisationColoursOnTheNetworkVersion)
+{
+    FindEnpr(QStringLiteral("а"));
+    if (GetParam()) {
+        // The teal organisations first.
+        w->Query5.Close();
+        w->Query5.SetSQL(w->History.EnprSql + QStringLiteral(" order by org=1 desc, a.sfn"));
+        w->Query5.Open();
+        QCoreApplication::processEvents();
+    }
+    const QImage image = Grab(w->DBGrid2);
+    int coloured = 0;
+    const int current = w->DBGrid2->DataLink().ActiveRecord();
+    for (int row = 1; row < w->DBGrid2->DataLink().RecordCount(); ++row) {
+        w->DBGrid2->DataLink().SetActiveRecord(row);
+        const int org = GetParam() ? I(w->Query5, "org") : 0;
+        coloured += org == 1;
+        // The address column holds no typed word: its text keeps the row's colour.
+        EXPECT_EQ(Count(image, Cell(w->DBGrid2, row, 1), IsTeal) > 0, org == 1) << row;
+    }
+    w->DBGrid2->DataLink().SetActiveRecord(current);
+    EXPECT_EQ(coloured > 0, GetParam());
+}
+
+TEST_P(MainResults, DetailLabelHintsShowTheWholeValue)
+{
+    FindGoods(QStringLiteral("а"));
+    TDBText *label = w->DBText1;
+    EXPECT_FALSE(label->ShowHint());
+    QMouseEvent move(QEvent::MouseMove, QPointF(4, 4), label->mapToGlobal(QPointF(4, 4)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(label, &move);
+    EXPECT_TRUE(label->ShowHint());
+    EXPECT_EQ(label->toolTip(), F(w->Query4, "sname"));
+    w->Query4.Next();
+    w->DBText1MouseMove(label);
+    EXPECT_EQ(label->toolTip(), F(w->Query4, "sname"));
+}
+
+TEST_P(MainResults, ResizingKeepsTheStretchingColumnsInProportion)
+{
+    FindGoods(QStringLiteral("а"));
+    w->resize(1300, 750);
+    QCoreApplication::processEvents();
+    const TDBGridColumns &c = w->DBGrid1->Columns();
+    EXPECT_EQ(c[1]->Width(), 108);
+    EXPECT_NEAR(double(c[0]->Width()) / c[2]->Width(), 261.0 / 170.0, 0.02);
+    EXPECT_GT(c[0]->Width(), 261);
+}
+
+INSTANTIATE_TEST_SUITE_P(Deployments, MainResults, ::testing::Values(false, true),
+                         [](const auto &info) { return info.param ? "Network" : "Local"; });
+
+// --- view switches and the card viewer: deployment-independent -------------------
+
+class MainView : public MainResults
+{
+};
+
+TEST_P(MainView, SwitchesKeepMenuAndButtonInStep)
+{
+    QAction *menu = w->findChild<QAction *>(QStringLiteral("mnuToolBar"));
+    auto *bar = Get<QToolBar>(*w, "ToolBar1");
+    for (QToolButton *b : {w->btnToolBar, w->btnStatusBar, w->btnRichStr, w->btnFullRecv})
+        EXPECT_TRUE(b->isChecked()) << b->objectName().toStdString();
+    EXPECT_FALSE(w->btnDollar->isChecked());
+    EXPECT_EQ(w->btnDollar->toolTip(), QStringLiteral("Конвертация валюты"));
+
+    w->btnToolBar->click();
+    EXPECT_TRUE(bar->isHidden());
+    EXPECT_FALSE(menu->isChecked());
+    menu->trigger();
+    EXPECT_FALSE(bar->isHidden());
+    EXPECT_TRUE(w->btnToolBar->isChecked());
+
+    w->btnStatusBar->click();
+    EXPECT_TRUE(Get<QWidget>(*w, "StatusBar1")->isHidden());
+    EXPECT_FALSE(w->findChild<QAction *>(QStringLiteral("mnuStatusBar"))->isChecked());
+    w->findChild<QAction *>(QStringLiteral("mnuStatusBar"))->trigger();
+    EXPECT_FALSE(Get<QWidget>(*w, "StatusBar1")->isHidden());
+    EXPECT_TRUE(w->btnStatusBar->isChecked());
+
+    w->findChild<QAction *>(QStringLiteral("mnuRichStr"))->trigger();
+    EXPECT_TRUE(Get<QWidget>(*w, "pnlGoodRichStr")->isHidden());
+    EXPECT_TRUE(Get<QWidget>(*w, "pnlEnprRichStr")->isHidden());
+    EXPECT_FALSE(w->btnRichStr->isChecked());
+    w->btnRichStr->click();
+    EXPECT_FALSE(Get<QWidget>(*w, "pnlGoodRichStr")->isHidden());
+    EXPECT_TRUE(w->findChild<QAction *>(QStringLiteral("mnuRichStr"))->isChecked());
+}
+
+TEST_P(MainView, CardViewerSelectsCopiesAndHandsLinksOn)
+{
+    QList<QUrl> opened;
+    SetOpenDocumentHook([&](const QUrl &url) { opened << url; });
+    FindEnpr(QStringLiteral("а"));
+    w->PopupMenu1Popup();
+    EXPECT_FALSE(w->mnuCopyToClipboard->isEnabled());
+    w->N6->trigger();
+    w->PopupMenu1Popup();
+    EXPECT_TRUE(w->mnuCopyToClipboard->isEnabled());
+    QGuiApplication::clipboard()->clear();
+    w->mnuCopyToClipboard->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), Card());
+
+    // Ctrl+A from the keyboard selects everything as well.
+    w->HTMLViewer1->moveCursor(QTextCursor::Start);
+    QTest::keyClick(w->HTMLViewer1, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(w->HTMLViewer1->textCursor().selection().toPlainText(), Card());
+
+    emit w->HTMLViewer1->anchorClicked(QUrl(QStringLiteral("http://www.example.ru")));
+    emit w->HTMLViewer1->anchorClicked(QUrl(QStringLiteral("mailto:info@example.ru")));
+    emit w->HTMLViewer1->anchorClicked(QUrl(QStringLiteral("filial_343_5_2")));
+    ASSERT_EQ(opened.size(), 2);
+    EXPECT_EQ(opened[0], QUrl(QStringLiteral("http://www.example.ru")));
+    EXPECT_EQ(opened[1], QUrl(QStringLiteral("mailto:info@example.ru")));
+    EXPECT_TRUE(w->opened.isEmpty()) << "a branch link opens nothing yet";
+}
+
+INSTANTIATE_TEST_SUITE_P(Local, MainView, ::testing::Values(false));
