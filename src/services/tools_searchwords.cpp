@@ -50,9 +50,28 @@ QString QuotedNeedleLiteral(const QString &escapedWord)
            QStringLiteral("' AS TEXT)");
 }
 
+// The LIKE literal of a word holding a backslash on MySQL. The word arrives
+// escaped twice and the undo step of the second escaping folds the first
+// one's doubled backslash, so the plain fragment would let LIKE read the
+// backslash as an escape and never find it. Here the backslash is made a
+// literal of LIKE, then of the SQL string.
+QString BackslashLikeLiteral(const QString &escapedWord)
+{
+    QString s = UnescapeSqlText(UnescapeSqlText(escapedWord));
+    s.replace(QLatin1String("\\"), QLatin1String("\\\\"));
+    s.replace(QLatin1String("\\"), QLatin1String("\\\\"));
+    s.replace(QLatin1String("'"), QLatin1String("\\'"));
+    s.replace(QLatin1String("\""), QLatin1String("\\\""));
+    s.replace(QLatin1String("\r"), QLatin1String("\\r"));
+    s.replace(QLatin1String("\n"), QLatin1String("\\n"));
+    return s;
+}
+
 QString WordFragment(const QString &word, const QString &column, QChar separator)
 {
     const QString w = EscapeSqlText(word);
+    const bool backslash = w.contains(u'\\') &&
+                           UnescapeSqlText(UnescapeSqlText(w)).contains(u'\\');
     const bool last = separator.isNull();
     QString connective;
     if (separator == u' ')
@@ -63,10 +82,11 @@ QString WordFragment(const QString &word, const QString &column, QChar separator
         connective = QStringLiteral(" OR");
 
     if (IsMysqlProtocol()) {
-        const QString test = column + QStringLiteral(" like '%") + w + QStringLiteral("%')");
+        const QString test = column + QStringLiteral(" like '%") +
+                             (backslash ? BackslashLikeLiteral(w) : w) + QStringLiteral("%')");
         return last ? u' ' + test : QStringLiteral("( ") + test + connective;
     }
-    const QString needle = w.contains(u'\'') || w.contains(u'"')
+    const QString needle = w.contains(u'\'') || w.contains(u'"') || backslash
                                ? QuotedNeedleLiteral(w)
                                : u'\'' + UpperAnsi(w) + u'\'';
     const QString test = QStringLiteral("postext(") + needle + QStringLiteral(" , ") + column +

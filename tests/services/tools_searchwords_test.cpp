@@ -63,9 +63,10 @@ TEST(BuildWordCondition, LocalFragments)
               QStringLiteral(" ( postext('МЁД' , a.name)>0)"));
     EXPECT_EQ(BuildWordCondition(QStringLiteral("a b!c"), QStringLiteral("f"), QString()),
               QStringLiteral(" (( postext('A' , f)>0 ) AND( postext('B' , f)>0 ) AND NOT postext('C' , f)>0)"));
-    // Backslashes keep the escaped form; percent and underscore are plain.
+    // A backslash word goes as the hex of what was typed; percent and
+    // underscore are plain.
     EXPECT_EQ(BuildWordCondition(EscapeSqlText(QStringLiteral("c:\\dir 5%_")), QStringLiteral("f"), QString()),
-              QStringLiteral(" (( postext('C:\\\\DIR' , f)>0 ) AND postext('5%_' , f)>0)"));
+              QStringLiteral(" (( postext(CAST(x'433A5C444952' AS TEXT) , f)>0 ) AND postext('5%_' , f)>0)"));
 }
 
 TEST(BuildWordCondition, DialectNeedsExactProtocol)
@@ -286,6 +287,11 @@ void CheckRepresentativeSearches(TWordsTable &t)
     // nothing on the local one.
     EXPECT_EQ(Found(t, Condition(QStringLiteral("хлеб !белый"), net)), net ? QSet<int>{9} : QSet<int>{});
     EXPECT_EQ(Found(t, Condition(QStringLiteral("хлеб |белый"), net)), (net ? QSet<int>{7, 9} : QSet<int>{7}));
+    // A typed backslash is a plain character in both dialects.
+    EXPECT_EQ(Found(t, Condition(QStringLiteral("c:\\dir"), net)), QSet<int>{6});
+    EXPECT_EQ(Found(t, Condition(QStringLiteral("dir\\"), net)), QSet<int>{6});
+    EXPECT_EQ(Found(t, Condition(QStringLiteral("\\"), net)), QSet<int>{6});
+    EXPECT_EQ(Found(t, Condition(QStringLiteral("c:dir"), net)), QSet<int>{});
     // % and _ are wildcards of LIKE only.
     EXPECT_EQ(Found(t, Condition(QStringLiteral("100%"), net)), QSet<int>{4});
     EXPECT_EQ(Found(t, Condition(QStringLiteral("a_b"), net)), QSet<int>{5});
