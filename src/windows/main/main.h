@@ -3,6 +3,7 @@
 // deployments, the user's settings) and the catalogue's views. The work is
 // split by concern over the main_*.cpp files.
 
+#include "components/DBGrid.h"
 #include "components/DBGrids.h"
 #include "platform/connection.h"
 #include "platform/datasource.h"
@@ -140,8 +141,8 @@ public:
 
     // --- result grids and the card beside them (main_results.cpp,
     // main_results_cells.cpp) ---
-    TCustomDBGrid *DBGrid1 = nullptr; // goods, over DataSource1
-    TCustomDBGrid *DBGrid2 = nullptr; // organisations, over DataSource2
+    TDBGrid *DBGrid1 = nullptr; // goods, over DataSource1
+    TDBGrid *DBGrid2 = nullptr; // organisations, over DataSource2
     // Detail lines: goods name, organisation, organisation (organisation
     // grid), address (organisation grid), section, subsection, telephones.
     TDBText *DBText1 = nullptr;

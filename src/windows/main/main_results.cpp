@@ -32,10 +32,10 @@ struct TColumnSpec {
     TAlignment alignment;
 };
 
-TCustomDBGrid *MakeResultGrid(QWidget *panel, const char *name, TDataSource *source,
+TDBGrid *MakeResultGrid(QWidget *panel, const char *name, TDataSource *source,
                               std::initializer_list<TColumnSpec> columns)
 {
-    auto *grid = new TCustomDBGrid(panel);
+    auto *grid = new TDBGrid(panel);
     grid->setObjectName(QString::fromLatin1(name));
     grid->SetOptions(kResultGridOptions);
     grid->SetReadOnly(true);
