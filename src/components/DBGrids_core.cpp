@@ -132,6 +132,16 @@ void TCustomDBGrid::AfterLoad()
     RequestLayout();
 }
 
+void TCustomDBGrid::SetReadOnly(bool value)
+{
+    if (value == m_readOnly)
+        return;
+    m_readOnly = value;
+    // Columns without a read-only value of their own follow the grid, and
+    // tab stops follow the columns.
+    RequestLayout();
+}
+
 // --- options -----------------------------------------------------------------
 
 void TCustomDBGrid::SetOptions(TDBGridOptions value)

@@ -81,7 +81,7 @@ public:
     TDBGridOptions Options() const { return m_options; }
     void SetOptions(TDBGridOptions value);
     bool ReadOnly() const { return m_readOnly; }
-    void SetReadOnly(bool value) { m_readOnly = value; }
+    void SetReadOnly(bool value);
     bool DefaultDrawing() const { return m_defaultDrawing; }
     void SetDefaultDrawing(bool value) { m_defaultDrawing = value; }
     TFont &TitleFont() { return *m_titleFont; }

@@ -2,6 +2,13 @@
 // dataset; marks follow the base rules.
 #include "DBGrids_fixture.h"
 
+#include "components/SDialogs.h"
+
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QWindow>
+
 #include <gtest/gtest.h>
 
 using namespace gridtest;
@@ -190,4 +197,382 @@ TEST(DBGridKeys, AGridThatKeepsMarksReplacesOnlyTheMarkSteps)
     QTest::keyClick(&grid, Qt::Key_PageDown);
     QTest::keyClick(&grid, Qt::Key_Escape);
     EXPECT_EQ(grid.MarkedRows().MarkedCount(), 1);
+}
+
+// --- the key tables and the marks ----------------------------------------------
+
+namespace {
+constexpr TDBGridOptions RowSelectMulti = dgTitles | dgIndicator | dgColumnResize | dgColLines | dgRowLines | dgTabs |
+                                          dgRowSelect | dgAlwaysShowSelection | dgConfirmDelete | dgCancelOnExit |
+                                          dgMultiSelect;
+
+struct Marking : Shown {
+    explicit Marking(int rows = 40, TDBGridOptions options = RowSelectMulti) : Shown(rows)
+    {
+        grid.SetOptions(options);
+        grid.SetReadOnly(true);
+    }
+    // Marks records 3 and 5 and stands on 4.
+    void MarkTwo()
+    {
+        for (int recNo : {3, 5}) {
+            ds.SetRecNo(recNo);
+            grid.MarkedRows().SetCurrentRowMarked(true);
+        }
+        ds.SetRecNo(4);
+    }
+    int Marks() { return grid.MarkedRows().MarkedCount(); }
+    QList<int> MarkedIds()
+    {
+        QList<int> ids;
+        const QByteArray here = ds.Bookmark();
+        for (int i = 0; i < Marks(); ++i) {
+            ds.GotoBookmark(grid.MarkedRows().MarkedBookmarkAt(i));
+            ids << ds.FieldByName(QStringLiteral("id")).AsInteger();
+        }
+        ds.GotoBookmark(here);
+        return ids;
+    }
+    QPoint At(int col, int row) { return grid.CellRect(col, row).center(); }
+};
+} // namespace
+
+TEST(DBGridMarksByKeys, CtrlLeftAndRightKeepTheMarksOtherCtrlMovesClearThem)
+{
+    Marking f(40, DefaultDBGridOptions | dgMultiSelect);
+    f.MarkTwo();
+    Key(f.grid, Qt::Key_Right, Qt::ControlModifier);
+    EXPECT_EQ(f.grid.CurrentColumnIndex(), 2);
+    Key(f.grid, Qt::Key_Left, Qt::ControlModifier);
+    EXPECT_EQ(f.grid.CurrentColumnIndex(), 0);
+    EXPECT_EQ(f.Marks(), 2);
+    for (Qt::Key key : {Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End}) {
+        f.MarkTwo();
+        Key(f.grid, key, Qt::ControlModifier);
+        EXPECT_EQ(f.Marks(), 0) << "key " << key;
+    }
+    // Ctrl+PgDn: the last record held in the buffer; Ctrl+PgUp: the first.
+    f.ds.First();
+    Key(f.grid, Qt::Key_PageDown, Qt::ControlModifier);
+    EXPECT_EQ(f.grid.DataLink().ActiveRecord(), f.grid.DataLink().BufferCount() - 1);
+    Key(f.grid, Qt::Key_PageUp, Qt::ControlModifier);
+    EXPECT_EQ(f.ds.RecNo(), 1);
+}
+
+TEST(DBGridMarksByKeys, EveryPlainMovementClearsTheMarks)
+{
+    Marking f;
+    for (Qt::Key key : {Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Left, Qt::Key_Right,
+                        Qt::Key_Home, Qt::Key_End, Qt::Key_Tab, Qt::Key_Escape}) {
+        f.MarkTwo();
+        Key(f.grid, key);
+        EXPECT_EQ(f.Marks(), 0) << "key " << key;
+    }
+    // Home and End of a row-select grid go to the first and last record;
+    // Tab in a grid without tab stops wraps to the next record.
+    Key(f.grid, Qt::Key_End);
+    EXPECT_EQ(f.ds.RecNo(), 40);
+    Key(f.grid, Qt::Key_Home);
+    EXPECT_EQ(f.ds.RecNo(), 1);
+    Key(f.grid, Qt::Key_Tab);
+    EXPECT_EQ(f.ds.RecNo(), 2);
+    Key(f.grid, Qt::Key_Right);
+    EXPECT_EQ(f.ds.RecNo(), 3);
+    // Keys outside both tables change nothing.
+    f.MarkTwo();
+    Key(f.grid, Qt::Key_F5);
+    Key(f.grid, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(f.Marks(), 2);
+}
+
+TEST(DBGridMarksByKeys, ShiftExtensionMarksFromTheAnchorAndUnmarksOnTheWayBack)
+{
+    Marking f(20);
+    for (int i = 0; i < 3; ++i)
+        Key(f.grid, Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(f.MarkedIds(), (QList<int>{1, 2, 3, 4}));
+    Key(f.grid, Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_EQ(f.MarkedIds(), (QList<int>{1, 2, 3}));
+    EXPECT_EQ(f.ds.RecNo(), 3);
+    Key(f.grid, Qt::Key_Up, Qt::ShiftModifier);
+    Key(f.grid, Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_EQ(f.MarkedIds(), (QList<int>{1})); // the anchor stays
+    // A new extension starts after a plain move has cleared the marks.
+    Key(f.grid, Qt::Key_Down);
+    Key(f.grid, Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(f.MarkedIds(), (QList<int>{2, 3}));
+}
+
+TEST(DBGridMarksByMouse, APlainClickLeavesOneMarkCtrlClickToggles)
+{
+    Marking f;
+    f.MarkTwo();
+    QTest::mouseClick(f.grid.viewport(), Qt::LeftButton, {}, f.At(2, 7));
+    EXPECT_EQ(f.MarkedIds(), (QList<int>{7}));
+    QTest::mouseClick(f.grid.viewport(), Qt::LeftButton, Qt::ControlModifier, f.At(2, 2));
+    EXPECT_EQ(f.MarkedIds(), (QList<int>{2, 7}));
+    QTest::mouseClick(f.grid.viewport(), Qt::LeftButton, Qt::ControlModifier, f.At(2, 7));
+    EXPECT_EQ(f.MarkedIds(), (QList<int>{2}));
+    // A right click moves to the row and leaves the marks.
+    QTest::mouseClick(f.grid.viewport(), Qt::RightButton, {}, f.At(1, 5));
+    EXPECT_EQ(f.ds.RecNo(), 5);
+    EXPECT_EQ(f.MarkedIds(), (QList<int>{2}));
+    // A click in the indicator column changes only the record.
+    QTest::mouseClick(f.grid.viewport(), Qt::LeftButton, {}, f.At(0, 9));
+    EXPECT_EQ(f.ds.RecNo(), 9);
+}
+
+TEST(DBGridMarksByMouse, ADoubleClickFiresOnlyOnDblClick)
+{
+    Marking f;
+    int dbl = 0, cells = 0;
+    f.grid.OnDblClick = [&](QObject *) { ++dbl; };
+    f.grid.OnCellClick = [&](TColumn *) { ++cells; };
+    // Through the window, as a real double click arrives: press, release,
+    // double click, release.
+    QWindow *win = f.grid.window()->windowHandle();
+    const QPoint at = f.grid.viewport()->mapTo(f.grid.window(), f.At(2, 6));
+    QTest::mouseDClick(win, Qt::LeftButton, Qt::ControlModifier, at);
+    EXPECT_EQ(dbl, 1);
+    EXPECT_EQ(cells, 1); // the first click's release only
+    EXPECT_EQ(f.ds.RecNo(), 6);
+    EXPECT_EQ(f.MarkedIds(), (QList<int>{6})); // toggled once, by the first press
+}
+
+TEST(DBGridTitles, TitleClickOnReleaseWithTheColumnUnderTheRelease)
+{
+    Marking f;
+    QList<TColumn *> clicked;
+    f.grid.OnTitleClick = [&](TColumn *c) { clicked << c; };
+    QTest::mousePress(f.grid.viewport(), Qt::LeftButton, {}, f.At(1, 0));
+    EXPECT_TRUE(clicked.isEmpty());
+    QTest::mouseRelease(f.grid.viewport(), Qt::LeftButton, {}, f.At(3, 0));
+    ASSERT_EQ(clicked.size(), 1);
+    EXPECT_EQ(clicked[0], f.grid.Columns()[2]);
+    // Not after sizing a column.
+    clicked.clear();
+    const QRect title = f.grid.CellRect(1, 0);
+    const QPoint border(title.right() + 1, title.center().y());
+    const int width = f.grid.ColWidth(1);
+    QTest::mousePress(f.grid.viewport(), Qt::LeftButton, {}, border);
+    QMouseEvent move(QEvent::MouseMove, QPointF(border + QPoint(15, 0)), f.grid.viewport()->mapToGlobal(border),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(f.grid.viewport(), &move);
+    QTest::mouseRelease(f.grid.viewport(), Qt::LeftButton, {}, border + QPoint(15, 0));
+    EXPECT_EQ(f.grid.ColWidth(1), width + 15);
+    EXPECT_EQ(f.grid.Columns()[0]->Width(), width + 15);
+    EXPECT_TRUE(clicked.isEmpty());
+    // Not with the right button.
+    QTest::mouseClick(f.grid.viewport(), Qt::RightButton, {}, f.At(2, 0));
+    EXPECT_TRUE(clicked.isEmpty());
+}
+
+TEST(DBGridDelete, CtrlDeleteAsksAndDeletesTheMarkedRecords)
+{
+    Marking f(10, DefaultDBGridOptions | dgMultiSelect);
+    f.grid.SetReadOnly(false);
+    QStringList asked;
+    int answer = mrOk;
+    SetMessageBoxHook([&](const TMessageBoxCall &call) {
+        asked << call.text;
+        EXPECT_EQ(call.kind, mtConfirmation);
+        EXPECT_EQ(call.buttons, TMsgDlgButtons(mbOK | mbCancel));
+        return answer;
+    });
+    f.ds.SetRecNo(6);
+    f.grid.MarkedRows().SetCurrentRowMarked(true);
+    f.ds.SetRecNo(2); // the mark need not be the current record
+    Key(f.grid, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(asked, QStringList{QStringLiteral("Delete record?")});
+    EXPECT_EQ(f.ds.RecordCount(), 9);
+    QList<int> ids;
+    for (f.ds.First(); !f.ds.Eof(); f.ds.Next())
+        ids << f.ds.FieldByName(QStringLiteral("id")).AsInteger();
+    EXPECT_FALSE(ids.contains(6));
+    EXPECT_TRUE(ids.contains(2));
+    f.MarkTwo();
+    answer = mrCancel;
+    Key(f.grid, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(asked.last(), QStringLiteral("Delete all selected records?"));
+    EXPECT_EQ(f.ds.RecordCount(), 9);
+    answer = mrOk;
+    Key(f.grid, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(f.ds.RecordCount(), 7);
+    EXPECT_EQ(f.Marks(), 0);
+    // No marks: the current record, without asking when confirmation is off.
+    f.grid.SetOptions(f.grid.Options() & ~dgConfirmDelete);
+    asked.clear();
+    f.ds.First();
+    Key(f.grid, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_TRUE(asked.isEmpty());
+    EXPECT_EQ(f.ds.RecordCount(), 6);
+    // A read-only grid deletes nothing and asks nothing.
+    f.grid.SetReadOnly(true);
+    Key(f.grid, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(f.ds.RecordCount(), 6);
+    SetMessageBoxHook(nullptr);
+}
+
+TEST(DBGridEditingKeys, InsertAndAppendOnlyOnAnEditableGrid)
+{
+    Marking f(3, DefaultDBGridOptions | dgMultiSelect);
+    f.grid.SetReadOnly(false);
+    f.MarkTwo();
+    Key(f.grid, Qt::Key_Insert);
+    EXPECT_EQ(f.ds.State(), dsInsert);
+    EXPECT_EQ(f.Marks(), 0);
+    Key(f.grid, Qt::Key_Escape);
+    EXPECT_EQ(f.ds.State(), dsBrowse);
+    EXPECT_EQ(f.ds.RecordCount(), 3);
+    Key(f.grid, Qt::Key_End, Qt::ControlModifier);
+    Key(f.grid, Qt::Key_Down); // below the last record: a new one
+    EXPECT_EQ(f.ds.State(), dsInsert);
+    Key(f.grid, Qt::Key_Up); // untouched: cancelled again
+    EXPECT_EQ(f.ds.State(), dsBrowse);
+    EXPECT_EQ(f.ds.RecordCount(), 3);
+}
+
+TEST(DBGridFocus, LeavingTheGridCancelsAnUntouchedInsert)
+{
+    TMemDataSet ds;
+    FillGoods(ds, 4);
+    TDataSource source;
+    source.SetDataSet(&ds);
+    QWidget form;
+    TestGrid grid(&form);
+    QLineEdit other(&form);
+    grid.setGeometry(0, 0, 400, 250);
+    other.setGeometry(0, 260, 100, 20);
+    form.resize(400, 300);
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    grid.SetDataSource(&source);
+    ds.Open();
+    grid.setFocus();
+    ds.Insert();
+    other.setFocus();
+    EXPECT_EQ(ds.State(), dsBrowse);
+    EXPECT_EQ(ds.RecordCount(), 4);
+    // Without the option the insert stays.
+    grid.SetOptions(grid.Options() & ~dgCancelOnExit);
+    grid.setFocus();
+    ds.Insert();
+    other.setFocus();
+    EXPECT_EQ(ds.State(), dsInsert);
+    ds.Cancel();
+}
+
+TEST(DBGridColumnsByKeys, ColumnExitThatMovesTheColumnItselfWins)
+{
+    Shown f(5);
+    f.grid.Columns().ChangeState(csCustomized);
+    f.grid.Columns()[1]->SetWidth(0); // skipped by stepping keys
+    Key(f.grid, Qt::Key_Right);
+    EXPECT_EQ(f.grid.CurrentColumnIndex(), 2);
+    Key(f.grid, Qt::Key_Left);
+    EXPECT_EQ(f.grid.CurrentColumnIndex(), 0);
+    int exits = 0;
+    f.grid.OnColExit = [&](QObject *) {
+        ++exits;
+        f.grid.ShiftCurrentColumn(f.grid.DataToGridColumn(2), 0); // re-entry is not notified again
+    };
+    Key(f.grid, Qt::Key_End);
+    EXPECT_EQ(exits, 1);
+    EXPECT_EQ(f.grid.CurrentColumnIndex(), 2);
+}
+
+TEST(DBGridAutoScroll, StepsMoveByTheBuffer)
+{
+    Shown f(60);
+    f.ds.SetRecNo(5);
+    const int active = f.grid.DataLink().ActiveRecord();
+    const int records = f.grid.DataLink().RecordCount();
+    f.grid.AutoScrollStep(sdDown);
+    EXPECT_EQ(f.ds.RecNo(), 5 + records - active);
+    const int now = f.ds.RecNo();
+    const int activeNow = f.grid.DataLink().ActiveRecord();
+    f.grid.AutoScrollStep(sdUp);
+    EXPECT_EQ(f.ds.RecNo(), now - (activeNow + 1));
+}
+
+TEST(DBGridTitles, TheExpandButtonTogglesAnObjectColumn)
+{
+    TMemDataSet ds;
+    ds.AddColumn(QStringLiteral("id"), ftInteger);
+    ds.AddColumn(QStringLiteral("addr.city"), ftString, 20);
+    for (int i = 1; i <= 3; ++i)
+        ds.AppendRow({i, QStringLiteral("city %1").arg(i)});
+    auto id = CreateField(ftInteger);
+    id->SetFieldName(QStringLiteral("id"));
+    ds.AddField(std::move(id));
+    auto addr = CreateField(ftADT);
+    addr->SetFieldName(QStringLiteral("addr"));
+    auto city = CreateField(ftString, 20);
+    city->SetFieldName(QStringLiteral("city"));
+    addr->AddChild(std::move(city));
+    ds.AddField(std::move(addr));
+    TDataSource source;
+    source.SetDataSet(&ds);
+    TestGrid grid;
+    grid.resize(500, 300);
+    grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+    grid.SetDataSource(&source);
+    ds.Open();
+    TColumn *object = grid.Columns()[1];
+    ASSERT_TRUE(object->IsUnfoldable());
+    object->SetExpanded(false); // collapsed: its own title shows the button
+    object->SetWidth(120);
+    const QRect title = grid.CellRect(grid.DataToGridColumn(1), 0);
+    TColumn *hit = nullptr;
+    EXPECT_FALSE(grid.HitsExpandButton(title.left() + 5, title.center().y(), hit));
+    const QPoint button(title.right() - 3, title.top() + 3);
+    ASSERT_TRUE(grid.HitsExpandButton(button.x(), button.y(), hit));
+    EXPECT_EQ(hit, object);
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, button);
+    EXPECT_TRUE(object->Expanded());
+    EXPECT_EQ(ds.RecNo(), 1); // the press did nothing else
+}
+
+TEST(DBGridPopupEditor, NestedRecordsOpenInOneFloatingSubGrid)
+{
+    TMemDataSet nested;
+    FillGoods(nested, 4);
+    TMemDataSet ds;
+    FillGoods(ds, 3);
+    auto id = CreateField(ftInteger);
+    id->SetFieldName(QStringLiteral("id"));
+    ds.AddField(std::move(id));
+    auto items = CreateField(ftDataSet);
+    items->SetFieldName(QStringLiteral("items"));
+    items->SetNestedDataSet(&nested);
+    ds.AddField(std::move(items));
+    TDataSource source;
+    source.SetDataSet(&ds);
+    TestGrid grid;
+    grid.resize(400, 300);
+    grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+    grid.SetDataSource(&source);
+    grid.SetOptions(grid.Options() | dgMultiSelect);
+    ds.Open();
+    nested.Open();
+    grid.OpenPopupEditor(grid.Columns()[1], 30, 40);
+    ASSERT_EQ(grid.SubGrids().size(), 1u);
+    TCustomDBGrid *sub = grid.SubGrids()[0];
+    EXPECT_TRUE(sub->IsSubGrid());
+    EXPECT_EQ(sub->DataLink().DataSet(), &nested);
+    EXPECT_EQ(sub->Options(), grid.Options());
+    EXPECT_NE(sub->window(), grid.window());
+    EXPECT_TRUE(sub->window()->isVisible());
+    EXPECT_EQ(sub->window()->pos(), QPoint(30, 40));
+    grid.OpenPopupEditor(grid.Columns()[1]); // shown again, not made again
+    EXPECT_EQ(grid.SubGrids().size(), 1u);
+    grid.OpenPopupEditor(grid.Columns()[0]); // not a nested dataset: nothing
+    EXPECT_EQ(grid.SubGrids().size(), 1u);
+    const QPointer<QWidget> form = sub->window();
+    ds.Close(); // sub-grids go with the link's state change
+    EXPECT_TRUE(grid.SubGrids().empty());
+    EXPECT_TRUE(form.isNull());
 }
