@@ -88,5 +88,30 @@ private:
     QStringList m_trace;
 };
 
+// Keeps a connection's SQL-wait cursor off for a run of small queries, so
+// that it does not flash for each; restored on every way out.
+class TSqlWaitCursorOff
+{
+public:
+    explicit TSqlWaitCursorOff(TZConnection *connection) : m_connection(connection)
+    {
+        if (m_connection) {
+            m_saved = m_connection->SQLHourGlass;
+            m_connection->SQLHourGlass = false;
+        }
+    }
+    ~TSqlWaitCursorOff()
+    {
+        if (m_connection)
+            m_connection->SQLHourGlass = m_saved;
+    }
+    TSqlWaitCursorOff(const TSqlWaitCursorOff &) = delete;
+    TSqlWaitCursorOff &operator=(const TSqlWaitCursorOff &) = delete;
+
+private:
+    TZConnection *m_connection;
+    bool m_saved = true;
+};
+
 // Screen cursor ids the database layer uses while a statement runs.
 constexpr int crSQLWait = -19;

@@ -148,34 +148,6 @@ QString FormatAddress(const QString &city, const QString &streetName, const QStr
     return TrimText(s);
 }
 
-namespace {
-
-// Turns the connection's SQL-wait cursor off while grid rows are filled.
-class TSqlWaitCursorOff
-{
-public:
-    explicit TSqlWaitCursorOff(TZConnection *connection) : m_connection(connection)
-    {
-        if (m_connection) {
-            m_saved = m_connection->SQLHourGlass;
-            m_connection->SQLHourGlass = false;
-        }
-    }
-    ~TSqlWaitCursorOff()
-    {
-        if (m_connection)
-            m_connection->SQLHourGlass = m_saved;
-    }
-    TSqlWaitCursorOff(const TSqlWaitCursorOff &) = delete;
-    TSqlWaitCursorOff &operator=(const TSqlWaitCursorOff &) = delete;
-
-private:
-    TZConnection *m_connection;
-    bool m_saved = true;
-};
-
-} // namespace
-
 QString LoadAddressText(TZReadOnlyQuery &query, int cid, int fid, int adr_id, bool withCity)
 {
     TSqlWaitCursorOff cursorOff(query.Connection);

@@ -275,6 +275,16 @@ TEST_P(MainResults, TitleClickSortsByTheColumnAndTheHistoryKeepsIt)
         last = rub;
     }
 
+    // The sort column's title looks pressed: its top edge in the shadow colour.
+    w->DBGrid1->viewport()->repaint();
+    const QImage image = Grab(w->DBGrid1);
+    const auto top = [&](int col) {
+        return image.pixel(w->DBGrid1->CellRect(w->DBGrid1->DataToGridColumn(col), 0).center().x(), 0);
+    };
+    EXPECT_EQ(top(1), clBtnShadow().rgb());
+    EXPECT_EQ(top(0), clBtnHighlight().rgb());
+    EXPECT_EQ(top(2), clBtnHighlight().rgb());
+
     FindEnpr(QStringLiteral("а"));
     w->DBGrid2TitleClick(w->DBGrid2->Columns()[1]);
     EXPECT_EQ(w->History.EnprSortCol, 1);
@@ -462,6 +472,11 @@ TEST_P(MainView, CardViewerSelectsCopiesAndHandsLinksOn)
     EXPECT_TRUE(w->mnuCopyToClipboard->isEnabled());
     QGuiApplication::clipboard()->clear();
     w->mnuCopyToClipboard->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), Card());
+
+    // Ctrl+Shift+C copies like Ctrl+C.
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(w->HTMLViewer1, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), Card());
 
     // Ctrl+A from the keyboard selects everything as well.

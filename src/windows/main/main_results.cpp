@@ -16,6 +16,8 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QSplitter>
+#include <QTreeWidget>
 #include <QTextBrowser>
 #include <QToolButton>
 
@@ -97,6 +99,15 @@ void TfrmMain::SetupResults()
     SetupCardViewer();
     SetupViewSwitches();
     SetupResizeHooks();
+    // The result panels take the height the search panels leave; the detail
+    // lines keep theirs.
+    for (QWidget *panel : {static_cast<QWidget *>(ui->TreeView1), ui->pnlGood, ui->pnlEnpr})
+        ui->pnlRightLayout->setStretchFactor(panel, 1);
+    ui->pnlEnprLayout->setStretchFactor(ui->Splitter2, 1);
+    for (QWidget *panel : {ui->pnlGoodRichStr, ui->pnlEnprRichStr})
+        panel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    ui->Splitter2->setStretchFactor(0, 3);
+    ui->Splitter2->setStretchFactor(1, 2);
     for (TDBText *text : {DBText1, DBText2, DBText3, DBText4, DBText5, DBText6, DBText7})
         text->OnMouseMove = [this](TDBText *sender) { DBText1MouseMove(sender); };
 }

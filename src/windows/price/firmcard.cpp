@@ -63,31 +63,6 @@ const TSectionTexts &Texts(TSection s)
     return texts[s];
 }
 
-// Keeps the connection's SQL-wait cursor off for the whole card, so that it
-// does not flash for each of the small queries; restored on every way out.
-class TSqlWaitCursorOff
-{
-public:
-    explicit TSqlWaitCursorOff(TZConnection *connection) : m_connection(connection)
-    {
-        if (m_connection) {
-            m_saved = m_connection->SQLHourGlass;
-            m_connection->SQLHourGlass = false;
-        }
-    }
-    ~TSqlWaitCursorOff()
-    {
-        if (m_connection)
-            m_connection->SQLHourGlass = m_saved;
-    }
-    TSqlWaitCursorOff(const TSqlWaitCursorOff &) = delete;
-    TSqlWaitCursorOff &operator=(const TSqlWaitCursorOff &) = delete;
-
-private:
-    TZConnection *m_connection;
-    bool m_saved = true;
-};
-
 class TCardBuilder
 {
 public:
