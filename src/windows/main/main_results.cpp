@@ -251,8 +251,9 @@ void TfrmMain::DataSource2DataChange()
     } catch (...) {
         TApplication::HandleException();
     }
+    // The grid repaints the rows the move touched by itself; repainting all
+    // of it for every card would double the cost of a move.
     HTMLViewer1->viewport()->update();
-    DBGrid2->viewport()->update();
 }
 
 void TfrmMain::OpenPriceOfRow(TDataSet &query, bool withGood)
