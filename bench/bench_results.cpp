@@ -21,6 +21,7 @@
 #include <QLocale>
 #include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QSettings>
 
@@ -118,7 +119,7 @@ int main(int argc, char **argv)
 
         const std::vector<qint64> withCard = MoveDown(w, rows);
         const QString lastCard = w.HTMLViewer1->toPlainText();
-        w.btnFullRecvClick(); // hidden: the grid alone
+        w.btnFullRecv->click(); // hidden: the grid alone
         const std::vector<qint64> gridOnly = MoveDown(w, rows);
         if (withCard.empty() || gridOnly.empty()) {
             std::fputs("bench_results: the search found no rows\n", stderr);
