@@ -226,6 +226,7 @@ protected:
     TEditStyle EditorKind(int col, int row) override;
 
     bool event(QEvent *e) override;
+    void changeEvent(QEvent *e) override;
     void contextMenuEvent(QContextMenuEvent *e) override;
 
     // Input state shared with the key and mouse handling of derived grids.

@@ -200,3 +200,13 @@ void TCustomDBGrid::AfterResize()
     }
     RepaintTitles();
 }
+
+void TCustomDBGrid::changeEvent(QEvent *e)
+{
+    TBaseGrid::changeEvent(e);
+    // Pop-up sub-grids float in forms of their own that read as this grid does.
+    if (e->type() == QEvent::LayoutDirectionChange)
+        for (const QPointer<TCustomDBGrid> &sub : m_subGrids)
+            if (sub)
+                sub->window()->setLayoutDirection(layoutDirection());
+}

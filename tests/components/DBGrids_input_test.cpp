@@ -572,6 +572,8 @@ TEST(DBGridPopupEditor, NestedRecordsOpenInOneFloatingSubGrid)
     grid.OpenPopupEditor(grid.Columns()[0]); // not a nested dataset: nothing
     EXPECT_EQ(grid.SubGrids().size(), 1u);
     const QPointer<QWidget> form = sub->window();
+    grid.setLayoutDirection(Qt::RightToLeft);
+    EXPECT_EQ(form->layoutDirection(), Qt::RightToLeft);
     ds.Close(); // sub-grids go with the link's state change
     EXPECT_TRUE(grid.SubGrids().empty());
     EXPECT_TRUE(form.isNull());
