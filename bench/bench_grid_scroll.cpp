@@ -97,6 +97,19 @@ int main(int argc, char **argv)
     const long long gridCalc = calcCalls - calcAfterOpen;
     const long rssEnd = bench::StatusKb("VmRSS");
 
+    // The same walk with the grid hidden: its own work without painting.
+    grid.hide();
+    q.First();
+    QApplication::processEvents();
+    int hiddenPresses = 0;
+    t.restart();
+    while (!q.Eof()) {
+        QKeyEvent down(QEvent::KeyPress, Qt::Key_PageDown, Qt::NoModifier);
+        QApplication::sendEvent(&grid, &down);
+        ++hiddenPresses;
+    }
+    const double hiddenMs = double(t.nsecsElapsed()) / 1e6;
+
     // Baseline: the dataset alone, the same moves, the same window size.
     grid.SetDataSource(nullptr);
     TDataSource bare;
@@ -119,10 +132,12 @@ int main(int argc, char **argv)
     std::printf("grid:     %d Page Down keys in %.0f ms = %.1f us per key; calculated fields run %lld times "
                 "(%.3f per record)\n",
                 presses, gridMs, gridMs * 1000 / presses, gridCalc, double(gridCalc) / rows);
+    std::printf("hidden:   %d Page Down keys in %.0f ms = %.1f us per key (no painting)\n", hiddenPresses, hiddenMs,
+                hiddenMs * 1000 / hiddenPresses);
     std::printf("baseline: %d moves of %d records on the dataset alone in %.0f ms = %.1f us per move; "
                 "calculated fields run %lld times\n",
                 moves, page, bareMs, bareMs * 1000 / moves, bareCalc);
-    std::printf("ratio grid / dataset alone: %.1f\n", gridMs / bareMs);
+    std::printf("ratio grid / dataset alone: %.1f painted, %.1f hidden\n", gridMs / bareMs, hiddenMs / bareMs);
     std::printf("memory: RSS after open %ld kB, max while paging %ld kB, at the end %ld kB, peak (VmHWM) %ld kB\n",
                 rssOpen, rssMax, rssEnd, bench::StatusKb("VmHWM"));
     return 0;

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QPainter>
+
 using namespace gridtest;
 
 namespace {
@@ -276,4 +278,54 @@ TEST(DBGridLayoutFields, RemovingAFieldBehindDisabledControlsDefersTheLayout)
     ds.RemoveField(ds.FindField(QStringLiteral("id")));
     EXPECT_EQ(grid.layouts, layouts + 1); // at once
     EXPECT_EQ(idColumn->GetBoundField(), nullptr);
+}
+
+TEST(DBGridCellText, PlacesTheTextByAlignmentAndFillsTheCell)
+{
+    QImage img(220, 40, QImage::Format_RGB32);
+    img.fill(Qt::red);
+    QPainter p(&img);
+    TCanvas canvas;
+    canvas.SetPainter(&p);
+    canvas.SetBrushColor(Qt::white);
+    canvas.Font().SetColor(Qt::black);
+    const QString text = QStringLiteral("WWW");
+    const int width = canvas.TextWidth(text);
+    const QRect r(10, 5, 150, 24);
+    const QRgb black = qRgb(0, 0, 0);
+    // Ink: every pixel the text touched, antialiased edges included.
+    auto inkOf = [&](TAlignment a) {
+        WriteCellText(canvas, r, 2, false, a, text, 2);
+        QRect box;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                if (img.pixel(x, y) != qRgb(255, 255, 255))
+                    box = box.united(QRect(x, y, 1, 1));
+        return box;
+    };
+    QRect ink = inkOf(taLeftJustify);
+    EXPECT_NEAR(ink.left(), r.left() + 2, 1);
+    EXPECT_EQ(img.pixel(r.bottomRight()), qRgb(255, 255, 255)); // the whole cell is filled
+    EXPECT_EQ(img.pixel(r.topLeft() - QPoint(1, 1)), qRgb(255, 0, 0)); // and nothing outside
+    ink = inkOf(taRightJustify);
+    EXPECT_NEAR(ink.right(), r.right() + 1 - 3 - 1, 1);
+    ink = inkOf(taCenter);
+    EXPECT_NEAR(ink.left(), r.left() + r.width() / 2 - width / 2, 1);
+    // Text is clipped to its cell.
+    const QRect narrow(10, 5, 12, 24);
+    img.fill(Qt::red);
+    WriteCellText(canvas, narrow, 2, false, taLeftJustify, text, 2);
+    EXPECT_TRUE(BoxOf(img, QRect(narrow.right() + 1, 0, 100, 40), black).isEmpty());
+    // A brush the device cannot show as it is goes through the shared bitmap,
+    // which grows and never shrinks.
+    AddDrawBitmapUser();
+    canvas.SetBrushColor(QColor(0, 0, 255, 128));
+    WriteCellText(canvas, QRect(0, 0, 180, 30), 2, false, taLeftJustify, text, 2);
+    const QSize grown = DrawBitmapSize();
+    EXPECT_GE(grown.width(), 180);
+    EXPECT_GE(grown.height(), 30);
+    WriteCellText(canvas, QRect(0, 0, 20, 10), 2, false, taLeftJustify, text, 2);
+    EXPECT_EQ(DrawBitmapSize(), grown);
+    ReleaseDrawBitmapUser();
+    canvas.SetPainter(nullptr);
 }
