@@ -41,13 +41,13 @@ TDBGrid *MakeResultGrid(QWidget *panel, const char *name, TDataSource *source,
     grid->setObjectName(QString::fromLatin1(name));
     grid->SetOptions(kResultGridOptions);
     grid->SetReadOnly(true);
-    for (const TColumnSpec &spec : columns) {
+    for (const TColumnSpec &def : columns) {
         TColumn *column = grid->Columns().AppendColumn();
-        column->SetFieldName(QString::fromLatin1(spec.field));
-        column->Title().SetCaption(QString::fromUtf16(spec.title));
+        column->SetFieldName(QString::fromLatin1(def.field));
+        column->Title().SetCaption(QString::fromUtf16(def.title));
         column->Title().SetAlignment(taCenter);
-        column->SetWidth(spec.width);
-        column->SetAlignment(spec.alignment);
+        column->SetWidth(def.width);
+        column->SetAlignment(def.alignment);
     }
     grid->SetDataSource(source);
     panel->layout()->addWidget(grid);
