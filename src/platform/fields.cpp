@@ -64,13 +64,18 @@ QString TField::DisplayLabel() const
     return m_displayLabel.isEmpty() ? m_fieldName : m_displayLabel;
 }
 
-void TField::SetDisplayLabel(const QString &label)
+template <class T> void TField::SetLayout(T &member, const T &value)
 {
-    if (label == m_displayLabel)
+    if (value == member)
         return;
-    m_displayLabel = label;
+    member = value;
     if (m_dataSet)
         m_dataSet->DataEvent(deLayoutChange);
+}
+
+void TField::SetDisplayLabel(const QString &label)
+{
+    SetLayout(m_displayLabel, label);
 }
 
 int TField::DisplayWidth() const
@@ -91,29 +96,17 @@ int TField::DisplayWidth() const
 
 void TField::SetDisplayWidth(int width)
 {
-    if (width == m_displayWidth)
-        return;
-    m_displayWidth = width;
-    if (m_dataSet)
-        m_dataSet->DataEvent(deLayoutChange);
+    SetLayout(m_displayWidth, width);
 }
 
 void TField::SetAlignment(TAlignment alignment)
 {
-    if (alignment == m_alignment)
-        return;
-    m_alignment = alignment;
-    if (m_dataSet)
-        m_dataSet->DataEvent(deLayoutChange);
+    SetLayout(m_alignment, alignment);
 }
 
 void TField::SetVisible(bool visible)
 {
-    if (visible == m_visible)
-        return;
-    m_visible = visible;
-    if (m_dataSet)
-        m_dataSet->DataEvent(deLayoutChange);
+    SetLayout(m_visible, visible);
 }
 
 QVariant TField::Value() const
