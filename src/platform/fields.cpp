@@ -4,6 +4,24 @@
 #include "platform/dberror.h"
 
 #include <cmath>
+#include <optional>
+
+// The whole number in a value, cut towards zero (texts also as "12.0").
+static std::optional<qint64> WholeNumber(const QVariant &value)
+{
+    bool ok = false;
+    const qint64 n = value.typeId() == QMetaType::Double ? qint64(value.toDouble()) : value.toLongLong(&ok);
+    if (value.typeId() == QMetaType::QString && !ok) {
+        const QString s = value.toString().trimmed();
+        if (s.isEmpty())
+            return std::nullopt;
+        const double d = s.toDouble(&ok);
+        if (!ok)
+            throw EDatabaseError(QStringLiteral("'%1' is not a valid integer value").arg(s));
+        return qint64(d);
+    }
+    return n;
+}
 
 TField::TField(TFieldType type, int size) : m_dataType(type), m_size(size)
 {
@@ -177,33 +195,12 @@ QVariant TField::Coerce(const QVariant &value) const
     if (!value.isValid() || value.isNull())
         return QVariant();
     switch (m_dataType) {
-    case ftInteger: {
-        bool ok = false;
-        const qint64 n = value.typeId() == QMetaType::Double ? qint64(value.toDouble()) : value.toLongLong(&ok);
-        if (value.typeId() == QMetaType::QString && !ok) {
-            const QString s = value.toString().trimmed();
-            if (s.isEmpty())
-                return QVariant();
-            const double d = s.toDouble(&ok);
-            if (!ok)
-                throw EDatabaseError(QStringLiteral("'%1' is not a valid integer value").arg(s));
-            return int(d);
-        }
-        return int(n);
-    }
+    case ftInteger:
     case ftLargeint: {
-        bool ok = false;
-        const qint64 n = value.typeId() == QMetaType::Double ? qint64(value.toDouble()) : value.toLongLong(&ok);
-        if (value.typeId() == QMetaType::QString && !ok) {
-            const QString s = value.toString().trimmed();
-            if (s.isEmpty())
-                return QVariant();
-            const double d = s.toDouble(&ok);
-            if (!ok)
-                throw EDatabaseError(QStringLiteral("'%1' is not a valid integer value").arg(s));
-            return qint64(d);
-        }
-        return n;
+        const std::optional<qint64> n = WholeNumber(value);
+        if (!n)
+            return QVariant();
+        return m_dataType == ftInteger ? QVariant(int(*n)) : QVariant(*n);
     }
     case ftFloat: {
         if (value.typeId() == QMetaType::QString) {
