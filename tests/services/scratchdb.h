@@ -1,7 +1,8 @@
 #pragma once
-// Scratch databases for the services tests: a temporary SQLite file and the
-// database services_scratch on the test MariaDB, plus a guard that restores
-// the deployment globals a test switches.
+// Databases of the services and windows tests: a temporary SQLite file, the
+// database services_scratch on the test MariaDB, the sample catalogue in
+// either deployment, and a guard that restores the deployment globals a
+// test switches.
 
 #include "platform/connection.h"
 #include "platform/query.h"
