@@ -21,6 +21,7 @@
 #include <QLocale>
 #include <QTemporaryDir>
 #include <QTextBrowser>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QSettings>
 
@@ -29,19 +30,6 @@
 #include <vector>
 
 namespace {
-
-struct TFigures {
-    double median, mean, worst;
-};
-
-TFigures Figures(std::vector<qint64> ns)
-{
-    std::sort(ns.begin(), ns.end());
-    double sum = 0;
-    for (qint64 v : ns)
-        sum += double(v);
-    return {double(ns[ns.size() / 2]) / 1e6, sum / double(ns.size()) / 1e6, double(ns.back()) / 1e6};
-}
 
 // Presses Down in the grid and waits until the window is painted.
 std::vector<qint64> MoveDown(TfrmMain &w, int rows)
@@ -118,15 +106,15 @@ int main(int argc, char **argv)
 
         const std::vector<qint64> withCard = MoveDown(w, rows);
         const QString lastCard = w.HTMLViewer1->toPlainText();
-        w.btnFullRecvClick(); // hidden: the grid alone
+        w.btnFullRecv->click(); // hidden: the grid alone
         const std::vector<qint64> gridOnly = MoveDown(w, rows);
         if (withCard.empty() || gridOnly.empty()) {
             std::fputs("bench_results: the search found no rows\n", stderr);
             return 1;
         }
 
-        const TFigures card = Figures(withCard);
-        const TFigures grid = Figures(gridOnly);
+        const bench::TFigures card = bench::Figures(withCard);
+        const bench::TFigures grid = bench::Figures(gridOnly);
         std::printf("catalogue %s: window started in %lld ms, search found %d organisations in %lld ms\n",
                     qPrintable(catalogue), static_cast<long long>(startMs), w.Query5.RecordCount(),
                     static_cast<long long>(searchMs));

@@ -110,21 +110,28 @@ void DrawCellHighlighted(const QRect &rect, const QString &words, TCanvas &canva
     const QColor remembered = font.Color();
     const int right = RightOf(rect);
     const int y = rect.y() + 2;
-    for (const QChar ch : working) {
-        if (ch == kStartMark) {
-            font.SetColor(ColorFromBgr(0x0000FF));
-        } else if (ch == kEndMark) {
-            font.SetColor(remembered);
-        } else {
-            if (right - x < 1)
-                break;
-            const QString one(ch);
-            // A text wider than the cell starts left of it; it is never drawn
-            // over the neighbouring cell.
-            const int from = qMax(x, rect.x());
-            canvas.TextRect(QRect(from, rect.y(), right - from, rect.height()), x, y, one);
-            x += canvas.TextWidth(one);
-        }
+    // Characters of one colour are drawn together; the pen advances as it
+    // would character by character, and nothing is drawn once the cell is
+    // used up.
+    qsizetype from = 0;
+    const auto flush = [&](qsizetype to) {
+        if (to <= from || right - x < 1)
+            return;
+        const QString run = working.mid(from, to - from);
+        // A text wider than the cell starts left of it; it is never drawn
+        // over the neighbouring cell.
+        const int left = qMax(x, rect.x());
+        canvas.TextRect(QRect(left, rect.y(), right - left, rect.height()), x, y, run);
+        x += canvas.TextWidth(run);
+    };
+    for (qsizetype i = 0; i < working.size(); ++i) {
+        const QChar ch = working.at(i);
+        if (ch != kStartMark && ch != kEndMark)
+            continue;
+        flush(i);
+        from = i + 1;
+        font.SetColor(ch == kStartMark ? ColorFromBgr(0x0000FF) : remembered);
     }
+    flush(working.size());
     font.SetColor(remembered);
 }

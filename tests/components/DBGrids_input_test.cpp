@@ -202,12 +202,8 @@ TEST(DBGridKeys, AGridThatKeepsMarksReplacesOnlyTheMarkSteps)
 // --- the key tables and the marks ----------------------------------------------
 
 namespace {
-constexpr TDBGridOptions RowSelectMulti = dgTitles | dgIndicator | dgColumnResize | dgColLines | dgRowLines | dgTabs |
-                                          dgRowSelect | dgAlwaysShowSelection | dgConfirmDelete | dgCancelOnExit |
-                                          dgMultiSelect;
-
 struct Marking : Shown {
-    explicit Marking(int rows = 40, TDBGridOptions options = RowSelectMulti) : Shown(rows)
+    explicit Marking(int rows = 40, TDBGridOptions options = SystemGridOptions) : Shown(rows)
     {
         grid.SetOptions(options);
         grid.SetReadOnly(true);

@@ -41,13 +41,13 @@ TDBGrid *MakeResultGrid(QWidget *panel, const char *name, TDataSource *source,
     grid->setObjectName(QString::fromLatin1(name));
     grid->SetOptions(kResultGridOptions);
     grid->SetReadOnly(true);
-    for (const TColumnSpec &spec : columns) {
+    for (const TColumnSpec &def : columns) {
         TColumn *column = grid->Columns().AppendColumn();
-        column->SetFieldName(QString::fromLatin1(spec.field));
-        column->Title().SetCaption(QString::fromUtf16(spec.title));
+        column->SetFieldName(QString::fromLatin1(def.field));
+        column->Title().SetCaption(QString::fromUtf16(def.title));
         column->Title().SetAlignment(taCenter);
-        column->SetWidth(spec.width);
-        column->SetAlignment(spec.alignment);
+        column->SetWidth(def.width);
+        column->SetAlignment(def.alignment);
     }
     grid->SetDataSource(source);
     panel->layout()->addWidget(grid);
@@ -251,8 +251,9 @@ void TfrmMain::DataSource2DataChange()
     } catch (...) {
         TApplication::HandleException();
     }
+    // The grid repaints the rows the move touched by itself; repainting all
+    // of it for every card would double the cost of a move.
     HTMLViewer1->viewport()->update();
-    DBGrid2->viewport()->update();
 }
 
 void TfrmMain::OpenPriceOfRow(TDataSet &query, bool withGood)
