@@ -574,3 +574,25 @@ TEST(DBGridPopupEditor, NestedRecordsOpenInOneFloatingSubGrid)
     EXPECT_TRUE(grid.SubGrids().empty());
     EXPECT_TRUE(form.isNull());
 }
+
+TEST(DBGridEditingKeys, F2OpensTheEditorAndEnterPostsItsText)
+{
+    Shown f(5);
+    f.grid.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f.grid));
+    f.grid.setFocus();
+    Key(f.grid, Qt::Key_Right); // the name column
+    Key(f.grid, Qt::Key_F2);
+    QWidget *editor = f.grid.InplaceEditor();
+    ASSERT_NE(editor, nullptr);
+    ASSERT_TRUE(editor->isVisible());
+    QTest::keyClicks(editor, QStringLiteral("fresh"));
+    EXPECT_EQ(f.ds.State(), dsEdit);
+    EXPECT_EQ(f.ds.FieldByName(QStringLiteral("name")).AsString(), QStringLiteral("good 1"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_EQ(f.ds.FieldByName(QStringLiteral("name")).AsString(), QStringLiteral("fresh"));
+    // Escape with the field already written cancels the edit.
+    QTest::keyClick(editor, Qt::Key_Escape);
+    EXPECT_EQ(f.ds.State(), dsBrowse);
+    EXPECT_EQ(f.ds.FieldByName(QStringLiteral("name")).AsString(), QStringLiteral("good 1"));
+}
