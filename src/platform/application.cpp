@@ -3,6 +3,7 @@
 #include "platform/dberror.h"
 
 #include <QDebug>
+#include <QThread>
 
 namespace {
 
@@ -88,6 +89,19 @@ void TApplication::HandleException()
         qWarning().noquote() << text;
     }
     g_showing = false;
+}
+
+void TApplication::HandleSlotException()
+{
+    try {
+        throw;
+    } catch (const EApplicationHalt &halt) {
+        if (QThread::currentThread()->loopLevel() == 0)
+            throw;
+        QCoreApplication::exit(halt.ExitCode());
+    } catch (...) {
+        HandleException();
+    }
 }
 
 void TApplication::SetExceptionHandler(ExceptionHandler handler)

@@ -6,8 +6,11 @@
 #include <QApplication>
 #include <QString>
 
+#include <concepts>
 #include <exception>
 #include <functional>
+#include <type_traits>
+#include <utility>
 
 // Thrown to end the program at once (a start-up failure that was already
 // reported). Deliberately not an Exception: no handler on the way shows it.
@@ -40,6 +43,10 @@ public:
     // the text of an Exception, what() of any other std::exception. A halt
     // is passed on.
     static void HandleException();
+    // Handles an error raised by a slot (call inside a catch block): shown
+    // as HandleException shows it. A halt ends the event loop as notify
+    // does; before the loop runs it is passed on to the entry routine.
+    static void HandleSlotException();
     // The text the default handler shows for an error.
     static QString ExceptionText(const std::exception_ptr &error);
 
@@ -52,3 +59,41 @@ public:
     // routine (or the event loop) turns into the end of the process.
     [[noreturn]] static void Halt(int exitCode);
 };
+
+// A slot whose errors are handled where they are raised. Qt is built without
+// exceptions: one unwinding through its signal delivery skips the clean-up
+// of Qt's own frames and leaves its signal state damaged.
+template <typename F> class TGuardedSlot
+{
+public:
+    explicit TGuardedSlot(F slot) : m_slot(std::move(slot)) {}
+
+    // Constrained, so that connect still sees how many signal arguments the
+    // slot takes.
+    template <typename... Args>
+    requires std::invocable<const F &, Args...>
+    void operator()(Args &&...args) const
+    {
+        try {
+            std::invoke(m_slot, std::forward<Args>(args)...);
+        } catch (...) {
+            TApplication::HandleSlotException();
+        }
+    }
+
+private:
+    F m_slot;
+};
+
+template <typename F> TGuardedSlot<std::decay_t<F>> GuardedSlot(F &&slot)
+{
+    return TGuardedSlot<std::decay_t<F>>(std::forward<F>(slot));
+}
+
+// A member function of the receiver as a guarded slot.
+template <typename T, typename C, typename R, typename... A>
+requires std::derived_from<T, C>
+auto GuardedSlot(T *receiver, R (C::*method)(A...))
+{
+    return GuardedSlot([receiver, method](A... args) { (receiver->*method)(std::forward<A>(args)...); });
+}

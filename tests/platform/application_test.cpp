@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QPushButton>
 #include <QStringList>
+#include <QTimer>
 
 namespace {
 
@@ -83,6 +86,63 @@ TEST(Application, ErrorInsideTheHandlerDoesNotEscape)
     TApplication::SetExceptionHandler([](const QString &) { throw std::runtime_error("again"); });
     EXPECT_NO_THROW(TApplication::DeliverSafely([]() -> bool { throw std::runtime_error("first"); }));
     TApplication::SetExceptionHandler({});
+}
+
+TEST(Application, GuardedSlotErrorIsShownAndNothingLeavesTheSignal)
+{
+    HandlerScope scope;
+    QAction action;
+    bool after = false;
+    QObject::connect(&action, &QAction::triggered, &action,
+                     GuardedSlot([] { throw EDatabaseError(QStringLiteral("Lost connection")); }));
+    // A later slot of the same signal still runs.
+    QObject::connect(&action, &QAction::triggered, &action, [&] { after = true; });
+    EXPECT_NO_THROW(action.trigger());
+    EXPECT_EQ(scope.shown, QStringList{QStringLiteral("Lost connection")});
+    EXPECT_TRUE(after);
+
+    // The signal still works afterwards.
+    EXPECT_NO_THROW(action.trigger());
+    EXPECT_EQ(scope.shown.size(), 2);
+}
+
+namespace {
+
+struct TReceiver : QObject {
+    QList<bool> seen;
+    void Toggled(bool checked)
+    {
+        seen.append(checked);
+        if (!checked)
+            throw std::runtime_error("switched off");
+    }
+};
+
+} // namespace
+
+TEST(Application, GuardedMemberSlotGetsTheSignalsArguments)
+{
+    HandlerScope scope;
+    QPushButton button;
+    button.setCheckable(true);
+    TReceiver receiver;
+    QObject::connect(&button, &QPushButton::clicked, &receiver, GuardedSlot(&receiver, &TReceiver::Toggled));
+    EXPECT_NO_THROW(button.click());
+    EXPECT_NO_THROW(button.click());
+    EXPECT_EQ(receiver.seen, (QList<bool>{true, false}));
+    EXPECT_EQ(scope.shown, QStringList{QStringLiteral("switched off")});
+}
+
+TEST(Application, HaltInAGuardedSlotEndsTheRunningLoopUnshown)
+{
+    HandlerScope scope;
+    QAction action;
+    QObject::connect(&action, &QAction::triggered, &action, GuardedSlot([] { TApplication::Halt(4); }));
+    QTimer::singleShot(0, &action, &QAction::trigger);
+    QTimer::singleShot(5000, &action, [] { QCoreApplication::exit(-1); });
+    // The program's own loop, which also forgets the quit once it returns.
+    EXPECT_EQ(QCoreApplication::exec(), 4);
+    EXPECT_TRUE(scope.shown.isEmpty());
 }
 
 TEST(Application, TitleIsKept)
