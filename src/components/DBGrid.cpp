@@ -3,6 +3,7 @@
 #include "components/DBGrid.h"
 
 #include "components/cbrd.h"
+#include "platform/application.h"
 
 #include <QAction>
 #include <QMenu>
@@ -23,11 +24,11 @@ TDBGrid::TDBGrid(QWidget *parent) : TCustomDBGrid(parent)
     // Owned by the grid, so it goes with the window that holds the grid.
     PositionMenu = new QMenu(this);
     PositionMenu->setObjectName(QStringLiteral("PositionMenu"));
-    connect(PositionMenu, &QMenu::aboutToShow, this, &TDBGrid::PositionMenuPopup);
+    connect(PositionMenu, &QMenu::aboutToShow, this, GuardedSlot(this, &TDBGrid::PositionMenuPopup));
     auto addItem = [this](const QString &caption, const QString &name) {
         QAction *item = PositionMenu->addAction(caption);
         item->setObjectName(name);
-        connect(item, &QAction::triggered, this, [this, item] { PositionMenuClick(item); });
+        connect(item, &QAction::triggered, this, GuardedSlot([this, item] { PositionMenuClick(item); }));
         return item;
     };
     CopyItem = addItem(QStringLiteral("Копировать позицию в буфер"), QStringLiteral("CopyItem"));

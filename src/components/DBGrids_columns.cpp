@@ -1,6 +1,7 @@
 #include "components/DBGrids_columns.h"
 
 #include "components/DBGrids_core.h"
+#include "platform/application.h"
 
 #include <QMenu>
 
@@ -45,7 +46,7 @@ void CopySilently(TFont &own, const TFont &source)
 TColumnTitle::TColumnTitle(TColumn *column) : m_column(column), m_font(new TFont)
 {
     CopySilently(*m_font, DefaultFont());
-    QObject::connect(m_font, &TFont::Changed, [this] { FontChanged(); });
+    QObject::connect(m_font, &TFont::Changed, GuardedSlot([this] { FontChanged(); }));
 }
 
 TColumnTitle::~TColumnTitle() { delete m_font; }
@@ -179,7 +180,7 @@ TColumn::TColumn(TDBGridColumns *collection)
     if (collection)
         collection->Insert(this);
     CopySilently(*m_font, DefaultFont());
-    QObject::connect(m_font, &TFont::Changed, [this] { FontChanged(); });
+    QObject::connect(m_font, &TFont::Changed, GuardedSlot([this] { FontChanged(); }));
     m_title = MakeTitle();
 }
 

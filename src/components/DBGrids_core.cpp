@@ -1,6 +1,7 @@
 #include "components/DBGrids_core.h"
 
 #include "components/DBGrids_inplace.h"
+#include "platform/application.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -74,7 +75,7 @@ TCustomDBGrid::TCustomDBGrid(QWidget *parent) : TBaseGrid(parent), m_titleFont(n
     SetColCount(2);
     SetColor(clWindow());
     m_titleFont->Assign(Font());
-    connect(m_titleFont, &TFont::Changed, this, [this] { AfterTitleFontChange(); });
+    connect(m_titleFont, &TFont::Changed, this, GuardedSlot([this] { AfterTitleFontChange(); }));
     m_defaultDrawing = true;
     m_markedRows = std::make_unique<TBookmarkList>(this);
     HideEditor();

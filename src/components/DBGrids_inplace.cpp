@@ -1,6 +1,7 @@
 #include "components/DBGrids_inplace.h"
 
 #include "components/DBGrids_core.h"
+#include "platform/application.h"
 
 #include <QApplication>
 
@@ -76,7 +77,7 @@ void TDBGridInplaceEdit::RefreshContents()
             m_dataList = new TDBLookupListBox(Grid()->viewport());
             m_dataList->hide();
             m_dataList->setFocusPolicy(Qt::NoFocus);
-            connect(m_dataList, &QListWidget::itemClicked, this, [this] { CloseList(true); });
+            connect(m_dataList, &QListWidget::itemClicked, this, GuardedSlot([this] { CloseList(true); }));
         }
         SetActiveList(m_dataList);
     } else

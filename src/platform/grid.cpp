@@ -1,5 +1,6 @@
 #include "platform/grid.h"
 
+#include "platform/application.h"
 #include "platform/grid_inplace.h"
 
 #include <QApplication>
@@ -61,17 +62,20 @@ TBaseGrid::TBaseGrid(QWidget *parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     verticalScrollBar()->setRange(0, 0);
     horizontalScrollBar()->setRange(0, 0);
-    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, &TBaseGrid::OnVertAction);
-    connect(verticalScrollBar(), &QScrollBar::sliderReleased, this, [this] {
-        HandleVerticalScroll(scPosition, verticalScrollBar()->sliderPosition());
-        ApplyVertScrollBar();
-    });
-    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, &TBaseGrid::OnHorzValue);
+    // Scrolling moves the dataset, which may fail.
+    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this,
+            GuardedSlot(this, &TBaseGrid::OnVertAction));
+    connect(verticalScrollBar(), &QScrollBar::sliderReleased, this, GuardedSlot([this] {
+                HandleVerticalScroll(scPosition, verticalScrollBar()->sliderPosition());
+                ApplyVertScrollBar();
+            }));
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this,
+            GuardedSlot(this, &TBaseGrid::OnHorzValue));
     m_font->SetFont(font());
-    connect(m_font, &TFont::Changed, this, [this] {
-        m_parentFont = false;
-        HandleFontChange();
-    });
+    connect(m_font, &TFont::Changed, this, GuardedSlot([this] {
+                m_parentFont = false;
+                HandleFontChange();
+            }));
     m_canvas.Font().Assign(*m_font);
     m_colWidths.fill(m_defaultColWidth, 5);
     m_tabStops.fill(true, 5);

@@ -1,4 +1,5 @@
 #include "platform/grid_inplace.h"
+#include "platform/application.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -11,8 +12,9 @@
 TInplaceEdit::TInplaceEdit(TBaseGrid *grid) : QLineEdit(grid->viewport()), m_grid(grid)
 {
     setFrame(false);
-    connect(this, &QLineEdit::textEdited, this,
-            [this](const QString &text) { m_grid->KeepEditorText(m_grid->Col(), m_grid->Row(), text); });
+    connect(this, &QLineEdit::textEdited, this, GuardedSlot([this](const QString &text) {
+                m_grid->KeepEditorText(m_grid->Col(), m_grid->Row(), text);
+            }));
 }
 
 void TInplaceEdit::RefreshContents()
@@ -84,16 +86,16 @@ TInplaceEditList::TInplaceEditList(TBaseGrid *grid) : TInplaceEdit(grid)
     m_button->setCursor(Qt::ArrowCursor);
     m_button->setFocusPolicy(Qt::NoFocus);
     m_button->hide();
-    connect(m_button, &QToolButton::clicked, this, [this] {
-        if (m_editStyle == esEllipsis)
-            ForwardEditButton();
-        else if (m_editStyle == esPickList) {
-            if (m_listVisible)
-                CloseList(false);
-            else
-                OpenList();
-        }
-    });
+    connect(m_button, &QToolButton::clicked, this, GuardedSlot([this] {
+                if (m_editStyle == esEllipsis)
+                    ForwardEditButton();
+                else if (m_editStyle == esPickList) {
+                    if (m_listVisible)
+                        CloseList(false);
+                    else
+                        OpenList();
+                }
+            }));
 }
 
 void TInplaceEditList::SetEditStyle(TEditStyle style)
@@ -112,7 +114,7 @@ QListWidget *TInplaceEditList::PickList()
         m_pickList = new QListWidget(Grid()->viewport());
         m_pickList->hide();
         m_pickList->setFocusPolicy(Qt::NoFocus);
-        connect(m_pickList, &QListWidget::itemClicked, this, [this] { ListClicked(); });
+        connect(m_pickList, &QListWidget::itemClicked, this, GuardedSlot([this] { ListClicked(); }));
         m_activeList = m_pickList;
     }
     return m_pickList;

@@ -45,11 +45,11 @@ TfrmMain::TfrmMain(const QString &appDir, QWidget *parent)
     SetupTree();
     SetupSearch();
     SetupResults();
-    connect(btnBack, &QToolButton::clicked, this, &TfrmMain::btnBackClick);
-    connect(btnNext, &QToolButton::clicked, this, &TfrmMain::btnNextClick);
+    connect(btnBack, &QToolButton::clicked, this, GuardedSlot(this, &TfrmMain::btnBackClick));
+    connect(btnNext, &QToolButton::clicked, this, GuardedSlot(this, &TfrmMain::btnNextClick));
     ZSQLMonitor1.MaxTraceCount = 100;
     ZConnection1.SetMonitor(&ZSQLMonitor1);
-    connect(ui->N5, &QAction::triggered, this, &TfrmMain::N5Click);
+    connect(ui->N5, &QAction::triggered, this, GuardedSlot(this, &TfrmMain::N5Click));
     // Centred on the screen at its designed size; placed before the start-up
     // because moving a window drops a maximised state read there.
     if (QScreen *screen = QGuiApplication::primaryScreen())

@@ -5,6 +5,7 @@
 
 #include "ui_main.h"
 
+#include "platform/application.h"
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -51,9 +52,9 @@ void TfrmMain::MoveEntry(QAction *entry, QMenu *to)
     e->setParent(to);
     disconnect(e->Click);
     if (to == mnuBack)
-        e->Click = connect(e, &QAction::triggered, this, [this, e] { BackItemClick(e); });
+        e->Click = connect(e, &QAction::triggered, this, GuardedSlot([this, e] { BackItemClick(e); }));
     else
-        e->Click = connect(e, &QAction::triggered, this, [this, e] { NextItemClick(e); });
+        e->Click = connect(e, &QAction::triggered, this, GuardedSlot([this, e] { NextItemClick(e); }));
     InsertAtTop(to, e);
 }
 

@@ -6,6 +6,7 @@
 #include "ui_main.h"
 
 #include "components/SDialogs.h"
+#include "platform/application.h"
 #include "services/globals.h"
 #include "services/history_combo.h"
 #include "services/tools_format.h"
@@ -37,10 +38,10 @@ bool DistrictChosen(const QComboBox *combo)
 
 void TfrmMain::SetupSearch()
 {
-    connect(ui->btnFindGood, &QPushButton::clicked, this, &TfrmMain::btnFindGoodClick);
-    connect(ui->Button1, &QPushButton::clicked, this, &TfrmMain::Button1Click);
-    connect(ui->btnFindEnpr, &QPushButton::clicked, this, &TfrmMain::btnFindEnprClick);
-    connect(ui->btnClearEnpr, &QPushButton::clicked, this, &TfrmMain::btnClearEnprClick);
+    connect(ui->btnFindGood, &QPushButton::clicked, this, GuardedSlot(this, &TfrmMain::btnFindGoodClick));
+    connect(ui->Button1, &QPushButton::clicked, this, GuardedSlot(this, &TfrmMain::Button1Click));
+    connect(ui->btnFindEnpr, &QPushButton::clicked, this, GuardedSlot(this, &TfrmMain::btnFindEnprClick));
+    connect(ui->btnClearEnpr, &QPushButton::clicked, this, GuardedSlot(this, &TfrmMain::btnClearEnprClick));
     for (QComboBox *box : HistoryBoxes()) {
         box->installEventFilter(this);
         if (box->lineEdit())

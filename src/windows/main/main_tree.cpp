@@ -5,6 +5,7 @@
 
 #include "ui_main.h"
 
+#include "platform/application.h"
 #include "services/tools_format.h"
 
 #include <QAction>
@@ -65,15 +66,16 @@ void TfrmMain::SetupTree()
     m_statusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
     ui->StatusBar1->addWidget(m_statusPanel0, 1);
 
-    connect(ui->TreeView, &QTreeWidget::currentItemChanged, this, [this] {
-        if (m_treeChangeAttached)
-            TreeViewChange();
-    });
+    connect(ui->TreeView, &QTreeWidget::currentItemChanged, this, GuardedSlot([this] {
+                if (m_treeChangeAttached)
+                    TreeViewChange();
+            }));
     connect(ui->TreeView, &QTreeWidget::itemExpanded, this, &TfrmMain::UpdateTreeIcons);
     connect(ui->TreeView, &QTreeWidget::itemCollapsed, this, &TfrmMain::UpdateTreeIcons);
-    connect(ui->TreeView1, &QTreeWidget::itemDoubleClicked, this, &TfrmMain::TreeView1DblClick);
-    connect(ui->N16, &QAction::triggered, this, &TfrmMain::N16Click);
-    connect(ui->N14, &QAction::triggered, this, &TfrmMain::N14Click);
+    connect(ui->TreeView1, &QTreeWidget::itemDoubleClicked, this,
+            GuardedSlot(this, &TfrmMain::TreeView1DblClick));
+    connect(ui->N16, &QAction::triggered, this, GuardedSlot(this, &TfrmMain::N16Click));
+    connect(ui->N14, &QAction::triggered, this, GuardedSlot(this, &TfrmMain::N14Click));
 }
 
 int TfrmMain::NodeLevel(const QTreeWidgetItem *node)

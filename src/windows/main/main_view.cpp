@@ -6,6 +6,7 @@
 #include "ui_main.h"
 
 #include "components/cbrd.h"
+#include "platform/application.h"
 #include "services/tools_viewer.h"
 
 #include <QKeyEvent>
@@ -57,7 +58,8 @@ void TfrmMain::SetupCardViewer()
     font.setPointSize(8);
     HTMLViewer1->document()->setDefaultFont(font);
     ui->pnlAllInfo->layout()->addWidget(HTMLViewer1);
-    connect(HTMLViewer1, &QTextBrowser::anchorClicked, this, &TfrmMain::HTMLViewer1HotSpotClick);
+    connect(HTMLViewer1, &QTextBrowser::anchorClicked, this,
+            GuardedSlot(this, &TfrmMain::HTMLViewer1HotSpotClick));
     new TKeyHook(HTMLViewer1, [this](QKeyEvent *e) { HTMLViewer1KeyDown(e->key(), e->modifiers()); });
 
     PopupMenu1 = new QMenu(HTMLViewer1);
@@ -126,16 +128,16 @@ void TfrmMain::SetupViewSwitches()
     btnFullRecv = make("btnFullRecv", QStringLiteral("Панель с полными реквизитами"), true);
     btnDollar = make("btnDollar", QStringLiteral("Конвертация валюты"), false);
 
-    connect(ui->mnuToolBar, &QAction::triggered, this, &TfrmMain::mnuToolBarClick);
-    connect(btnToolBar, &QToolButton::clicked, this, &TfrmMain::btnToolBarClick);
-    connect(ui->mnuStatusBar, &QAction::triggered, this, &TfrmMain::mnuStatusBarClick);
-    connect(btnStatusBar, &QToolButton::clicked, this, &TfrmMain::btnStatusBarClick);
-    connect(ui->mnuRichStr, &QAction::triggered, this, &TfrmMain::mnuRichStrClick);
-    connect(btnRichStr, &QToolButton::clicked, this, &TfrmMain::btnRichStrClick);
-    connect(ui->mnuFullRecv, &QAction::triggered, this, &TfrmMain::mnuFullRecvClick);
-    connect(btnFullRecv, &QToolButton::clicked, this, &TfrmMain::btnFullRecvClick);
-    connect(ui->mnuDollar, &QAction::triggered, this, &TfrmMain::mnuDollarClick);
-    connect(btnDollar, &QToolButton::clicked, this, &TfrmMain::btnDollarClick);
+    connect(ui->mnuToolBar, &QAction::triggered, this, GuardedSlot(this, &TfrmMain::mnuToolBarClick));
+    connect(btnToolBar, &QToolButton::clicked, this, GuardedSlot(this, &TfrmMain::btnToolBarClick));
+    connect(ui->mnuStatusBar, &QAction::triggered, this, GuardedSlot(this, &TfrmMain::mnuStatusBarClick));
+    connect(btnStatusBar, &QToolButton::clicked, this, GuardedSlot(this, &TfrmMain::btnStatusBarClick));
+    connect(ui->mnuRichStr, &QAction::triggered, this, GuardedSlot(this, &TfrmMain::mnuRichStrClick));
+    connect(btnRichStr, &QToolButton::clicked, this, GuardedSlot(this, &TfrmMain::btnRichStrClick));
+    connect(ui->mnuFullRecv, &QAction::triggered, this, GuardedSlot(this, &TfrmMain::mnuFullRecvClick));
+    connect(btnFullRecv, &QToolButton::clicked, this, GuardedSlot(this, &TfrmMain::btnFullRecvClick));
+    connect(ui->mnuDollar, &QAction::triggered, this, GuardedSlot(this, &TfrmMain::mnuDollarClick));
+    connect(btnDollar, &QToolButton::clicked, this, GuardedSlot(this, &TfrmMain::btnDollarClick));
 }
 
 void TfrmMain::mnuToolBarClick()
