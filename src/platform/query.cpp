@@ -255,14 +255,13 @@ TFieldType SociFieldType(soci::data_type t)
 // Rows come over the network in batches: one typed vector per column filled
 // by the backend in a single call, so the per-row cost of the dynamic row
 // (a converted copy of every cell) is paid once per batch. The server sends
-// every value as text: integers are read here from that text, since the
-// library's own integer conversion goes through a string stream per cell.
+// every value as text: numbers are read here from that text, since the
+// library's own conversion goes through a string stream per integer cell.
 constexpr std::size_t kFetchBatch = 1000;
 
 struct BulkColumn {
     soci::data_type type = soci::dt_string;
     std::vector<std::string> texts;
-    std::vector<double> reals;
     std::vector<std::tm> times;
     std::vector<soci::indicator> inds;
     std::unique_ptr<soci::details::vector_into_type_backend> backend;
@@ -273,10 +272,6 @@ void DefineBulkColumn(soci::statement &st, BulkColumn &col, int &position)
     col.backend.reset(st.make_vector_into_type_backend());
     col.inds.resize(kFetchBatch);
     switch (col.type) {
-    case soci::dt_double:
-        col.reals.resize(kFetchBatch);
-        col.backend->define_by_pos(position, &col.reals, soci::details::x_double);
-        break;
     case soci::dt_date:
         col.times.resize(kFetchBatch);
         col.backend->define_by_pos(position, &col.times, soci::details::x_stdtm);
@@ -288,7 +283,7 @@ void DefineBulkColumn(soci::statement &st, BulkColumn &col, int &position)
     }
 }
 
-template <typename T> T ParseInteger(const std::string &text)
+template <typename T> T ParseNumber(const std::string &text)
 {
     T v{};
     const char *end = text.data() + text.size();
@@ -306,16 +301,16 @@ void StoreBulkValue(TRowStore &store, const BulkColumn &col, std::size_t i)
     }
     switch (col.type) {
     case soci::dt_double:
-        store.AddReal(col.reals[i]);
+        store.AddReal(ParseNumber<double>(col.texts[i]));
         break;
     case soci::dt_integer:
-        store.AddInt(ParseInteger<int>(col.texts[i]));
+        store.AddInt(ParseNumber<int>(col.texts[i]));
         break;
     case soci::dt_long_long:
-        store.AddInt(ParseInteger<long long>(col.texts[i]));
+        store.AddInt(ParseNumber<long long>(col.texts[i]));
         break;
     case soci::dt_unsigned_long_long:
-        store.AddInt(qint64(ParseInteger<unsigned long long>(col.texts[i])));
+        store.AddInt(qint64(ParseNumber<unsigned long long>(col.texts[i])));
         break;
     case soci::dt_date: {
         const std::tm &t = col.times[i];

@@ -281,12 +281,13 @@ std::unique_ptr<TZConnection> KindsTable(int rows)
     my->ExecuteDirect(QStringLiteral(
         "create table kinds (id int primary key, t tinyint, s smallint, m mediumint, i int, u int unsigned, "
         "b bigint, ub bigint unsigned, f float, d double, n decimal(10,2), dt date, ts datetime, "
-        "v varchar(40), x text, bl blob) character set cp1251"));
+        "v varchar(40), x text, bl blob, r double) character set cp1251"));
     my->ExecuteDirect(QStringLiteral(
         "insert into kinds select k, if(k % 7 = 0, null, k % 256 - 128), -k, k * 1000, -k * 100000, "
         "4000000000 + k, -k * 1000000000000, 10000000000 + k, k + 0.5, k / 4, k + 0.25, "
         "date '2024-01-01' + interval k day, timestamp '2024-01-01 10:20:30' + interval k minute, "
-        "concat('Товар №', k), repeat('ё', k % 50), if(k % 3 = 0, null, 'абв') "
+        "concat('Товар №', k), repeat('ё', k % 50), if(k % 3 = 0, null, 'абв'), "
+        "if(k % 2 = 0, k / 3e0, -k * 1e-7 * if(k % 5 = 0, 1e30, 1)) "
         "from (select a.d + b.d * 10 + c.d * 100 + e.d * 1000 as k from "
         "(select 0 d union all select 1 union all select 2 union all select 3 union all select 4 union all "
         "select 5 union all select 6 union all select 7 union all select 8 union all select 9) a, "
@@ -316,7 +317,7 @@ TEST(QueryNetwork, EveryColumnKindAcrossFetchBatches)
         {"id", ftInteger}, {"t", ftInteger},  {"s", ftInteger},    {"m", ftInteger}, {"i", ftInteger},
         {"u", ftLargeint}, {"b", ftLargeint}, {"ub", ftLargeint},  {"f", ftFloat},   {"d", ftFloat},
         {"n", ftFloat},    {"dt", ftMemo},    {"ts", ftMemo},      {"v", ftMemo},    {"x", ftMemo},
-        {"bl", ftMemo}};
+        {"bl", ftMemo},    {"r", ftFloat}};
     ASSERT_EQ(q.FieldCount(), int(types.size()));
     for (const auto &[name, type] : types)
         EXPECT_EQ(q.FieldByName(QLatin1String(name)).DataType(), type) << name;
@@ -352,6 +353,8 @@ TEST(QueryNetwork, EveryColumnKindAcrossFetchBatches)
             EXPECT_TRUE(field("bl").IsNull()) << k;
         else
             EXPECT_EQ(field("bl").AsString(), QStringLiteral("абв"));
+        // Shortest texts of doubles, with and without exponent, read back exactly.
+        EXPECT_EQ(field("r").AsFloat(), k % 2 == 0 ? k / 3e0 : -k * 1e-7 * (k % 5 == 0 ? 1e30 : 1)) << k;
     }
     EXPECT_EQ(k, kRows);
 }
