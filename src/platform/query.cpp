@@ -10,6 +10,7 @@
 
 #include <QDateTime>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <deque>
@@ -253,8 +254,8 @@ TFieldType SociFieldType(soci::data_type t)
 }
 
 // Rows come over the network in batches: one typed vector per column filled
-// by the backend in a single call, so the per-row cost of the dynamic row
-// (a converted copy of every cell) is paid once per batch. The server sends
+// by the backend in a single call, so the dynamic row's bookkeeping and its
+// extra copy of every cell are not paid per row. The server sends
 // every value as text: numbers are read here from that text, since the
 // library's own conversion goes through a string stream per integer cell.
 constexpr std::size_t kFetchBatch = 1000;
