@@ -7,6 +7,8 @@
 //
 // Prints the median, mean and worst build time per card, and as the
 // baseline the time of one keyed address look-up on the same rows.
+#include "bench_common.h"
+
 #include "platform/connection.h"
 #include "platform/query.h"
 #include "services/globals.h"
@@ -20,7 +22,6 @@
 #include <QLocale>
 #include <QStringList>
 
-#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <vector>
@@ -30,19 +31,6 @@ namespace {
 struct TKey {
     int cid, fid, adr;
 };
-
-struct TFigures {
-    double median, mean, worst;
-};
-
-TFigures Figures(std::vector<qint64> ns)
-{
-    std::sort(ns.begin(), ns.end());
-    double sum = 0;
-    for (qint64 v : ns)
-        sum += double(v);
-    return {double(ns[ns.size() / 2]) / 1e6, sum / double(ns.size()) / 1e6, double(ns.back()) / 1e6};
-}
 
 } // namespace
 
@@ -119,8 +107,8 @@ int main(int argc, char **argv)
             bytes += address.size();
         }
 
-        const TFigures card = Figures(cardNs);
-        const TFigures base = Figures(baseNs);
+        const bench::TFigures card = bench::Figures(cardNs);
+        const bench::TFigures base = bench::Figures(baseNs);
         std::printf("catalogue %s, organisation result opened in %lld ms\n", qPrintable(path),
                     static_cast<long long>(openMs));
         std::printf("%zu cards (%s layout, typed view): median %.3f ms, mean %.3f ms, worst %.3f ms\n", cardNs.size(),

@@ -1,7 +1,10 @@
 #pragma once
-// Shared by the benchmarks: the million-goods catalogue, timing and memory.
+// Shared by the benchmarks: the million-goods catalogue and its connection,
+// timing and memory.
 
 #include "catgen/catgen.h"
+#include "platform/connection.h"
+#include "services/sqlite_func.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -11,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <vector>
 
 namespace bench {
 
@@ -30,6 +34,15 @@ inline QString Catalogue(int argc, char **argv)
     return path;
 }
 
+// The catalogue file opened with our SQL functions.
+inline void OpenSqlite(TZConnection &c, const QString &path)
+{
+    RegisterSqliteFunctions();
+    c.Protocol = QStringLiteral("sqlite-3");
+    c.Database = path;
+    c.Connect();
+}
+
 // Best of n runs, in milliseconds.
 inline double BestMs(int n, const std::function<void()> &run)
 {
@@ -41,6 +54,20 @@ inline double BestMs(int n, const std::function<void()> &run)
         best = std::min(best, double(t.nsecsElapsed()) / 1e6);
     }
     return best;
+}
+
+struct TFigures {
+    double median, mean, worst;
+};
+
+// Median, mean and worst of timings in nanoseconds, in milliseconds.
+inline TFigures Figures(std::vector<qint64> ns)
+{
+    std::sort(ns.begin(), ns.end());
+    double sum = 0;
+    for (qint64 v : ns)
+        sum += double(v);
+    return {double(ns[ns.size() / 2]) / 1e6, sum / double(ns.size()) / 1e6, double(ns.back()) / 1e6};
 }
 
 // A /proc/self/status value in kB (VmRSS, VmHWM).

@@ -105,7 +105,7 @@ int main(int argc, char **argv)
     searchbench::WriteIni(dir.path(), target);
 
     TfrmMain w(dir.path());
-    const long startKb = searchbench::PeakMemoryKb();
+    const long startKb = bench::StatusKb("VmHWM");
     w.findChild<QTreeWidget *>(QStringLiteral("TreeView"))->setCurrentItem(w.GoodRootNode);
     w.findChild<QComboBox *>(QStringLiteral("cbFindGoodName"))->setEditText(word);
 
@@ -132,7 +132,7 @@ int main(int argc, char **argv)
     std::printf("FindGoods to open query with count: median %.1f ms\n", a);
     std::printf("bare client API, same SQL, all rows read: median %.1f ms\n", b);
     std::printf("ratio %.2f\n", a / b);
-    std::printf("peak memory %ld KiB (after start-up %ld KiB), stored rows %lld bytes\n", searchbench::PeakMemoryKb(),
+    std::printf("peak memory %ld KiB (after start-up %ld KiB), stored rows %lld bytes\n", bench::StatusKb("VmHWM"),
                 startKb, (long long)w.Query4.StorageBytes());
     return 0;
 }

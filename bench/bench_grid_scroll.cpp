@@ -44,12 +44,8 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const QString path = bench::Catalogue(argc, argv);
-    RegisterSqliteFunctions();
     TZConnection c;
-    c.Protocol = QStringLiteral("sqlite-3");
-    c.Database = path;
-    c.Connect();
+    bench::OpenSqlite(c, bench::Catalogue(argc, argv));
     c.SQLHourGlass = false;
 
     long long calcCalls = 0;

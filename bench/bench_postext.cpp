@@ -33,12 +33,8 @@ long long Count(sqlite3 *db, const QByteArray &sql)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QString path = bench::Catalogue(argc, argv);
-    RegisterSqliteFunctions();
     TZConnection c;
-    c.Protocol = QStringLiteral("sqlite-3");
-    c.Database = path;
-    c.Connect();
+    bench::OpenSqlite(c, bench::Catalogue(argc, argv));
     sqlite3 *db = c.SqliteHandle();
     std::printf("goods: %lld\n", Count(db, "select count(*) from good"));
 

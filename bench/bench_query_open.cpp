@@ -55,12 +55,8 @@ long long Step(sqlite3 *db, bool read)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const QString path = bench::Catalogue(argc, argv);
-    RegisterSqliteFunctions();
     TZConnection c;
-    c.Protocol = QStringLiteral("sqlite-3");
-    c.Database = path;
-    c.Connect();
+    bench::OpenSqlite(c, bench::Catalogue(argc, argv));
     c.SQLHourGlass = false; // no screen here
     sqlite3 *db = c.SqliteHandle();
 

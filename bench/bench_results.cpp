@@ -31,19 +31,6 @@
 
 namespace {
 
-struct TFigures {
-    double median, mean, worst;
-};
-
-TFigures Figures(std::vector<qint64> ns)
-{
-    std::sort(ns.begin(), ns.end());
-    double sum = 0;
-    for (qint64 v : ns)
-        sum += double(v);
-    return {double(ns[ns.size() / 2]) / 1e6, sum / double(ns.size()) / 1e6, double(ns.back()) / 1e6};
-}
-
 // Presses Down in the grid and waits until the window is painted.
 std::vector<qint64> MoveDown(TfrmMain &w, int rows)
 {
@@ -126,8 +113,8 @@ int main(int argc, char **argv)
             return 1;
         }
 
-        const TFigures card = Figures(withCard);
-        const TFigures grid = Figures(gridOnly);
+        const bench::TFigures card = bench::Figures(withCard);
+        const bench::TFigures grid = bench::Figures(gridOnly);
         std::printf("catalogue %s: window started in %lld ms, search found %d organisations in %lld ms\n",
                     qPrintable(catalogue), static_cast<long long>(startMs), w.Query5.RecordCount(),
                     static_cast<long long>(searchMs));

@@ -1,7 +1,9 @@
 #pragma once
 // Shared by the benchmarks: a program folder whose trevin.ini points at a
-// catalogue (a local SQLite file or a MySQL server), peak memory, and the
+// catalogue (a local SQLite file or a MySQL server), quiet messages and the
 // command line.
+
+#include "bench_common.h"
 
 #include "components/SDialogs.h"
 #include "platform/application.h"
@@ -12,7 +14,6 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace searchbench {
 
@@ -67,13 +68,6 @@ inline void QuietMessages()
     });
     TApplication::SetExceptionHandler(
         [](const QString &text) { std::fprintf(stderr, "error: %s\n", text.toUtf8().constData()); });
-}
-
-inline long PeakMemoryKb()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss;
 }
 
 } // namespace searchbench

@@ -36,6 +36,6 @@ int main(int argc, char **argv)
         std::printf("run %d: start-up %lld ms, %d tree nodes, status \"%s\"\n", run + 1, (long long)ms, nodes,
                     w.StatusText().toUtf8().constData());
     }
-    std::printf("peak memory %ld KiB\n", searchbench::PeakMemoryKb());
+    std::printf("peak memory %ld KiB\n", bench::StatusKb("VmHWM"));
     return 0;
 }

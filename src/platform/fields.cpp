@@ -4,6 +4,24 @@
 #include "platform/dberror.h"
 
 #include <cmath>
+#include <optional>
+
+// The whole number in a value, cut towards zero (texts also as "12.0").
+static std::optional<qint64> WholeNumber(const QVariant &value)
+{
+    bool ok = false;
+    const qint64 n = value.typeId() == QMetaType::Double ? qint64(value.toDouble()) : value.toLongLong(&ok);
+    if (value.typeId() == QMetaType::QString && !ok) {
+        const QString s = value.toString().trimmed();
+        if (s.isEmpty())
+            return std::nullopt;
+        const double d = s.toDouble(&ok);
+        if (!ok)
+            throw EDatabaseError(QStringLiteral("'%1' is not a valid integer value").arg(s));
+        return qint64(d);
+    }
+    return n;
+}
 
 TField::TField(TFieldType type, int size) : m_dataType(type), m_size(size)
 {
@@ -64,13 +82,18 @@ QString TField::DisplayLabel() const
     return m_displayLabel.isEmpty() ? m_fieldName : m_displayLabel;
 }
 
-void TField::SetDisplayLabel(const QString &label)
+template <class T> void TField::SetLayout(T &member, const T &value)
 {
-    if (label == m_displayLabel)
+    if (value == member)
         return;
-    m_displayLabel = label;
+    member = value;
     if (m_dataSet)
         m_dataSet->DataEvent(deLayoutChange);
+}
+
+void TField::SetDisplayLabel(const QString &label)
+{
+    SetLayout(m_displayLabel, label);
 }
 
 int TField::DisplayWidth() const
@@ -91,29 +114,17 @@ int TField::DisplayWidth() const
 
 void TField::SetDisplayWidth(int width)
 {
-    if (width == m_displayWidth)
-        return;
-    m_displayWidth = width;
-    if (m_dataSet)
-        m_dataSet->DataEvent(deLayoutChange);
+    SetLayout(m_displayWidth, width);
 }
 
 void TField::SetAlignment(TAlignment alignment)
 {
-    if (alignment == m_alignment)
-        return;
-    m_alignment = alignment;
-    if (m_dataSet)
-        m_dataSet->DataEvent(deLayoutChange);
+    SetLayout(m_alignment, alignment);
 }
 
 void TField::SetVisible(bool visible)
 {
-    if (visible == m_visible)
-        return;
-    m_visible = visible;
-    if (m_dataSet)
-        m_dataSet->DataEvent(deLayoutChange);
+    SetLayout(m_visible, visible);
 }
 
 QVariant TField::Value() const
@@ -184,33 +195,12 @@ QVariant TField::Coerce(const QVariant &value) const
     if (!value.isValid() || value.isNull())
         return QVariant();
     switch (m_dataType) {
-    case ftInteger: {
-        bool ok = false;
-        const qint64 n = value.typeId() == QMetaType::Double ? qint64(value.toDouble()) : value.toLongLong(&ok);
-        if (value.typeId() == QMetaType::QString && !ok) {
-            const QString s = value.toString().trimmed();
-            if (s.isEmpty())
-                return QVariant();
-            const double d = s.toDouble(&ok);
-            if (!ok)
-                throw EDatabaseError(QStringLiteral("'%1' is not a valid integer value").arg(s));
-            return int(d);
-        }
-        return int(n);
-    }
+    case ftInteger:
     case ftLargeint: {
-        bool ok = false;
-        const qint64 n = value.typeId() == QMetaType::Double ? qint64(value.toDouble()) : value.toLongLong(&ok);
-        if (value.typeId() == QMetaType::QString && !ok) {
-            const QString s = value.toString().trimmed();
-            if (s.isEmpty())
-                return QVariant();
-            const double d = s.toDouble(&ok);
-            if (!ok)
-                throw EDatabaseError(QStringLiteral("'%1' is not a valid integer value").arg(s));
-            return qint64(d);
-        }
-        return n;
+        const std::optional<qint64> n = WholeNumber(value);
+        if (!n)
+            return QVariant();
+        return m_dataType == ftInteger ? QVariant(int(*n)) : QVariant(*n);
     }
     case ftFloat: {
         if (value.typeId() == QMetaType::QString) {

@@ -150,6 +150,9 @@ protected:
 
 private:
     friend class TDataSet;
+    // Stores a property the grids lay out by and tells them when it changed.
+    template <class T> void SetLayout(T &member, const T &value);
+
     QString m_fieldName;
     QString m_displayLabel;
     QString m_editMask;

@@ -1,6 +1,5 @@
 #include "platform/grid.h"
 
-#include "platform/application.h"
 #include "platform/grid_inplace.h"
 
 #include <QApplication>
@@ -9,11 +8,6 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QWheelEvent>
-
-namespace {
-const QColor FixedLineColor(0, 0, 0);
-const QColor CellLineColor(192, 192, 192);
-} // namespace
 
 int VirtualKeyFromQt(int qtKey)
 {
@@ -654,101 +648,6 @@ void TBaseGrid::changeEvent(QEvent *e)
     QAbstractScrollArea::changeEvent(e);
     if (e->type() == QEvent::FontChange && m_parentFont)
         HandleParentFontChange();
-}
-
-// --- painting ------------------------------------------------------------
-
-void TBaseGrid::PaintCell(int, int, const QRect &, TGridDrawState) {}
-
-void TBaseGrid::PaintLines(QPainter &p, const QRect &cell, int col, int row)
-{
-    const bool fixed = col < m_fixedCols || row < m_fixedRows;
-    const QColor color = fixed ? FixedLineColor : CellLineColor;
-    const int vw = ColLineWidth(col), hw = RowLineWidth(row);
-    if (vw > 0)
-        p.fillRect(QRect(cell.right() + 1, cell.top(), vw, cell.height() + hw), color);
-    if (hw > 0)
-        p.fillRect(QRect(cell.left(), cell.bottom() + 1, cell.width() + vw, hw), color);
-}
-
-void TBaseGrid::paintEvent(QPaintEvent *e)
-{
-    QPainter p(viewport());
-    const QRect clip = e->rect();
-    const int width = viewport()->width(), height = viewport()->height();
-    m_canvas.SetPainter(&p);
-    m_canvas.SetRightToLeft(layoutDirection() == Qt::RightToLeft);
-    const QRect sel = Selection();
-    const bool active = IsActiveControl();
-    int maxX = 0, maxY = 0;
-
-    auto paintRow = [&](int row) {
-        const int y = RowTop(row);
-        const int h = RowHeight(row);
-        if (y < 0 || y >= height || h <= 0)
-            return;
-        maxY = qMax(maxY, y + RowExtent(row));
-        auto paintCol = [&](int col) {
-            const int x = ColLeft(col);
-            const int w = ColWidth(col);
-            if (x < 0 || x >= width || w <= 0)
-                return;
-            maxX = qMax(maxX, x + ColExtent(col));
-            const QRect cell(x, y, w, h);
-            const QRect withLines(x, y, ColExtent(col), RowExtent(row));
-            if (!withLines.intersects(clip))
-                return;
-            TGridDrawState state = 0;
-            const bool fixed = col < m_fixedCols || row < m_fixedRows;
-            if (fixed)
-                state |= gdFixed;
-            else {
-                if (sel.contains(col, row))
-                    state |= gdSelected;
-                if (col == m_col && row == m_row && active)
-                    state |= gdFocused;
-            }
-            {
-                const QSignalBlocker block(&m_canvas.Font());
-                m_canvas.Font().Assign(*m_font);
-            }
-            m_canvas.SetBrushColor(fixed ? m_fixedColor : m_color);
-            if (m_fillsCells)
-                m_canvas.FillRect(cell);
-            p.save();
-            try {
-                PaintCell(col, row, cell, state);
-            } catch (...) {
-                p.restore();
-                throw;
-            }
-            p.restore();
-            PaintLines(p, cell, col, row);
-        };
-        for (int c = 0; c < m_fixedCols; ++c)
-            paintCol(c);
-        for (int c = m_leftCol; c < ColCount() && ColLeft(c) >= 0 && ColLeft(c) < width; ++c)
-            paintCol(c);
-    };
-    try {
-        for (int r = 0; r < m_fixedRows; ++r)
-            paintRow(r);
-        for (int r = m_topRow; r < RowCount() && RowTop(r) >= 0 && RowTop(r) < height; ++r)
-            paintRow(r);
-    } catch (...) {
-        // A drawing event failed: the rest of this pass is dropped and the
-        // error shown by the application's handler, never thrown into Qt.
-        m_canvas.SetPainter(nullptr);
-        TApplication::HandleException();
-        return;
-    }
-
-    // Beyond the last cell: the grid's colour.
-    if (maxX < width)
-        p.fillRect(QRect(maxX, 0, width - maxX, height), m_color);
-    if (maxY < height)
-        p.fillRect(QRect(0, maxY, qMin(maxX, width), height - maxY), m_color);
-    m_canvas.SetPainter(nullptr);
 }
 
 // --- window life ---------------------------------------------------------

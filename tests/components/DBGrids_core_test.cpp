@@ -9,12 +9,6 @@
 
 using namespace gridtest;
 
-namespace {
-constexpr TDBGridOptions SystemGridOptions = dgTitles | dgIndicator | dgColumnResize | dgColLines | dgRowLines |
-                                             dgTabs | dgRowSelect | dgAlwaysShowSelection | dgConfirmDelete |
-                                             dgCancelOnExit | dgMultiSelect;
-} // namespace
-
 TEST(DBGridOptions, DefaultsAndTheSystemGridsSet)
 {
     TestGrid grid;

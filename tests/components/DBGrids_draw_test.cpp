@@ -13,12 +13,8 @@ using namespace gridtest;
 
 namespace {
 
-constexpr TDBGridOptions SystemOptions = dgTitles | dgIndicator | dgColumnResize | dgColLines | dgRowLines | dgTabs |
-                                         dgRowSelect | dgAlwaysShowSelection | dgConfirmDelete | dgCancelOnExit |
-                                         dgMultiSelect;
-
 struct Painted : Fixture {
-    explicit Painted(int rows = 10, TDBGridOptions options = SystemOptions) : Fixture(rows)
+    explicit Painted(int rows = 10, TDBGridOptions options = SystemGridOptions) : Fixture(rows)
     {
         grid.SetOptions(options);
     }
@@ -195,7 +191,7 @@ TEST(DBGridLayoutHeights, RowsFollowWgInTheirFonts)
     const QString wg = QStringLiteral("Wg");
     EXPECT_EQ(f.grid.DefaultRowHeight(), f.grid.Font().TextHeight(wg) + 3 + f.grid.GridLineWidth());
     EXPECT_EQ(f.grid.RowHeight(0), f.grid.TitleFont().TextHeight(wg) + 4);
-    f.grid.SetOptions(SystemOptions & ~dgRowLines);
+    f.grid.SetOptions(SystemGridOptions & ~dgRowLines);
     EXPECT_EQ(f.grid.DefaultRowHeight(), f.grid.Font().TextHeight(wg) + 3);
     // A column's own title font counts.
     f.grid.Columns().ChangeState(csCustomized);

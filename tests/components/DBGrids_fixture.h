@@ -10,6 +10,11 @@
 
 namespace gridtest {
 
+// The options the catalogue's own grids run with.
+constexpr TDBGridOptions SystemGridOptions = dgTitles | dgIndicator | dgColumnResize | dgColLines | dgRowLines |
+                                             dgTabs | dgRowSelect | dgAlwaysShowSelection | dgConfirmDelete |
+                                             dgCancelOnExit | dgMultiSelect;
+
 // Counts layout passes (each runs the column attributes once) and column changes.
 class CountingColumns : public TDBGridColumns
 {

@@ -202,12 +202,8 @@ TEST(DBGridKeys, AGridThatKeepsMarksReplacesOnlyTheMarkSteps)
 // --- the key tables and the marks ----------------------------------------------
 
 namespace {
-constexpr TDBGridOptions RowSelectMulti = dgTitles | dgIndicator | dgColumnResize | dgColLines | dgRowLines | dgTabs |
-                                          dgRowSelect | dgAlwaysShowSelection | dgConfirmDelete | dgCancelOnExit |
-                                          dgMultiSelect;
-
 struct Marking : Shown {
-    explicit Marking(int rows = 40, TDBGridOptions options = RowSelectMulti) : Shown(rows)
+    explicit Marking(int rows = 40, TDBGridOptions options = SystemGridOptions) : Shown(rows)
     {
         grid.SetOptions(options);
         grid.SetReadOnly(true);
@@ -577,4 +573,26 @@ TEST(DBGridPopupEditor, NestedRecordsOpenInOneFloatingSubGrid)
     ds.Close(); // sub-grids go with the link's state change
     EXPECT_TRUE(grid.SubGrids().empty());
     EXPECT_TRUE(form.isNull());
+}
+
+TEST(DBGridEditingKeys, F2OpensTheEditorAndEnterPostsItsText)
+{
+    Shown f(5);
+    f.grid.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f.grid));
+    f.grid.setFocus();
+    Key(f.grid, Qt::Key_Right); // the name column
+    Key(f.grid, Qt::Key_F2);
+    QWidget *editor = f.grid.InplaceEditor();
+    ASSERT_NE(editor, nullptr);
+    ASSERT_TRUE(editor->isVisible());
+    QTest::keyClicks(editor, QStringLiteral("fresh"));
+    EXPECT_EQ(f.ds.State(), dsEdit);
+    EXPECT_EQ(f.ds.FieldByName(QStringLiteral("name")).AsString(), QStringLiteral("good 1"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_EQ(f.ds.FieldByName(QStringLiteral("name")).AsString(), QStringLiteral("fresh"));
+    // Escape with the field already written cancels the edit.
+    QTest::keyClick(editor, Qt::Key_Escape);
+    EXPECT_EQ(f.ds.State(), dsBrowse);
+    EXPECT_EQ(f.ds.FieldByName(QStringLiteral("name")).AsString(), QStringLiteral("good 1"));
 }

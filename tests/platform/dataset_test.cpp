@@ -64,6 +64,19 @@ void Fill(TMemDataSet &ds, int count)
         ds.AppendRow({i, QStringLiteral("row %1").arg(i)});
 }
 
+// count rows (as Fill makes them) with a data source and a recording link on them.
+struct Linked {
+    explicit Linked(int count)
+    {
+        Fill(ds, count);
+        src.SetDataSet(&ds);
+        link.SetDataSource(&src);
+    }
+    TMemDataSet ds;
+    TDataSource src;
+    RecordingLink link;
+};
+
 int IdOf(const TDataSet &ds)
 {
     return ds.FieldByName(QStringLiteral("id")).AsInteger();
@@ -182,12 +195,8 @@ TEST(DataSetBookmarks, CompareByRowOrderAndGoBack)
 
 TEST(DataSetWindow, ScrollDistancesOfABufferOfTen)
 {
-    TMemDataSet ds;
-    Fill(ds, 100);
-    TDataSource src;
-    src.SetDataSet(&ds);
-    RecordingLink link;
-    link.SetDataSource(&src);
+    Linked f(100);
+    auto &[ds, src, link] = f;
     link.SetBufferCount(10);
     ds.Open();
     EXPECT_TRUE(link.Active());
@@ -232,12 +241,8 @@ TEST(DataSetWindow, ScrollDistancesOfABufferOfTen)
 
 TEST(DataSetWindow, BufferCountChangesKeepTheCurrentRecordVisible)
 {
-    TMemDataSet ds;
-    Fill(ds, 30);
-    TDataSource src;
-    src.SetDataSet(&ds);
-    RecordingLink link;
-    link.SetDataSource(&src);
+    Linked f(30);
+    auto &[ds, src, link] = f;
     link.SetBufferCount(10);
     ds.Open();
     ds.Last(); // window 21..30
@@ -465,12 +470,8 @@ TEST(DataSetFields, TextEventsAndEditText)
 
 TEST(DataSetEditing, EditPostCancelAndTheLinkNotifications)
 {
-    TMemDataSet ds;
-    Fill(ds, 5);
-    TDataSource src;
-    src.SetDataSet(&ds);
-    RecordingLink link;
-    link.SetDataSource(&src);
+    Linked f(5);
+    auto &[ds, src, link] = f;
     ds.Open();
     TField &name = ds.FieldByName(QStringLiteral("name"));
     EXPECT_THROW(name.SetAsString(QStringLiteral("x")), EDatabaseError); // browsing
@@ -506,12 +507,8 @@ TEST(DataSetEditing, EditPostCancelAndTheLinkNotifications)
 
 TEST(DataSetEditing, InsertAppendAndDelete)
 {
-    TMemDataSet ds;
-    Fill(ds, 3);
-    TDataSource src;
-    src.SetDataSet(&ds);
-    RecordingLink link;
-    link.SetDataSource(&src);
+    Linked f(3);
+    auto &[ds, src, link] = f;
     link.SetBufferCount(3);
     ds.Open();
     ds.Next();
@@ -599,12 +596,8 @@ TEST(DataSetFields, ObjectFieldsListTheirSubFieldsAfterThem)
 
 TEST(DataSetFields, PropertyChangesReachTheLinksAsLayoutChanges)
 {
-    TMemDataSet ds;
-    Fill(ds, 2);
-    TDataSource src;
-    src.SetDataSet(&ds);
-    RecordingLink link;
-    link.SetDataSource(&src);
+    Linked f(2);
+    auto &[ds, src, link] = f;
     ds.Open();
     link.events.clear();
     TField &name = ds.FieldByName(QStringLiteral("name"));
@@ -680,12 +673,8 @@ TEST(DataSetCalcFields, AFailingHandlerLeavesTheDatasetClosedAndBrowsable)
 TEST(DataSetWindow, ShortAndLongScrollsKeepEveryBufferInStep)
 {
     // Every buffered record must show its own row after any mix of moves.
-    TMemDataSet ds;
-    Fill(ds, 200);
-    TDataSource src;
-    src.SetDataSet(&ds);
-    RecordingLink link;
-    link.SetDataSource(&src);
+    Linked f(200);
+    auto &[ds, src, link] = f;
     link.SetBufferCount(7);
     ds.Open();
     const int moves[] = {3, 5, -2, 6, 40, -6, -1, 150, -100, 2, -7, 9, -200, 300, -3};

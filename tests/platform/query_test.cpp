@@ -6,7 +6,7 @@
 #include "platform/datasource.h"
 #include "platform/dberror.h"
 #include "platform/screen.h"
-#include "testenv.h"
+#include "testdb.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -19,30 +19,6 @@
 
 namespace {
 
-std::unique_ptr<TZConnection> SqliteAt(const QString &path)
-{
-    auto c = std::make_unique<TZConnection>();
-    c->Protocol = QStringLiteral("sqlite-3");
-    c->Database = path;
-    c->Connect();
-    return c;
-}
-
-std::unique_ptr<TZConnection> MysqlAt(const QString &database)
-{
-    const testenv::MysqlServer server = testenv::Mysql();
-    auto c = std::make_unique<TZConnection>();
-    c->Protocol = QStringLiteral("mysql-4.1");
-    c->HostName = server.host;
-    c->Port = server.port;
-    c->User = server.user;
-    c->Password = server.password;
-    c->Database = database;
-    c->Connect();
-    c->ExecuteDirect(QStringLiteral("set names cp1251"));
-    return c;
-}
-
 const QStringList kGoods = {
     QStringLiteral("create table good (cid integer, fid integer, adr_id integer, name text, price real)"),
     QStringLiteral("insert into good values (343, 1, 0, 'Хлеб ржаной', 25.5)"),
@@ -51,20 +27,14 @@ const QStringList kGoods = {
     QStringLiteral("insert into good values (351, 1, 1, 'Ёлка', 1500.25)"),
 };
 
-void Fill(TZConnection &c, const QStringList &statements)
-{
-    for (const QString &s : statements)
-        c.ExecuteDirect(s);
-}
-
 class QueryTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_dir.isValid());
-        m_conn = SqliteAt(m_dir.filePath(QStringLiteral("q.dat")));
-        Fill(*m_conn, kGoods);
+        m_conn = testdb::OpenSqlite(m_dir.filePath(QStringLiteral("q.dat")));
+        testdb::Exec(*m_conn, kGoods);
     }
     QTemporaryDir m_dir;
     std::unique_ptr<TZConnection> m_conn;
@@ -218,19 +188,19 @@ TEST(QueryBothDeployments, SameParametersGiveTheSameUnicodeText)
 {
     REQUIRE_MYSQL();
     {
-        auto admin = MysqlAt(QStringLiteral("mysql"));
+        auto admin = testdb::OpenMysql(QStringLiteral("mysql"));
         admin->ExecuteDirect(QStringLiteral("create database if not exists dataset_scratch character set cp1251"));
     }
-    auto my = MysqlAt(QStringLiteral("dataset_scratch"));
+    auto my = testdb::OpenMysql(QStringLiteral("dataset_scratch"));
     my->ExecuteDirect(QStringLiteral("drop table if exists good"));
     QStringList ddl = kGoods;
     ddl[0] = QStringLiteral("create table good (cid int, fid int, adr_id int, name varchar(255), price double) "
                             "character set cp1251");
-    Fill(*my, ddl);
+    testdb::Exec(*my, ddl);
 
     QTemporaryDir dir;
-    auto lite = SqliteAt(dir.filePath(QStringLiteral("q.dat")));
-    Fill(*lite, kGoods);
+    auto lite = testdb::OpenSqlite(dir.filePath(QStringLiteral("q.dat")));
+    testdb::Exec(*lite, kGoods);
 
     auto run = [](TZConnection &c, int adr) {
         TZReadOnlyQuery q(&c);

@@ -4,8 +4,7 @@
 // and, when the test server is there, on its copy in MariaDB.
 #include "platform/connection.h"
 #include "platform/query.h"
-#include "services/sqlite_func.h"
-#include "testenv.h"
+#include "services/scratchdb.h"
 
 #include <gtest/gtest.h>
 
@@ -14,28 +13,6 @@
 #include <memory>
 
 namespace {
-
-std::unique_ptr<TZConnection> Catalogue(bool network)
-{
-    auto c = std::make_unique<TZConnection>();
-    if (network) {
-        const testenv::MysqlServer s = testenv::Mysql();
-        c->Protocol = QStringLiteral("mysql-4.1");
-        c->HostName = s.host;
-        c->Port = s.port;
-        c->User = s.user;
-        c->Password = s.password;
-        c->Database = s.catalogue;
-        c->Connect();
-        c->ExecuteDirect(QStringLiteral("set names cp1251"));
-    } else {
-        RegisterSqliteFunctions();
-        c->Protocol = QStringLiteral("sqlite-3");
-        c->Database = testenv::SampleCatalogue();
-        c->Connect();
-    }
-    return c;
-}
 
 struct ChildRow {
     int adr;
@@ -135,35 +112,35 @@ void CheckGoodsAddressJoin(TZConnection &c)
 
 TEST(CatalogueQueries, ChildRowConditionLocal)
 {
-    auto c = Catalogue(false);
+    auto c = scratch::OpenCatalogue(false);
     CheckChildRowCondition(*c);
 }
 
 TEST(CatalogueQueries, ChildRowConditionNetwork)
 {
     REQUIRE_MYSQL();
-    auto c = Catalogue(true);
+    auto c = scratch::OpenCatalogue(true);
     CheckChildRowCondition(*c);
 }
 
 TEST(CatalogueQueries, GoodsAddressJoinLocal)
 {
-    auto c = Catalogue(false);
+    auto c = scratch::OpenCatalogue(false);
     CheckGoodsAddressJoin(*c);
 }
 
 TEST(CatalogueQueries, GoodsAddressJoinNetwork)
 {
     REQUIRE_MYSQL();
-    auto c = Catalogue(true);
+    auto c = scratch::OpenCatalogue(true);
     CheckGoodsAddressJoin(*c);
 }
 
 TEST(CatalogueQueries, BothDeploymentsGiveTheSameTelephones)
 {
     REQUIRE_MYSQL();
-    auto lite = Catalogue(false);
-    auto my = Catalogue(true);
+    auto lite = scratch::OpenCatalogue(false);
+    auto my = scratch::OpenCatalogue(true);
     TZReadOnlyQuery firms(lite.get());
     firms.SetSQL(QStringLiteral("select distinct cid, fid from phone order by cid, fid limit 20"));
     firms.Open();
@@ -180,7 +157,7 @@ TEST(CatalogueQueries, BothDeploymentsGiveTheSameTelephones)
 
 TEST(CatalogueQueries, WorkingTimesAreTextsCheckwtCanRead)
 {
-    auto c = Catalogue(false);
+    auto c = scratch::OpenCatalogue(false);
     TZReadOnlyQuery q(c.get());
     q.SetSQL(QStringLiteral("select sw, ew, sb, eb from wt"));
     q.Open();

@@ -5,8 +5,8 @@
 #include "platform/connection.h"
 #include "platform/dberror.h"
 #include "platform/query.h"
+#include "services/scratchdb.h"
 #include "services/sqlite_func.h"
-#include "testenv.h"
 
 #include <gtest/gtest.h>
 
@@ -135,21 +135,8 @@ TEST(FieldDefs, LocalGoodsFieldsOpenOverTheSampleCatalogue)
 TEST(FieldDefs, GoodsFieldsReadTheSameRowsInBothDeployments)
 {
     REQUIRE_MYSQL();
-    RegisterSqliteFunctions();
-    TZConnection lite;
-    lite.Protocol = QStringLiteral("sqlite-3");
-    lite.Database = testenv::SampleCatalogue();
-    lite.Connect();
-    const testenv::MysqlServer server = testenv::Mysql();
-    TZConnection my;
-    my.Protocol = QStringLiteral("mysql-4.1");
-    my.HostName = server.host;
-    my.Port = server.port;
-    my.User = server.user;
-    my.Password = server.password;
-    my.Database = server.catalogue;
-    my.Connect();
-    my.ExecuteDirect(QStringLiteral("set names cp1251"));
+    const auto lite = scratch::OpenCatalogue(false);
+    const auto my = scratch::OpenCatalogue(true);
 
     const QString select = QStringLiteral(
         " select a.gid as gid, s.sfn as sfn,a.id as id,a.cid as cid,a.fid as fid,s.adr_id as adr_id,a.name as "
@@ -157,7 +144,7 @@ TEST(FieldDefs, GoodsFieldsReadTheSameRowsInBothDeployments)
     const QString join = QStringLiteral(" where a.cid=s.cid and a.fid=s.fid and (a.adr_id = s.adr_id OR "
                                         "a.adr_id = 0) and a.cid=343 ");
     const QString order = QStringLiteral(" order by a.fid, s.adr_id, a.id limit 200");
-    TZReadOnlyQuery local(&lite), network(&my);
+    TZReadOnlyQuery local(lite.get()), network(my.get());
     DeclareGoodResultFields(local, false);
     DeclareGoodResultFields(network, true);
     local.SetSQL(select + QStringLiteral(" from good a, address s ") + join + order);

@@ -1,12 +1,14 @@
 #pragma once
-// Scratch databases for the services tests: a temporary SQLite file and the
-// database services_scratch on the test MariaDB, plus a guard that restores
-// the deployment globals a test switches.
+// Databases of the services and windows tests: a temporary SQLite file, the
+// database services_scratch on the test MariaDB, the sample catalogue in
+// either deployment, and a guard that restores the deployment globals a
+// test switches.
 
 #include "platform/connection.h"
 #include "platform/query.h"
 #include "services/globals.h"
-#include "testenv.h"
+#include "services/sqlite_func.h"
+#include "testdb.h"
 
 #include <QStringList>
 #include <QTemporaryDir>
@@ -43,34 +45,14 @@ private:
     bool m_isNetwork;
 };
 
-inline std::unique_ptr<TZConnection> OpenSqlite(const QString &path)
-{
-    auto c = std::make_unique<TZConnection>();
-    c->Protocol = QStringLiteral("sqlite-3");
-    c->Database = path;
-    c->Connect();
-    return c;
-}
+using testdb::Exec;
+using testdb::OpenMysql;
+using testdb::OpenSqlite;
 
 // A fresh SQLite file in a folder that lives as long as the test.
 inline std::unique_ptr<TZConnection> OpenScratchSqlite(QTemporaryDir &dir)
 {
     return OpenSqlite(dir.filePath(QStringLiteral("scratch.dat")));
-}
-
-inline std::unique_ptr<TZConnection> OpenMysql(const QString &database)
-{
-    const testenv::MysqlServer server = testenv::Mysql();
-    auto c = std::make_unique<TZConnection>();
-    c->Protocol = QStringLiteral("mysql-4.1");
-    c->HostName = server.host;
-    c->Port = server.port;
-    c->User = server.user;
-    c->Password = server.password;
-    c->Database = database;
-    c->Connect();
-    c->ExecuteDirect(QStringLiteral("set names cp1251"));
-    return c;
 }
 
 // services_scratch on the test server (created when missing), in cp1251.
@@ -84,10 +66,14 @@ inline std::unique_ptr<TZConnection> OpenScratchMysql()
     return OpenMysql(QStringLiteral("services_scratch"));
 }
 
-inline void Exec(TZConnection &c, const QStringList &statements)
+// The sample catalogue: the local file (or sqliteFile) with our SQL
+// functions, or its copy on the test server.
+inline std::unique_ptr<TZConnection> OpenCatalogue(bool network, const QString &sqliteFile = QString())
 {
-    for (const QString &s : statements)
-        c.ExecuteDirect(s);
+    if (network)
+        return OpenMysql(testenv::Mysql().catalogue);
+    RegisterSqliteFunctions();
+    return OpenSqlite(sqliteFile.isEmpty() ? testenv::SampleCatalogue() : sqliteFile);
 }
 
 } // namespace scratch

@@ -126,4 +126,18 @@ protected:
     static void Select(TfrmMain &w, QTreeWidgetItem *node) { Get<QTreeWidget>(w, "TreeView")->setCurrentItem(node); }
 };
 
+// The sample window in the deployment the parameter names: local (false) or
+// on the test MariaDB (true). A derived SetUp goes on only when !IsSkipped().
+class TSampleDeployment : public TSampleWindow, public ::testing::WithParamInterface<bool>
+{
+protected:
+    void SetUp() override
+    {
+        TSampleWindow::SetUp();
+        if (GetParam() && !testenv::HaveMysql())
+            GTEST_SKIP() << "no test MariaDB (set TREVIN_MYSQL_PORT)";
+        Use(GetParam());
+    }
+};
+
 } // namespace

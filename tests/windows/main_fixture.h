@@ -8,7 +8,7 @@
 #include "components/SDialogs.h"
 #include "platform/application.h"
 #include "platform/codec.h"
-#include "testenv.h"
+#include "testdb.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -113,15 +113,5 @@ protected:
 
 inline void RunOnServer(const QStringList &statements)
 {
-    const testenv::MysqlServer s = testenv::Mysql();
-    TZConnection c;
-    c.Protocol = QStringLiteral("mysql-4.1");
-    c.HostName = s.host;
-    c.Port = s.port;
-    c.User = s.user;
-    c.Password = s.password;
-    c.Database = QStringLiteral("mysql");
-    c.Connect();
-    for (const QString &sql : statements)
-        c.ExecuteDirect(sql);
+    testdb::Exec(*testdb::OpenMysql(QStringLiteral("mysql")), statements);
 }

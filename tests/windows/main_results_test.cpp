@@ -51,15 +51,14 @@ int Count(const QImage &image, const QRect &rect, bool (*test)(QRgb))
     return n;
 }
 
-class MainResults : public TSampleWindow, public ::testing::WithParamInterface<bool>
+class MainResults : public TSampleDeployment
 {
 protected:
     void SetUp() override
     {
-        TSampleWindow::SetUp();
-        if (GetParam() && !testenv::HaveMysql())
-            GTEST_SKIP() << "no test MariaDB (set TREVIN_MYSQL_PORT)";
-        Use(GetParam());
+        TSampleDeployment::SetUp();
+        if (IsSkipped())
+            return;
         w = std::make_unique<TRecordingMain>(AppDir());
         ASSERT_TRUE(shown.isEmpty()) << shown.join(u'|').toStdString();
         w->resize(1100, 750);
@@ -70,7 +69,7 @@ protected:
     {
         w.reset();
         SetOpenDocumentHook({});
-        TSampleWindow::TearDown();
+        TSampleDeployment::TearDown();
     }
     void FindGoods(const QString &name, const QString &enpr = QString())
     {

@@ -10,15 +10,14 @@ namespace {
 
 const QString kNothingFound = QStringLiteral("   По Вашему запросу ничего не найдено.   ");
 
-class MainSearch : public TSampleWindow, public ::testing::WithParamInterface<bool>
+class MainSearch : public TSampleDeployment
 {
 protected:
     void SetUp() override
     {
-        TSampleWindow::SetUp();
-        if (GetParam() && !testenv::HaveMysql())
-            GTEST_SKIP() << "no test MariaDB (set TREVIN_MYSQL_PORT)";
-        Use(GetParam());
+        TSampleDeployment::SetUp();
+        if (IsSkipped())
+            return;
         w = Start();
         ASSERT_TRUE(shown.isEmpty()) << shown.join(u'|').toStdString();
     }

@@ -4,6 +4,7 @@
 #include "platform/connection.h"
 #include "platform/query.h"
 #include "services/globals.h"
+#include "services/scratchdb.h"
 #include "services/sqlite_func.h"
 #include "services/tools_searchwords.h"
 #include "testenv.h"
@@ -25,26 +26,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// Sets the dialect for one test and puts the previous one back.
-class TDialect
-{
-public:
-    explicit TDialect(bool network) : m_protocol(Protocol), m_isNetwork(IsNetwork)
-    {
-        Protocol = network ? QStringLiteral("mysql") : QStringLiteral("sqlite");
-        IsNetwork = network;
-    }
-    ~TDialect()
-    {
-        Protocol = m_protocol;
-        IsNetwork = m_isNetwork;
-    }
-
-private:
-    QString m_protocol;
-    bool m_isNetwork;
-};
 
 struct TGoodCase {
     const char *name;
@@ -126,7 +107,7 @@ std::vector<TEnprCase> EnprCases()
 
 QByteArray Render(bool network, bool goods)
 {
-    TDialect dialect(network);
+    scratch::TDeployment dialect(network);
     QString out;
     if (goods) {
         for (const TGoodCase &c : GoodCases()) {
@@ -177,11 +158,11 @@ TEST(SearchSql, DefaultOrders)
     TEnprSearchParams e;
     e.prdOrder = true;
     {
-        TDialect local(false);
+        scratch::TDeployment local(false);
         EXPECT_EQ(BuildGoodSearchSql(g).defaultOrder, QStringLiteral(" random() "));
         EXPECT_EQ(BuildEnprSearchSql(e).defaultOrder, QStringLiteral(" random() "));
     }
-    TDialect network(true);
+    scratch::TDeployment network(true);
     // The prd order belongs to searches by the user only.
     EXPECT_EQ(BuildGoodSearchSql(g).defaultOrder, QStringLiteral(" org,rand() "));
     g.byUser = e.byUser = true;
@@ -194,28 +175,6 @@ TEST(SearchSql, DefaultOrders)
 // ---- the texts run on the sample catalogue in both deployments ----
 
 namespace {
-
-std::unique_ptr<TZConnection> Connect(bool network, const QString &sqliteFile = QString())
-{
-    auto c = std::make_unique<TZConnection>();
-    if (network) {
-        const testenv::MysqlServer s = testenv::Mysql();
-        c->Protocol = QStringLiteral("mysql-4.1");
-        c->HostName = s.host;
-        c->Port = s.port;
-        c->User = s.user;
-        c->Password = s.password;
-        c->Database = s.catalogue;
-        c->Connect();
-        c->ExecuteDirect(QStringLiteral("set names CP1251"));
-    } else {
-        RegisterSqliteFunctions();
-        c->Protocol = QStringLiteral("sqlite-3");
-        c->Database = sqliteFile.isEmpty() ? testenv::SampleCatalogue() : sqliteFile;
-        c->Connect();
-    }
-    return c;
-}
 
 // Rows of the sample file read with the SQLite C API, all columns as text.
 std::vector<QStringList> Raw(const QString &sql)
@@ -330,8 +289,8 @@ protected:
     {
         if (GetParam() && !testenv::HaveMysql())
             GTEST_SKIP() << "no test MariaDB (set TREVIN_MYSQL_PORT)";
-        m_dialect = std::make_unique<TDialect>(GetParam());
-        m_connection = Connect(GetParam());
+        m_dialect = std::make_unique<scratch::TDeployment>(GetParam());
+        m_connection = scratch::OpenCatalogue(GetParam());
     }
     void TearDown() override
     {
@@ -343,7 +302,7 @@ protected:
     {
         return Found(*m_connection, BuildGoodSearchSql(p).sql, {QStringLiteral("id"), QStringLiteral("adr_id")});
     }
-    std::unique_ptr<TDialect> m_dialect;
+    std::unique_ptr<scratch::TDeployment> m_dialect;
     std::unique_ptr<TZConnection> m_connection;
 };
 
@@ -644,7 +603,7 @@ TEST_P(SearchRun, InjectionTextFindsOnlyRowsHoldingIt)
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("trevin.dat"));
     ASSERT_TRUE(QFile::copy(testenv::SampleCatalogue(), file));
-    m_connection = Connect(false, file);
+    m_connection = scratch::OpenCatalogue(false, file);
     m_connection->ExecuteDirect(QStringLiteral(
         "insert into good (cid, fid, adr_id, id, gid, super_id, name, price, cur, price_rub) select cid, fid, 0, "
         "999999, 1, 1, 'Шуруп '' or 1=1 -- оцинкованный', 1, 'rubl', 1 from address a where adr_id=1 and not "

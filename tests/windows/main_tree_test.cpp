@@ -7,17 +7,7 @@
 
 namespace {
 
-class MainTree : public TSampleWindow, public ::testing::WithParamInterface<bool>
-{
-protected:
-    void SetUp() override
-    {
-        TSampleWindow::SetUp();
-        if (GetParam() && !testenv::HaveMysql())
-            GTEST_SKIP() << "no test MariaDB (set TREVIN_MYSQL_PORT)";
-        Use(GetParam());
-    }
-};
+using MainTree = TSampleDeployment;
 
 const QStringList kCityOrder = {QStringLiteral("Екатеринбург"), QStringLiteral("Челябинск"), QStringLiteral("Тюмень"),
                                 QStringLiteral("Нижний Тагил"), QStringLiteral("Каменск-Уральский"),

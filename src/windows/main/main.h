@@ -242,6 +242,7 @@ private:
     void UpdateTreeIcons(QTreeWidgetItem *node);
     void UpdateHistoryButtons();
     void MoveEntry(QAction *entry, QMenu *to);
+    void GoToEntry(QAction *entry, QMenu *from, QMenu *to);
     int RandomBelow(int n);
 
     QLabel *m_statusPanel0 = nullptr;

@@ -86,33 +86,30 @@ void TfrmMain::PushHistory(QMenu *list, bool clearForward)
     UpdateHistoryButtons();
 }
 
-void TfrmMain::BackItemClick(QAction *entry)
+// Shows the view an entry of one list holds; the current view and the
+// entries passed over go to the other list, nearest first.
+void TfrmMain::GoToEntry(QAction *entry, QMenu *from, QMenu *to)
 {
     auto *e = dynamic_cast<THistoryEntry *>(entry);
-    if (!e || !mnuBack->actions().contains(e))
+    if (!e || !from->actions().contains(e))
         return;
-    PushHistory(mnuNext, false);
+    PushHistory(to, false);
     History = std::move(*e->Record);
-    // The entries passed over go to the Forward list, nearest first.
-    while (mnuBack->actions().first() != e)
-        MoveEntry(mnuBack->actions().first(), mnuNext);
-    mnuBack->removeAction(e);
+    while (from->actions().first() != e)
+        MoveEntry(from->actions().first(), to);
+    from->removeAction(e);
     e->deleteLater();
     RestoreHistory();
 }
 
+void TfrmMain::BackItemClick(QAction *entry)
+{
+    GoToEntry(entry, mnuBack, mnuNext);
+}
+
 void TfrmMain::NextItemClick(QAction *entry)
 {
-    auto *e = dynamic_cast<THistoryEntry *>(entry);
-    if (!e || !mnuNext->actions().contains(e))
-        return;
-    PushHistory(mnuBack, false);
-    History = std::move(*e->Record);
-    while (mnuNext->actions().first() != e)
-        MoveEntry(mnuNext->actions().first(), mnuBack);
-    mnuNext->removeAction(e);
-    e->deleteLater();
-    RestoreHistory();
+    GoToEntry(entry, mnuNext, mnuBack);
 }
 
 void TfrmMain::btnBackClick()

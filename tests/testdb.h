@@ -1,0 +1,44 @@
+#pragma once
+// Connections the tests open themselves: a SQLite file, a database on the
+// test MariaDB talking cp1251, and statements run one after another.
+
+#include "platform/connection.h"
+#include "testenv.h"
+
+#include <QStringList>
+
+#include <memory>
+
+namespace testdb {
+
+inline std::unique_ptr<TZConnection> OpenSqlite(const QString &path)
+{
+    auto c = std::make_unique<TZConnection>();
+    c->Protocol = QStringLiteral("sqlite-3");
+    c->Database = path;
+    c->Connect();
+    return c;
+}
+
+inline std::unique_ptr<TZConnection> OpenMysql(const QString &database)
+{
+    const testenv::MysqlServer server = testenv::Mysql();
+    auto c = std::make_unique<TZConnection>();
+    c->Protocol = QStringLiteral("mysql-4.1");
+    c->HostName = server.host;
+    c->Port = server.port;
+    c->User = server.user;
+    c->Password = server.password;
+    c->Database = database;
+    c->Connect();
+    c->ExecuteDirect(QStringLiteral("set names cp1251"));
+    return c;
+}
+
+inline void Exec(TZConnection &c, const QStringList &statements)
+{
+    for (const QString &s : statements)
+        c.ExecuteDirect(s);
+}
+
+} // namespace testdb
