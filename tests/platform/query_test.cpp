@@ -243,10 +243,10 @@ namespace {
 std::unique_ptr<TZConnection> KindsTable(int rows)
 {
     {
-        auto admin = MysqlAt(QStringLiteral("mysql"));
+        auto admin = testdb::OpenMysql(QStringLiteral("mysql"));
         admin->ExecuteDirect(QStringLiteral("create database if not exists perf_scratch character set cp1251"));
     }
-    auto my = MysqlAt(QStringLiteral("perf_scratch"));
+    auto my = testdb::OpenMysql(QStringLiteral("perf_scratch"));
     my->ExecuteDirect(QStringLiteral("drop table if exists kinds"));
     my->ExecuteDirect(QStringLiteral(
         "create table kinds (id int primary key, t tinyint, s smallint, m mediumint, i int, u int unsigned, "
