@@ -10,7 +10,11 @@
 
 #include <QDateTime>
 
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
 #include <deque>
+#include <memory>
 
 TZReadOnlyQuery::TZReadOnlyQuery(TZConnection *connection) : Connection(connection) {}
 
@@ -249,38 +253,77 @@ TFieldType SociFieldType(soci::data_type t)
     }
 }
 
-void StoreSociValue(TRowStore &store, const soci::row &r, std::size_t i)
+// Rows come over the network in batches: one typed vector per column filled
+// by the backend in a single call, so the dynamic row's bookkeeping and its
+// extra copy of every cell are not paid per row. The server sends
+// every value as text: numbers are read here from that text, since the
+// library's own conversion goes through a string stream per integer cell.
+constexpr std::size_t kFetchBatch = 1000;
+
+struct BulkColumn {
+    soci::data_type type = soci::dt_string;
+    std::vector<std::string> texts;
+    std::vector<std::tm> times;
+    std::vector<soci::indicator> inds;
+    std::unique_ptr<soci::details::vector_into_type_backend> backend;
+};
+
+void DefineBulkColumn(soci::statement &st, BulkColumn &col, int &position)
 {
-    if (r.get_indicator(i) == soci::i_null) {
+    col.backend.reset(st.make_vector_into_type_backend());
+    col.inds.resize(kFetchBatch);
+    switch (col.type) {
+    case soci::dt_date:
+        col.times.resize(kFetchBatch);
+        col.backend->define_by_pos(position, &col.times, soci::details::x_stdtm);
+        break;
+    default:
+        col.texts.resize(kFetchBatch);
+        col.backend->define_by_pos(position, &col.texts, soci::details::x_stdstring);
+        break;
+    }
+}
+
+template <typename T> T ParseNumber(const std::string &text)
+{
+    T v{};
+    const char *end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, v);
+    if (ec != std::errc() || ptr != end)
+        throw soci::soci_error("Cannot convert data.");
+    return v;
+}
+
+void StoreBulkValue(TRowStore &store, const BulkColumn &col, std::size_t i)
+{
+    if (col.inds[i] == soci::i_null) {
         store.AddNull();
         return;
     }
-    switch (r.get_properties(i).get_data_type()) {
-    case soci::dt_string:
-    case soci::dt_xml:
-    case soci::dt_blob: {
-        const std::string &s = r.get<std::string>(i);
-        store.AddText(s.data(), s.size());
-        break;
-    }
+    switch (col.type) {
     case soci::dt_double:
-        store.AddReal(r.get<double>(i));
+        store.AddReal(ParseNumber<double>(col.texts[i]));
         break;
     case soci::dt_integer:
-        store.AddInt(r.get<int>(i));
+        store.AddInt(ParseNumber<int>(col.texts[i]));
         break;
     case soci::dt_long_long:
-        store.AddInt(r.get<long long>(i));
+        store.AddInt(ParseNumber<long long>(col.texts[i]));
         break;
     case soci::dt_unsigned_long_long:
-        store.AddInt(qint64(r.get<unsigned long long>(i)));
+        store.AddInt(qint64(ParseNumber<unsigned long long>(col.texts[i])));
         break;
     case soci::dt_date: {
-        const std::tm t = r.get<std::tm>(i);
+        const std::tm &t = col.times[i];
         char text[32];
         const int n = std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900,
                                     t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
         store.AddText(text, std::size_t(n));
+        break;
+    }
+    default: {
+        const std::string &s = col.texts[i];
+        store.AddText(s.data(), s.size());
         break;
     }
     }
@@ -357,24 +400,44 @@ void TZReadOnlyQuery::FetchSoci()
     st.alloc();
     st.prepare(ToCp1251(m_sql).toStdString());
     st.define_and_bind();
-    bool have = st.execute(true);
+    // Runs the statement and describes its columns without reading a row.
+    st.execute(false);
     std::vector<TFieldDef> defs;
+    std::vector<BulkColumn> columns(row.size());
+    int position = 1;
     for (std::size_t i = 0; i < row.size(); ++i) {
         TFieldDef d;
         const std::string &name = row.get_properties(i).get_name();
         d.Name = FromCp1251(name.data(), qsizetype(name.size()));
-        d.DataType = SociFieldType(row.get_properties(i).get_data_type());
+        columns[i].type = row.get_properties(i).get_data_type();
+        d.DataType = SociFieldType(columns[i].type);
         defs.push_back(d);
+        DefineBulkColumn(st, columns[i], position);
     }
     m_store.SetColumnCount(int(defs.size()));
     m_store.Clear();
-    while (have) {
-        m_store.BeginRow();
-        for (std::size_t i = 0; i < row.size(); ++i)
-            StoreSociValue(m_store, row, i);
-        m_store.EndRow();
-        have = st.fetch();
+    soci::details::statement_backend *backend = st.get_backend();
+    bool more = !columns.empty();
+    while (more) {
+        using Result = soci::details::statement_backend::exec_fetch_result;
+        for (BulkColumn &c : columns)
+            c.backend->pre_fetch();
+        const Result res = backend->fetch(int(kFetchBatch));
+        more = res == Result::ef_success;
+        const std::size_t rows = more ? kFetchBatch : std::size_t(std::max(0, backend->get_number_of_rows()));
+        if (rows == 0)
+            break;
+        for (BulkColumn &c : columns)
+            c.backend->post_fetch(true, c.inds.data());
+        for (std::size_t r = 0; r < rows; ++r) {
+            m_store.BeginRow();
+            for (const BulkColumn &c : columns)
+                StoreBulkValue(m_store, c, r);
+            m_store.EndRow();
+        }
     }
+    for (BulkColumn &c : columns)
+        c.backend->clean_up();
     SetFieldDefs(std::move(defs));
 }
 

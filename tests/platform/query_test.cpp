@@ -11,7 +11,9 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <QDate>
 #include <QTemporaryDir>
+#include <QTime>
 
 #include <memory>
 
@@ -232,4 +234,137 @@ TEST(QueryBothDeployments, SameParametersGiveTheSameUnicodeText)
     q.Open();
     EXPECT_TRUE(q.IsEmpty());
     EXPECT_EQ(q.FieldCount(), 2);
+}
+
+namespace {
+
+// A server table of every column kind the network deployment reads, with
+// nulls and empty texts, longer than one fetch batch.
+std::unique_ptr<TZConnection> KindsTable(int rows)
+{
+    {
+        auto admin = testdb::OpenMysql(QStringLiteral("mysql"));
+        admin->ExecuteDirect(QStringLiteral("create database if not exists perf_scratch character set cp1251"));
+    }
+    auto my = testdb::OpenMysql(QStringLiteral("perf_scratch"));
+    my->ExecuteDirect(QStringLiteral("drop table if exists kinds"));
+    my->ExecuteDirect(QStringLiteral(
+        "create table kinds (id int primary key, t tinyint, s smallint, m mediumint, i int, u int unsigned, "
+        "b bigint, ub bigint unsigned, f float, d double, n decimal(10,2), dt date, ts datetime, "
+        "v varchar(40), x text, bl blob, r double) character set cp1251"));
+    my->ExecuteDirect(QStringLiteral(
+        "insert into kinds select k, if(k % 7 = 0, null, k % 256 - 128), -k, k * 1000, -k * 100000, "
+        "4000000000 + k, -k * 1000000000000, 10000000000 + k, k + 0.5, k / 4, k + 0.25, "
+        "date '2024-01-01' + interval k day, timestamp '2024-01-01 10:20:30' + interval k minute, "
+        "concat('Товар №', k), repeat('ё', k % 50), if(k % 3 = 0, null, 'абв'), "
+        "if(k % 2 = 0, k / 3e0, -k * 1e-7 * if(k % 5 = 0, 1e30, 1)) "
+        "from (select a.d + b.d * 10 + c.d * 100 + e.d * 1000 as k from "
+        "(select 0 d union all select 1 union all select 2 union all select 3 union all select 4 union all "
+        "select 5 union all select 6 union all select 7 union all select 8 union all select 9) a, "
+        "(select 0 d union all select 1 union all select 2 union all select 3 union all select 4 union all "
+        "select 5 union all select 6 union all select 7 union all select 8 union all select 9) b, "
+        "(select 0 d union all select 1 union all select 2 union all select 3 union all select 4 union all "
+        "select 5 union all select 6 union all select 7 union all select 8 union all select 9) c, "
+        "(select 0 d union all select 1 union all select 2 union all select 3 union all select 4 union all "
+        "select 5 union all select 6 union all select 7 union all select 8 union all select 9) e) q "
+        "where k between 1 and %1").arg(rows));
+    return my;
+}
+
+} // namespace
+
+TEST(QueryNetwork, EveryColumnKindAcrossFetchBatches)
+{
+    REQUIRE_MYSQL();
+    constexpr int kRows = 2500;
+    auto my = KindsTable(kRows);
+    TZReadOnlyQuery q(my.get());
+    q.SetSQL(QStringLiteral("select * from kinds where id >= :low order by id"));
+    q.ParamByName(QStringLiteral("low")).SetAsInteger(1);
+    q.Open();
+    ASSERT_EQ(q.RecordCount(), kRows);
+    const std::vector<std::pair<const char *, TFieldType>> types = {
+        {"id", ftInteger}, {"t", ftInteger},  {"s", ftInteger},    {"m", ftInteger}, {"i", ftInteger},
+        {"u", ftLargeint}, {"b", ftLargeint}, {"ub", ftLargeint},  {"f", ftFloat},   {"d", ftFloat},
+        {"n", ftFloat},    {"dt", ftMemo},    {"ts", ftMemo},      {"v", ftMemo},    {"x", ftMemo},
+        {"bl", ftMemo},    {"r", ftFloat}};
+    ASSERT_EQ(q.FieldCount(), int(types.size()));
+    for (const auto &[name, type] : types)
+        EXPECT_EQ(q.FieldByName(QLatin1String(name)).DataType(), type) << name;
+
+    auto field = [&q](const char *name) -> TField & { return q.FieldByName(QLatin1String(name)); };
+    int k = 0;
+    for (q.First(); !q.Eof() && !HasFailure(); q.Next()) {
+        ++k;
+        EXPECT_EQ(field("id").AsInteger(), k);
+        if (k % 7 == 0)
+            EXPECT_TRUE(field("t").IsNull()) << k;
+        else
+            EXPECT_EQ(field("t").AsInteger(), k % 256 - 128) << k;
+        EXPECT_EQ(field("s").AsInteger(), -k);
+        EXPECT_EQ(field("m").AsInteger(), k * 1000);
+        EXPECT_EQ(field("i").AsInteger(), -k * 100000);
+        EXPECT_EQ(field("u").AsLargeInt(), 4000000000LL + k);
+        EXPECT_EQ(field("b").AsLargeInt(), -k * 1000000000000LL);
+        EXPECT_EQ(field("ub").AsLargeInt(), 10000000000LL + k);
+        EXPECT_EQ(field("f").AsFloat(), k + 0.5);
+        EXPECT_EQ(field("d").AsFloat(), k / 4.0);
+        EXPECT_EQ(field("n").AsFloat(), k + 0.25);
+        const QDate day = QDate(2024, 1, 1).addDays(k);
+        EXPECT_EQ(field("dt").AsString(), day.toString(QStringLiteral("yyyy-MM-dd 00:00:00")));
+        const int minutes = 10 * 60 + 20 + k;
+        const QString at = QDate(2024, 1, 1).addDays(minutes / 1440).toString(QStringLiteral("yyyy-MM-dd ")) +
+                           QTime(minutes % 1440 / 60, minutes % 60, 30).toString(QStringLiteral("hh:mm:ss"));
+        EXPECT_EQ(field("ts").AsString(), at);
+        EXPECT_EQ(field("v").AsString(), QStringLiteral("Товар №") + QString::number(k));
+        EXPECT_FALSE(field("x").IsNull());
+        EXPECT_EQ(field("x").AsString(), QString(k % 50, u'ё'));
+        if (k % 3 == 0)
+            EXPECT_TRUE(field("bl").IsNull()) << k;
+        else
+            EXPECT_EQ(field("bl").AsString(), QStringLiteral("абв"));
+        // Shortest texts of doubles, with and without exponent, read back exactly.
+        EXPECT_EQ(field("r").AsFloat(), k % 2 == 0 ? k / 3e0 : -k * 1e-7 * (k % 5 == 0 ? 1e30 : 1)) << k;
+    }
+    EXPECT_EQ(k, kRows);
+}
+
+TEST(QueryNetwork, ResultsAroundTheBatchSize)
+{
+    REQUIRE_MYSQL();
+    auto my = KindsTable(2001);
+    TZReadOnlyQuery q(my.get());
+    q.SetSQL(QStringLiteral("select id, v from kinds where id <= :n order by id"));
+    for (int n : {0, 1, 999, 1000, 1001, 2000, 2001}) {
+        q.Close();
+        q.ParamByName(QStringLiteral("n")).SetAsInteger(n);
+        q.Open();
+        EXPECT_EQ(q.RecordCount(), n);
+        if (n > 0) {
+            q.Last();
+            EXPECT_EQ(q.FieldByName(QStringLiteral("id")).AsInteger(), n);
+            EXPECT_EQ(q.FieldByName(QStringLiteral("v")).AsString(), QStringLiteral("Товар №") + QString::number(n));
+        }
+    }
+}
+
+TEST(QueryNetwork, EmptyResultKeepsItsFieldsAndTypes)
+{
+    REQUIRE_MYSQL();
+    auto my = KindsTable(3);
+    TZReadOnlyQuery q(my.get());
+    q.SetSQL(QStringLiteral("select id, b, d, ts, v from kinds where id < 0"));
+    q.Open();
+    EXPECT_TRUE(q.IsEmpty());
+    ASSERT_EQ(q.FieldCount(), 5);
+    EXPECT_EQ(q.FieldByName(QStringLiteral("id")).DataType(), ftInteger);
+    EXPECT_EQ(q.FieldByName(QStringLiteral("b")).DataType(), ftLargeint);
+    EXPECT_EQ(q.FieldByName(QStringLiteral("d")).DataType(), ftFloat);
+    EXPECT_EQ(q.FieldByName(QStringLiteral("ts")).DataType(), ftMemo);
+    EXPECT_EQ(q.FieldByName(QStringLiteral("v")).AsString(), QString());
+    // Reopened after the empty result, the same statement reads rows again.
+    q.Close();
+    q.SetSQL(QStringLiteral("select id from kinds order by id"));
+    q.Open();
+    EXPECT_EQ(q.RecordCount(), 3);
 }
