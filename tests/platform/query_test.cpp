@@ -194,7 +194,7 @@ TEST(QueryBothDeployments, SameParametersGiveTheSameUnicodeText)
     auto my = testdb::OpenMysql(QStringLiteral("dataset_scratch"));
     my->ExecuteDirect(QStringLiteral("drop table if exists good"));
     QStringList ddl = kGoods;
-    ddl[0] = QStringLiteral("create table good (cid int, fid int, adr_id int, name varchar(255), price double) "
+    ddl[0] = QStringLiteral("create temporary table good (cid int, fid int, adr_id int, name varchar(255), price double) "
                             "character set cp1251");
     testdb::Exec(*my, ddl);
 
@@ -249,7 +249,7 @@ std::unique_ptr<TZConnection> KindsTable(int rows)
     auto my = testdb::OpenMysql(QStringLiteral("perf_scratch"));
     my->ExecuteDirect(QStringLiteral("drop table if exists kinds"));
     my->ExecuteDirect(QStringLiteral(
-        "create table kinds (id int primary key, t tinyint, s smallint, m mediumint, i int, u int unsigned, "
+        "create temporary table kinds (id int primary key, t tinyint, s smallint, m mediumint, i int, u int unsigned, "
         "b bigint, ub bigint unsigned, f float, d double, n decimal(10,2), dt date, ts datetime, "
         "v varchar(40), x text, bl blob, r double) character set cp1251"));
     my->ExecuteDirect(QStringLiteral(
