@@ -246,7 +246,7 @@ bool TCustomDBGrid::event(QEvent *e)
 {
     if (e->type() == DeferredLayoutEvent) {
         m_layoutEvent.Delivered();
-        HandleLayoutRequest();
+        GuardedEvent([this] { HandleLayoutRequest(); });
         return true;
     }
     return TBaseGrid::event(e);

@@ -2,6 +2,7 @@
 // givLabelParse.cpp.
 #include "components/givLabel.h"
 
+#include "platform/application.h"
 #include "platform/screen.h"
 
 #include <QFontMetrics>
@@ -316,7 +317,7 @@ void TgivHTMLabel::AnchorMouseMove(Qt::KeyboardModifiers, int x, int y)
 void TgivHTMLabel::mousePressEvent(QMouseEvent *event)
 {
     const QPoint at = event->position().toPoint();
-    AnchorMouseDown(event->button(), event->modifiers(), at.x(), at.y());
+    GuardedEvent([&] { AnchorMouseDown(event->button(), event->modifiers(), at.x(), at.y()); });
     QWidget::mousePressEvent(event);
 }
 

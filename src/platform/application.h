@@ -90,6 +90,18 @@ template <typename F> TGuardedSlot<std::decay_t<F>> GuardedSlot(F &&slot)
     return TGuardedSlot<std::decay_t<F>>(std::forward<F>(slot));
 }
 
+// Runs the body of an event handler (or event filter) of ours. Its errors are
+// handled here as a slot's are: unwinding into QWidget::event and
+// QApplication::notify would skip the clean-up of Qt's own frames.
+template <typename F> void GuardedEvent(F &&body)
+{
+    try {
+        std::invoke(std::forward<F>(body));
+    } catch (...) {
+        TApplication::HandleSlotException();
+    }
+}
+
 // A member function of the receiver as a guarded slot.
 template <typename T, typename C, typename R, typename... A>
 requires std::derived_from<T, C>

@@ -1,5 +1,7 @@
 #include "platform/dbctrls.h"
 
+#include "platform/application.h"
+
 #include <QMouseEvent>
 
 TDBText::TDBText(QWidget *parent) : QLabel(parent)
@@ -65,6 +67,6 @@ void TDBText::UpdateToolTip()
 void TDBText::mouseMoveEvent(QMouseEvent *event)
 {
     if (OnMouseMove)
-        OnMouseMove(this);
+        GuardedEvent([this] { OnMouseMove(this); });
     QLabel::mouseMoveEvent(event);
 }

@@ -651,7 +651,7 @@ void TBaseGrid::changeEvent(QEvent *e)
 {
     QAbstractScrollArea::changeEvent(e);
     if (e->type() == QEvent::FontChange && m_parentFont)
-        HandleParentFontChange();
+        GuardedEvent([this] { HandleParentFontChange(); });
 }
 
 // --- window life ---------------------------------------------------------
@@ -675,15 +675,17 @@ void TBaseGrid::EndLoad()
 void TBaseGrid::showEvent(QShowEvent *e)
 {
     QAbstractScrollArea::showEvent(e);
-    CreateHandle();
+    GuardedEvent([this] { CreateHandle(); });
 }
 
 void TBaseGrid::resizeEvent(QResizeEvent *e)
 {
     QAbstractScrollArea::resizeEvent(e);
-    UpdateHorzScrollBar();
-    PlaceEditor();
-    AfterResize();
+    GuardedEvent([this] {
+        UpdateHorzScrollBar();
+        PlaceEditor();
+        AfterResize();
+    });
 }
 
 bool TBaseGrid::event(QEvent *e)
@@ -713,8 +715,10 @@ void TBaseGrid::focusOutEvent(QFocusEvent *e)
     QAbstractScrollArea::focusOutEvent(e);
     if (m_editor && m_editor->hasFocus())
         return;
-    HandleFocusLoss();
-    InvalidateGrid();
+    GuardedEvent([this] {
+        HandleFocusLoss();
+        InvalidateGrid();
+    });
 }
 
 void TBaseGrid::MoveColumn(int from, int to)

@@ -51,6 +51,11 @@ bool TInplaceEdit::ForwardsKey(int key, TShiftState shift) const
 
 void TInplaceEdit::keyPressEvent(QKeyEvent *e)
 {
+    GuardedEvent([this, e] { HandleKey(e); });
+}
+
+void TInplaceEdit::HandleKey(QKeyEvent *e)
+{
     int key = VirtualKeyFromQt(e->key());
     const TShiftState shift = ShiftFromQt(e->modifiers());
     if (key != 0 && ForwardsKey(key, shift)) {
@@ -184,11 +189,16 @@ void TInplaceEditList::ListClicked() { CloseList(true); }
 void TInplaceEditList::focusOutEvent(QFocusEvent *e)
 {
     if (m_listVisible)
-        CloseList(false);
+        GuardedEvent([this] { CloseList(false); });
     TInplaceEdit::focusOutEvent(e);
 }
 
 void TInplaceEditList::keyPressEvent(QKeyEvent *e)
+{
+    GuardedEvent([this, e] { HandleListKey(e); });
+}
+
+void TInplaceEditList::HandleListKey(QKeyEvent *e)
 {
     const int key = VirtualKeyFromQt(e->key());
     const TShiftState shift = ShiftFromQt(e->modifiers());

@@ -25,6 +25,7 @@ protected:
     virtual bool ForwardsKey(int key, TShiftState shift) const;
 
 private:
+    void HandleKey(QKeyEvent *e);
     TBaseGrid *m_grid;
 };
 
@@ -66,6 +67,7 @@ protected:
     void ListClicked();
 
 private:
+    void HandleListKey(QKeyEvent *e);
     void PlaceButton();
     TEditStyle m_editStyle = esSimple;
     int m_dropDownRows = 7;

@@ -2,6 +2,7 @@
 // base grid.
 #include "platform/grid.h"
 
+#include "platform/application.h"
 #include "platform/grid_inplace.h"
 
 #include <QApplication>
@@ -62,19 +63,21 @@ void TBaseGrid::HandleKeyPress(QChar &key)
 
 void TBaseGrid::keyPressEvent(QKeyEvent *e)
 {
-    int key = VirtualKeyFromQt(e->key());
-    const TShiftState shift = ShiftFromQt(e->modifiers());
-    if (key != 0)
-        HandleKeyDown(key, shift);
-    else if (OnKeyDown) {
-        int raw = e->key();
-        OnKeyDown(this, raw, shift);
-    }
-    const QString text = e->text();
-    if (!text.isEmpty() && !(shift & (ssCtrl | ssAlt))) {
-        QChar ch = text.at(0);
-        HandleKeyPress(ch);
-    }
+    GuardedEvent([this, e] {
+        int key = VirtualKeyFromQt(e->key());
+        const TShiftState shift = ShiftFromQt(e->modifiers());
+        if (key != 0)
+            HandleKeyDown(key, shift);
+        else if (OnKeyDown) {
+            int raw = e->key();
+            OnKeyDown(this, raw, shift);
+        }
+        const QString text = e->text();
+        if (!text.isEmpty() && !(shift & (ssCtrl | ssAlt))) {
+            QChar ch = text.at(0);
+            HandleKeyPress(ch);
+        }
+    });
     e->accept();
 }
 
@@ -148,7 +151,7 @@ void TBaseGrid::mousePressEvent(QMouseEvent *e)
 {
     m_releaseEndsDoubleClick = false;
     const QPoint pt = e->position().toPoint();
-    HandleMouseDown(ButtonFromQt(e->button()), MouseShift(e), pt.x(), pt.y());
+    GuardedEvent([&] { HandleMouseDown(ButtonFromQt(e->button()), MouseShift(e), pt.x(), pt.y()); });
 }
 
 void TBaseGrid::mouseDoubleClickEvent(QMouseEvent *e)
@@ -157,7 +160,7 @@ void TBaseGrid::mouseDoubleClickEvent(QMouseEvent *e)
     // message queue did.
     m_releaseEndsDoubleClick = true;
     const QPoint pt = e->position().toPoint();
-    HandleMouseDown(ButtonFromQt(e->button()), MouseShift(e) | ssDouble, pt.x(), pt.y());
+    GuardedEvent([&] { HandleMouseDown(ButtonFromQt(e->button()), MouseShift(e) | ssDouble, pt.x(), pt.y()); });
 }
 
 void TBaseGrid::mouseMoveEvent(QMouseEvent *e)
@@ -168,7 +171,7 @@ void TBaseGrid::mouseMoveEvent(QMouseEvent *e)
         if (left >= 0) {
             // Never narrower than one pixel: a vanished column could not be grabbed again.
             const int width = qMax(1, pt.x() + m_sizingOfs - left - ColLineWidth(m_sizingIndex));
-            SetColWidth(m_sizingIndex, width);
+            GuardedEvent([this, width] { SetColWidth(m_sizingIndex, width); });
         }
         return;
     }
@@ -181,17 +184,20 @@ void TBaseGrid::mouseMoveEvent(QMouseEvent *e)
 void TBaseGrid::mouseReleaseEvent(QMouseEvent *e)
 {
     const QPoint pt = e->position().toPoint();
-    HandleMouseUp(ButtonFromQt(e->button()), MouseShift(e), pt.x(), pt.y());
+    GuardedEvent([&] { HandleMouseUp(ButtonFromQt(e->button()), MouseShift(e), pt.x(), pt.y()); });
     m_releaseEndsDoubleClick = false;
 }
 
 void TBaseGrid::wheelEvent(QWheelEvent *e)
 {
     // Qt's own wheel scrolling stays off: the wheel is the owner's to use.
-    bool handled = false;
-    if (OnMouseWheel)
-        OnMouseWheel(this, ShiftFromQt(e->modifiers()), e->angleDelta().y(), e->position().toPoint(), handled);
     e->accept();
+    if (!OnMouseWheel)
+        return;
+    GuardedEvent([this, e] {
+        bool handled = false;
+        OnMouseWheel(this, ShiftFromQt(e->modifiers()), e->angleDelta().y(), e->position().toPoint(), handled);
+    });
 }
 
 // --- in-place editor -----------------------------------------------------

@@ -92,7 +92,7 @@ void TBaseGrid::paintEvent(QPaintEvent *e)
         // A drawing event failed: the rest of this pass is dropped and the
         // error shown by the application's handler, never thrown into Qt.
         m_canvas.SetPainter(nullptr);
-        TApplication::HandleException();
+        TApplication::HandleSlotException();
         return;
     }
 

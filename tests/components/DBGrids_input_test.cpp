@@ -3,6 +3,8 @@
 #include "DBGrids_fixture.h"
 
 #include "components/SDialogs.h"
+#include "platform/application.h"
+#include "platform/dberror.h"
 
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -595,4 +597,27 @@ TEST(DBGridEditingKeys, F2OpensTheEditorAndEnterPostsItsText)
     QTest::keyClick(editor, Qt::Key_Escape);
     EXPECT_EQ(f.ds.State(), dsBrowse);
     EXPECT_EQ(f.ds.FieldByName(QStringLiteral("name")).AsString(), QStringLiteral("good 1"));
+}
+
+TEST(DBGridErrors, AMoveThatFailsIsShownAndNothingEscapesTheKeyOrTheClick)
+{
+    Shown f(10);
+    QStringList shown;
+    TApplication::SetExceptionHandler([&](const QString &text) { shown.append(text); });
+    const QString lost = QStringLiteral("Lost connection to server during query");
+    f.ds.AfterScroll = [&](TDataSet &) { throw EDatabaseError(lost); };
+    EXPECT_NO_THROW(Key(f.grid, Qt::Key_Down));
+    EXPECT_NO_THROW(QTest::mouseClick(f.grid.viewport(), Qt::LeftButton, {}, f.grid.CellRect(2, 6).center()));
+    EXPECT_NO_THROW(QTest::mouseDClick(f.grid.viewport(), Qt::LeftButton, {}, f.grid.CellRect(2, 3).center()));
+    TApplication::SetExceptionHandler({});
+    ASSERT_FALSE(shown.isEmpty());
+    for (const QString &text : shown)
+        EXPECT_EQ(text, lost);
+
+    // The grid still follows the keys once the dataset recovers.
+    f.ds.AfterScroll = nullptr;
+    const int before = f.ds.RecNo();
+    Key(f.grid, Qt::Key_Down);
+    EXPECT_EQ(f.ds.RecNo(), before + 1);
+    EXPECT_EQ(f.grid.Row(), f.ds.RecNo());
 }

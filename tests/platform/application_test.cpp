@@ -145,6 +145,22 @@ TEST(Application, HaltInAGuardedSlotEndsTheRunningLoopUnshown)
     EXPECT_TRUE(scope.shown.isEmpty());
 }
 
+TEST(Application, GuardedEventShowsTheErrorAndPassesOnAHaltOutsideTheLoop)
+{
+    HandlerScope scope;
+    int runs = 0;
+    EXPECT_NO_THROW(GuardedEvent([&] {
+        ++runs;
+        throw EDatabaseError(QStringLiteral("Lost connection"));
+    }));
+    GuardedEvent([&] { ++runs; });
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(scope.shown, QStringList{QStringLiteral("Lost connection")});
+    // No event loop runs: the entry routine ends the program.
+    EXPECT_THROW(GuardedEvent([] { TApplication::Halt(5); }), EApplicationHalt);
+    EXPECT_EQ(scope.shown.size(), 1);
+}
+
 TEST(Application, TitleIsKept)
 {
     const QString before = TApplication::Title();

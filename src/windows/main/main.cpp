@@ -326,7 +326,7 @@ void TfrmMain::FormClose()
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
     // The closing banner's query joins here; it always allows closing.
-    FormClose();
+    GuardedEvent([this] { FormClose(); });
     event->accept();
 }
 

@@ -6,6 +6,8 @@
 
 #include "ui_main.h"
 
+#include "platform/application.h"
+
 #include "services/globals.h"
 #include "services/tools_grid.h"
 
@@ -26,7 +28,7 @@ protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
         if (event->type() == QEvent::Resize)
-            m_handler();
+            GuardedEvent(m_handler);
         return false;
     }
 

@@ -60,12 +60,12 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *event)
             if (qobject_cast<QLineEdit *>(watched))
                 box = watched->parent();
             if (box == ui->cbFindGoodName || box == ui->cbFindGoodEnprName) {
-                btnFindGoodClick();
+                GuardedEvent([this] { btnFindGoodClick(); });
                 return true;
             }
             if (box == ui->cbFindEnprName || box == ui->cbFindEnprAttr || box == ui->cbFindEnprPost ||
                 box == ui->cbFindEnprWeb || box == ui->cbFindEnprPhone || box == ui->cbFindEnprPeople) {
-                btnFindEnprClick();
+                GuardedEvent([this] { btnFindEnprClick(); });
                 return true;
             }
         }

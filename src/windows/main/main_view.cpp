@@ -33,7 +33,7 @@ protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
         if (event->type() == QEvent::KeyPress)
-            m_handler(static_cast<QKeyEvent *>(event));
+            GuardedEvent([this, event] { m_handler(static_cast<QKeyEvent *>(event)); });
         return false;
     }
 
