@@ -203,11 +203,20 @@ TEST_P(MainResults, AddressLinesShowTheCityOnlyForSearchesOverAllCities)
     auto goodAddress = [&](bool withCity) {
         return LoadAddressText(q, I(w->Query4, "cid"), I(w->Query4, "fid"), I(w->Query4, "adr_id"), withCity);
     };
+    // The rows come in random order; some addresses lack their street or
+    // district row and read as the bare city prefix.
+    EXPECT_EQ(w->lblGoodPost->text(), goodAddress(true));
+    while (!w->Query4.Eof() && goodAddress(false).isEmpty())
+        w->Query4.Next();
+    ASSERT_FALSE(w->Query4.Eof()) << "no row with a whole address";
     EXPECT_EQ(w->lblGoodPost->text(), goodAddress(true));
     EXPECT_TRUE(w->lblGoodPost->text().startsWith(QStringLiteral("г. ")));
     EXPECT_EQ(w->lblGoodPost->toolTip(), w->lblGoodPost->text());
-    w->Query4.Next();
-    EXPECT_EQ(w->lblGoodPost->text(), goodAddress(true));
+    w->Query4.First();
+    while (!w->Query4.Eof() && !goodAddress(false).isEmpty())
+        w->Query4.Next();
+    ASSERT_FALSE(w->Query4.Eof()) << "no row with a broken address";
+    EXPECT_EQ(w->lblGoodPost->text(), QStringLiteral("г."));
 
     Select(*w, City(w->GoodRootNode, 343));
     FindGoods(QStringLiteral("а"));
@@ -238,8 +247,8 @@ TEST_P(MainResults, CardFollowsTheOrganisationRowWhileItsPanelIsShown)
     FindEnpr(QStringLiteral("а"));
     ASSERT_GT(w->Query5.RecordCount(), 3);
     EXPECT_EQ(Card(), ExpectedCard());
-    const QString first = Card();
     QTest::keyClick(w->DBGrid2, Qt::Key_Down);
+    EXPECT_EQ(w->Query5.RecNo(), 2);
     EXPECT_EQ(Card(), ExpectedCard());
 
     // Hidden: moving builds nothing; shown again: the current row's card.
@@ -247,15 +256,18 @@ TEST_P(MainResults, CardFollowsTheOrganisationRowWhileItsPanelIsShown)
     EXPECT_TRUE(Get<QWidget>(*w, "pnlAllInfo")->isHidden());
     EXPECT_FALSE(w->findChild<QAction *>(QStringLiteral("mnuFullRecv"))->isChecked());
     const QString kept = Card();
-    w->Query5.Next();
-    w->Query5.Next();
+    // The rows come in random order: move on to one whose card differs.
+    do
+        w->Query5.Next();
+    while (!w->Query5.Eof() && ExpectedCard() == kept);
+    ASSERT_NE(ExpectedCard(), kept) << "every organisation has the same card";
+    const int row = w->Query5.RecNo();
     EXPECT_EQ(Card(), kept);
     w->findChild<QAction *>(QStringLiteral("mnuFullRecv"))->trigger();
     EXPECT_FALSE(Get<QWidget>(*w, "pnlAllInfo")->isHidden());
     EXPECT_TRUE(w->btnFullRecv->isChecked());
-    EXPECT_EQ(w->Query5.RecNo(), 4) << "the refresh keeps the row";
+    EXPECT_EQ(w->Query5.RecNo(), row) << "the refresh keeps the row";
     EXPECT_EQ(Card(), ExpectedCard());
-    EXPECT_NE(Card(), first);
 }
 
 TEST_P(MainResults, TitleClickSortsByTheColumnAndTheHistoryKeepsIt)
@@ -338,6 +350,12 @@ TEST_P(MainResults, TypedWordsAndDiscountMarksAreRed)
     FindGoods(QStringLiteral("а"));
     Get<QCheckBox>(*w, "edFindGoodDiscount")->setChecked(false);
     ASSERT_GT(w->Query4.RecordCount(), 2);
+    // Short names first, so that the word is inside the cell whatever the
+    // random order would have put there.
+    w->Query4.Close();
+    w->Query4.SetSQL(w->History.GoodSql + QStringLiteral(" order by length(a.name), a.id"));
+    w->Query4.Open();
+    QCoreApplication::processEvents();
     QImage image = Grab(w->DBGrid1);
     // Rows 1 and 2 (not the selected first one): the word in the name and
     // the star of the price in red.
