@@ -149,7 +149,7 @@ public:
             }
         }
         out += ')';
-        ++m_rows[table];
+        m_rows.Add(table);
         if (++m_pendingRows[table] >= kRowsPerInsert || out.size() >= kMaxStatementBytes)
             Flush(table);
     }
@@ -197,21 +197,14 @@ public:
         m_file.close();
     }
 
-    void FillStats(CatalogueStats *stats) const
-    {
-        if (!stats)
-            return;
-        stats->clear();
-        for (size_t i = 0; i < m_tables.size(); ++i)
-            (*stats)[m_tables[i].name] = m_rows[i];
-    }
+    void FillStats(CatalogueStats *stats) const { m_rows.Fill(m_tables, stats); }
 
 private:
     QFile m_file;
     std::vector<TableDef> m_tables;
     std::vector<QByteArray> m_pending;
     std::vector<int> m_pendingRows;
-    long long m_rows[kTableCount] = {};
+    TableRowCounts m_rows;
     long long m_inserts = 0;
 };
 

@@ -153,4 +153,13 @@ const std::vector<IndexDef> &CatalogueIndexes()
     return indexes;
 }
 
+void TableRowCounts::Fill(const std::vector<TableDef> &tables, CatalogueStats *stats) const
+{
+    if (!stats)
+        return;
+    stats->clear();
+    for (size_t i = 0; i < tables.size(); ++i)
+        (*stats)[tables[i].name] = rows[i];
+}
+
 } // namespace catgen

@@ -3,6 +3,8 @@
 // the generator hands to a writer. Both writers create the same columns; only
 // the column types differ (SQLite keeps times and dates as text).
 
+#include "catgen/catgen.h"
+
 #include <QByteArray>
 
 #include <vector>
@@ -92,6 +94,13 @@ class RowSink
 public:
     virtual ~RowSink() = default;
     virtual void Row(Table table, const Value *values, int count) = 0;
+};
+
+// Rows written per table, kept by both writers for their summary.
+struct TableRowCounts {
+    long long rows[kTableCount] = {};
+    void Add(Table table) { ++rows[table]; }
+    void Fill(const std::vector<TableDef> &tables, CatalogueStats *stats) const;
 };
 
 } // namespace catgen

@@ -116,23 +116,16 @@ public:
         if (sqlite3_step(stmt) != SQLITE_DONE)
             throw std::runtime_error(std::string("SQLite: ") + sqlite3_errmsg(m_db));
         sqlite3_reset(stmt);
-        ++m_rows[table];
+        m_rows.Add(table);
     }
 
-    void FillStats(CatalogueStats *stats) const
-    {
-        if (!stats)
-            return;
-        stats->clear();
-        for (size_t i = 0; i < m_tables.size(); ++i)
-            (*stats)[m_tables[i].name] = m_rows[i];
-    }
+    void FillStats(CatalogueStats *stats) const { m_rows.Fill(m_tables, stats); }
 
 private:
     std::vector<TableDef> m_tables;
     sqlite3 *m_db = nullptr;
     std::vector<sqlite3_stmt *> m_inserts;
-    long long m_rows[kTableCount] = {};
+    TableRowCounts m_rows;
 };
 
 } // namespace
