@@ -76,6 +76,17 @@ constexpr TSystemColor kSystemColors[] = {
     {u"clMenuBar", QPalette::Active, QPalette::Window},
 };
 
+// The style a run takes from the parser's state, and a saved state gives back.
+void CopyStyle(const TgivHTMLElement &from, TgivHTMLElement &to)
+{
+    to.Face = from.Face;
+    to.FontSize = from.FontSize;
+    to.Style = from.Style;
+    to.Color = from.Color;
+    to.AnchorName = from.AnchorName;
+    to.Align = from.Align;
+}
+
 } // namespace
 
 bool ParseHtmlColor(const QString &value, QColor &colour)
@@ -183,12 +194,7 @@ void TgivHTMLabel::AddText(const QString &text)
 {
     auto element = std::make_unique<TgivHTMLElement>();
     element->Text = text;
-    element->Face = m_state.Face;
-    element->FontSize = m_state.FontSize;
-    element->Style = m_state.Style;
-    element->Color = m_state.Color;
-    element->AnchorName = m_state.AnchorName;
-    element->Align = m_state.Align;
+    CopyStyle(m_state, *element);
     element->BreakBefore = m_breakPending;
     m_breakPending = false;
     m_elements.Push(std::move(element));
@@ -197,12 +203,7 @@ void TgivHTMLabel::AddText(const QString &text)
 void TgivHTMLabel::PushStyle()
 {
     auto saved = std::make_unique<TgivHTMLElement>();
-    saved->Face = m_state.Face;
-    saved->FontSize = m_state.FontSize;
-    saved->Style = m_state.Style;
-    saved->Color = m_state.Color;
-    saved->AnchorName = m_state.AnchorName;
-    saved->Align = m_state.Align;
+    CopyStyle(m_state, *saved);
     m_styles.Push(std::move(saved));
 }
 
@@ -212,12 +213,7 @@ void TgivHTMLabel::PopStyle()
     const std::unique_ptr<TgivHTMLElement> saved = m_styles.Pop();
     if (!saved)
         return;
-    m_state.Face = saved->Face;
-    m_state.FontSize = saved->FontSize;
-    m_state.Style = saved->Style;
-    m_state.Color = saved->Color;
-    m_state.AnchorName = saved->AnchorName;
-    m_state.Align = saved->Align;
+    CopyStyle(*saved, m_state);
 }
 
 void TgivHTMLabel::ParseTag(const QString &tag)
