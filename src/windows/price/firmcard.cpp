@@ -36,29 +36,29 @@ struct TSectionTexts {
     QString tableHead;
 };
 
+// A section's head in both layouts comes from its title; the address cell
+// keeps its column narrow, the two dates leave a blank line after them.
+TSectionTexts MakeTexts(const QString &title, const QString &compactTail = kBr, const QString &cellWidth = {})
+{
+    return {QStringLiteral("<b>") + title + QStringLiteral("</b><br>"), compactTail,
+            QStringLiteral("<tr><td valign=top") + cellWidth + QStringLiteral("><b>") + title +
+                QStringLiteral("</b></td><td valign=top>")};
+}
+
 const TSectionTexts &Texts(TSection s)
 {
+    static const QString kBlankLine = QStringLiteral("<br><br>");
     static const TSectionTexts texts[] = {
-        {QStringLiteral("<b>Вид деятельности</b><br>"), kBr,
-         QStringLiteral("<tr><td valign=top><b>Вид деятельности</b></td><td valign=top>")},
-        {QStringLiteral("<b>Скидки, распродажи</b><br>"), kBr,
-         QStringLiteral("<tr><td valign=top><b>Скидки, распродажи</b></td><td valign=top>")},
-        {QStringLiteral("<b>Телефоны</b><br>"), kBr,
-         QStringLiteral("<tr><td valign=top><b>Телефоны</b></td><td valign=top>")},
-        {QStringLiteral("<b>Персонал</b><br>"), kBr,
-         QStringLiteral("<tr><td valign=top><b>Персонал</b></td><td valign=top>")},
-        {QStringLiteral("<b>Адрес</b><br>"), kBr,
-         QStringLiteral("<tr><td valign=top width=\"1%\"><b>Адрес</b></td><td valign=top>")},
-        {QStringLiteral("<b>Виртуальные адреса</b><br>"), kBr,
-         QStringLiteral("<tr><td valign=top><b>Виртуальные адреса</b></td><td valign=top>")},
-        {QStringLiteral("<b>Равноправные подразделения</b><br>"), kBr,
-         QStringLiteral("<tr><td valign=top><b>Равноправные подразделения</b></td><td valign=top>")},
-        {QStringLiteral("<b>Время работы</b><br>"), kBr,
-         QStringLiteral("<tr><td valign=top><b>Время работы</b></td><td valign=top>")},
-        {QStringLiteral("<b>Дата измен. информации</b><br>"), QStringLiteral("<br><br>"),
-         QStringLiteral("<tr><td valign=top><b>Дата измен. информации</b></td><td valign=top>")},
-        {QStringLiteral("<b>Дата измен. прайс-листа</b><br>"), QStringLiteral("<br><br>"),
-         QStringLiteral("<tr><td valign=top><b>Дата измен. прайс-листа</b></td><td valign=top>")},
+        MakeTexts(QStringLiteral("Вид деятельности")),
+        MakeTexts(QStringLiteral("Скидки, распродажи")),
+        MakeTexts(QStringLiteral("Телефоны")),
+        MakeTexts(QStringLiteral("Персонал")),
+        MakeTexts(QStringLiteral("Адрес"), kBr, QStringLiteral(" width=\"1%\"")),
+        MakeTexts(QStringLiteral("Виртуальные адреса")),
+        MakeTexts(QStringLiteral("Равноправные подразделения")),
+        MakeTexts(QStringLiteral("Время работы")),
+        MakeTexts(QStringLiteral("Дата измен. информации"), kBlankLine),
+        MakeTexts(QStringLiteral("Дата измен. прайс-листа"), kBlankLine),
     };
     return texts[s];
 }
