@@ -476,13 +476,7 @@ void TZReadOnlyQuery::InternalRefresh()
 
 void TZReadOnlyQuery::InternalLoadRow(int row, const std::vector<char> &wanted, std::vector<QVariant> &columns)
 {
-    m_store.ReadRow(row, wanted, columns);
-    for (std::size_t c = 0; c < columns.size(); ++c) {
-        if (c < wanted.size() && wanted[c] && columns[c].typeId() == QMetaType::QByteArray) {
-            const QByteArray bytes = columns[c].toByteArray();
-            columns[c] = FromCp1251(bytes);
-        }
-    }
+    m_store.ReadRow(row, wanted, columns, &FromCp1251);
 }
 
 void TZReadOnlyQuery::ExecSQL()
