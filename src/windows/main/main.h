@@ -237,7 +237,8 @@ private:
     void ShowRichStr(bool show);
     void ShowFullRecv(bool show);
     void DollarChanged();
-    void FillRegionList(TZReadOnlyQuery &query, QComboBox *combo, int cid, const QString &sql);
+    void FillRegionList(TZReadOnlyQuery &query, QComboBox *combo, int cid, const QString &sql,
+                        const QString &nameColumn);
     void AddTreeChildren(QTreeWidgetItem *cityNode, int cid);
     void UpdateTreeIcons(QTreeWidgetItem *node);
     void UpdateHistoryButtons();

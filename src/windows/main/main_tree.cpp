@@ -272,7 +272,8 @@ QString TfrmMain::GetCountsText(int branch, int level, int cid, int superId, int
     return text;
 }
 
-void TfrmMain::FillRegionList(TZReadOnlyQuery &query, QComboBox *combo, int cid, const QString &sql)
+void TfrmMain::FillRegionList(TZReadOnlyQuery &query, QComboBox *combo, int cid, const QString &sql,
+                              const QString &nameColumn)
 {
     query.Close();
     query.SetSQL(sql);
@@ -280,7 +281,7 @@ void TfrmMain::FillRegionList(TZReadOnlyQuery &query, QComboBox *combo, int cid,
     query.Open();
     combo->clear();
     while (!query.Eof()) {
-        combo->addItem(query.FieldByName(QStringLiteral("name_small")).AsString(),
+        combo->addItem(query.FieldByName(nameColumn).AsString(),
                        query.FieldByName(QStringLiteral("id")).AsInteger());
         query.Next();
     }
@@ -293,7 +294,6 @@ namespace {
 const QString kRegionSql = QStringLiteral(
     "select name_small,case when name_small='---' then 0 else id end as id from city_region a where a.cid=:cid "
     "order by name_big");
-// The column is named like the district list's so that one filler reads both.
 const QString kMicroRegionSql = QStringLiteral(
     "select case when name='--' then '---' else name end as name,case when name like '%--%' then 0 else id end as "
     "id from city_micro_region a where a.cid=:cid order by name");
@@ -312,27 +312,15 @@ void TfrmMain::FillGoodRegions(TZReadOnlyQuery &query, int level, QComboBox *com
     if (level < 1)
         SingleWholeCity(combo);
     else
-        FillRegionList(query, combo, cid, kRegionSql);
+        FillRegionList(query, combo, cid, kRegionSql, QStringLiteral("name_small"));
 }
 
 void TfrmMain::FillGoodMicroRegions(TZReadOnlyQuery &query, int level, QComboBox *combo, int cid)
 {
-    if (level < 1) {
+    if (level < 1)
         SingleWholeCity(combo);
-        return;
-    }
-    query.Close();
-    query.SetSQL(kMicroRegionSql);
-    query.ParamByName(QStringLiteral("cid")).SetAsInteger(cid);
-    query.Open();
-    combo->clear();
-    while (!query.Eof()) {
-        combo->addItem(query.FieldByName(QStringLiteral("name")).AsString(),
-                       query.FieldByName(QStringLiteral("id")).AsInteger());
-        query.Next();
-    }
-    query.Close();
-    combo->setCurrentIndex(combo->count() > 0 ? 0 : -1);
+    else
+        FillRegionList(query, combo, cid, kMicroRegionSql, QStringLiteral("name"));
 }
 
 void TfrmMain::FillEnprRegions(TZReadOnlyQuery &query, int level, QComboBox *combo, int cid)
@@ -340,7 +328,7 @@ void TfrmMain::FillEnprRegions(TZReadOnlyQuery &query, int level, QComboBox *com
     if (level != 1)
         SingleWholeCity(combo);
     else
-        FillRegionList(query, combo, cid, kRegionSql);
+        FillRegionList(query, combo, cid, kRegionSql, QStringLiteral("name_small"));
 }
 
 void TfrmMain::FillEnprMicroRegions(TZReadOnlyQuery &query, int level, QComboBox *combo, int cid)
