@@ -15,6 +15,7 @@
 #include <QPixmap>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QToolButton>
 #include <QTreeWidget>
 
 namespace {
@@ -343,8 +344,7 @@ void TfrmMain::ShowGoodPanel()
     ui->pnlGood->show();
     // Print actions join with printing.
     ui->mnuDollar->setEnabled(true);
-    if (QWidget *b = findChild<QWidget *>(QStringLiteral("btnDollar")))
-        b->setEnabled(true);
+    btnDollar->setEnabled(true);
 }
 
 void TfrmMain::ShowEnprPanel()
@@ -353,8 +353,7 @@ void TfrmMain::ShowEnprPanel()
     ui->pnlGood->hide();
     ui->pnlEnpr->show();
     ui->mnuDollar->setEnabled(false);
-    if (QWidget *b = findChild<QWidget *>(QStringLiteral("btnDollar")))
-        b->setEnabled(false);
+    btnDollar->setEnabled(false);
 }
 
 void TfrmMain::ShowSubList()
@@ -363,8 +362,7 @@ void TfrmMain::ShowSubList()
     ui->pnlEnpr->hide();
     ui->TreeView1->show();
     ui->mnuDollar->setEnabled(false);
-    if (QWidget *b = findChild<QWidget *>(QStringLiteral("btnDollar")))
-        b->setEnabled(false);
+    btnDollar->setEnabled(false);
 }
 
 void TfrmMain::TreeViewChange()
