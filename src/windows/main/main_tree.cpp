@@ -100,6 +100,15 @@ int TfrmMain::NodeNumber(const QTreeWidgetItem *node)
     return node ? node->data(0, kNumberRole).toInt() : 0;
 }
 
+int TfrmMain::NodeCity(const QTreeWidgetItem *node)
+{
+    if (!node || !node->parent())
+        return 0;
+    while (node->parent()->parent())
+        node = node->parent();
+    return NodeNumber(node);
+}
+
 QString TfrmMain::StatusText() const
 {
     return m_statusPanel0->text();
@@ -380,14 +389,14 @@ void TfrmMain::ShowSelectedNode()
     ui->edNavigave->setText(GetNodePath());
     ui->pnlFindGood->setVisible(branch == 0);
     ui->pnlFindEnpr->setVisible(branch == 1);
+    const int city = NodeCity(node);
 
     if (branch == 0 && level == 3) {
         FindGoods(false);
-        SetStatusText(GetCountsText(0, 3, NodeNumber(node->parent()->parent()), NodeNumber(node->parent()),
-                                    NodeNumber(node)));
+        SetStatusText(GetCountsText(0, 3, city, NodeNumber(node->parent()), NodeNumber(node)));
     } else if (branch == 1 && level == 1) {
         FindEnterprises(false);
-        SetStatusText(GetCountsText(1, 1, NodeNumber(node), 0, 0));
+        SetStatusText(GetCountsText(1, 1, city, 0, 0));
         ShowEnprPanel();
     } else {
         {
@@ -406,29 +415,14 @@ void TfrmMain::ShowSelectedNode()
             ui->TreeView1->setUpdatesEnabled(true);
         }
         ShowSubList();
-        int city = 0;
-        int section = 0;
-        if (branch == 0 && level == 1)
-            city = NodeNumber(node);
-        else if (branch == 0 && level == 2) {
-            city = NodeNumber(node->parent());
-            section = NodeNumber(node);
-        }
+        const int section = branch == 0 && level == 2 ? NodeNumber(node) : 0;
         SetStatusText(GetCountsText(branch, level, city, section, 0));
     }
 
     if (branch == 1) {
-        const int city = level == 1 ? NodeNumber(node) : 0;
         FillEnprRegions(Query1, level, ui->cbEnprRegion, city);
         FillEnprMicroRegions(Query1, level, ui->cbEnprMicroRegion, city);
     } else {
-        int city = 0;
-        if (level == 3)
-            city = NodeNumber(node->parent()->parent());
-        else if (level == 2)
-            city = NodeNumber(node->parent());
-        else if (level == 1)
-            city = NodeNumber(node);
         FillGoodRegions(Query1, level, ui->cbGoodRegion, city);
         FillGoodMicroRegions(Query1, level, ui->cbGoodMicroRegion, city);
     }
