@@ -13,12 +13,14 @@ TRegistryIniFile::TRegistryIniFile(const QString &key)
     m_settings = std::make_unique<QSettings>(org, app);
 }
 
+QString TRegistryIniFile::SectionPath(const QString &section) const
+{
+    return m_group.isEmpty() ? section : m_group + u'/' + section;
+}
+
 QString TRegistryIniFile::Path(const QString &section, const QString &name) const
 {
-    QString p = m_group;
-    if (!p.isEmpty())
-        p += u'/';
-    return p + section + u'/' + name;
+    return SectionPath(section) + u'/' + name;
 }
 
 QString TRegistryIniFile::ReadString(const QString &section, const QString &name,
@@ -61,18 +63,12 @@ bool TRegistryIniFile::ValueExists(const QString &section, const QString &name) 
 
 void TRegistryIniFile::EraseSection(const QString &section)
 {
-    QString p = m_group;
-    if (!p.isEmpty())
-        p += u'/';
-    m_settings->remove(p + section);
+    m_settings->remove(SectionPath(section));
 }
 
 QStringList TRegistryIniFile::ReadSection(const QString &section) const
 {
-    QString p = m_group;
-    if (!p.isEmpty())
-        p += u'/';
-    m_settings->beginGroup(p + section);
+    m_settings->beginGroup(SectionPath(section));
     const QStringList keys = m_settings->childKeys();
     m_settings->endGroup();
     return keys;

@@ -29,6 +29,7 @@ public:
     void Flush();
 
 private:
+    QString SectionPath(const QString &section) const;
     QString Path(const QString &section, const QString &name) const;
     std::unique_ptr<QSettings> m_settings;
     QString m_group;
