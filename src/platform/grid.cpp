@@ -688,11 +688,6 @@ void TBaseGrid::resizeEvent(QResizeEvent *e)
     });
 }
 
-bool TBaseGrid::event(QEvent *e)
-{
-    return QAbstractScrollArea::event(e);
-}
-
 bool TBaseGrid::viewportEvent(QEvent *e)
 {
     if (e->type() == QEvent::Wheel) {

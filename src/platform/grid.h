@@ -235,7 +235,6 @@ protected:
     bool IsDestroying() const { return m_destroying; }
     void SetDestroying() { m_destroying = true; }
 
-    bool event(QEvent *e) override;
     bool viewportEvent(QEvent *e) override;
     void paintEvent(QPaintEvent *e) override;
     void resizeEvent(QResizeEvent *e) override;
