@@ -227,6 +227,8 @@ private:
     void LoadBuffer(Buffer &buffer, int row);
     void CalculateFields(Buffer &buffer);
     void CalculateStaleBuffers();
+    // The empty record Insert and Append start from.
+    Buffer NewRecordBuffer();
     void FillWindow(int firstRow, int count);
     int CurrentRow() const;
     void ShiftWindowTo(int firstRow);

@@ -163,6 +163,14 @@ std::vector<QVariant> TDataSet::ColumnsOf(const Buffer &buffer) const
     return columns;
 }
 
+TDataSet::Buffer TDataSet::NewRecordBuffer()
+{
+    Buffer fresh; // row -1: not in the source yet
+    fresh.values.assign(m_fieldList.size(), QVariant());
+    CalculateFields(fresh);
+    return fresh;
+}
+
 void TDataSet::Edit()
 {
     CheckActive();
@@ -185,10 +193,7 @@ void TDataSet::Insert()
     const int rows = InternalRowCount();
     const int slot = std::max(m_active, 0);
     m_insertBefore = rows == 0 ? 0 : CurrentRow();
-    Buffer fresh;
-    fresh.row = -1;
-    fresh.values.assign(m_fieldList.size(), QVariant());
-    CalculateFields(fresh);
+    Buffer fresh = NewRecordBuffer();
     m_window.insert(m_window.begin() + slot, std::move(fresh));
     if (int(m_window.size()) > m_bufferCount)
         m_window.pop_back();
@@ -206,10 +211,7 @@ void TDataSet::Append()
     if (rows > 0)
         PlaceWindow(rows - 1, std::max(0, rows - m_bufferCount));
     m_insertBefore = rows;
-    Buffer fresh;
-    fresh.row = -1;
-    fresh.values.assign(m_fieldList.size(), QVariant());
-    CalculateFields(fresh);
+    Buffer fresh = NewRecordBuffer();
     m_window.push_back(std::move(fresh));
     if (int(m_window.size()) > m_bufferCount) {
         m_window.erase(m_window.begin());
