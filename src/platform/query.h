@@ -27,9 +27,6 @@ public:
     bool IsNull() const { return !Value.isValid() || Value.isNull(); }
 };
 
-// Older name of the field type some callers still use.
-using TQueryField = TField;
-
 class TZReadOnlyQuery : public TDataSet
 {
 public:
