@@ -41,6 +41,12 @@ private:
     std::string m_last;
 };
 
+sqlite3 *NativeSqlite(soci::session &session)
+{
+    auto *backend = static_cast<soci::sqlite3_session_backend *>(session.get_backend());
+    return reinterpret_cast<sqlite3 *>(backend->conn_);
+}
+
 std::string QuoteConnectValue(const QString &value)
 {
     // The MySQL backend reads single-quoted values with backslash escapes.
@@ -128,9 +134,8 @@ void TZConnection::Connect()
             }
             cs += "\" shared_cache=false";
             s->open(*soci::factory_sqlite3(), cs);
-            auto *backend = static_cast<soci::sqlite3_session_backend *>(s->get_backend());
             if (OpenHook())
-                OpenHook()(reinterpret_cast<sqlite3 *>(backend->conn_));
+                OpenHook()(NativeSqlite(*s));
         }
     } catch (const std::exception &e) {
         throw EDatabaseError(QString::fromLocal8Bit(e.what()));
@@ -153,10 +158,7 @@ soci::session &TZConnection::Session()
 
 sqlite3 *TZConnection::SqliteHandle()
 {
-    if (!m_session || IsMysql())
-        return nullptr;
-    auto *backend = static_cast<soci::sqlite3_session_backend *>(m_session->get_backend());
-    return reinterpret_cast<sqlite3 *>(backend->conn_);
+    return m_session && !IsMysql() ? NativeSqlite(*m_session) : nullptr;
 }
 
 void TZConnection::ExecuteDirect(const QString &sql)
