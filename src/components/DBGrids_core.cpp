@@ -3,7 +3,6 @@
 #include "components/DBGrids_inplace.h"
 #include "platform/application.h"
 
-#include <QApplication>
 #include <QContextMenuEvent>
 #include <QLocale>
 #include <QMenu>
@@ -258,13 +257,6 @@ void TCustomDBGrid::HandleLayoutRequest()
         CloseLayoutBracket();
     else if (HandleAllocated())
         m_layoutEvent.Post(this);
-}
-
-void DiscardPendingMessage(QObject *window, QEvent::Type message)
-{
-    // The quit request of the old message queue has no counterpart among
-    // posted widget events, so nothing needs to be re-posted.
-    QCoreApplication::removePostedEvents(window, message);
 }
 
 // --- field map and binding -------------------------------------------------------
