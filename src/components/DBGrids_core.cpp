@@ -51,6 +51,29 @@ void TCustomDBGrid::LoadIndicators()
 
 // --- construction ----------------------------------------------------------
 
+namespace {
+// The base grid's options that carry out the data grid's ones.
+TGridOptions BaseGridOptions(TDBGridOptions options)
+{
+    TGridOptions base = 0;
+    if (options & dgEditing)
+        base |= goEditing;
+    if (options & dgAlwaysShowEditor)
+        base |= goAlwaysShowEditor;
+    if (options & dgColumnResize)
+        base |= goColSizing;
+    if (options & dgColLines)
+        base |= goFixedVertLine | goVertLine;
+    if (options & dgRowLines)
+        base |= goFixedHorzLine | goHorzLine;
+    if (options & dgTabs)
+        base |= goTabs;
+    if (options & dgRowSelect)
+        base |= goRowSelect;
+    return base;
+}
+} // namespace
+
 TCustomDBGrid::TCustomDBGrid(QWidget *parent) : TBaseGrid(parent), m_titleFont(new TFont(this))
 {
     SetFillsCells(false);
@@ -64,10 +87,7 @@ TCustomDBGrid::TCustomDBGrid(QWidget *parent) : TBaseGrid(parent), m_titleFont(n
         m_options |= dgAlwaysShowEditor;
     AddDrawBitmapUser();
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    TGridOptions base = goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goColSizing | goEditing | goTabs;
-    if (m_options & dgAlwaysShowEditor)
-        base |= goAlwaysShowEditor;
-    SetGridOptions(base);
+    SetGridOptions(BaseGridOptions(m_options));
     // Columns and the data link are made on first use, so that a derived
     // grid's factories take effect.
     SetRowCount(2);
@@ -150,22 +170,7 @@ void TCustomDBGrid::SetOptions(TDBGridOptions value)
         return;
     if (value & dgRowSelect)
         value &= ~(dgEditing | dgAlwaysShowEditor);
-    TGridOptions base = 0;
-    if (value & dgEditing)
-        base |= goEditing;
-    if (value & dgAlwaysShowEditor)
-        base |= goAlwaysShowEditor;
-    if (value & dgColumnResize)
-        base |= goColSizing;
-    if (value & dgColLines)
-        base |= goFixedVertLine | goVertLine;
-    if (value & dgRowLines)
-        base |= goFixedHorzLine | goHorzLine;
-    if (value & dgTabs)
-        base |= goTabs;
-    if (value & dgRowSelect)
-        base |= goRowSelect;
-    SetGridOptions(base);
+    SetGridOptions(BaseGridOptions(value));
     if ((m_options & dgMultiSelect) && !(value & dgMultiSelect))
         m_markedRows->ClearMarks();
     constexpr TDBGridOptions relayout = dgEditing | dgAlwaysShowEditor | dgTitles | dgIndicator | dgColLines |
