@@ -77,11 +77,7 @@ TGridOptions BaseGridOptions(TDBGridOptions options)
 TCustomDBGrid::TCustomDBGrid(QWidget *parent) : TBaseGrid(parent), m_titleFont(new TFont(this))
 {
     SetFillsCells(false);
-    m_acquireFocus = true;
     LoadIndicators();
-    m_titleOffset = 1;
-    m_indicatorOffset = 1;
-    m_updateFields = true;
     m_options = DefaultDBGridOptions;
     if (PrimaryLanguageId() == LANG_KOREAN)
         m_options |= dgAlwaysShowEditor;
@@ -95,7 +91,6 @@ TCustomDBGrid::TCustomDBGrid(QWidget *parent) : TBaseGrid(parent), m_titleFont(n
     SetColor(clWindow());
     m_titleFont->Assign(Font());
     connect(m_titleFont, &TFont::Changed, this, GuardedSlot([this] { AfterTitleFontChange(); }));
-    m_defaultDrawing = true;
     m_markedRows = std::make_unique<TBookmarkList>(this);
     HideEditor();
 }
