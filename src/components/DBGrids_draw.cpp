@@ -12,6 +12,16 @@
 namespace {
 int g_drawBitmapUsers = 0;
 QImage *g_drawBitmap = nullptr;
+
+// Left and right swap places on a mirrored surface.
+TAlignment Mirrored(TAlignment alignment)
+{
+    if (alignment == taLeftJustify)
+        return taRightJustify;
+    if (alignment == taRightJustify)
+        return taLeftJustify;
+    return alignment;
+}
 } // namespace
 
 void AddDrawBitmapUser()
@@ -39,12 +49,8 @@ void WriteCellText(TCanvas &canvas, const QRect &rect, int dx, bool rightToLeft,
     const QColor brush = canvas.BrushColor();
     // A colour the device shows as it is needs no dithering: draw directly.
     if (brush.alpha() == 255 || !g_drawBitmap) {
-        if (canvas.RightToLeft() && !rightToLeft) {
-            if (alignment == taLeftJustify)
-                alignment = taRightJustify;
-            else if (alignment == taRightJustify)
-                alignment = taLeftJustify;
-        }
+        if (canvas.RightToLeft() && !rightToLeft)
+            alignment = Mirrored(alignment);
         const int width = canvas.TextWidth(text);
         int x = rect.left() + dx;
         if (alignment == taRightJustify)
@@ -64,12 +70,8 @@ void WriteCellText(TCanvas &canvas, const QRect &rect, int dx, bool rightToLeft,
         bp.fillRect(QRect(0, 0, rect.width(), rect.height()), brush);
         bp.setFont(canvas.Font().Font());
         bp.setPen(canvas.Font().Color());
-        if (canvas.RightToLeft()) {
-            if (alignment == taLeftJustify)
-                alignment = taRightJustify;
-            else if (alignment == taRightJustify)
-                alignment = taLeftJustify;
-        }
+        if (canvas.RightToLeft())
+            alignment = Mirrored(alignment);
         int flags = Qt::TextWordWrap | Qt::TextExpandTabs | Qt::AlignTop;
         flags |= alignment == taRightJustify ? Qt::AlignRight : alignment == taCenter ? Qt::AlignHCenter : Qt::AlignLeft;
         if (rightToLeft)
