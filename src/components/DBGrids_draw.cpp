@@ -124,7 +124,7 @@ bool TCustomDBGrid::RowIsMarked()
 
 bool TCustomDBGrid::CellIsHighlighted(int, int, const QString &, TGridDrawState state)
 {
-    if ((m_options & dgMultiSelect) && DataLink().Active() && RowIsMarked())
+    if (RowIsMarked())
         return true;
     return (state & gdSelected) && ((m_options & dgAlwaysShowSelection) || hasFocus()) &&
            (m_updateLock == 0 || (m_options & dgRowSelect));
