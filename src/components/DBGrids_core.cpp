@@ -374,6 +374,12 @@ bool TCustomDBGrid::FieldUsesRightToLeft(TField *field, TAlignment alignment) co
     return layoutDirection() == Qt::RightToLeft && field;
 }
 
+TField *TCustomDBGrid::LookupKeyField(const TField *lookup)
+{
+    TDataSet *ds = DataLink().DataSet();
+    return ds ? ds->FindField(lookup->KeyFields) : nullptr;
+}
+
 void TCustomDBGrid::FieldRemoved(TField *field)
 {
     bool affected = false;

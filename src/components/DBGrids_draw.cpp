@@ -390,7 +390,7 @@ void TCustomDBGrid::ApplyColumnAttributes()
         if (f) {
             readOnlyField = f->ReadOnly();
             if (f->Lookup()) {
-                TField *key = link.DataSet() ? link.DataSet()->FindField(f->KeyFields) : nullptr;
+                TField *key = LookupKeyField(f);
                 readOnlyField = !key || key->ReadOnly();
             }
         }

@@ -71,7 +71,7 @@ TEditStyle TCustomDBGrid::EditorKind(int, int)
         return esSimple;
     TGridDataLink &link = DataLink();
     if (f->Lookup()) {
-        TField *key = link.DataSet() ? link.DataSet()->FindField(f->KeyFields) : nullptr;
+        TField *key = LookupKeyField(f);
         if (!key || !key->CanModify() || ((c->AssignedFlags() & avReadOnly) && c->ReadOnly()) || f->ReadOnly() ||
             !link.Active() || link.ReadOnly)
             return esSimple;
