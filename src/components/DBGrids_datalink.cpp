@@ -2,6 +2,8 @@
 
 #include "components/DBGrids_core.h"
 
+#include <QScopedValueRollback>
+
 void RaiseInvalidGridError(const QString &text) { throw EInvalidGridOperation(text); }
 
 TGridDataLink::TGridDataLink(TCustomDBGrid *grid) : m_grid(grid) { VisualControl = true; }
@@ -97,15 +99,10 @@ void TGridDataLink::HandleFocusRequest(TField **field)
 
 void TGridDataLink::HandleLayoutChange()
 {
-    const bool previous = m_grid->m_layoutFromDataset;
-    m_grid->m_layoutFromDataset = true;
-    try {
+    {
+        const QScopedValueRollback fromDataset(m_grid->m_layoutFromDataset, true);
         m_grid->RequestLayout();
-    } catch (...) {
-        m_grid->m_layoutFromDataset = previous;
-        throw;
     }
-    m_grid->m_layoutFromDataset = previous;
     TDataLink::HandleLayoutChange();
 }
 

@@ -2,6 +2,7 @@
 #include "components/DBGrids_core.h"
 
 #include <QPainter>
+#include <QScopedValueRollback>
 
 #include <algorithm>
 #include <QStyle>
@@ -447,14 +448,10 @@ void TCustomDBGrid::HandleParentFontChange()
     TBaseGrid::HandleParentFontChange();
     if (!ParentFont())
         return;
-    m_selfChangingTitleFont = true;
-    try {
+    {
+        const QScopedValueRollback selfChanging(m_selfChangingTitleFont, true);
         m_titleFont->Assign(Font());
-    } catch (...) {
-        m_selfChangingTitleFont = false;
-        throw;
     }
-    m_selfChangingTitleFont = false;
     RequestLayout();
 }
 
