@@ -404,8 +404,8 @@ void TCustomDBGrid::SetDataSource(TDataSource *value)
 {
     if (value == DataSource())
         return;
-    if (value && value->DataSet() && value->DataSet()->IsUnidirectional())
-        throw EDatabaseError(QStringLiteral("Operation not allowed on a unidirectional dataset"));
+    if (value)
+        CheckBidirectional(value->DataSet());
     m_markedRows->ClearMarks();
     DataLink().SetDataSource(value);
 }

@@ -6,6 +6,12 @@
 
 void RaiseInvalidGridError(const QString &text) { throw EInvalidGridOperation(text); }
 
+void CheckBidirectional(const TDataSet *dataSet)
+{
+    if (dataSet && dataSet->IsUnidirectional())
+        throw EDatabaseError(QStringLiteral("Operation not allowed on a unidirectional dataset"));
+}
+
 TGridDataLink::TGridDataLink(TCustomDBGrid *grid) : m_grid(grid) { VisualControl = true; }
 
 TGridDataLink::~TGridDataLink() { ClearFieldMap(); }
@@ -70,8 +76,8 @@ void TGridDataLink::HandleReset()
 
 void TGridDataLink::HandleActiveChange()
 {
-    if (Active() && DataSource() && DataSource()->DataSet() && DataSource()->DataSet()->IsUnidirectional())
-        throw EDatabaseError(QStringLiteral("Operation not allowed on a unidirectional dataset"));
+    if (Active() && DataSource())
+        CheckBidirectional(DataSource()->DataSet());
     m_grid->ReactToLinkState(Active());
     m_modified = false;
 }

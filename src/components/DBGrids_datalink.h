@@ -18,6 +18,8 @@ public:
 };
 
 [[noreturn]] void RaiseInvalidGridError(const QString &text);
+// A grid moves both ways: a dataset that only moves forward is refused.
+void CheckBidirectional(const TDataSet *dataSet);
 
 // The map holds at most this many entries; the error text names the bound.
 constexpr int MaxMappedFields = 256;
