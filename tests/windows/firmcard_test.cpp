@@ -592,14 +592,9 @@ TEST_P(GoldenCard, MatchesTheCheckedFile)
 {
     const TGoldenCase &c = kGoldenCases[std::get<0>(GetParam())];
     const bool network = std::get<1>(GetParam());
-    std::unique_ptr<TZConnection> conn;
-    if (network) {
+    if (network)
         REQUIRE_MYSQL();
-        conn = scratch::OpenMysql(testenv::Mysql().catalogue);
-    } else {
-        RegisterSqliteFunctions();
-        conn = scratch::OpenSqlite(testenv::SampleCatalogue());
-    }
+    const auto conn = scratch::OpenCatalogue(network);
     TCardEnvironment env;
     scratch::TDeployment deployment(network);
     TZReadOnlyQuery q(conn.get());
