@@ -17,13 +17,6 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include <ostream>
-
-[[maybe_unused]] static void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
-
 namespace {
 
 template <class T> T *Get(TfrmMain &w, const char *name)
