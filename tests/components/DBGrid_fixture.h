@@ -3,6 +3,8 @@
 // in-memory list of goods, with helpers for keys, clicks, the wheel and the
 // marked rows.
 
+#include "DBGrids_fixture.h"
+
 #include "components/DBGrid.h"
 #include "platform/dataset_mem.h"
 
@@ -15,22 +17,34 @@
 namespace markgrid {
 
 // The options of the catalogue's result grids, read-only.
-constexpr TDBGridOptions ResultGridOptions = dgTitles | dgIndicator | dgColumnResize | dgColLines | dgRowLines |
-                                             dgTabs | dgRowSelect | dgAlwaysShowSelection | dgConfirmDelete |
-                                             dgCancelOnExit | dgMultiSelect;
+constexpr TDBGridOptions ResultGridOptions = gridtest::SystemGridOptions;
 
 inline QString S(const char16_t *text) { return QString::fromUtf16(text); }
 
 inline void ShowGrid(TDBGrid &grid, TDataSource &source)
 {
-    grid.resize(400, 300);
-    grid.show();
-    (void)QTest::qWaitForWindowExposed(&grid);
+    (void)gridtest::ShowExposed(grid);
     grid.SetDataSource(&source);
     grid.SetOptions(ResultGridOptions);
     grid.SetReadOnly(true);
     grid.activateWindow();
     grid.setFocus();
+}
+
+// Record numbers of the grid's marked rows, top to bottom; the current
+// record stays where it was.
+inline std::vector<int> MarkedRecNos(TDBGrid &grid, TDataSet &ds)
+{
+    std::vector<int> rows;
+    const QByteArray here = ds.Bookmark();
+    ds.DisableControls();
+    for (int i = 0; i < grid.MarkedRows().MarkedCount(); ++i) {
+        ds.GotoBookmark(grid.MarkedRows().MarkedBookmarkAt(i));
+        rows.push_back(ds.RecNo());
+    }
+    ds.GotoBookmark(here);
+    ds.EnableControls();
+    return rows;
 }
 
 // A result grid over goods id 1..rows, name "good N", price N * 10.5.
@@ -40,11 +54,7 @@ struct Goods {
     TDBGrid grid;
     explicit Goods(int rows = 40)
     {
-        ds.AddColumn(QStringLiteral("id"), ftInteger);
-        ds.AddColumn(QStringLiteral("name"), ftString, 20);
-        ds.AddColumn(QStringLiteral("price"), ftFloat);
-        for (int i = 1; i <= rows; ++i)
-            ds.AppendRow({i, QStringLiteral("good %1").arg(i), i * 10.5});
+        gridtest::FillGoods(ds, rows);
         source.SetDataSet(&ds);
         ShowGrid(grid, source);
         ds.Open();
@@ -54,20 +64,7 @@ struct Goods {
     {
         QTest::mouseClick(grid.viewport(), button, mods, grid.CellRect(2, row).center());
     }
-    // Record numbers of the marked rows, top to bottom.
-    std::vector<int> Marked()
-    {
-        std::vector<int> rows;
-        const QByteArray here = ds.Bookmark();
-        ds.DisableControls();
-        for (int i = 0; i < grid.MarkedRows().MarkedCount(); ++i) {
-            ds.GotoBookmark(grid.MarkedRows().MarkedBookmarkAt(i));
-            rows.push_back(ds.RecNo());
-        }
-        ds.GotoBookmark(here);
-        ds.EnableControls();
-        return rows;
-    }
+    std::vector<int> Marked() { return MarkedRecNos(grid, ds); }
     void Wheel(int delta, Qt::KeyboardModifiers mods = Qt::NoModifier, QPoint angle = {})
     {
         const QPointF pos = grid.viewport()->rect().center();
