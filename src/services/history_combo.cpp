@@ -1,6 +1,7 @@
 #include "services/history_combo.h"
 
 #include "platform/usersettings.h"
+#include "services/tools_format.h"
 
 #include <QComboBox>
 #include <QRegularExpression>
@@ -15,20 +16,9 @@ const QString kItem = QStringLiteral("Strting");
 
 } // namespace
 
-QString TrimComboText(const QString &text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin).unicode() <= 32)
-        ++begin;
-    while (end > begin && text.at(end - 1).unicode() <= 32)
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 void RememberComboText(QComboBox *box)
 {
-    const QString text = TrimComboText(box->currentText());
+    const QString text = TrimText(box->currentText());
     if (text.isEmpty()) {
         box->setEditText(QString());
         return;
@@ -49,7 +39,7 @@ void SaveComboHistory(TRegistryIniFile &regIni, QComboBox *box, const QString &s
 {
     int written = 0;
     for (int i = 0; i < box->count(); ++i) {
-        const QString item = TrimComboText(box->itemText(i));
+        const QString item = TrimText(box->itemText(i));
         if (item.isEmpty())
             continue;
         // Numbered by what was written, so the names stay 0..Count-1 even
@@ -81,7 +71,7 @@ void LoadComboHistory(TRegistryIniFile &regIni, QComboBox *box, const QString &s
     }
     std::sort(indexes.begin(), indexes.end());
     for (qint64 index : indexes) {
-        const QString text = TrimComboText(regIni.ReadString(section, kItem + QString::number(index), QString()));
+        const QString text = TrimText(regIni.ReadString(section, kItem + QString::number(index), QString()));
         if (!text.isEmpty())
             box->addItem(text);
     }

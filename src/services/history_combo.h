@@ -16,6 +16,3 @@ void RememberComboText(QComboBox *box);
 void SaveComboHistory(TRegistryIniFile &regIni, QComboBox *box, const QString &section);
 // Replaces the box's items by the stored texts.
 void LoadComboHistory(TRegistryIniFile &regIni, QComboBox *box, const QString &section);
-
-// Leading and trailing blanks and control characters removed.
-QString TrimComboText(const QString &text);

@@ -114,6 +114,8 @@ public:
     static int NodeLevel(const QTreeWidgetItem *node);
     int NodeBranch(const QTreeWidgetItem *node) const;
     static int NodeNumber(const QTreeWidgetItem *node);
+    // The number of the city a main-tree node lies in; 0 at a root.
+    static int NodeCity(const QTreeWidgetItem *node);
     // The text of status panel 0.
     QString StatusText() const;
     void SetStatusText(const QString &text);
@@ -237,7 +239,8 @@ private:
     void ShowRichStr(bool show);
     void ShowFullRecv(bool show);
     void DollarChanged();
-    void FillRegionList(TZReadOnlyQuery &query, QComboBox *combo, int cid, const QString &sql);
+    void FillRegionList(TZReadOnlyQuery &query, QComboBox *combo, int cid, const QString &sql,
+                        const QString &nameColumn);
     void AddTreeChildren(QTreeWidgetItem *cityNode, int cid);
     void UpdateTreeIcons(QTreeWidgetItem *node);
     void UpdateHistoryButtons();

@@ -77,25 +77,32 @@ void TfrmMain::DBGrid1DrawColumnCell(const QRect &rect, int dataCol, TColumn *co
     TCanvas &canvas = DBGrid1->Canvas();
     if (dataCol == History.GoodSortCol)
         DrawSortMark(DBGrid1, rect);
+    // Each repaint covers the whole cell, so the text is painted once, with
+    // the red words of the last rule that applies.
+    bool repaint = false;
+    QString words;
     if (IsMysqlProtocol()) {
         const int org = OrgOf(Query4);
         SetOrgColour(canvas, org, state);
-        if (org > 0)
-            DrawCellAligned(rect, canvas, FieldText(column), column->Alignment());
+        repaint = org > 0;
     }
-    if (History.Kind == 0 && History.ByUser) {
-        QString words;
-        if (column->FieldName() == QLatin1String("sname"))
-            words = History.GoodName;
-        else if (column->FieldName() == QLatin1String("ssfn"))
-            words = History.GoodEnprName;
-        DrawCellHighlighted(rect, words, canvas, column->Alignment(), FieldText(column));
+    const QString text = FieldText(column);
+    if (History.Kind == 0) {
+        const QString field = column->FieldName();
+        if (History.ByUser) {
+            repaint = true;
+            if (field == QLatin1String("sname"))
+                words = History.GoodName;
+            else if (field == QLatin1String("ssfn"))
+                words = History.GoodEnprName;
+        }
+        if (field == QLatin1String("sprice") && text.contains(u'*')) {
+            repaint = true;
+            words = QStringLiteral("*");
+        }
     }
-    if (History.Kind == 0 && column->FieldName() == QLatin1String("sprice")) {
-        const QString text = FieldText(column);
-        if (text.contains(u'*'))
-            DrawCellHighlighted(rect, QStringLiteral("*"), canvas, column->Alignment(), text);
-    }
+    if (repaint)
+        DrawCellHighlighted(rect, words, canvas, column->Alignment(), text);
 }
 
 void TfrmMain::DBGrid2DrawColumnCell(const QRect &rect, int dataCol, TColumn *column, TGridDrawState state)

@@ -139,13 +139,7 @@ void TfrmMain::FindGoods(bool byUser)
             description = TrimText(description + QStringLiteral(" район:") + Quoted(ui->cbGoodRegion->currentText()));
     }
 
-    int city = 0;
-    if (level == 1)
-        city = NodeNumber(node);
-    else if (level == 2)
-        city = NodeNumber(node->parent());
-    else if (level == 3)
-        city = NodeNumber(node->parent()->parent());
+    const int city = NodeCity(node);
     History.GoodCid = city;
 
     DataSource1.SetEnabled(false);

@@ -15,6 +15,7 @@
 #include <QPixmap>
 #include <QSignalBlocker>
 #include <QStatusBar>
+#include <QToolButton>
 #include <QTreeWidget>
 
 namespace {
@@ -97,6 +98,15 @@ int TfrmMain::NodeBranch(const QTreeWidgetItem *node) const
 int TfrmMain::NodeNumber(const QTreeWidgetItem *node)
 {
     return node ? node->data(0, kNumberRole).toInt() : 0;
+}
+
+int TfrmMain::NodeCity(const QTreeWidgetItem *node)
+{
+    if (!node || !node->parent())
+        return 0;
+    while (node->parent()->parent())
+        node = node->parent();
+    return NodeNumber(node);
 }
 
 QString TfrmMain::StatusText() const
@@ -272,7 +282,8 @@ QString TfrmMain::GetCountsText(int branch, int level, int cid, int superId, int
     return text;
 }
 
-void TfrmMain::FillRegionList(TZReadOnlyQuery &query, QComboBox *combo, int cid, const QString &sql)
+void TfrmMain::FillRegionList(TZReadOnlyQuery &query, QComboBox *combo, int cid, const QString &sql,
+                              const QString &nameColumn)
 {
     query.Close();
     query.SetSQL(sql);
@@ -280,7 +291,7 @@ void TfrmMain::FillRegionList(TZReadOnlyQuery &query, QComboBox *combo, int cid,
     query.Open();
     combo->clear();
     while (!query.Eof()) {
-        combo->addItem(query.FieldByName(QStringLiteral("name_small")).AsString(),
+        combo->addItem(query.FieldByName(nameColumn).AsString(),
                        query.FieldByName(QStringLiteral("id")).AsInteger());
         query.Next();
     }
@@ -293,7 +304,6 @@ namespace {
 const QString kRegionSql = QStringLiteral(
     "select name_small,case when name_small='---' then 0 else id end as id from city_region a where a.cid=:cid "
     "order by name_big");
-// The column is named like the district list's so that one filler reads both.
 const QString kMicroRegionSql = QStringLiteral(
     "select case when name='--' then '---' else name end as name,case when name like '%--%' then 0 else id end as "
     "id from city_micro_region a where a.cid=:cid order by name");
@@ -312,27 +322,15 @@ void TfrmMain::FillGoodRegions(TZReadOnlyQuery &query, int level, QComboBox *com
     if (level < 1)
         SingleWholeCity(combo);
     else
-        FillRegionList(query, combo, cid, kRegionSql);
+        FillRegionList(query, combo, cid, kRegionSql, QStringLiteral("name_small"));
 }
 
 void TfrmMain::FillGoodMicroRegions(TZReadOnlyQuery &query, int level, QComboBox *combo, int cid)
 {
-    if (level < 1) {
+    if (level < 1)
         SingleWholeCity(combo);
-        return;
-    }
-    query.Close();
-    query.SetSQL(kMicroRegionSql);
-    query.ParamByName(QStringLiteral("cid")).SetAsInteger(cid);
-    query.Open();
-    combo->clear();
-    while (!query.Eof()) {
-        combo->addItem(query.FieldByName(QStringLiteral("name")).AsString(),
-                       query.FieldByName(QStringLiteral("id")).AsInteger());
-        query.Next();
-    }
-    query.Close();
-    combo->setCurrentIndex(combo->count() > 0 ? 0 : -1);
+    else
+        FillRegionList(query, combo, cid, kMicroRegionSql, QStringLiteral("name"));
 }
 
 void TfrmMain::FillEnprRegions(TZReadOnlyQuery &query, int level, QComboBox *combo, int cid)
@@ -340,7 +338,7 @@ void TfrmMain::FillEnprRegions(TZReadOnlyQuery &query, int level, QComboBox *com
     if (level != 1)
         SingleWholeCity(combo);
     else
-        FillRegionList(query, combo, cid, kRegionSql);
+        FillRegionList(query, combo, cid, kRegionSql, QStringLiteral("name_small"));
 }
 
 void TfrmMain::FillEnprMicroRegions(TZReadOnlyQuery &query, int level, QComboBox *combo, int cid)
@@ -355,8 +353,7 @@ void TfrmMain::ShowGoodPanel()
     ui->pnlGood->show();
     // Print actions join with printing.
     ui->mnuDollar->setEnabled(true);
-    if (QWidget *b = findChild<QWidget *>(QStringLiteral("btnDollar")))
-        b->setEnabled(true);
+    btnDollar->setEnabled(true);
 }
 
 void TfrmMain::ShowEnprPanel()
@@ -365,8 +362,7 @@ void TfrmMain::ShowEnprPanel()
     ui->pnlGood->hide();
     ui->pnlEnpr->show();
     ui->mnuDollar->setEnabled(false);
-    if (QWidget *b = findChild<QWidget *>(QStringLiteral("btnDollar")))
-        b->setEnabled(false);
+    btnDollar->setEnabled(false);
 }
 
 void TfrmMain::ShowSubList()
@@ -375,8 +371,7 @@ void TfrmMain::ShowSubList()
     ui->pnlEnpr->hide();
     ui->TreeView1->show();
     ui->mnuDollar->setEnabled(false);
-    if (QWidget *b = findChild<QWidget *>(QStringLiteral("btnDollar")))
-        b->setEnabled(false);
+    btnDollar->setEnabled(false);
 }
 
 void TfrmMain::TreeViewChange()
@@ -394,14 +389,14 @@ void TfrmMain::ShowSelectedNode()
     ui->edNavigave->setText(GetNodePath());
     ui->pnlFindGood->setVisible(branch == 0);
     ui->pnlFindEnpr->setVisible(branch == 1);
+    const int city = NodeCity(node);
 
     if (branch == 0 && level == 3) {
         FindGoods(false);
-        SetStatusText(GetCountsText(0, 3, NodeNumber(node->parent()->parent()), NodeNumber(node->parent()),
-                                    NodeNumber(node)));
+        SetStatusText(GetCountsText(0, 3, city, NodeNumber(node->parent()), NodeNumber(node)));
     } else if (branch == 1 && level == 1) {
         FindEnterprises(false);
-        SetStatusText(GetCountsText(1, 1, NodeNumber(node), 0, 0));
+        SetStatusText(GetCountsText(1, 1, city, 0, 0));
         ShowEnprPanel();
     } else {
         {
@@ -420,29 +415,14 @@ void TfrmMain::ShowSelectedNode()
             ui->TreeView1->setUpdatesEnabled(true);
         }
         ShowSubList();
-        int city = 0;
-        int section = 0;
-        if (branch == 0 && level == 1)
-            city = NodeNumber(node);
-        else if (branch == 0 && level == 2) {
-            city = NodeNumber(node->parent());
-            section = NodeNumber(node);
-        }
+        const int section = branch == 0 && level == 2 ? NodeNumber(node) : 0;
         SetStatusText(GetCountsText(branch, level, city, section, 0));
     }
 
     if (branch == 1) {
-        const int city = level == 1 ? NodeNumber(node) : 0;
         FillEnprRegions(Query1, level, ui->cbEnprRegion, city);
         FillEnprMicroRegions(Query1, level, ui->cbEnprMicroRegion, city);
     } else {
-        int city = 0;
-        if (level == 3)
-            city = NodeNumber(node->parent()->parent());
-        else if (level == 2)
-            city = NodeNumber(node->parent());
-        else if (level == 1)
-            city = NodeNumber(node);
         FillGoodRegions(Query1, level, ui->cbGoodRegion, city);
         FillGoodMicroRegions(Query1, level, ui->cbGoodMicroRegion, city);
     }
