@@ -3,10 +3,7 @@
 // in-memory list of goods, with helpers for keys, clicks, the wheel and the
 // marked rows.
 
-#include "DBGrids_fixture.h"
-
-#include "components/DBGrid.h"
-#include "platform/dataset_mem.h"
+#include "components/DBGrids_fixture.h"
 
 #include <QApplication>
 #include <QTest>
