@@ -112,6 +112,3 @@ private:
     TZConnection *m_connection;
     bool m_saved = true;
 };
-
-// Screen cursor ids the database layer uses while a statement runs.
-constexpr int crSQLWait = -19;

@@ -107,7 +107,8 @@ std::uint64_t GetVarint(const unsigned char *&p)
 
 } // namespace
 
-void TRowStore::ReadRow(int row, const std::vector<char> &wanted, std::vector<QVariant> &out) const
+void TRowStore::ReadRow(int row, const std::vector<char> &wanted, std::vector<QVariant> &out,
+                        TextDecoder decode) const
 {
     const std::uint64_t at = m_rows[std::size_t(row)];
     const unsigned char *p =
@@ -133,8 +134,11 @@ void TRowStore::ReadRow(int row, const std::vector<char> &wanted, std::vector<QV
         }
         case Text: {
             const std::uint64_t len = GetVarint(p);
-            if (want)
-                out[std::size_t(c)] = QByteArray(reinterpret_cast<const char *>(p), qsizetype(len));
+            if (want) {
+                const char *bytes = reinterpret_cast<const char *>(p);
+                out[std::size_t(c)] = decode ? QVariant(decode(bytes, qsizetype(len)))
+                                             : QVariant(QByteArray(bytes, qsizetype(len)));
+            }
             p += len;
             break;
         }

@@ -5,6 +5,7 @@
 // a million rows costs little more than its text and one offset per row.
 
 #include <QByteArray>
+#include <QString>
 #include <QVariant>
 
 #include <cstdint>
@@ -33,9 +34,14 @@ public:
     // Kind of every cell of a column seen so far (bit set per CellKind).
     unsigned KindsOfColumn(int column) const { return m_kinds[std::size_t(column)]; }
 
-    // Decodes a row: for each wanted column, its value (text as raw bytes in
-    // a QByteArray, integers as qint64, doubles as double, null as invalid).
-    void ReadRow(int row, const std::vector<char> &wanted, std::vector<QVariant> &out) const;
+    // Turns a text cell's raw bytes into a string.
+    using TextDecoder = QString (*)(const char *bytes, qsizetype length);
+
+    // Decodes a row: for each wanted column, its value (text through decode,
+    // or as raw bytes in a QByteArray without one; integers as qint64,
+    // doubles as double, null as invalid).
+    void ReadRow(int row, const std::vector<char> &wanted, std::vector<QVariant> &out,
+                 TextDecoder decode = nullptr) const;
 
 private:
     char *Reserve(std::size_t bytes);

@@ -60,6 +60,20 @@ QStringList TZReadOnlyQuery::ParseParamNames(const QString &sql)
     return names;
 }
 
+namespace {
+
+// Parameter names are unique regardless of case.
+qsizetype ParamIndex(const QVector<TParam> &params, const QString &name)
+{
+    for (qsizetype i = 0; i < params.size(); ++i) {
+        if (params[i].Name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+} // namespace
+
 void TZReadOnlyQuery::SetSQL(const QString &sql)
 {
     Close();
@@ -68,10 +82,8 @@ void TZReadOnlyQuery::SetSQL(const QString &sql)
     for (const QString &name : ParseParamNames(sql)) {
         TParam p;
         p.Name = name;
-        for (const TParam &old : m_params) {
-            if (old.Name.compare(name, Qt::CaseInsensitive) == 0)
-                p.Value = old.Value;
-        }
+        if (const qsizetype old = ParamIndex(m_params, name); old >= 0)
+            p.Value = m_params[old].Value;
         params.append(p);
     }
     m_params = params;
@@ -79,11 +91,8 @@ void TZReadOnlyQuery::SetSQL(const QString &sql)
 
 TParam *TZReadOnlyQuery::FindParam(const QString &name)
 {
-    for (TParam &p : m_params) {
-        if (p.Name.compare(name, Qt::CaseInsensitive) == 0)
-            return &p;
-    }
-    return nullptr;
+    const qsizetype at = ParamIndex(m_params, name);
+    return at >= 0 ? &m_params[at] : nullptr;
 }
 
 TParam &TZReadOnlyQuery::ParamByName(const QString &name)
@@ -157,11 +166,8 @@ void PrepareSqlite(sqlite3 *db, const QString &sql, const QVector<TParam> &param
         if (!raw || !*raw)
             continue;
         const QString name = FromCp1251(QByteArray(raw + 1));
-        const TParam *param = nullptr;
-        for (const TParam &p : params) {
-            if (p.Name.compare(name, Qt::CaseInsensitive) == 0)
-                param = &p;
-        }
+        const qsizetype at = ParamIndex(params, name);
+        const TParam *param = at >= 0 ? &params[at] : nullptr;
         int rc = SQLITE_OK;
         if (!param || IsNullParam(param->Value)) {
             rc = sqlite3_bind_null(st.stmt, i);
@@ -476,13 +482,7 @@ void TZReadOnlyQuery::InternalRefresh()
 
 void TZReadOnlyQuery::InternalLoadRow(int row, const std::vector<char> &wanted, std::vector<QVariant> &columns)
 {
-    m_store.ReadRow(row, wanted, columns);
-    for (std::size_t c = 0; c < columns.size(); ++c) {
-        if (c < wanted.size() && wanted[c] && columns[c].typeId() == QMetaType::QByteArray) {
-            const QByteArray bytes = columns[c].toByteArray();
-            columns[c] = FromCp1251(bytes);
-        }
-    }
+    m_store.ReadRow(row, wanted, columns, &FromCp1251);
 }
 
 void TZReadOnlyQuery::ExecSQL()

@@ -19,7 +19,7 @@ QCursor Screen::Cursor(int id)
         return *it;
     switch (id) {
     case crHourGlass:
-    case -19: // crSQLWait
+    case crSQLWait:
         return QCursor(Qt::WaitCursor);
     case crHandPoint:
         return QCursor(Qt::PointingHandCursor);

@@ -7,6 +7,7 @@
 // Stock ids
 constexpr int crDefault = 0;
 constexpr int crHourGlass = -11;
+constexpr int crSQLWait = -19; // while a database statement runs
 constexpr int crHandPoint = -21;
 
 namespace Screen {
