@@ -58,11 +58,7 @@ TAlignment TColumnTitle::Alignment() const
 
 void TColumnTitle::SetAlignment(TAlignment value)
 {
-    if ((m_column->m_assigned & avTitleAlignment) && value == m_alignment)
-        return;
-    m_alignment = value;
-    m_column->m_assigned |= avTitleAlignment;
-    m_column->Changed(false);
+    m_column->StoreAssigned(avTitleAlignment, m_alignment, value);
 }
 
 QString TColumnTitle::DefaultCaption() const
@@ -87,11 +83,7 @@ void TColumnTitle::SetCaption(const QString &value)
             field->SetDisplayLabel(value);
         return;
     }
-    if ((m_column->m_assigned & avTitleCaption) && value == m_caption)
-        return;
-    m_caption = value;
-    m_column->m_assigned |= avTitleCaption;
-    m_column->Changed(false);
+    m_column->StoreAssigned(avTitleCaption, m_caption, value);
 }
 
 QColor TColumnTitle::DefaultColor() const
@@ -108,11 +100,7 @@ QColor TColumnTitle::Color() const
 
 void TColumnTitle::SetColor(const QColor &value)
 {
-    if ((m_column->m_assigned & avTitleColor) && value == m_color)
-        return;
-    m_color = value;
-    m_column->m_assigned |= avTitleColor;
-    m_column->Changed(false);
+    m_column->StoreAssigned(avTitleColor, m_color, value);
 }
 
 TFont &TColumnTitle::DefaultFont() const
@@ -283,11 +271,7 @@ void TColumn::SetAlignment(TAlignment value)
                 f->SetAlignment(value);
         return;
     }
-    if ((m_assigned & avAlignment) && value == m_alignment)
-        return;
-    m_alignment = value;
-    m_assigned |= avAlignment;
-    Changed(false);
+    StoreAssigned(avAlignment, m_alignment, value);
 }
 
 void TColumn::SetButtonStyle(TColumnButtonStyle value)
@@ -307,14 +291,7 @@ QColor TColumn::DefaultColor() const
 
 QColor TColumn::Color() const { return (m_assigned & avColor) ? m_color : DefaultColor(); }
 
-void TColumn::SetColor(const QColor &value)
-{
-    if ((m_assigned & avColor) && value == m_color)
-        return;
-    m_color = value;
-    m_assigned |= avColor;
-    Changed(false);
-}
+void TColumn::SetColor(const QColor &value) { StoreAssigned(avColor, m_color, value); }
 
 TFont &TColumn::DefaultFont() const
 {
@@ -425,11 +402,7 @@ void TColumn::SetReadOnly(bool value)
             return;
         }
     }
-    if ((m_assigned & avReadOnly) && value == m_readOnly)
-        return;
-    m_readOnly = value;
-    m_assigned |= avReadOnly;
-    Changed(false);
+    StoreAssigned(avReadOnly, m_readOnly, value);
 }
 
 // --- width -------------------------------------------------------------

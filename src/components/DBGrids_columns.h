@@ -172,6 +172,17 @@ private:
     friend class TColumnTitle;
     friend class TCustomDBGrid;
     void FontChanged();
+    // Keeps a value the program assigned and reports the change; the same
+    // value assigned again changes nothing.
+    template <class T>
+    void StoreAssigned(TColumnValue flag, T &member, const T &value)
+    {
+        if ((m_assigned & flag) && value == member)
+            return;
+        member = value;
+        m_assigned |= flag;
+        Changed(false);
+    }
     // Drops a bound field that no longer belongs to the grid's dataset.
     TField *LiveField() const;
     void StoreWidth(int value);

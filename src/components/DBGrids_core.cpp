@@ -3,7 +3,6 @@
 #include "components/DBGrids_inplace.h"
 #include "platform/application.h"
 
-#include <QApplication>
 #include <QContextMenuEvent>
 #include <QLocale>
 #include <QMenu>
@@ -52,23 +51,39 @@ void TCustomDBGrid::LoadIndicators()
 
 // --- construction ----------------------------------------------------------
 
+namespace {
+// The base grid's options that carry out the data grid's ones.
+TGridOptions BaseGridOptions(TDBGridOptions options)
+{
+    TGridOptions base = 0;
+    if (options & dgEditing)
+        base |= goEditing;
+    if (options & dgAlwaysShowEditor)
+        base |= goAlwaysShowEditor;
+    if (options & dgColumnResize)
+        base |= goColSizing;
+    if (options & dgColLines)
+        base |= goFixedVertLine | goVertLine;
+    if (options & dgRowLines)
+        base |= goFixedHorzLine | goHorzLine;
+    if (options & dgTabs)
+        base |= goTabs;
+    if (options & dgRowSelect)
+        base |= goRowSelect;
+    return base;
+}
+} // namespace
+
 TCustomDBGrid::TCustomDBGrid(QWidget *parent) : TBaseGrid(parent), m_titleFont(new TFont(this))
 {
     SetFillsCells(false);
-    m_acquireFocus = true;
     LoadIndicators();
-    m_titleOffset = 1;
-    m_indicatorOffset = 1;
-    m_updateFields = true;
     m_options = DefaultDBGridOptions;
     if (PrimaryLanguageId() == LANG_KOREAN)
         m_options |= dgAlwaysShowEditor;
     AddDrawBitmapUser();
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    TGridOptions base = goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goColSizing | goEditing | goTabs;
-    if (m_options & dgAlwaysShowEditor)
-        base |= goAlwaysShowEditor;
-    SetGridOptions(base);
+    SetGridOptions(BaseGridOptions(m_options));
     // Columns and the data link are made on first use, so that a derived
     // grid's factories take effect.
     SetRowCount(2);
@@ -76,7 +91,6 @@ TCustomDBGrid::TCustomDBGrid(QWidget *parent) : TBaseGrid(parent), m_titleFont(n
     SetColor(clWindow());
     m_titleFont->Assign(Font());
     connect(m_titleFont, &TFont::Changed, this, GuardedSlot([this] { AfterTitleFontChange(); }));
-    m_defaultDrawing = true;
     m_markedRows = std::make_unique<TBookmarkList>(this);
     HideEditor();
 }
@@ -151,22 +165,7 @@ void TCustomDBGrid::SetOptions(TDBGridOptions value)
         return;
     if (value & dgRowSelect)
         value &= ~(dgEditing | dgAlwaysShowEditor);
-    TGridOptions base = 0;
-    if (value & dgEditing)
-        base |= goEditing;
-    if (value & dgAlwaysShowEditor)
-        base |= goAlwaysShowEditor;
-    if (value & dgColumnResize)
-        base |= goColSizing;
-    if (value & dgColLines)
-        base |= goFixedVertLine | goVertLine;
-    if (value & dgRowLines)
-        base |= goFixedHorzLine | goHorzLine;
-    if (value & dgTabs)
-        base |= goTabs;
-    if (value & dgRowSelect)
-        base |= goRowSelect;
-    SetGridOptions(base);
+    SetGridOptions(BaseGridOptions(value));
     if ((m_options & dgMultiSelect) && !(value & dgMultiSelect))
         m_markedRows->ClearMarks();
     constexpr TDBGridOptions relayout = dgEditing | dgAlwaysShowEditor | dgTitles | dgIndicator | dgColLines |
@@ -258,13 +257,6 @@ void TCustomDBGrid::HandleLayoutRequest()
         CloseLayoutBracket();
     else if (HandleAllocated())
         m_layoutEvent.Post(this);
-}
-
-void DiscardPendingMessage(QObject *window, QEvent::Type message)
-{
-    // The quit request of the old message queue has no counterpart among
-    // posted widget events, so nothing needs to be re-posted.
-    QCoreApplication::removePostedEvents(window, message);
 }
 
 // --- field map and binding -------------------------------------------------------
@@ -382,6 +374,12 @@ bool TCustomDBGrid::FieldUsesRightToLeft(TField *field, TAlignment alignment) co
     return layoutDirection() == Qt::RightToLeft && field;
 }
 
+TField *TCustomDBGrid::LookupKeyField(const TField *lookup)
+{
+    TDataSet *ds = DataLink().DataSet();
+    return ds ? ds->FindField(lookup->KeyFields) : nullptr;
+}
+
 void TCustomDBGrid::FieldRemoved(TField *field)
 {
     bool affected = false;
@@ -406,8 +404,8 @@ void TCustomDBGrid::SetDataSource(TDataSource *value)
 {
     if (value == DataSource())
         return;
-    if (value && value->DataSet() && value->DataSet()->IsUnidirectional())
-        throw EDatabaseError(QStringLiteral("Operation not allowed on a unidirectional dataset"));
+    if (value)
+        CheckBidirectional(value->DataSet());
     m_markedRows->ClearMarks();
     DataLink().SetDataSource(value);
 }

@@ -132,6 +132,8 @@ public:
     void RefreshFromData();
     TColumn *ColumnAtLevel(TColumn *column, int depth) const;
     bool FieldUsesRightToLeft(TField *field, TAlignment alignment) const;
+    // The field of the grid's dataset that holds a lookup field's key.
+    TField *LookupKeyField(const TField *lookup);
     // A field is going away: unbind it from every column and lay out again.
     void FieldRemoved(TField *field);
 

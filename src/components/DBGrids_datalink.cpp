@@ -2,7 +2,15 @@
 
 #include "components/DBGrids_core.h"
 
+#include <QScopedValueRollback>
+
 void RaiseInvalidGridError(const QString &text) { throw EInvalidGridOperation(text); }
+
+void CheckBidirectional(const TDataSet *dataSet)
+{
+    if (dataSet && dataSet->IsUnidirectional())
+        throw EDatabaseError(QStringLiteral("Operation not allowed on a unidirectional dataset"));
+}
 
 TGridDataLink::TGridDataLink(TCustomDBGrid *grid) : m_grid(grid) { VisualControl = true; }
 
@@ -68,8 +76,8 @@ void TGridDataLink::HandleReset()
 
 void TGridDataLink::HandleActiveChange()
 {
-    if (Active() && DataSource() && DataSource()->DataSet() && DataSource()->DataSet()->IsUnidirectional())
-        throw EDatabaseError(QStringLiteral("Operation not allowed on a unidirectional dataset"));
+    if (Active() && DataSource())
+        CheckBidirectional(DataSource()->DataSet());
     m_grid->ReactToLinkState(Active());
     m_modified = false;
 }
@@ -97,15 +105,10 @@ void TGridDataLink::HandleFocusRequest(TField **field)
 
 void TGridDataLink::HandleLayoutChange()
 {
-    const bool previous = m_grid->m_layoutFromDataset;
-    m_grid->m_layoutFromDataset = true;
-    try {
+    {
+        const QScopedValueRollback fromDataset(m_grid->m_layoutFromDataset, true);
         m_grid->RequestLayout();
-    } catch (...) {
-        m_grid->m_layoutFromDataset = previous;
-        throw;
     }
-    m_grid->m_layoutFromDataset = previous;
     TDataLink::HandleLayoutChange();
 }
 

@@ -2,16 +2,13 @@
 // The data grid's connection to its data source: the field map (which
 // dataset field each grid column shows), the editor's modified flag, and the
 // dataset's notifications turned into the grid's reactions. Also the grid
-// error and the routine that drops one queued grid event.
+// error.
 
 #include "platform/datasource.h"
 #include "platform/dberror.h"
 
-#include <QEvent>
-
 #include <vector>
 
-class QObject;
 class TCustomDBGrid;
 
 class EInvalidGridOperation : public Exception
@@ -21,8 +18,8 @@ public:
 };
 
 [[noreturn]] void RaiseInvalidGridError(const QString &text);
-// Removes a queued event of that type for that receiver.
-void DiscardPendingMessage(QObject *window, QEvent::Type message);
+// A grid moves both ways: a dataset that only moves forward is refused.
+void CheckBidirectional(const TDataSet *dataSet);
 
 // The map holds at most this many entries; the error text names the bound.
 constexpr int MaxMappedFields = 256;

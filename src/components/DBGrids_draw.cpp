@@ -2,6 +2,7 @@
 #include "components/DBGrids_core.h"
 
 #include <QPainter>
+#include <QScopedValueRollback>
 
 #include <algorithm>
 #include <QStyle>
@@ -12,6 +13,16 @@
 namespace {
 int g_drawBitmapUsers = 0;
 QImage *g_drawBitmap = nullptr;
+
+// Left and right swap places on a mirrored surface.
+TAlignment Mirrored(TAlignment alignment)
+{
+    if (alignment == taLeftJustify)
+        return taRightJustify;
+    if (alignment == taRightJustify)
+        return taLeftJustify;
+    return alignment;
+}
 } // namespace
 
 void AddDrawBitmapUser()
@@ -39,12 +50,8 @@ void WriteCellText(TCanvas &canvas, const QRect &rect, int dx, bool rightToLeft,
     const QColor brush = canvas.BrushColor();
     // A colour the device shows as it is needs no dithering: draw directly.
     if (brush.alpha() == 255 || !g_drawBitmap) {
-        if (canvas.RightToLeft() && !rightToLeft) {
-            if (alignment == taLeftJustify)
-                alignment = taRightJustify;
-            else if (alignment == taRightJustify)
-                alignment = taLeftJustify;
-        }
+        if (canvas.RightToLeft() && !rightToLeft)
+            alignment = Mirrored(alignment);
         const int width = canvas.TextWidth(text);
         int x = rect.left() + dx;
         if (alignment == taRightJustify)
@@ -64,12 +71,8 @@ void WriteCellText(TCanvas &canvas, const QRect &rect, int dx, bool rightToLeft,
         bp.fillRect(QRect(0, 0, rect.width(), rect.height()), brush);
         bp.setFont(canvas.Font().Font());
         bp.setPen(canvas.Font().Color());
-        if (canvas.RightToLeft()) {
-            if (alignment == taLeftJustify)
-                alignment = taRightJustify;
-            else if (alignment == taRightJustify)
-                alignment = taLeftJustify;
-        }
+        if (canvas.RightToLeft())
+            alignment = Mirrored(alignment);
         int flags = Qt::TextWordWrap | Qt::TextExpandTabs | Qt::AlignTop;
         flags |= alignment == taRightJustify ? Qt::AlignRight : alignment == taCenter ? Qt::AlignHCenter : Qt::AlignLeft;
         if (rightToLeft)
@@ -122,7 +125,7 @@ bool TCustomDBGrid::RowIsMarked()
 
 bool TCustomDBGrid::CellIsHighlighted(int, int, const QString &, TGridDrawState state)
 {
-    if ((m_options & dgMultiSelect) && DataLink().Active() && RowIsMarked())
+    if (RowIsMarked())
         return true;
     return (state & gdSelected) && ((m_options & dgAlwaysShowSelection) || hasFocus()) &&
            (m_updateLock == 0 || (m_options & dgRowSelect));
@@ -388,7 +391,7 @@ void TCustomDBGrid::ApplyColumnAttributes()
         if (f) {
             readOnlyField = f->ReadOnly();
             if (f->Lookup()) {
-                TField *key = link.DataSet() ? link.DataSet()->FindField(f->KeyFields) : nullptr;
+                TField *key = LookupKeyField(f);
                 readOnlyField = !key || key->ReadOnly();
             }
         }
@@ -445,14 +448,10 @@ void TCustomDBGrid::HandleParentFontChange()
     TBaseGrid::HandleParentFontChange();
     if (!ParentFont())
         return;
-    m_selfChangingTitleFont = true;
-    try {
+    {
+        const QScopedValueRollback selfChanging(m_selfChangingTitleFont, true);
         m_titleFont->Assign(Font());
-    } catch (...) {
-        m_selfChangingTitleFont = false;
-        throw;
     }
-    m_selfChangingTitleFont = false;
     RequestLayout();
 }
 

@@ -106,8 +106,7 @@ void TDBGridInplaceEdit::OpenList()
         m_dataList->KeyField = lookup->LookupKeyFields;
         m_dataList->ListField = lookup->LookupResultField;
         m_dataList->SetListSource(m_lookupSource.get());
-        TDataSet *ds = DBGrid()->DataLink().DataSet();
-        TField *key = ds ? ds->FindField(lookup->KeyFields) : nullptr;
+        TField *key = DBGrid()->LookupKeyField(lookup);
         m_dataList->SetKeyValue(key ? key->Value() : QVariant());
         DropDown();
         return;
@@ -144,8 +143,7 @@ void TDBGridInplaceEdit::CloseList(bool accept)
     if (!field)
         return;
     if (dataList) {
-        TDataSet *ds = grid->DataLink().DataSet();
-        TField *key = ds ? ds->FindField(field->KeyFields) : nullptr;
+        TField *key = grid->LookupKeyField(field);
         // A key that cannot change, or a refused edit, drops the choice.
         if (key && key->CanModify() && grid->DataLink().Edit())
             key->SetValue(value);

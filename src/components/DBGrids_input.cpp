@@ -12,6 +12,21 @@
 
 #include <algorithm>
 
+namespace {
+// Holds the grid's update lock for the life of the object.
+class UpdateLockScope
+{
+public:
+    explicit UpdateLockScope(TCustomDBGrid &grid) : m_grid(grid) { m_grid.LockUpdates(); }
+    ~UpdateLockScope() { m_grid.UnlockUpdates(); }
+    UpdateLockScope(const UpdateLockScope &) = delete;
+    UpdateLockScope &operator=(const UpdateLockScope &) = delete;
+
+private:
+    TCustomDBGrid &m_grid;
+};
+} // namespace
+
 // --- editor glue -------------------------------------------------------------
 
 QString TCustomDBGrid::EditorTextOf(int col, int)
@@ -56,7 +71,7 @@ TEditStyle TCustomDBGrid::EditorKind(int, int)
         return esSimple;
     TGridDataLink &link = DataLink();
     if (f->Lookup()) {
-        TField *key = link.DataSet() ? link.DataSet()->FindField(f->KeyFields) : nullptr;
+        TField *key = LookupKeyField(f);
         if (!key || !key->CanModify() || ((c->AssignedFlags() & avReadOnly) && c->ReadOnly()) || f->ReadOnly() ||
             !link.Active() || link.ReadOnly)
             return esSimple;
@@ -141,11 +156,7 @@ void TCustomDBGrid::HandleKeyDown(int &key, TShiftState shift)
     }
     auto dropMarks = [this] { DropMarks(); };
     auto extendMarks = [&](bool select, int direction) {
-        LockUpdates();
-        struct Unlock {
-            TCustomDBGrid *g;
-            ~Unlock() { g->UnlockUpdates(); }
-        } unlock{this};
+        const UpdateLockScope lock(*this);
         bool markAfter = false;
         if ((m_options & dgMultiSelect) && link.Active()) {
             if (select && (shift & ssShift)) {
@@ -185,11 +196,7 @@ void TCustomDBGrid::HandleKeyDown(int &key, TShiftState shift)
             extendMarks(select, -1);
     };
     auto tabStep = [&](bool forwards) {
-        LockUpdates();
-        struct Unlock {
-            TCustomDBGrid *g;
-            ~Unlock() { g->UnlockUpdates(); }
-        } unlock{this};
+        const UpdateLockScope lock(*this);
         const int start = Col();
         int c = start;
         for (;;) {
@@ -368,11 +375,7 @@ void TCustomDBGrid::HandleMouseDown(TMouseButton button, TShiftState shift, int 
     }
     if (!link.Active())
         return;
-    LockUpdates();
-    struct Unlock {
-        TCustomDBGrid *g;
-        ~Unlock() { g->UnlockUpdates(); }
-    } unlock{this};
+    const UpdateLockScope lock(*this);
     link.HandleDataFlush();
     HideEditor();
     const int oldCol = Col(), oldRow = Row();

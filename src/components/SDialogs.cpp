@@ -133,16 +133,10 @@ QSize MeasureText(const QFontMetrics &fm, const QString &text, int maxWidth)
     return QSize(width, height);
 }
 
-int ScreenWidth(QWidget *w)
+QSize ScreenSize(QWidget *w)
 {
     QScreen *s = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
-    return s ? s->geometry().width() : 1024;
-}
-
-int ScreenHeight(QWidget *w)
-{
-    QScreen *s = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
-    return s ? s->geometry().height() : 768;
+    return s ? s->geometry().size() : QSize(1024, 768);
 }
 
 } // namespace
@@ -211,7 +205,8 @@ TMessageForm *CreateMessageForm(const QString &text, TMsgDlgType kind, TMsgDlgBu
         buttonWidth = qMax(buttonWidth, g_buttonWidths[i]);
     }
 
-    const QSize textSize = MeasureText(fm, text, ScreenWidth(form) / 2);
+    const QSize screen = ScreenSize(form);
+    const QSize textSize = MeasureText(fm, text, screen.width() / 2);
     QStyle::StandardPixmap iconId = QStyle::SP_MessageBoxInformation;
     const bool hasIcon = KindIcon(kind, &iconId);
     int iconTextWidth = textSize.width();
@@ -224,7 +219,7 @@ TMessageForm *CreateMessageForm(const QString &text, TMsgDlgType kind, TMsgDlgBu
     const int clientWidth = qMax(iconTextWidth, groupWidth) + 2 * hMargin;
     const int clientHeight = iconTextHeight + buttonHeight + vSpacing + 2 * vMargin;
     form->setFixedSize(clientWidth, clientHeight);
-    form->move(ScreenWidth(form) / 2 - clientWidth / 2, ScreenHeight(form) / 2 - clientHeight / 2);
+    form->move(screen.width() / 2 - clientWidth / 2, screen.height() / 2 - clientHeight / 2);
     form->setWindowTitle(KindTitle(kind));
 
     if (hasIcon) {

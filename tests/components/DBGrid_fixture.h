@@ -3,8 +3,7 @@
 // in-memory list of goods, with helpers for keys, clicks, the wheel and the
 // marked rows.
 
-#include "components/DBGrid.h"
-#include "platform/dataset_mem.h"
+#include "components/DBGrids_fixture.h"
 
 #include <QApplication>
 #include <QTest>
@@ -15,9 +14,7 @@
 namespace markgrid {
 
 // The options of the catalogue's result grids, read-only.
-constexpr TDBGridOptions ResultGridOptions = dgTitles | dgIndicator | dgColumnResize | dgColLines | dgRowLines |
-                                             dgTabs | dgRowSelect | dgAlwaysShowSelection | dgConfirmDelete |
-                                             dgCancelOnExit | dgMultiSelect;
+constexpr TDBGridOptions ResultGridOptions = gridtest::SystemGridOptions;
 
 inline QString S(const char16_t *text) { return QString::fromUtf16(text); }
 
@@ -40,11 +37,7 @@ struct Goods {
     TDBGrid grid;
     explicit Goods(int rows = 40)
     {
-        ds.AddColumn(QStringLiteral("id"), ftInteger);
-        ds.AddColumn(QStringLiteral("name"), ftString, 20);
-        ds.AddColumn(QStringLiteral("price"), ftFloat);
-        for (int i = 1; i <= rows; ++i)
-            ds.AppendRow({i, QStringLiteral("good %1").arg(i), i * 10.5});
+        gridtest::FillGoods(ds, rows);
         source.SetDataSet(&ds);
         ShowGrid(grid, source);
         ds.Open();
