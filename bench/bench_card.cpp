@@ -12,7 +12,6 @@
 #include "platform/connection.h"
 #include "platform/query.h"
 #include "services/globals.h"
-#include "services/sqlite_func.h"
 #include "services/tools_format.h"
 #include "windows/main/historyrec.h"
 #include "windows/price/firmcard.h"
@@ -58,11 +57,8 @@ int main(int argc, char **argv)
     try {
         Protocol = QStringLiteral("sqlite");
         IsNetwork = false;
-        RegisterSqliteFunctions();
         TZConnection conn;
-        conn.Protocol = QStringLiteral("sqlite-3");
-        conn.Database = path;
-        conn.Connect();
+        bench::OpenSqlite(conn, path);
 
         // The organisation result: every address of the main city by name.
         TZReadOnlyQuery result(&conn);

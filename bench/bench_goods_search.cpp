@@ -18,7 +18,6 @@
 #include <QElapsedTimer>
 #include <QTreeWidget>
 
-#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -78,12 +77,6 @@ long long BareMysql(const searchbench::TTarget &t, const QString &database, cons
     return rows + (bytes == std::size_t(-1));
 }
 
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -110,7 +103,7 @@ int main(int argc, char **argv)
     w.findChild<QComboBox *>(QStringLiteral("cbFindGoodName"))->setEditText(word);
 
     constexpr int kRuns = 5;
-    std::vector<double> ours, bare;
+    std::vector<qint64> ours, bare;
     long long rows = 0;
     long long bareRows = 0;
     for (int run = 0; run < kRuns; ++run) {
@@ -118,15 +111,15 @@ int main(int argc, char **argv)
         timer.start();
         w.FindGoods(true);
         rows = w.Query4.RecordCount();
-        ours.push_back(timer.nsecsElapsed() / 1e6);
+        ours.push_back(timer.nsecsElapsed());
 
         const QByteArray sql = ToCp1251(w.Query4.SQL());
         timer.restart();
         bareRows = target.host.isEmpty() ? BareSqlite(target.sqliteFile, sql) : BareMysql(target, CurrentDb, sql);
-        bare.push_back(timer.nsecsElapsed() / 1e6);
+        bare.push_back(timer.nsecsElapsed());
     }
-    const double a = Median(ours);
-    const double b = Median(bare);
+    const double a = bench::Figures(ours).median;
+    const double b = bench::Figures(bare).median;
     std::printf("%s, word \"%s\": %lld rows (bare %lld)\n", target.host.isEmpty() ? "local" : "network",
                 word.toUtf8().constData(), rows, bareRows);
     std::printf("FindGoods to open query with count: median %.1f ms\n", a);

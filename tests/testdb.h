@@ -1,6 +1,7 @@
 #pragma once
 // Connections the tests open themselves: a SQLite file, a database on the
-// test MariaDB talking cp1251, and statements run one after another.
+// test MariaDB talking cp1251, and statements run one after another; and
+// QString values printed readably when an assertion fails.
 
 #include "platform/connection.h"
 #include "testenv.h"
@@ -8,6 +9,13 @@
 #include <QStringList>
 
 #include <memory>
+#include <ostream>
+
+// Readable QString values in failure messages.
+[[maybe_unused]] static void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace testdb {
 

@@ -20,14 +20,28 @@ inline QString S(const char16_t *text) { return QString::fromUtf16(text); }
 
 inline void ShowGrid(TDBGrid &grid, TDataSource &source)
 {
-    grid.resize(400, 300);
-    grid.show();
-    (void)QTest::qWaitForWindowExposed(&grid);
+    (void)gridtest::ShowExposed(grid);
     grid.SetDataSource(&source);
     grid.SetOptions(ResultGridOptions);
     grid.SetReadOnly(true);
     grid.activateWindow();
     grid.setFocus();
+}
+
+// Record numbers of the grid's marked rows, top to bottom; the current
+// record stays where it was.
+inline std::vector<int> MarkedRecNos(TDBGrid &grid, TDataSet &ds)
+{
+    std::vector<int> rows;
+    const QByteArray here = ds.Bookmark();
+    ds.DisableControls();
+    for (int i = 0; i < grid.MarkedRows().MarkedCount(); ++i) {
+        ds.GotoBookmark(grid.MarkedRows().MarkedBookmarkAt(i));
+        rows.push_back(ds.RecNo());
+    }
+    ds.GotoBookmark(here);
+    ds.EnableControls();
+    return rows;
 }
 
 // A result grid over goods id 1..rows, name "good N", price N * 10.5.
@@ -47,20 +61,7 @@ struct Goods {
     {
         QTest::mouseClick(grid.viewport(), button, mods, grid.CellRect(2, row).center());
     }
-    // Record numbers of the marked rows, top to bottom.
-    std::vector<int> Marked()
-    {
-        std::vector<int> rows;
-        const QByteArray here = ds.Bookmark();
-        ds.DisableControls();
-        for (int i = 0; i < grid.MarkedRows().MarkedCount(); ++i) {
-            ds.GotoBookmark(grid.MarkedRows().MarkedBookmarkAt(i));
-            rows.push_back(ds.RecNo());
-        }
-        ds.GotoBookmark(here);
-        ds.EnableControls();
-        return rows;
-    }
+    std::vector<int> Marked() { return MarkedRecNos(grid, ds); }
     void Wheel(int delta, Qt::KeyboardModifiers mods = Qt::NoModifier, QPoint angle = {})
     {
         const QPointF pos = grid.viewport()->rect().center();

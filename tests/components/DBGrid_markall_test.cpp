@@ -61,20 +61,7 @@ struct QueryGrid {
         query.MoveBy(-3);
     }
 
-    // Record numbers of the marked rows, top to bottom.
-    std::vector<int> Marked()
-    {
-        std::vector<int> rows;
-        const QByteArray here = query.Bookmark();
-        query.DisableControls();
-        for (int i = 0; i < grid.MarkedRows().MarkedCount(); ++i) {
-            query.GotoBookmark(grid.MarkedRows().MarkedBookmarkAt(i));
-            rows.push_back(query.RecNo());
-        }
-        query.GotoBookmark(here);
-        query.EnableControls();
-        return rows;
-    }
+    std::vector<int> Marked() { return MarkedRecNos(grid, query); }
 };
 
 // What the walk looked like from inside: every scroll while the calculated

@@ -201,9 +201,7 @@ TEST(BookmarkList, AFailedDeleteKeepsTheRestMarkedAndControlsEnabled)
     TDataSource source;
     source.SetDataSet(&ds);
     TestGrid grid;
-    grid.resize(400, 300);
-    grid.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+    ASSERT_TRUE(ShowExposed(grid));
     grid.SetDataSource(&source);
     grid.SetOptions(grid.Options() | dgMultiSelect);
     ds.Open();

@@ -248,9 +248,7 @@ TEST(DBGridLayoutFields, RemovingAFieldBehindDisabledControlsDefersTheLayout)
     TDataSource source;
     source.SetDataSet(&ds);
     TestGrid grid;
-    grid.resize(400, 300);
-    grid.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+    ASSERT_TRUE(ShowExposed(grid));
     TColumn *idColumn = grid.Columns().AppendColumn();
     idColumn->SetFieldName(QStringLiteral("id"));
     TColumn *nameColumn = grid.Columns().AppendColumn();

@@ -51,6 +51,14 @@ protected:
     TDBGridColumns *MakeColumnCollection() override { return new CountingColumns(this); }
 };
 
+// Resizes and shows a top-level widget; false when it never gets exposed.
+[[nodiscard]] inline bool ShowExposed(QWidget &widget, int width = 400, int height = 300)
+{
+    widget.resize(width, height);
+    widget.show();
+    return QTest::qWaitForWindowExposed(&widget);
+}
+
 // id, name (string 20), price (float); rows id 1..count.
 inline void FillGoods(TMemDataSet &ds, int count)
 {

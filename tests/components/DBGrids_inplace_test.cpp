@@ -119,9 +119,7 @@ struct LookupFixture {
         city->LookupKeyFields = QStringLiteral("cid");
         city->LookupResultField = QStringLiteral("name");
         source.SetDataSet(&firms);
-        grid.resize(400, 300);
-        grid.show();
-        (void)QTest::qWaitForWindowExposed(&grid);
+        (void)ShowExposed(grid);
         grid.Columns().AppendColumn()->SetFieldName(QStringLiteral("sfn"));
         grid.Columns().AppendColumn()->SetFieldName(QStringLiteral("city"));
         grid.SetDataSource(&source);

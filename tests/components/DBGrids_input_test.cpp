@@ -185,9 +185,7 @@ TEST(DBGridKeys, AGridThatKeepsMarksReplacesOnlyTheMarkSteps)
     TDataSource source;
     source.SetDataSet(&ds);
     Keeping grid;
-    grid.resize(400, 300);
-    grid.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+    ASSERT_TRUE(ShowExposed(grid));
     grid.SetDataSource(&source);
     grid.SetOptions(8188);
     ds.Open();
@@ -513,9 +511,7 @@ TEST(DBGridTitles, TheExpandButtonTogglesAnObjectColumn)
     TDataSource source;
     source.SetDataSet(&ds);
     TestGrid grid;
-    grid.resize(500, 300);
-    grid.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+    ASSERT_TRUE(ShowExposed(grid, 500));
     grid.SetDataSource(&source);
     ds.Open();
     TColumn *object = grid.Columns()[1];
@@ -549,9 +545,7 @@ TEST(DBGridPopupEditor, NestedRecordsOpenInOneFloatingSubGrid)
     TDataSource source;
     source.SetDataSet(&ds);
     TestGrid grid;
-    grid.resize(400, 300);
-    grid.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+    ASSERT_TRUE(ShowExposed(grid));
     grid.SetDataSource(&source);
     grid.SetOptions(grid.Options() | dgMultiSelect);
     ds.Open();

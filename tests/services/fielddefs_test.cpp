@@ -6,7 +6,6 @@
 #include "platform/dberror.h"
 #include "platform/query.h"
 #include "services/scratchdb.h"
-#include "services/sqlite_func.h"
 
 #include <gtest/gtest.h>
 
@@ -85,14 +84,11 @@ TEST(FieldDefs, OrganisationResultInBothDeployments)
 TEST(FieldDefs, DeclaredQueryReadsOnlyItsFieldsAndCutsCalculatedText)
 {
     QTemporaryDir dir;
-    TZConnection c;
-    c.Protocol = QStringLiteral("sqlite-3");
-    c.Database = dir.filePath(QStringLiteral("d.dat"));
-    c.Connect();
-    c.ExecuteDirect(QStringLiteral("create table t (price real, name text, extra text)"));
-    c.ExecuteDirect(QStringLiteral("insert into t values (1234567.891, 'Сахар', 'x')"));
+    const auto c = scratch::OpenScratchSqlite(dir);
+    c->ExecuteDirect(QStringLiteral("create table t (price real, name text, extra text)"));
+    c->ExecuteDirect(QStringLiteral("insert into t values (1234567.891, 'Сахар', 'x')"));
 
-    TZReadOnlyQuery q(&c);
+    TZReadOnlyQuery q(c.get());
     TField *price = AddFloatField(q, QStringLiteral("price"));
     TField *name = AddStringField(q, QStringLiteral("name"), 3);
     TField *sprice = AddCalcStringField(q, QStringLiteral("sprice"), 20);
@@ -114,12 +110,8 @@ TEST(FieldDefs, DeclaredQueryReadsOnlyItsFieldsAndCutsCalculatedText)
 
 TEST(FieldDefs, LocalGoodsFieldsOpenOverTheSampleCatalogue)
 {
-    RegisterSqliteFunctions();
-    TZConnection c;
-    c.Protocol = QStringLiteral("sqlite-3");
-    c.Database = testenv::SampleCatalogue();
-    c.Connect();
-    TZReadOnlyQuery q(&c);
+    const auto c = scratch::OpenCatalogue(false);
+    TZReadOnlyQuery q(c.get());
     DeclareGoodResultFields(q, false);
     q.SetSQL(QStringLiteral(
         "select s.price, s.name, s.cur, a.sfn, s.price_rub, s.id, '' as discount, s.cid, s.fid, a.adr_id, s.gid "

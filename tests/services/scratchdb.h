@@ -14,13 +14,6 @@
 #include <QTemporaryDir>
 
 #include <memory>
-#include <ostream>
-
-// Readable QString values in failure messages.
-[[maybe_unused]] static void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
 
 namespace scratch {
 

@@ -4,6 +4,7 @@
 #include "platform/codec.h"
 #include "platform/connection.h"
 #include "platform/query.h"
+#include "testdb.h"
 #include "testenv.h"
 
 #include <gtest/gtest.h>
@@ -17,11 +18,7 @@ namespace {
 std::unique_ptr<TZConnection> OpenWithFunctions(const QString &path)
 {
     RegisterSqliteFunctions();
-    auto c = std::make_unique<TZConnection>();
-    c->Protocol = QStringLiteral("sqlite-3");
-    c->Database = path;
-    c->Connect();
-    return c;
+    return testdb::OpenSqlite(path);
 }
 
 class SqlFunctions : public ::testing::Test

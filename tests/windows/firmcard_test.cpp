@@ -58,6 +58,18 @@ private:
     bool m_canTransfer = false;
 };
 
+// The telephony program running and willing to transfer numbers of 343.
+class TTransferringTelephony : public TFakeTelephony
+{
+public:
+    TTransferringTelephony()
+    {
+        PhoneWnd = 42;
+        TransferCities = {QStringLiteral("343")};
+        Answer = true;
+    }
+};
+
 class TTelephonyGuard
 {
 public:
@@ -260,10 +272,7 @@ INSTANTIATE_TEST_SUITE_P(Deployments, FirmCard, ::testing::Values(false, true),
 
 TEST_P(FirmCard, TableCardOfOneAddressHoldsEverySectionInOrder)
 {
-    TFakeTelephony telephony;
-    telephony.PhoneWnd = 42;
-    telephony.TransferCities = {QStringLiteral("343")};
-    telephony.Answer = true;
+    TTransferringTelephony telephony;
     TTelephonyGuard guard(&telephony);
 
     QString discounts = QStringLiteral("Акция открытая<br>Скидка 5%<br>Сезонная<br>Акция с периодом "
@@ -298,10 +307,7 @@ TEST_P(FirmCard, TableCardOfOneAddressHoldsEverySectionInOrder)
 
 TEST_P(FirmCard, CompactCardHighlightsTheTypedWordsInTheirSectionsOnly)
 {
-    TFakeTelephony telephony;
-    telephony.PhoneWnd = 42;
-    telephony.TransferCities = {QStringLiteral("343")};
-    telephony.Answer = true;
+    TTransferringTelephony telephony;
     TTelephonyGuard guard(&telephony);
 
     THistoryRec view;
@@ -370,9 +376,7 @@ TEST_P(FirmCard, AllSwitchesOffGiveTheBareFrameAndStillAskTheTelephony)
 
 TEST_P(FirmCard, TransferLinksNeedTheAnswerTheCityAndNoView)
 {
-    TFakeTelephony telephony;
-    telephony.PhoneWnd = 42;
-    telephony.TransferCities = {QStringLiteral("343")};
+    TTransferringTelephony telephony;
     TTelephonyGuard guard(&telephony);
     TCardSections phones = TCardSections::None();
     phones.Phone = true;
@@ -592,14 +596,9 @@ TEST_P(GoldenCard, MatchesTheCheckedFile)
 {
     const TGoldenCase &c = kGoldenCases[std::get<0>(GetParam())];
     const bool network = std::get<1>(GetParam());
-    std::unique_ptr<TZConnection> conn;
-    if (network) {
+    if (network)
         REQUIRE_MYSQL();
-        conn = scratch::OpenMysql(testenv::Mysql().catalogue);
-    } else {
-        RegisterSqliteFunctions();
-        conn = scratch::OpenSqlite(testenv::SampleCatalogue());
-    }
+    const auto conn = scratch::OpenCatalogue(network);
     TCardEnvironment env;
     scratch::TDeployment deployment(network);
     TZReadOnlyQuery q(conn.get());
@@ -610,10 +609,7 @@ TEST_P(GoldenCard, MatchesTheCheckedFile)
     const int fid = q.FieldByName(QStringLiteral("fid")).AsInteger();
     const int adr = q.FieldByName(QStringLiteral("adr_id")).AsInteger();
 
-    TFakeTelephony telephony;
-    telephony.PhoneWnd = 42;
-    telephony.TransferCities = {QStringLiteral("343")};
-    telephony.Answer = true;
+    TTransferringTelephony telephony;
     TTelephonyGuard guard(&telephony);
     THistoryRec view;
     view.Kind = 1;

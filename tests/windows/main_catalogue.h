@@ -17,13 +17,6 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include <ostream>
-
-[[maybe_unused]] static void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
-
 namespace {
 
 template <class T> T *Get(TfrmMain &w, const char *name)
@@ -52,10 +45,7 @@ protected:
     void UseNetworkSample(const QString &extraIni = QString())
     {
         const testenv::MysqlServer s = testenv::Mysql();
-        WriteIni(QStringLiteral("[protocol_mysql]\nhostname=") + s.host + QStringLiteral("\nport=") +
-                 QString::number(s.port) + QStringLiteral("\nuser=") + s.user + QStringLiteral("\npassword=") +
-                 s.password + QStringLiteral("\nmaster_database=") + s.master + QStringLiteral("\nstat_database=") +
-                 s.stat + QStringLiteral("\n[main]\nprotocol=mysql\n") + extraIni);
+        WriteIni(ServerIni(s.master, s.stat) + QStringLiteral("[main]\nprotocol=mysql\n") + extraIni);
     }
     void Use(bool network, const QString &extraIni = QString())
     {
@@ -65,7 +55,7 @@ protected:
             UseLocalSample(extraIni);
     }
 
-    // Runs SQL on the copied file; the first column of every row as text.
+    // Runs SQL on the sample file itself; the first column of every row as text.
     QStringList Column(const QString &sql)
     {
         QStringList out;
@@ -84,16 +74,8 @@ protected:
         return out;
     }
     int Scalar(const QString &sql) { return Column(sql).value(0).toInt(); }
-    void Exec(const QString &sql)
-    {
-        sqlite3 *db = nullptr;
-        ASSERT_EQ(sqlite3_open(Path(QStringLiteral("trevin.dat")).toUtf8().constData(), &db), SQLITE_OK);
-        char *error = nullptr;
-        EXPECT_EQ(sqlite3_exec(db, ToCp1251(sql).constData(), nullptr, nullptr, &error), SQLITE_OK)
-            << (error ? error : "");
-        sqlite3_free(error);
-        sqlite3_close(db);
-    }
+    // Runs SQL on the program folder's copy.
+    void Exec(const QString &sql) { ExecSqliteFile(Path(QStringLiteral("trevin.dat")), ToCp1251(sql)); }
 
     static QStringList Texts(const QTreeWidgetItem *node)
     {

@@ -77,19 +77,34 @@ protected:
     }
     void WriteIni(const QString &text) { WriteFile(QStringLiteral("trevin.ini"), text); }
 
-    // A catalogue file with the tables the start-up reads.
-    void MakeCatalogue(const QString &name = QStringLiteral("trevin.dat"), bool withDate = true)
+    // The [protocol_mysql] section that reaches the test MariaDB.
+    static QString ServerIni(const QString &master, const QString &stat)
+    {
+        const testenv::MysqlServer s = testenv::Mysql();
+        return QStringLiteral("[protocol_mysql]\nhostname=") + s.host + QStringLiteral("\nport=") +
+               QString::number(s.port) + QStringLiteral("\nuser=") + s.user + QStringLiteral("\npassword=") +
+               s.password + QStringLiteral("\nmaster_database=") + master + QStringLiteral("\nstat_database=") +
+               stat + u'\n';
+    }
+
+    // Runs statements on a SQLite file with the C API, past our own layers.
+    static void ExecSqliteFile(const QString &path, const QByteArray &sql)
     {
         sqlite3 *db = nullptr;
-        ASSERT_EQ(sqlite3_open(Path(name).toUtf8().constData(), &db), SQLITE_OK);
-        const QByteArray sql = (withDate ? QByteArray("create table db_date(db_date text);"
-                                                      "insert into db_date values('2026-11-30 10:15:00');")
-                                         : QByteArray()) +
-                               TreeTablesSql(QString()).join(u';').toUtf8();
+        ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
         char *error = nullptr;
         EXPECT_EQ(sqlite3_exec(db, sql.constData(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
         sqlite3_free(error);
         sqlite3_close(db);
+    }
+
+    // A catalogue file with the tables the start-up reads.
+    void MakeCatalogue(const QString &name = QStringLiteral("trevin.dat"), bool withDate = true)
+    {
+        ExecSqliteFile(Path(name), (withDate ? QByteArray("create table db_date(db_date text);"
+                                                          "insert into db_date values('2026-11-30 10:15:00');")
+                                             : QByteArray()) +
+                                       TreeTablesSql(QString()).join(u';').toUtf8());
     }
 
     std::unique_ptr<TfrmMain> Start() { return std::make_unique<TfrmMain>(AppDir()); }

@@ -315,11 +315,8 @@ class MainWindowNetwork : public MainWindowStart
 protected:
     void WriteNetworkIni(const QString &master, const QString &extra = QString())
     {
-        const testenv::MysqlServer s = testenv::Mysql();
-        WriteIni(QStringLiteral("[main]\nprotocol=mysql\n[protocol_mysql]\nhostname=") + s.host +
-                 QStringLiteral("\nport=") + QString::number(s.port) + QStringLiteral("\nuser=") + s.user +
-                 QStringLiteral("\npassword=") + s.password + QStringLiteral("\nmaster_database=") + master +
-                 QStringLiteral("\nstat_database=foundation_stat\n") + extra);
+        WriteIni(QStringLiteral("[main]\nprotocol=mysql\n") + ServerIni(master, QStringLiteral("foundation_stat")) +
+                 extra);
     }
 };
 
