@@ -43,6 +43,15 @@ inline std::unique_ptr<TZConnection> OpenMysql(const QString &database)
     return c;
 }
 
+// A database of the tests' own on the test server, created when missing.
+inline std::unique_ptr<TZConnection> OpenMysqlScratch(const QString &database)
+{
+    OpenMysql(QStringLiteral("mysql"))
+        ->ExecuteDirect(QStringLiteral("create database if not exists ") + database +
+                        QStringLiteral(" character set cp1251"));
+    return OpenMysql(database);
+}
+
 inline void Exec(TZConnection &c, const QStringList &statements)
 {
     for (const QString &s : statements)

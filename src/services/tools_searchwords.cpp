@@ -99,14 +99,19 @@ QString WordFragment(const QString &word, const QString &column, QChar separator
 QString UpperAnsi(const QString &text)
 {
     const QByteArray bytes = ToCp1251(text);
-    QString out = text;
+    QByteArray upper = bytes;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const unsigned char b = static_cast<unsigned char>(bytes[i]);
         if (b == '?' && text[i] != u'?')
             continue; // outside the code page
-        const unsigned char u = Cp1251Upper(b);
-        if (u != b)
-            out[i] = FromCp1251(reinterpret_cast<const char *>(&u), 1)[0];
+        upper[i] = static_cast<char>(Cp1251Upper(b));
+    }
+    // Converted back in one go; only the letters that changed are taken.
+    const QString mapped = FromCp1251(upper);
+    QString out = text;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (upper[i] != bytes[i])
+            out[i] = mapped[i];
     }
     return out;
 }

@@ -187,11 +187,7 @@ TEST_F(QueryTest, LargeResultIsStoredCompactly)
 TEST(QueryBothDeployments, SameParametersGiveTheSameUnicodeText)
 {
     REQUIRE_MYSQL();
-    {
-        auto admin = testdb::OpenMysql(QStringLiteral("mysql"));
-        admin->ExecuteDirect(QStringLiteral("create database if not exists dataset_scratch character set cp1251"));
-    }
-    auto my = testdb::OpenMysql(QStringLiteral("dataset_scratch"));
+    auto my = testdb::OpenMysqlScratch(QStringLiteral("dataset_scratch"));
     my->ExecuteDirect(QStringLiteral("drop table if exists good"));
     QStringList ddl = kGoods;
     ddl[0] = QStringLiteral("create temporary table good (cid int, fid int, adr_id int, name varchar(255), price double) "
@@ -242,11 +238,7 @@ namespace {
 // nulls and empty texts, longer than one fetch batch.
 std::unique_ptr<TZConnection> KindsTable(int rows)
 {
-    {
-        auto admin = testdb::OpenMysql(QStringLiteral("mysql"));
-        admin->ExecuteDirect(QStringLiteral("create database if not exists perf_scratch character set cp1251"));
-    }
-    auto my = testdb::OpenMysql(QStringLiteral("perf_scratch"));
+    auto my = testdb::OpenMysqlScratch(QStringLiteral("perf_scratch"));
     my->ExecuteDirect(QStringLiteral("drop table if exists kinds"));
     my->ExecuteDirect(QStringLiteral(
         "create temporary table kinds (id int primary key, t tinyint, s smallint, m mediumint, i int, u int unsigned, "

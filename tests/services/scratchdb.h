@@ -51,12 +51,7 @@ inline std::unique_ptr<TZConnection> OpenScratchSqlite(QTemporaryDir &dir)
 // services_scratch on the test server (created when missing), in cp1251.
 inline std::unique_ptr<TZConnection> OpenScratchMysql()
 {
-    {
-        auto admin = OpenMysql(QStringLiteral("mysql"));
-        admin->ExecuteDirect(QStringLiteral(
-            "create database if not exists services_scratch character set cp1251"));
-    }
-    return OpenMysql(QStringLiteral("services_scratch"));
+    return testdb::OpenMysqlScratch(QStringLiteral("services_scratch"));
 }
 
 // The sample catalogue: the local file (or sqliteFile) with our SQL

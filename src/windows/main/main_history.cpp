@@ -27,7 +27,6 @@ public:
     {
     }
     std::unique_ptr<THistoryRec> Record;
-    QMetaObject::Connection Click;
 };
 
 void InsertAtTop(QMenu *list, QAction *entry)
@@ -46,16 +45,10 @@ THistoryRec *TfrmMain::EntryRecord(QAction *entry)
 
 void TfrmMain::MoveEntry(QAction *entry, QMenu *to)
 {
-    auto *e = static_cast<THistoryEntry *>(entry);
-    if (QMenu *from = qobject_cast<QMenu *>(e->parent()); from && from != to)
-        from->removeAction(e);
-    e->setParent(to);
-    disconnect(e->Click);
-    if (to == mnuBack)
-        e->Click = connect(e, &QAction::triggered, this, GuardedSlot([this, e] { BackItemClick(e); }));
-    else
-        e->Click = connect(e, &QAction::triggered, this, GuardedSlot([this, e] { NextItemClick(e); }));
-    InsertAtTop(to, e);
+    if (QMenu *from = qobject_cast<QMenu *>(entry->parent()); from && from != to)
+        from->removeAction(entry);
+    entry->setParent(to);
+    InsertAtTop(to, entry);
 }
 
 void TfrmMain::UpdateHistoryButtons()
@@ -71,6 +64,13 @@ void TfrmMain::PushHistory(QMenu *list, bool clearForward)
     const QString caption = History.NavText; // before the record moves into the entry
     auto *entry = new THistoryEntry(caption, std::make_unique<THistoryRec>(std::move(History)), list);
     History = THistoryRec();
+    // The list the entry is in when clicked decides the direction.
+    connect(entry, &QAction::triggered, this, GuardedSlot([this, entry] {
+                if (entry->parent() == mnuBack)
+                    BackItemClick(entry);
+                else
+                    NextItemClick(entry);
+            }));
     MoveEntry(entry, list);
     if (clearForward) {
         const QList<QAction *> forward = mnuNext->actions();

@@ -3,38 +3,14 @@
 // column title and the proportional column widths.
 
 #include "windows/main/main.h"
+#include "windows/main/eventhook.h"
 
 #include "ui_main.h"
-
-#include "platform/application.h"
 
 #include "services/globals.h"
 #include "services/tools_grid.h"
 
-#include <QEvent>
-
 namespace {
-
-// Sends a widget's resize events to a handler.
-class TResizeHook : public QObject
-{
-public:
-    TResizeHook(QWidget *watched, std::function<void()> handler) : QObject(watched), m_handler(std::move(handler))
-    {
-        watched->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Resize)
-            GuardedEvent(m_handler);
-        return false;
-    }
-
-private:
-    std::function<void()> m_handler;
-};
 
 QString FieldText(TColumn *column)
 {
@@ -166,6 +142,6 @@ void TfrmMain::pnlEnprGridResize()
 // layout has placed them, so the widths are fitted to the final size.
 void TfrmMain::SetupResizeHooks()
 {
-    new TResizeHook(DBGrid1, [this] { pnlGoodGridResize(); });
-    new TResizeHook(DBGrid2, [this] { pnlEnprGridResize(); });
+    new TEventHook(DBGrid1, QEvent::Resize, [this](QEvent *) { pnlGoodGridResize(); });
+    new TEventHook(DBGrid2, QEvent::Resize, [this](QEvent *) { pnlEnprGridResize(); });
 }

@@ -2,6 +2,7 @@
 // links) and the view switches of the "Вид" menu and the tool bar.
 
 #include "windows/main/main.h"
+#include "windows/main/eventhook.h"
 
 #include "ui_main.h"
 
@@ -16,32 +17,6 @@
 #include <QTextDocumentFragment>
 #include <QToolBar>
 #include <QToolButton>
-
-namespace {
-
-// Hands the viewer's key presses to a handler and lets them go on.
-class TKeyHook : public QObject
-{
-public:
-    TKeyHook(QWidget *watched, std::function<void(QKeyEvent *)> handler)
-        : QObject(watched), m_handler(std::move(handler))
-    {
-        watched->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::KeyPress)
-            GuardedEvent([this, event] { m_handler(static_cast<QKeyEvent *>(event)); });
-        return false;
-    }
-
-private:
-    std::function<void(QKeyEvent *)> m_handler;
-};
-
-} // namespace
 
 void TfrmMain::SetupCardViewer()
 {
@@ -60,7 +35,10 @@ void TfrmMain::SetupCardViewer()
     ui->pnlAllInfo->layout()->addWidget(HTMLViewer1);
     connect(HTMLViewer1, &QTextBrowser::anchorClicked, this,
             GuardedSlot(this, &TfrmMain::HTMLViewer1HotSpotClick));
-    new TKeyHook(HTMLViewer1, [this](QKeyEvent *e) { HTMLViewer1KeyDown(e->key(), e->modifiers()); });
+    new TEventHook(HTMLViewer1, QEvent::KeyPress, [this](QEvent *event) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        HTMLViewer1KeyDown(key->key(), key->modifiers());
+    });
 
     PopupMenu1 = new QMenu(HTMLViewer1);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
