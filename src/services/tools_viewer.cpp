@@ -10,14 +10,18 @@ void HandleHtmlViewerKeys(QTextBrowser *viewer, int key, Qt::KeyboardModifiers s
 {
     if (!viewer || !(shift & Qt::ControlModifier))
         return;
-    if (key == Qt::Key_A) {
+    if (key == Qt::Key_A)
         viewer->selectAll();
-    } else if (key == Qt::Key_C || key == Qt::Key_Insert) {
-        // Paragraph and line separators of the document become line breaks.
-        const QString text = viewer->textCursor().selection().toPlainText();
-        if (!text.isEmpty())
-            CopyTextToClipboard(text);
-    }
+    else if (key == Qt::Key_C || key == Qt::Key_Insert)
+        CopyViewerSelection(viewer);
+}
+
+void CopyViewerSelection(QTextBrowser *viewer)
+{
+    // Paragraph and line separators of the document become line breaks.
+    const QString text = viewer->textCursor().selection().toPlainText();
+    if (!text.isEmpty())
+        CopyTextToClipboard(text);
 }
 
 QUrl DocumentUrl(const QString &text)

@@ -13,6 +13,8 @@ class QTextBrowser;
 // Ctrl+A selects the whole page; Ctrl+C and Ctrl+Insert copy the selection
 // (nothing when it is empty). Only Ctrl is tested; the key is not consumed.
 void HandleHtmlViewerKeys(QTextBrowser *viewer, int key, Qt::KeyboardModifiers shift);
+// Copies the viewer's selection as plain text; nothing when it is empty.
+void CopyViewerSelection(QTextBrowser *viewer);
 
 // The address the desktop is given for a link text: a text with a scheme
 // ("http://...", "mailto:...") as it stands, anything else as a local file.

@@ -6,7 +6,6 @@
 
 #include "ui_main.h"
 
-#include "components/cbrd.h"
 #include "platform/application.h"
 #include "services/tools_viewer.h"
 
@@ -14,7 +13,6 @@
 #include <QMenu>
 #include <QStatusBar>
 #include <QTextBrowser>
-#include <QTextDocumentFragment>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -76,9 +74,7 @@ void TfrmMain::N6Click()
 
 void TfrmMain::mnuCopyToClipboardClick()
 {
-    const QString text = HTMLViewer1->textCursor().selection().toPlainText();
-    if (!text.isEmpty())
-        CopyTextToClipboard(text);
+    CopyViewerSelection(HTMLViewer1);
 }
 
 void TfrmMain::PopupMenu1Popup()
