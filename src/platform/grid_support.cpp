@@ -141,17 +141,6 @@ void TCanvas::TextRect(const QRect &rect, int x, int y, const QString &text)
     m_painter->restore();
 }
 
-void TCanvas::TextOut(int x, int y, const QString &text)
-{
-    if (!m_painter)
-        return;
-    m_painter->save();
-    m_painter->setFont(m_font->Font());
-    m_painter->setPen(m_font->Color());
-    m_painter->drawText(x, y + QFontMetrics(m_font->Font()).ascent(), text);
-    m_painter->restore();
-}
-
 void TCanvas::DrawFocusRect(const QRect &rect)
 {
     if (!m_painter)

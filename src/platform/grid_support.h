@@ -98,7 +98,6 @@ public:
     void FillRect(const QRect &rect);
     // Text at (x, y) as its top-left corner, clipped to rect.
     void TextRect(const QRect &rect, int x, int y, const QString &text);
-    void TextOut(int x, int y, const QString &text);
     int TextWidth(const QString &text) const { return m_font->TextWidth(text); }
     int TextHeight(const QString &text) const { return m_font->TextHeight(text); }
     void DrawFocusRect(const QRect &rect);
