@@ -104,7 +104,7 @@ void TBaseGrid::DecideSizingMode(int x, int y, TGridState &state, int &index, in
         return false;
     };
     for (int c = ColCount() - 1; c >= m_leftCol; --c)
-        if (ColLeft(c) >= 0 && test(c))
+        if (test(c))
             return;
     for (int c = m_fixedCols - 1; c >= 0; --c)
         if (test(c))
