@@ -80,13 +80,13 @@ QString TZConnection::ClientLibraryFile(const QString &protocol)
     if (backend == QLatin1String("sqlite3"))
         return QString(); // linked into the program
     const QString name = QStringLiteral("libsoci_") + backend + QStringLiteral(".so.4.0");
-    QString path;
     for (const std::string &p : soci::dynamic_backends::search_paths()) {
-        path = QDir(QString::fromStdString(p)).absoluteFilePath(name);
+        const QString path = QDir(QString::fromStdString(p)).absoluteFilePath(name);
         if (QFileInfo::exists(path))
-            break;
+            return path;
     }
-    return path.isEmpty() ? name : path;
+    // Not in the backend folders: the system's library search may still find it.
+    return name;
 }
 
 QString &TZConnection::ClientLibraryOverride()
