@@ -26,13 +26,28 @@ void TDBLookupListBox::Fill()
     if (!key || !shown)
         return;
     const QByteArray place = ds->Bookmark();
+    const auto goBack = [&] {
+        if (!place.isEmpty())
+            ds->GotoBookmark(place);
+    };
     ds->DisableControls();
-    for (ds->First(); !ds->Eof(); ds->Next()) {
-        auto *item = new QListWidgetItem(shown->DisplayText(), this);
-        item->setData(Qt::UserRole, key->Value());
+    try {
+        for (ds->First(); !ds->Eof(); ds->Next()) {
+            auto *item = new QListWidgetItem(shown->DisplayText(), this);
+            item->setData(Qt::UserRole, key->Value());
+        }
+        goBack();
+    } catch (...) {
+        // A row that cannot be read must not leave the lookup table's
+        // controls silenced or its cursor moved.
+        try {
+            goBack();
+        } catch (...) {
+            // The first error is the one worth showing.
+        }
+        ds->EnableControls();
+        throw;
     }
-    if (!place.isEmpty())
-        ds->GotoBookmark(place);
     ds->EnableControls();
 }
 

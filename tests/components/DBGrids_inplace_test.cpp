@@ -168,3 +168,31 @@ TEST(DBGridInplaceEdit, LookupListCancelAndReadOnlyKey)
     EXPECT_EQ(ed->EditStyle(), esSimple);
     EXPECT_FALSE(ed->UseDataList());
 }
+
+TEST(DBGridInplaceEdit, LookupListRowThatCannotBeReadLeavesTheTableAsItWas)
+{
+    LookupFixture f;
+    f.cities.AppendRow({3452, QStringLiteral("Тюмень")});
+    f.cities.Refresh();
+    f.cities.Last();
+    TField *name = &f.cities.FieldByName(QStringLiteral("name"));
+    name->OnGetText = [](TField &field, QString &text, bool) {
+        text = field.AsString();
+        if (field.DataSet()->RecNo() == 2)
+            throw EDatabaseError(QStringLiteral("broken row"));
+    };
+    TDataSource listSource;
+    listSource.SetDataSet(&f.cities);
+    TDBLookupListBox box;
+    box.KeyField = QStringLiteral("cid");
+    box.ListField = QStringLiteral("name");
+    EXPECT_THROW(box.SetListSource(&listSource), EDatabaseError);
+    EXPECT_FALSE(f.cities.ControlsDisabled());
+    EXPECT_EQ(f.cities.RecNo(), 3);
+
+    name->OnGetText = nullptr;
+    box.SetListSource(&listSource);
+    EXPECT_EQ(box.count(), 3);
+    EXPECT_FALSE(f.cities.ControlsDisabled());
+    EXPECT_EQ(f.cities.RecNo(), 3);
+}
