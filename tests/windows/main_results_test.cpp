@@ -262,11 +262,16 @@ TEST_P(MainResults, CardFollowsTheOrganisationRowWhileItsPanelIsShown)
     while (!w->Query5.Eof() && ExpectedCard() == kept);
     ASSERT_NE(ExpectedCard(), kept) << "every organisation has the same card";
     const int row = w->Query5.RecNo();
+    const auto key = [&] {
+        return QStringLiteral("%1/%2/%3").arg(I(w->Query5, "cid")).arg(I(w->Query5, "fid")).arg(I(w->Query5, "adr_id"));
+    };
+    const QString organisation = key();
     EXPECT_EQ(Card(), kept);
     w->findChild<QAction *>(QStringLiteral("mnuFullRecv"))->trigger();
     EXPECT_FALSE(Get<QWidget>(*w, "pnlAllInfo")->isHidden());
     EXPECT_TRUE(w->btnFullRecv->isChecked());
     EXPECT_EQ(w->Query5.RecNo(), row) << "the refresh keeps the row";
+    EXPECT_EQ(key(), organisation) << "and the organisation on it";
     EXPECT_EQ(Card(), ExpectedCard());
 }
 

@@ -167,8 +167,11 @@ void TfrmMain::ShowFullRecv(bool show)
     ui->pnlAllInfo->setVisible(show);
     btnFullRecv->setChecked(show);
     ui->mnuFullRecv->setChecked(show);
+    // Build the card of the current row. Running the search again would
+    // deal its random order anew and put another organisation under the
+    // cursor.
     if (show && Query5.Active())
-        Query5.Refresh();
+        DataSource2DataChange();
 }
 
 void TfrmMain::mnuFullRecvClick()
