@@ -38,7 +38,7 @@ QString WithSlash(const QString &dir)
 } // namespace
 
 TfrmMain::TfrmMain(const QString &appDir, QWidget *parent)
-    : QMainWindow(parent), ui(new Ui::TfrmMain), AppDir(appDir)
+    : QMainWindow(parent), ui(std::make_unique<Ui::TfrmMain>()), AppDir(appDir)
 {
     ui->setupUi(this);
     SetupToolBar();
@@ -60,8 +60,6 @@ TfrmMain::TfrmMain(const QString &appDir, QWidget *parent)
     try {
         FormCreate();
     } catch (const EApplicationHalt &) {
-        delete ui;
-        ui = nullptr;
         throw;
     } catch (...) {
         ui->TreeView->setUpdatesEnabled(true); // a bulk update left open by the failed step
@@ -69,10 +67,7 @@ TfrmMain::TfrmMain(const QString &appDir, QWidget *parent)
     }
 }
 
-TfrmMain::~TfrmMain()
-{
-    delete ui;
-}
+TfrmMain::~TfrmMain() = default;
 
 void TfrmMain::SetupToolBar()
 {

@@ -46,7 +46,17 @@ public:
     explicit TfrmMain(const QString &appDir = QString(), QWidget *parent = nullptr);
     ~TfrmMain() override;
 
-    Ui::TfrmMain *ui;
+protected:
+    // The firm's price list with the good (0: opened from an organisation)
+    // and the telephones window; both windows join later, until then a row
+    // asks for them and nothing opens.
+    virtual void OpenFirmPrice(int cid, int fid, int adr_id, qint64 goodId);
+    virtual void OpenFirmPhones(int cid, int fid, int adr_id, qint64 goodId);
+
+private:
+    friend class TfrmMainTestPeer;
+
+    std::unique_ptr<Ui::TfrmMain> ui;
 
     QString AppDir; // ends with "/"
     std::unique_ptr<TIniFile> IniFile;
@@ -182,12 +192,6 @@ public:
     void mnuCopyToClipboardClick();
     void PopupMenu1Popup();
 
-    // The firm's price list with the good (0: opened from an organisation)
-    // and the telephones window; both windows join later, until then a row
-    // asks for them and nothing opens.
-    virtual void OpenFirmPrice(int cid, int fid, int adr_id, qint64 goodId);
-    virtual void OpenFirmPhones(int cid, int fid, int adr_id, qint64 goodId);
-
     // --- view switches of the "Вид" menu and the tool bar (main_view.cpp) ---
     QToolButton *btnToolBar = nullptr;
     QToolButton *btnStatusBar = nullptr;
@@ -211,11 +215,9 @@ public:
     // the current catalogue database).
     int ConnectCount() const { return m_connectCount; }
 
-protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-private:
     void SetupToolBar();
     // Shows the message of a start-up failure and ends the program.
     [[noreturn]] void StartupFailure(const QString &text);
