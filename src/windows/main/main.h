@@ -11,6 +11,7 @@
 #include "platform/query.h"
 #include "platform/usersettings.h"
 #include "windows/main/historyrec.h"
+#include "windows/main/resultpane.h"
 
 #include <QIcon>
 #include <QList>
@@ -89,6 +90,12 @@ private:
     // order of the last search.
     QMap<int, QString> GoodSortOrders;
     QMap<int, QString> EnprSortOrders;
+    // The goods side (Query4, DataSource1, DBGrid1) and the organisation
+    // side (Query5, DataSource2, DBGrid2 beside the card).
+    TResultPane m_goods{Query4, DataSource1, GoodSortOrders,
+                        {&THistoryRec::GoodSql, &THistoryRec::GoodOrderBy, &THistoryRec::GoodSortCol}, {0, 2}, true};
+    TResultPane m_enpr{Query5, DataSource2, EnprSortOrders,
+                       {&THistoryRec::EnprSql, &THistoryRec::EnprOrderBy, &THistoryRec::EnprSortCol}, {0, 1}, false};
     // Tree images: 2/3 goods branch expanded/collapsed, 4/5 organisations.
     QList<QIcon> ImageList1;
 
@@ -233,7 +240,18 @@ private:
     void SetupGoodPanel();
     void SetupEnprPanel();
     void SetupCardViewer();
-    void SetupResizeHooks();
+    // The named handlers of one result side, bound to its grid, query and
+    // data source.
+    struct TPaneHandlers {
+        void (TfrmMain::*drawColumnCell)(const QRect &, int, TColumn *, TGridDrawState);
+        void (TfrmMain::*titleClick)(TColumn *);
+        void (TfrmMain::*dblClick)();
+        void (TfrmMain::*keyDown)(int &, TShiftState);
+        void (TfrmMain::*calcFields)(TDataSet &);
+        void (TfrmMain::*dataChange)();
+        void (TfrmMain::*panelResize)();
+    };
+    void WirePane(TResultPane &pane, const TPaneHandlers &handlers);
     void SetupViewSwitches();
     // The row of a result grid that a double click, Enter or Space acts on.
     void OpenPriceOfRow(TDataSet &query, bool withGood);
