@@ -307,3 +307,27 @@ TEST_F(MainSearchLog, SqlLogShowsTheSearchesAsExecuted)
     EXPECT_TRUE(text.contains(ToCp1251(QStringLiteral("postext(CAST(x'"))));
     EXPECT_TRUE(text.contains(ToCp1251(QStringLiteral(" and a.cid=343 order by  random() "))));
 }
+
+TEST_F(MainSearchLog, CatalogueLockedAtStartEndsTheStartAndTheNextStartWorks)
+{
+    UseLocalSample();
+    // A writer holds the catalogue for as long as the program starts.
+    sqlite3 *writer = nullptr;
+    ASSERT_EQ(sqlite3_open(Path(QStringLiteral("trevin.dat")).toUtf8().constData(), &writer), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(writer, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(HaltCode(), 1);
+    sqlite3_exec(writer, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(writer);
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].contains(QStringLiteral("locked"))) << shown[0].toStdString();
+
+    // Once the lock is gone, the next start searches as usual.
+    shown.clear();
+    auto w = Start();
+    Select(*w, City(GoodRoot(*w), 343));
+    Get<QComboBox>(*w, "cbFindGoodName")->setEditText(QStringLiteral("а"));
+    Click(Get<QPushButton>(*w, "btnFindGood"));
+    EXPECT_TRUE(shown.isEmpty()) << shown.join(u'|').toStdString();
+    EXPECT_GT(GoodRows(*w).RecordCount(), 0);
+    EXPECT_FALSE(GoodRows(*w).FieldByName(QStringLiteral("sprice")).AsString().isEmpty());
+}

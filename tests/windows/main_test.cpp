@@ -18,6 +18,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -208,44 +209,42 @@ TEST_F(MainWindowStart, FullscreenValueOtherThanZeroMaximises)
     EXPECT_FALSE(Start()->isMaximized());
 }
 
-TEST_F(MainWindowStart, CorruptDatabaseIsShownAndTheProgramRunsOn)
+TEST_F(MainWindowStart, AFailedStepIsShownAndEndsTheProgram)
 {
-    WriteFile(QStringLiteral("trevin.dat"), QStringLiteral("это не база данных, а просто текст. ").repeated(200));
-    WriteIni(QStringLiteral("[transfer_city]\ncount=1\ncity_1=343\n"));
-    std::unique_ptr<TfrmMain> w;
-    ASSERT_NO_THROW(w = Start());
-    ASSERT_EQ(shown.size(), 1);
-    EXPECT_FALSE(shown[0].isEmpty());
-    EXPECT_FALSE(shown[0].contains(QStringLiteral("Файл")));
-    EXPECT_EQ(w->windowTitle(), kTitle) << "the caption step did not finish";
-    EXPECT_TRUE(Peer(*w).TransferCities().isEmpty()) << "remaining steps skipped";
-    EXPECT_FALSE(Peer(*w).ZConnection1().SQLHourGlass);
-}
-
-TEST_F(MainWindowStart, MissingDateTableIsShownAfterTheSettingsWereRead)
-{
-    MakeCatalogue(QStringLiteral("trevin.dat"), false);
-    QSettings(QStringLiteral("selbran"), QStringLiteral("trevin"))
-        .setValue(QStringLiteral("2.0/cbFindGoodName/Count"), QStringLiteral("1"));
-    QSettings(QStringLiteral("selbran"), QStringLiteral("trevin"))
-        .setValue(QStringLiteral("2.0/cbFindGoodName/Strting0"), QStringLiteral("хлеб"));
-    auto w = Start();
-    ASSERT_EQ(shown.size(), 1);
-    EXPECT_TRUE(shown[0].contains(QStringLiteral("db_date"))) << shown[0].toStdString();
-    EXPECT_EQ(w->findChild<QComboBox *>(QStringLiteral("cbFindGoodName"))->count(), 1);
-}
-
-TEST_F(MainWindowStart, FailedOpenDoesNotWipeTheSavedHistories)
-{
-    QDir().mkpath(Path(QStringLiteral("trevin.dat"))); // a folder: exists, but cannot be opened
+    // A file that is no database, a catalogue without its date table, a
+    // folder in place of the file: the error is shown once and the program
+    // ends, never leaving a window without its later steps' work.
     {
         QSettings settings(QStringLiteral("selbran"), QStringLiteral("trevin"));
         settings.setValue(QStringLiteral("2.0/cbFindGoodName/Count"), QStringLiteral("1"));
         settings.setValue(QStringLiteral("2.0/cbFindGoodName/Strting0"), QStringLiteral("хлеб"));
     }
-    auto w = Start();
-    ASSERT_EQ(shown.size(), 1);
-    w->close();
+    const struct {
+        const char *name;
+        std::function<void()> make;
+        QString inMessage;
+    } cases[] = {
+        {"not a database",
+         [this] {
+             WriteFile(QStringLiteral("trevin.dat"),
+                       QStringLiteral("это не база данных, а просто текст. ").repeated(200));
+         },
+         QString()},
+        {"no date table", [this] { MakeCatalogue(QStringLiteral("trevin.dat"), false); }, QStringLiteral("db_date")},
+        {"a folder", [this] { QDir().mkpath(Path(QStringLiteral("trevin.dat"))); }, QString()},
+    };
+    for (const auto &c : cases) {
+        QFile::remove(Path(QStringLiteral("trevin.dat")));
+        QDir(Path(QStringLiteral("trevin.dat"))).removeRecursively();
+        c.make();
+        shown.clear();
+        EXPECT_EQ(HaltCode(), 1) << c.name;
+        ASSERT_EQ(shown.size(), 1) << c.name;
+        EXPECT_FALSE(shown[0].isEmpty()) << c.name;
+        EXPECT_FALSE(shown[0].contains(QStringLiteral("Файл"))) << c.name;
+        EXPECT_TRUE(shown[0].contains(c.inMessage)) << c.name << ": " << shown[0].toStdString();
+    }
+    // The user's histories are left as they were.
     QSettings settings(QStringLiteral("selbran"), QStringLiteral("trevin"));
     EXPECT_EQ(settings.value(QStringLiteral("2.0/cbFindGoodName/Strting0")).toString(), QStringLiteral("хлеб"));
 }

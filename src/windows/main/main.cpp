@@ -56,14 +56,16 @@ TfrmMain::TfrmMain(const QString &appDir, QWidget *parent)
         move(screen->availableGeometry().center() - rect().center());
 
     // A failure the start-up detects itself ends the program (the halt
-    // passes); any other error is shown and the window runs on as it is.
+    // passes). Any other error ends it too, after its text is shown: the
+    // steps after the failed one (result fields, tree, settings) would be
+    // missing, and every later search would fail on them.
     try {
         FormCreate();
     } catch (const EApplicationHalt &) {
         throw;
     } catch (...) {
-        ui->TreeView->setUpdatesEnabled(true); // a bulk update left open by the failed step
         TApplication::HandleException();
+        TApplication::Halt(1);
     }
 }
 
