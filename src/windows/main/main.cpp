@@ -38,7 +38,7 @@ QString WithSlash(const QString &dir)
 } // namespace
 
 TfrmMain::TfrmMain(const QString &appDir, QWidget *parent)
-    : QMainWindow(parent), ui(new Ui::TfrmMain), AppDir(appDir)
+    : QMainWindow(parent), ui(std::make_unique<Ui::TfrmMain>()), AppDir(appDir)
 {
     ui->setupUi(this);
     SetupToolBar();
@@ -56,23 +56,20 @@ TfrmMain::TfrmMain(const QString &appDir, QWidget *parent)
         move(screen->availableGeometry().center() - rect().center());
 
     // A failure the start-up detects itself ends the program (the halt
-    // passes); any other error is shown and the window runs on as it is.
+    // passes). Any other error ends it too, after its text is shown: the
+    // steps after the failed one (result fields, tree, settings) would be
+    // missing, and every later search would fail on them.
     try {
         FormCreate();
     } catch (const EApplicationHalt &) {
-        delete ui;
-        ui = nullptr;
         throw;
     } catch (...) {
-        ui->TreeView->setUpdatesEnabled(true); // a bulk update left open by the failed step
         TApplication::HandleException();
+        TApplication::Halt(1);
     }
 }
 
-TfrmMain::~TfrmMain()
-{
-    delete ui;
-}
+TfrmMain::~TfrmMain() = default;
 
 void TfrmMain::SetupToolBar()
 {
