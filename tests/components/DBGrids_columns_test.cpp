@@ -59,21 +59,31 @@ TEST(DBGridColumn, DefaultsFollowTheGridUntilAssigned)
 
 TEST(DBGridColumn, FontsFollowTheGridUntilChangedThroughTheFontObject)
 {
+    QWidget form;
     Customized f;
+    f.grid.setParent(&form);
+    new QWidget(&form);
     QFont big = f.grid.Font().Font();
     big.setPointSize(big.pointSize() + 3);
     f.grid.Font().SetFont(big);
     EXPECT_EQ(f.name->Font().Font(), big);
     EXPECT_FALSE(f.name->AssignedFlags() & avFont);
-    // The character-set fix-up changes the column's own font object.
-    f.name->Font().SetCharset(RUSSIAN_CHARSET);
-    EXPECT_TRUE(f.name->AssignedFlags() & avFont);
+    // The character-set fix-up changes every column's own font object, and
+    // leaves the grid's font and the titles alone.
+    SetFormCharsetRussian(&form);
+    for (TColumn *c : {f.name, f.price}) {
+        EXPECT_TRUE(c->AssignedFlags() & avFont);
+        EXPECT_EQ(c->Font().Charset(), RUSSIAN_CHARSET);
+        EXPECT_NE(c->Title().Font().Charset(), RUSSIAN_CHARSET);
+    }
+    EXPECT_NE(f.grid.Font().Charset(), RUSSIAN_CHARSET);
     QFont small = big;
     small.setPointSize(big.pointSize() - 2);
     f.grid.Font().SetFont(small);
     EXPECT_EQ(f.name->Font().Font(), big);
-    EXPECT_EQ(f.name->Font().Charset(), RUSSIAN_CHARSET);
-    EXPECT_EQ(f.price->Font().Font(), small);
+    EXPECT_EQ(f.price->Font().Font(), big);
+    f.name->ResetToDefaults();
+    EXPECT_EQ(f.name->Font().Font(), small);
 
     // Title fonts follow TitleFont; changing one relays out the whole grid.
     f.grid.TitleFont().SetBold(true);
