@@ -488,12 +488,21 @@ bool TCustomDBGrid::EditorMayModify()
     if (!f || !f->CanModify())
         return false;
     switch (f->DataType()) {
-    case ftMemo:
+    // Binary-like values have no editable text of their own.
+    case ftBytes:
+    case ftVarBytes:
     case ftBlob:
+    case ftMemo:
+    case ftGraphic:
+    case ftFmtMemo:
+    case ftParadoxOle:
+    case ftDBaseOle:
+    case ftTypedBinary:
+    case ftCursor:
     case ftADT:
-    case ftDataSet:
-    case ftReference:
     case ftArray:
+    case ftReference:
+    case ftDataSet:
         if (!f->OnSetText)
             return false;
         break;
