@@ -540,8 +540,8 @@ void TCustomDBGrid::contextMenuEvent(QContextMenuEvent *e)
     const QPoint cell = MouseCoord(pt.x(), pt.y());
     const int dataCol = GridToDataColumn(cell.x());
     if (cell.x() >= m_indicatorOffset && cell.y() >= 0 && dataCol < Columns().Count()) {
+        // A Shift extension under way goes on after the menu.
         if (QMenu *menu = Columns()[dataCol]->PopupMenu()) {
-            m_selecting = false;
             menu->popup(e->globalPos());
             e->accept();
             return;
