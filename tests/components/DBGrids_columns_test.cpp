@@ -3,6 +3,8 @@
 #include "DBGrids_fixture.h"
 #include "components/replfont.h"
 
+#include <QJsonArray>
+
 #include <gtest/gtest.h>
 
 using namespace gridtest;
@@ -297,4 +299,52 @@ TEST(DBGridColumns, ColumnsOfObjectFieldsNestUnderTheirParent)
     EXPECT_TRUE(parent->IsDisplayed());
     EXPECT_FALSE(street->IsDisplayed());
     EXPECT_EQ(street->Width(), -1);
+}
+
+TEST(DBGridColumnsStore, CustomizedColumnsSurviveTheWindowDefinition)
+{
+    Customized f;
+    f.name->SetWidth(120);
+    f.name->Title().SetCaption(QStringLiteral("товар/услуга"));
+    f.name->Title().SetAlignment(taCenter);
+    f.name->Font().SetCharset(RUSSIAN_CHARSET);
+    QStringList picks{QStringLiteral("a"), QStringLiteral("b")};
+    f.name->SetPickList(&picks);
+    f.price->SetAlignment(taRightJustify);
+    f.price->SetColor(f.price->DefaultColor()); // assigned, but what it shows anyway
+    f.price->SetVisible(false);
+
+    QJsonObject definition;
+    f.grid.DeclareStoredProperties(definition);
+    const QJsonArray stored = definition.value(QStringLiteral("Columns")).toArray();
+    ASSERT_EQ(stored.size(), 2);
+    EXPECT_FALSE(stored[1].toObject().contains(QStringLiteral("Color")));
+
+    Customized g; // another window made from the definition
+    g.grid.LoadStoredProperties(definition);
+    TDBGridColumns &cols = g.grid.Columns();
+    ASSERT_EQ(cols.Count(), 2);
+    EXPECT_EQ(cols.QueryState(), CustomizedColumns);
+    TColumn *name = cols[0];
+    TColumn *price = cols[1];
+    EXPECT_EQ(name->Width(), 120);
+    EXPECT_EQ(name->Title().Caption(), QStringLiteral("товар/услуга"));
+    EXPECT_EQ(name->Title().Alignment(), taCenter);
+    EXPECT_EQ(name->Font().Charset(), RUSSIAN_CHARSET);
+    EXPECT_TRUE(name->AssignedFlags() & avFont);
+    EXPECT_EQ(name->PickList(), picks);
+    EXPECT_EQ(price->FieldName(), QStringLiteral("price"));
+    EXPECT_EQ(price->Alignment(), taRightJustify);
+    EXPECT_FALSE(price->Visible());
+    EXPECT_FALSE(price->AssignedFlags() & avColor);
+    EXPECT_EQ(name->Field(), &g.ds.FieldByName(QStringLiteral("name")));
+    QJsonObject again;
+    g.grid.DeclareStoredProperties(again);
+    EXPECT_EQ(again, definition);
+
+    // A grid in the default state stores no columns.
+    Fixture d(3);
+    QJsonObject none{{QStringLiteral("Columns"), QJsonArray{}}};
+    d.grid.DeclareStoredProperties(none);
+    EXPECT_FALSE(none.contains(QStringLiteral("Columns")));
 }
