@@ -141,8 +141,10 @@ QSize ScreenSize(QWidget *w)
 
 } // namespace
 
+// A fixed-size dialog: title and close button, nothing to minimise or
+// maximise (without the customize hint the window system adds its defaults).
 TMessageForm::TMessageForm(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
 {
     // The system's message font; without one the default font stays.

@@ -182,6 +182,26 @@ TEST(MessageForm, LongTextWrapsAtHalfTheScreen)
     EXPECT_LE(longBox->width(), half + 200);
 }
 
+// Fixed-size dialog flags: a title and a close button, no minimise or
+// maximise button for a box that cannot change its size.
+TEST(MessageForm, IsAFixedSizeDialogWithTitleAndCloseOnly)
+{
+    for (const TMsgDlgType kind : {mtCustom, mtConfirmation}) {
+        FormPtr form = Make(QStringLiteral("x"), kind, mbOK | mbCancel);
+        form->show();
+        const Qt::WindowFlags flags = form->windowFlags();
+        EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Dialog);
+        EXPECT_TRUE(flags & Qt::CustomizeWindowHint) << "else the window system adds its default buttons";
+        EXPECT_TRUE(flags & Qt::WindowTitleHint);
+        EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+        EXPECT_TRUE(flags & Qt::MSWindowsFixedSizeDialogHint);
+        EXPECT_FALSE(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                              Qt::WindowContextHelpButtonHint));
+        EXPECT_EQ(form->minimumSize(), form->maximumSize());
+        form->hide();
+    }
+}
+
 TEST(MessageForm, BlanksAroundTheTextWidenTheBox)
 {
     const QString text = QStringLiteral("Ошибка соединения с сервером базы данных");
