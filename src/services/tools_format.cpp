@@ -20,6 +20,35 @@ QString TrimText(const QString &text)
     return text.mid(start, end - start);
 }
 
+// ---- HTML
+
+QString EscapeHtmlText(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case u'&':
+            out += QLatin1String("&amp;");
+            break;
+        case u'<':
+            out += QLatin1String("&lt;");
+            break;
+        case u'>':
+            out += QLatin1String("&gt;");
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+QString EscapeHtmlAttribute(const QString &text)
+{
+    return EscapeHtmlText(text).replace(u'"', QLatin1String("&quot;"));
+}
+
 // ---- prices
 
 QString GroupThousands(const QString &text)

@@ -98,6 +98,29 @@ TEST(FormatPrice, DecimalPointWhateverTheLocale)
     EXPECT_EQ(FormatPrice(QStringLiteral("doll"), 1234.5), QStringLiteral("1 234.50 $"));
 }
 
+TEST(EscapeHtml, MarkupCharactersBecomeEntities)
+{
+    const struct {
+        QString text;
+        QString asText;
+        QString asAttribute;
+    } cases[] = {
+        {QStringLiteral("ООО \"Д'Артаньян\", №2"), QStringLiteral("ООО \"Д'Артаньян\", №2"),
+         QStringLiteral("ООО &quot;Д'Артаньян&quot;, №2")},
+        {QStringLiteral("<img src=file:///etc/passwd>"), QStringLiteral("&lt;img src=file:///etc/passwd&gt;"),
+         QStringLiteral("&lt;img src=file:///etc/passwd&gt;")},
+        {QStringLiteral("A&B &amp;"), QStringLiteral("A&amp;B &amp;amp;"),
+         QStringLiteral("A&amp;B &amp;amp;")},
+        {QStringLiteral("x\" onclick=\"y"), QStringLiteral("x\" onclick=\"y"),
+         QStringLiteral("x&quot; onclick=&quot;y")},
+        {QString(), QString(), QString()},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(EscapeHtmlText(c.text), c.asText);
+        EXPECT_EQ(EscapeHtmlAttribute(c.text), c.asAttribute);
+    }
+}
+
 TEST(GroupThousands, Cases)
 {
     EXPECT_EQ(GroupThousands(QString()), QString());
