@@ -2,6 +2,7 @@
 
 #include "platform/codec.h"
 #include "platform/dberror.h"
+#include "platform/regularfile.h"
 #include "platform/screen.h"
 
 #include <soci/soci.h>
@@ -188,14 +189,15 @@ void TZSQLMonitor::LogEvent(const QString &category, const QString &text)
 {
     if (!Active)
         return;
+    // One event, one line: a line break typed into a search box must not
+    // start what looks like another event.
+    QString oneLine = text;
+    oneLine.replace(u'\r', QLatin1String("\\r")).replace(u'\n', QLatin1String("\\n"));
     const QString line = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")) +
-                         QStringLiteral(" cat: ") + category + QStringLiteral(", proto: , msg: ") + text;
+                         QStringLiteral(" cat: ") + category + QStringLiteral(", proto: , msg: ") + oneLine;
     m_trace.append(line);
     while (MaxTraceCount > 0 && m_trace.size() > MaxTraceCount)
         m_trace.removeFirst();
-    if (AutoSave && !FileName.isEmpty()) {
-        QFile f(FileName);
-        if (f.open(QIODevice::WriteOnly | QIODevice::Append))
-            f.write(ToCp1251(line) + "\r\n");
-    }
+    if (AutoSave && !FileName.isEmpty())
+        AppendRegularFile(FileName, ToCp1251(line) + "\r\n");
 }

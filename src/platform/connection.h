@@ -72,7 +72,8 @@ private:
 };
 
 // Keeps the last trace lines (at most MaxTraceCount) and, when active,
-// appends each to FileName as it happens.
+// appends each to FileName as it happens, one line per event; FileName is
+// written only when it is a regular file or does not exist yet.
 class TZSQLMonitor
 {
 public:

@@ -6,6 +6,7 @@
 #include "components/replfont.h"
 #include "platform/application.h"
 #include "platform/mutex.h"
+#include "platform/regularfile.h"
 #include "services/fielddefs.h"
 #include "services/globals.h"
 #include "services/history_combo.h"
@@ -224,9 +225,14 @@ void TfrmMain::ConnectDatabase()
         QString file = IniFile->ReadString(QStringLiteral("main"), QStringLiteral("logger_file"), QString());
         if (file.isEmpty())
             file = AppDir + QStringLiteral("trevin.log");
-        ZSQLMonitor1.FileName = file;
-        ZSQLMonitor1.AutoSave = true;
-        ZSQLMonitor1.Active = true;
+        else if (QFileInfo(file).isRelative())
+            file = AppDir + file;
+        // Log lines appended to the catalogue file would damage it.
+        if (IsNetwork || !SameFile(file, ZConnection1.Database)) {
+            ZSQLMonitor1.FileName = file;
+            ZSQLMonitor1.AutoSave = true;
+            ZSQLMonitor1.Active = true;
+        }
     }
 }
 
