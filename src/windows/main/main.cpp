@@ -197,9 +197,11 @@ void TfrmMain::ConnectDatabase()
             ZConnection1.Database = CurrentDb;
             ConnectOrFail();
         }
-        Query1.SetSQL(QStringLiteral("set names CP1251"));
+        const QString names = QStringLiteral("set names CP1251");
+        Query1.SetSQL(names);
         Query1.ExecSQL();
         Query1.Close();
+        ZConnection1.SessionSetup = {names}; // again after a reconnect
         StatDatabase = IniFile->ReadString(mysqlSection, QStringLiteral("stat_database"), QString());
     } else {
         IsNetwork = false;
@@ -218,6 +220,7 @@ void TfrmMain::ConnectDatabase()
             FileNotFound(database);
         ++m_connectCount;
         RegisterSqliteFunctions();
+        ZConnection1.ReadOnly = true; // the program never changes the catalogue
         ZConnection1.Connect();
     }
 
