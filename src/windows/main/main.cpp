@@ -6,6 +6,7 @@
 #include "components/replfont.h"
 #include "platform/application.h"
 #include "platform/mutex.h"
+#include "platform/regularfile.h"
 #include "services/fielddefs.h"
 #include "services/globals.h"
 #include "services/history_combo.h"
@@ -193,9 +194,11 @@ void TfrmMain::ConnectDatabase()
             ZConnection1.Database = CurrentDb;
             ConnectOrFail();
         }
-        Query1.SetSQL(QStringLiteral("set names CP1251"));
+        const QString names = QStringLiteral("set names CP1251");
+        Query1.SetSQL(names);
         Query1.ExecSQL();
         Query1.Close();
+        ZConnection1.SessionSetup = {names}; // again after a reconnect
         StatDatabase = IniFile->ReadString(mysqlSection, QStringLiteral("stat_database"), QString());
     } else {
         IsNetwork = false;
@@ -214,6 +217,7 @@ void TfrmMain::ConnectDatabase()
             FileNotFound(database);
         ++m_connectCount;
         RegisterSqliteFunctions();
+        ZConnection1.ReadOnly = true; // the program never changes the catalogue
         ZConnection1.Connect();
     }
 
@@ -221,9 +225,14 @@ void TfrmMain::ConnectDatabase()
         QString file = IniFile->ReadString(QStringLiteral("main"), QStringLiteral("logger_file"), QString());
         if (file.isEmpty())
             file = AppDir + QStringLiteral("trevin.log");
-        ZSQLMonitor1.FileName = file;
-        ZSQLMonitor1.AutoSave = true;
-        ZSQLMonitor1.Active = true;
+        else if (QFileInfo(file).isRelative())
+            file = AppDir + file;
+        // Log lines appended to the catalogue file would damage it.
+        if (IsNetwork || !SameFile(file, ZConnection1.Database)) {
+            ZSQLMonitor1.FileName = file;
+            ZSQLMonitor1.AutoSave = true;
+            ZSQLMonitor1.Active = true;
+        }
     }
 }
 
