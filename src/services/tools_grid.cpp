@@ -81,7 +81,7 @@ void DrawCellAligned(const QRect &rect, TCanvas &canvas, const QString &text, TA
 }
 
 void DrawCellHighlighted(const QRect &rect, const QString &words, TCanvas &canvas, TAlignment alignment,
-                         const QString &text)
+                         const QString &text, const QColor &markBrush)
 {
     QStringList list;
     SplitSearchWords(words, list);
@@ -114,6 +114,7 @@ void DrawCellHighlighted(const QRect &rect, const QString &words, TCanvas &canva
     // would character by character, and nothing is drawn once the cell is
     // used up.
     qsizetype from = 0;
+    bool inMark = false;
     const auto flush = [&](qsizetype to) {
         if (to <= from || right - x < 1)
             return;
@@ -121,8 +122,15 @@ void DrawCellHighlighted(const QRect &rect, const QString &words, TCanvas &canva
         // A text wider than the cell starts left of it; it is never drawn
         // over the neighbouring cell.
         const int left = qMax(x, rect.x());
+        const int width = canvas.TextWidth(run);
+        if (inMark && markBrush.isValid()) {
+            const QColor cell = canvas.BrushColor();
+            canvas.SetBrushColor(markBrush);
+            canvas.FillRect(QRect(left, rect.y() + 1, qMin(x + width, right) - left, rect.height() - 2));
+            canvas.SetBrushColor(cell);
+        }
         canvas.TextRect(QRect(left, rect.y(), right - left, rect.height()), x, y, run);
-        x += canvas.TextWidth(run);
+        x += width;
     };
     for (qsizetype i = 0; i < working.size(); ++i) {
         const QChar ch = working.at(i);
@@ -130,7 +138,8 @@ void DrawCellHighlighted(const QRect &rect, const QString &words, TCanvas &canva
             continue;
         flush(i);
         from = i + 1;
-        font.SetColor(ch == kStartMark ? ColorFromBgr(0x0000FF) : remembered);
+        inMark = ch == kStartMark;
+        font.SetColor(inMark ? ColorFromBgr(0x0000FF) : remembered);
     }
     flush(working.size());
     font.SetColor(remembered);

@@ -5,6 +5,7 @@
 
 #include "platform/fields.h"
 
+#include <QColor>
 #include <QRect>
 #include <QSet>
 #include <QString>
@@ -22,6 +23,7 @@ void FitGridColumns(TCustomDBGrid &grid, const QSet<int> &stretching);
 void DrawCellAligned(const QRect &rect, TCanvas &canvas, const QString &text, TAlignment alignment);
 
 // As DrawCellAligned, with the first occurrence of each search word (any
-// letter case) in red.
+// letter case) in red; on markBrush when given (red on a highlighted row's
+// colour would not be readable).
 void DrawCellHighlighted(const QRect &rect, const QString &words, TCanvas &canvas, TAlignment alignment,
-                         const QString &text);
+                         const QString &text, const QColor &markBrush = QColor());

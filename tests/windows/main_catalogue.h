@@ -59,6 +59,14 @@ inline TZReadOnlyQuery &EnprRows(TfrmMain &w)
 {
     return GridRows(w, "DBGrid2");
 }
+// With TREVIN_SCREENSHOTS naming a folder, the widget as shown goes there
+// as name.png, for a person to look at.
+inline void SaveShot(QWidget *widget, const QString &name)
+{
+    const QString dir = qEnvironmentVariable("TREVIN_SCREENSHOTS");
+    if (!dir.isEmpty())
+        widget->grab().save(dir + u'/' + name + QStringLiteral(".png"));
+}
 inline void Click(QAbstractButton *button)
 {
     QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());

@@ -70,7 +70,7 @@ TEST_F(MainHistory, SearchesFillTheBackList)
 TEST_F(MainHistory, BackAndForwardRestoreTheViews)
 {
     FindGood(QStringLiteral("а"));
-    const QString firstSql = Peer(*w).History().GoodSql;
+    const QString firstSql = GoodRows(*w).SQL();
     Get<QComboBox>(*w, "cbGoodRegion")->setCurrentIndex(2);
     Get<QCheckBox>(*w, "edFindGoodDiscount")->setChecked(true);
     FindGood(QStringLiteral("о"));
@@ -84,12 +84,12 @@ TEST_F(MainHistory, BackAndForwardRestoreTheViews)
     EXPECT_EQ(Captions(Get<QMenu>(*w, "mnuBack")).size(), 3) << "the tree's own organisation search counts too";
 
     Click(Get<QToolButton>(*w, "btnBack"));
-    EXPECT_EQ(Peer(*w).History().Kind, 1);
+    EXPECT_FALSE(Get<QWidget>(*w, "pnlEnpr")->isHidden());
     EXPECT_FALSE(Peer(*w).History().ByUser);
     EXPECT_EQ(Get<QTreeWidget>(*w, "TreeView")->currentItem(), City(EnprRoot(*w), 3452));
     Click(Get<QToolButton>(*w, "btnBack"));
     // The goods view with its filters, re-run from its stored text.
-    EXPECT_EQ(Peer(*w).History().Kind, 0);
+    EXPECT_TRUE(Get<QWidget>(*w, "pnlEnpr")->isHidden());
     EXPECT_EQ(Nav(), NavOf(QStringLiteral("о")) .chopped(1) + QStringLiteral(" предоставляющие скидки район:\"") +
                          Get<QComboBox>(*w, "cbGoodRegion")->itemText(2) + QStringLiteral("\")"));
     EXPECT_EQ(StatusText(*w), secondStatus);
@@ -108,10 +108,10 @@ TEST_F(MainHistory, BackAndForwardRestoreTheViews)
     EXPECT_EQ(Get<QComboBox>(*w, "cbFindGoodName")->count(), 2) << "restoring leaves the histories alone";
 
     Click(Get<QToolButton>(*w, "btnBack"));
-    EXPECT_EQ(Peer(*w).History().GoodSql, firstSql);
+    EXPECT_EQ(GoodRows(*w).SQL(), firstSql);
     EXPECT_FALSE(Get<QToolButton>(*w, "btnBack")->isEnabled());
     Click(Get<QToolButton>(*w, "btnNext"));
-    EXPECT_EQ(Peer(*w).History().GoodName, QStringLiteral("о"));
+    EXPECT_EQ(Get<QComboBox>(*w, "cbFindGoodName")->currentText(), QStringLiteral("о"));
 
     // A new search empties the Forward list.
     FindGood(QStringLiteral("е"));
@@ -128,14 +128,14 @@ TEST_F(MainHistory, PickingAnEntryFurtherBack)
     ASSERT_EQ(Captions(Get<QMenu>(*w, "mnuBack")),
               (QStringList{NavOf(QStringLiteral("в")), NavOf(QStringLiteral("б")), NavOf(QStringLiteral("а"))}));
     Get<QMenu>(*w, "mnuBack")->actions()[2]->trigger();
-    EXPECT_EQ(Peer(*w).History().GoodName, QStringLiteral("а"));
+    EXPECT_EQ(Nav(), NavOf(QStringLiteral("а")));
     EXPECT_TRUE(Get<QMenu>(*w, "mnuBack")->actions().isEmpty());
     EXPECT_EQ(Captions(Get<QMenu>(*w, "mnuNext")),
               (QStringList{NavOf(QStringLiteral("б")), NavOf(QStringLiteral("в")), NavOf(QStringLiteral("г"))}));
     // Forward walks them in time order.
     for (const QString &word : {QStringLiteral("б"), QStringLiteral("в"), QStringLiteral("г")}) {
         Get<QToolButton>(*w, "btnNext")->click();
-        EXPECT_EQ(Peer(*w).History().GoodName, word);
+        EXPECT_EQ(Get<QComboBox>(*w, "cbFindGoodName")->currentText(), word);
         EXPECT_EQ(Nav(), NavOf(word));
     }
     EXPECT_FALSE(Get<QToolButton>(*w, "btnNext")->isEnabled());
@@ -144,7 +144,7 @@ TEST_F(MainHistory, PickingAnEntryFurtherBack)
     // The mirror image: picking the last Forward entry.
     Get<QMenu>(*w, "mnuBack")->actions()[2]->trigger();
     Get<QMenu>(*w, "mnuNext")->actions()[2]->trigger();
-    EXPECT_EQ(Peer(*w).History().GoodName, QStringLiteral("г"));
+    EXPECT_EQ(Nav(), NavOf(QStringLiteral("г")));
     EXPECT_EQ(Captions(Get<QMenu>(*w, "mnuBack")),
               (QStringList{NavOf(QStringLiteral("в")), NavOf(QStringLiteral("б")), NavOf(QStringLiteral("а"))}));
     EXPECT_TRUE(Get<QMenu>(*w, "mnuNext")->actions().isEmpty());
@@ -161,12 +161,12 @@ TEST_F(MainHistory, RestoredViewRunsAtTheNewMoment)
     FindGood(QStringLiteral("а"));
     const int atDay = GoodRows(*w).RecordCount();
     EXPECT_GT(atDay, 0);
-    EXPECT_TRUE(Peer(*w).History().GoodSql.contains(QStringLiteral("'2005-03-15'")));
+    EXPECT_TRUE(GoodRows(*w).SQL().contains(QStringLiteral("'2005-03-15'")));
     FindGood(QStringLiteral("о"));
 
     SetCheckWtClock([] { return QDateTime(QDate(2026, 12, 13), QTime(3, 0)); });
     SetTodayHook([] { return QDate(2026, 12, 9); });
     Click(Get<QToolButton>(*w, "btnBack"));
-    EXPECT_TRUE(Peer(*w).History().GoodSql.contains(QStringLiteral("'2005-03-15'")));
+    EXPECT_TRUE(GoodRows(*w).SQL().contains(QStringLiteral("'2005-03-15'")));
     EXPECT_LT(GoodRows(*w).RecordCount(), atDay) << "fewer firms work on Sunday at 3 a.m.";
 }

@@ -417,6 +417,68 @@ TEST_P(MainResults, OrganisationColoursOnTheNetworkVersion)
     EXPECT_EQ(coloured > 0, GetParam());
 }
 
+TEST_P(MainResults, MarkedRowsKeepTheHighlightReadable)
+{
+    // Rows 1 and 2 marked with Ctrl+click; row 1 is marked but not current.
+    const auto mark = [&](TDBGrid *grid) {
+        for (int row : {1, 2})
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ControlModifier, Cell(grid, row, 0).center());
+        ASSERT_EQ(grid->MarkedRows().MarkedCount(), 2);
+        grid->viewport()->repaint();
+    };
+    const auto isHighlightText = [](QRgb c) { return QColor(c) == clHighlightText(); };
+
+    FindEnpr(QStringLiteral("а"));
+    TDBGrid *grid2 = Get<TDBGrid>(*w, "DBGrid2");
+    TZReadOnlyQuery &firms = EnprRows(*w);
+    if (GetParam()) {
+        firms.Close();
+        firms.SetSQL(Peer(*w).History().EnprSql + QStringLiteral(" order by org=1 desc, a.sfn"));
+        firms.Open();
+        QCoreApplication::processEvents();
+        firms.MoveBy(1);
+        ASSERT_EQ(I(firms, "org"), 1) << "a teal organisation in row 1";
+        firms.First();
+    }
+    mark(grid2);
+    SaveShot(w.get(), GetParam() ? QStringLiteral("marked-firms-network") : QStringLiteral("marked-firms-local"));
+    QImage image = Grab(grid2);
+    // The address column holds no typed word: the marked row's text is the
+    // highlight's, never teal.
+    EXPECT_EQ(Count(image, Cell(grid2, 1, 1), IsTeal), 0);
+    EXPECT_GT(Count(image, Cell(grid2, 1, 1), isHighlightText), 0);
+
+    // Goods with discounts: the red star of a marked row stands on a light
+    // ground, not on the highlight's colour.
+    Get<QCheckBox>(*w, "edFindGoodDiscount")->setChecked(true);
+    FindGoods(QStringLiteral("а"));
+    Get<QCheckBox>(*w, "edFindGoodDiscount")->setChecked(false);
+    TDBGrid *grid1 = Get<TDBGrid>(*w, "DBGrid1");
+    ASSERT_GT(GoodRows(*w).RecordCount(), 2);
+    mark(grid1);
+    SaveShot(w.get(), GetParam() ? QStringLiteral("marked-goods-network") : QStringLiteral("marked-goods-local"));
+    image = Grab(grid1);
+    for (int row : {1, 2}) {
+        const QRect cell = Cell(grid1, row, 1);
+        int red = 0;
+        int onLight = 0;
+        for (int y = cell.top() + 1; y < cell.bottom(); ++y)
+            for (int x = cell.left() + 1; x < cell.right(); ++x) {
+                if (!IsRed(image.pixel(x, y)))
+                    continue;
+                ++red;
+                bool light = false;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx)
+                        light = light || qGray(image.pixel(x + dx, y + dy)) > 200;
+                onLight += light;
+            }
+        EXPECT_GT(red, 0) << row;
+        EXPECT_GT(onLight * 2, red) << row << ": most of the star borders a light ground";
+        EXPECT_GT(Count(image, cell, [](QRgb c) { return QColor(c) == clHighlight(); }), 0) << row << " is highlighted";
+    }
+}
+
 TEST_P(MainResults, DetailLabelHintsShowTheWholeValue)
 {
     FindGoods(QStringLiteral("а"));

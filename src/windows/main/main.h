@@ -223,6 +223,8 @@ private:
     int ConnectCount() const { return m_connectCount; }
 
     void closeEvent(QCloseEvent *event) override;
+    // The first show gives the tree its starting width.
+    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
     void SetupToolBar();
@@ -253,6 +255,7 @@ private:
     };
     void WirePane(TResultPane &pane, const TPaneHandlers &handlers);
     void SetupViewSwitches();
+    void SetupLayout();
     // The row of a result grid that a double click, Enter or Space acts on.
     void OpenPriceOfRow(TDataSet &query, bool withGood);
     void OpenPhonesOfRow(TCustomDBGrid *grid, TDataSet &query, bool withGood);
@@ -274,6 +277,7 @@ private:
 
     int m_connectCount = 0;
     bool m_settingsLoaded = false;
+    bool m_treeWidthSet = false;
 };
 
 // The one main window of the program.

@@ -68,6 +68,7 @@ void TfrmMain::SetupResults()
     SetupEnprPanel();
     SetupCardViewer();
     SetupViewSwitches();
+    SetupLayout();
     // The result panels take the height the search panels leave; the detail
     // lines keep theirs.
     for (QWidget *panel : {static_cast<QWidget *>(ui->TreeView1), ui->pnlGood, ui->pnlEnpr})

@@ -41,7 +41,7 @@ void TfrmMain::DBGrid1DrawColumnCell(const QRect &rect, int dataCol, TColumn *co
         }
     }
     if (repaint)
-        DrawCellHighlighted(rect, words, canvas, column->Alignment(), text);
+        DrawCellHighlighted(rect, words, canvas, column->Alignment(), text, m_goods.MarkBrush(state));
 }
 
 void TfrmMain::DBGrid2DrawColumnCell(const QRect &rect, int dataCol, TColumn *column, TGridDrawState state)
@@ -54,7 +54,7 @@ void TfrmMain::DBGrid2DrawColumnCell(const QRect &rect, int dataCol, TColumn *co
             words = History.EnprName;
         else if (column->FieldName() == QLatin1String("sallinfo"))
             words = History.EnprPost;
-        DrawCellHighlighted(rect, words, canvas, column->Alignment(), FieldText(column));
+        DrawCellHighlighted(rect, words, canvas, column->Alignment(), FieldText(column), m_enpr.MarkBrush(state));
     } else if (org > 0) {
         DrawCellAligned(rect, canvas, FieldText(column), column->Alignment());
     }

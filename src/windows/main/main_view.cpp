@@ -9,8 +9,14 @@
 #include "platform/application.h"
 #include "services/tools_viewer.h"
 
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPainter>
+#include <QPixmap>
+#include <QShowEvent>
+#include <QSplitter>
+#include <QTreeWidget>
 #include <QStatusBar>
 #include <QTextBrowser>
 #include <QToolBar>
@@ -84,23 +90,108 @@ void TfrmMain::PopupMenu1Popup()
 
 // --- view switches ----------------------------------------------------------
 
+namespace {
+
+// The tree's width until the user drags the splitter: its cities' names,
+// within these bounds.
+constexpr int kMinTreeWidth = 160;
+constexpr int kMaxTreeWidth = 260;
+
+enum class TViewIcon { ToolBar, StatusBar, RichStr, FullRecv, Dollar };
+
+// A small window with the part the switch shows or hides filled in; the
+// hint names the switch. Picture buttons keep the whole bar on screen at
+// the window's smallest width.
+QIcon ViewIcon(TViewIcon kind)
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    const QColor ink(0x1e, 0x5a, 0xa8);
+    if (kind == TViewIcon::Dollar) {
+        QFont font = p.font();
+        font.setBold(true);
+        font.setPixelSize(15);
+        p.setFont(font);
+        p.setPen(QColor(0x2e, 0x7d, 0x32));
+        p.drawText(QRect(0, 0, 16, 16), Qt::AlignCenter, QStringLiteral("$"));
+        return QIcon(pixmap);
+    }
+    p.setPen(ink.darker(130));
+    p.setBrush(Qt::white);
+    p.drawRect(1, 2, 13, 11);
+    p.setPen(Qt::NoPen);
+    p.setBrush(ink);
+    switch (kind) {
+    case TViewIcon::ToolBar: p.drawRect(2, 3, 12, 3); break;
+    case TViewIcon::StatusBar: p.drawRect(2, 10, 12, 3); break;
+    case TViewIcon::RichStr:
+        for (int y : {8, 10, 12})
+            p.drawRect(3, y, y == 12 ? 6 : 10, 1);
+        break;
+    case TViewIcon::FullRecv: p.drawRect(9, 3, 5, 10); break;
+    case TViewIcon::Dollar: break;
+    }
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+void TfrmMain::SetupLayout()
+{
+    // The tree keeps the width it has (at start, or as the user dragged the
+    // splitter); the result side takes the rest of any change.
+    ui->Splitter1->setStretchFactor(0, 0);
+    ui->Splitter1->setStretchFactor(1, 1);
+    // Search boxes ask for little width of their own, so that the wider
+    // organisation panel fits beside the tree without pushing the splitter,
+    // and what is left goes to the boxes.
+    const QList<QComboBox *> boxes = ui->pnlRight->findChildren<QComboBox *>();
+    for (QComboBox *box : boxes) {
+        box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        box->setMinimumContentsLength(4);
+    }
+}
+
+void TfrmMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_treeWidthSet)
+        return;
+    m_treeWidthSet = true;
+    QTreeWidget *view = ui->TreeView;
+    int widest = 0;
+    for (int i = 0; i < view->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem *root = view->topLevelItem(i);
+        for (int j = 0; j < root->childCount(); ++j)
+            widest = qMax(widest, view->fontMetrics().horizontalAdvance(root->child(j)->text(0)));
+    }
+    // A city sits two indentations in, after its picture.
+    const int tree = qBound(kMinTreeWidth, widest + 2 * view->indentation() + 16 + 12 + 2 * view->frameWidth(),
+                            kMaxTreeWidth);
+    ui->Splitter1->setSizes({tree, qMax(0, ui->Splitter1->width() - tree)});
+}
+
 void TfrmMain::SetupViewSwitches()
 {
-    const auto make = [this](const char *name, const QString &hint, bool down) {
+    const auto make = [this](const char *name, const QString &hint, TViewIcon icon, bool down) {
         auto *button = new QToolButton(ui->ToolBar1);
         button->setObjectName(QString::fromLatin1(name));
         button->setText(hint);
         button->setToolTip(hint);
+        button->setIcon(ViewIcon(icon));
+        button->setToolButtonStyle(Qt::ToolButtonIconOnly);
         button->setCheckable(true);
         button->setChecked(down);
         ui->ToolBar1->addWidget(button);
         return button;
     };
-    btnToolBar = make("btnToolBar", QStringLiteral("Панель инструментов"), true);
-    btnStatusBar = make("btnStatusBar", QStringLiteral("Строка состояния"), true);
-    btnRichStr = make("btnRichStr", QStringLiteral("Расширенная строка"), true);
-    btnFullRecv = make("btnFullRecv", QStringLiteral("Панель с полными реквизитами"), true);
-    btnDollar = make("btnDollar", QStringLiteral("Конвертация валюты"), false);
+    btnToolBar = make("btnToolBar", QStringLiteral("Панель инструментов"), TViewIcon::ToolBar, true);
+    btnStatusBar = make("btnStatusBar", QStringLiteral("Строка состояния"), TViewIcon::StatusBar, true);
+    btnRichStr = make("btnRichStr", QStringLiteral("Расширенная строка"), TViewIcon::RichStr, true);
+    btnFullRecv =
+        make("btnFullRecv", QStringLiteral("Панель с полными реквизитами"), TViewIcon::FullRecv, true);
+    btnDollar = make("btnDollar", QStringLiteral("Конвертация валюты"), TViewIcon::Dollar, false);
 
     connect(ui->mnuToolBar, &QAction::triggered, this, GuardedSlot(this, &TfrmMain::mnuToolBarClick));
     connect(btnToolBar, &QToolButton::clicked, this, GuardedSlot(this, &TfrmMain::btnToolBarClick));

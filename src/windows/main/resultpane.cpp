@@ -92,15 +92,26 @@ int TResultPane::PaintCellBase(const THistoryRec &view, const QRect &rect, int d
     if (!IsMysqlProtocol())
         return 0;
     const int org = OrgOf(Query);
-    // Teal and grey organisations, in rows that are neither selected nor
-    // focused.
-    if (state == 0) {
+    // Teal and grey organisations; a marked row keeps the highlight's text
+    // colour, as a selected one does.
+    if (state == 0 && !RowHighlighted(state)) {
         if (org == 1)
             canvas.Font().SetColor(ColorFromBgr(0x808000));
         else if (org == 2)
             canvas.Font().SetColor(ColorFromBgr(0x808080));
     }
     return org;
+}
+
+bool TResultPane::RowHighlighted(TGridDrawState state)
+{
+    // The grid paints marked rows highlighted without a state of their own.
+    return (state & (gdSelected | gdFocused | gdFixed)) != 0 || Grid->MarkedRows().IsCurrentRowMarked();
+}
+
+QColor TResultPane::MarkBrush(TGridDrawState state)
+{
+    return RowHighlighted(state) ? clHighlightText() : QColor();
 }
 
 void TResultPane::FitColumns()

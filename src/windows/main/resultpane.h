@@ -45,9 +45,12 @@ public:
     // result or for a column without an order.
     void TitleClick(THistoryRec &view, TColumn *column);
     // Before the window's own painting of a cell: the sort mark and, on the
-    // network version, the organisation's colour on rows neither selected
-    // nor focused. Returns the row's organisation kind (0 when none).
+    // network version, the organisation's colour on rows the grid shows
+    // plainly (neither selected, focused, fixed nor marked). Returns the row's organisation kind (0 when none).
     int PaintCellBase(const THistoryRec &view, const QRect &rect, int dataCol, TGridDrawState state);
+    // The background of the red words: none on a plain row, the highlight
+    // text's colour on a selected or marked one.
+    QColor MarkBrush(TGridDrawState state);
     void FitColumns();
 
     TZReadOnlyQuery &Query;
@@ -55,6 +58,8 @@ public:
     TDBGrid *Grid = nullptr;
 
 private:
+    bool RowHighlighted(TGridDrawState state);
+
     QMap<int, QString> &m_sortOrders;
     TViewFields m_view;
     QSet<int> m_stretching;
