@@ -230,6 +230,7 @@ protected:
     QString EditorTextOf(int col, int row) override;
     void KeepEditorText(int col, int row, const QString &text) override;
     int EditorTextLimit() override;
+    QString EditorMask(int col, int row) override;
     TEditStyle EditorKind(int col, int row) override;
 
     bool event(QEvent *e) override;

@@ -54,6 +54,15 @@ int TCustomDBGrid::EditorTextLimit()
     return f && f->DataType() == ftString ? f->Size() : 0;
 }
 
+QString TCustomDBGrid::EditorMask(int col, int)
+{
+    const int dataCol = GridToDataColumn(col);
+    if (dataCol < 0 || dataCol >= Columns().Count())
+        return {};
+    TField *f = Columns()[dataCol]->GetBoundField();
+    return f ? f->EditMask() : QString();
+}
+
 TEditStyle TCustomDBGrid::EditorKind(int, int)
 {
     auto *editor = dynamic_cast<TDBGridInplaceEdit *>(InplaceEditor());

@@ -215,6 +215,8 @@ protected:
     virtual QString EditorTextOf(int col, int row);
     virtual void KeepEditorText(int col, int row, const QString &text);
     virtual int EditorTextLimit() { return 0; }
+    // The edit mask of the cell's value in the classic notation; empty for none.
+    virtual QString EditorMask(int col, int row);
     virtual TEditStyle EditorKind(int col, int row);
     virtual bool EditorAcceptsKey(QChar key);
     virtual bool EditorMayModify() { return true; }

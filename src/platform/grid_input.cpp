@@ -202,6 +202,8 @@ void TBaseGrid::wheelEvent(QWheelEvent *e)
 
 // --- in-place editor -----------------------------------------------------
 
+QString TBaseGrid::EditorMask(int, int) { return {}; }
+
 TInplaceEdit *TBaseGrid::MakeCellEditor() { return new TInplaceEdit(this); }
 
 bool TBaseGrid::EditorMayShow()

@@ -282,3 +282,25 @@ TEST(GridSupport, CoalescedEventIsQueuedOnce)
     QCoreApplication::sendPostedEvents(&target);
     EXPECT_EQ(target.seen, 1);
 }
+
+TEST(GridEditMask, ClassicMasksBecomeInputMasks)
+{
+    const struct {
+        const char16_t *editMask;
+        const char16_t *inputMask;
+    } cases[] = {
+        {u"", u""},
+        {u"!99/99/0000;1;_", u"00/00/9999;_"},
+        {u">LL-000;0;*", u">AA-999;*"},
+        {u"(999) 000-0000", u"(000) 999-9999;_"},
+        {u"<>cC", u"!xX;_"},
+        {u"\\A\\0a;1; ", u"\\A\\0n; "},
+        {u"X_Y", u"\\X Y;_"},
+        {u"9\\;", u"0\\;;_"},
+    };
+    for (const auto &c : cases) {
+        const QString editMask = QString::fromUtf16(c.editMask);
+        SCOPED_TRACE(editMask.toStdString());
+        EXPECT_EQ(InputMaskFromEditMask(editMask), QString::fromUtf16(c.inputMask));
+    }
+}
