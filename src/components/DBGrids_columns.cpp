@@ -3,6 +3,8 @@
 #include "components/DBGrids_core.h"
 #include "platform/application.h"
 
+#include <QGuiApplication>
+#include <QInputMethod>
 #include <QMenu>
 
 #include <functional>
@@ -40,6 +42,19 @@ void CopySilently(TFont &own, const TFont &source)
     own.Assign(source);
 }
 } // namespace
+
+void ApplyImeMode(QWidget *widget, TImeMode mode)
+{
+    if (!widget)
+        return;
+    widget->setAttribute(Qt::WA_InputMethodEnabled, mode != imDisable);
+    Qt::InputMethodHints hints = widget->inputMethodHints() & ~Qt::ImhPreferLatin;
+    if (mode == imSAlpha || mode == imAlpha)
+        hints |= Qt::ImhPreferLatin;
+    widget->setInputMethodHints(hints);
+    if (widget->hasFocus())
+        QGuiApplication::inputMethod()->update(Qt::ImEnabled | Qt::ImHints);
+}
 
 // --- TColumnTitle ----------------------------------------------------------
 

@@ -613,6 +613,42 @@ TEST(DBGridEditingKeys, F2OpensTheEditorAndEnterPostsItsText)
     EXPECT_EQ(f.ds.FieldByName(QStringLiteral("name")).AsString(), QStringLiteral("good 1"));
 }
 
+TEST(DBGridEditingKeys, TheEditorTakesTheFieldsMaskAndTheColumnsInputMethod)
+{
+    Shown f(5);
+    f.grid.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f.grid));
+    f.grid.setFocus();
+    f.ds.FieldByName(QStringLiteral("name")).SetEditMask(QStringLiteral("!99/99/0000;1;_"));
+    Key(f.grid, Qt::Key_Right); // the name column
+    Key(f.grid, Qt::Key_F2);
+    auto *editor = qobject_cast<QLineEdit *>(f.grid.InplaceEditor());
+    ASSERT_NE(editor, nullptr);
+    EXPECT_FALSE(editor->inputMask().isEmpty());
+    editor->home(false);
+    QTest::keyClicks(editor, QStringLiteral("1203x2024"));
+    EXPECT_EQ(editor->text(), QStringLiteral("12/03/2024"));
+    QTest::keyClick(editor, Qt::Key_Escape);
+
+    const struct {
+        TImeMode mode;
+        bool enabled;
+        bool latin;
+    } modes[] = {{imDisable, false, false}, {imSAlpha, true, true}, {imAlpha, true, true},
+                 {imDontCare, true, false}, {imHira, true, false},  {imOpen, true, false}};
+    TColumn *price = f.grid.Columns()[2];
+    for (const auto &m : modes) {
+        SCOPED_TRACE(int(m.mode));
+        price->SetImeMode(m.mode);
+        Key(f.grid, Qt::Key_Right); // enter the price column
+        Key(f.grid, Qt::Key_F2);
+        EXPECT_EQ(editor->testAttribute(Qt::WA_InputMethodEnabled), m.enabled);
+        EXPECT_EQ(bool(editor->inputMethodHints() & Qt::ImhPreferLatin), m.latin);
+        QTest::keyClick(editor, Qt::Key_Escape);
+        Key(f.grid, Qt::Key_Left);
+    }
+}
+
 TEST(DBGridErrors, AMoveThatFailsIsShownAndNothingEscapesTheKeyOrTheClick)
 {
     Shown f(10);
