@@ -626,11 +626,21 @@ void TColumn::MoveToIndex(int index)
         Changed(true);
         return;
     }
-    // A transient column follows its field's place in the dataset; our
-    // datasets keep their field order, so only the item moves, and the next
-    // layout of a default grid puts it back in field order.
+    // A transient column follows its field's place in the dataset: the field
+    // takes the place of the target column's field, so the next layout of a
+    // default grid keeps the new order.
     if (grid && grid->DataLink().Active() && grid->TryOpenLayoutBracket()) {
-        m_collection->MoveItem(Index(), index);
+        try {
+            const int target = qBound(0, index, m_collection->Count() - 1);
+            TColumn *at = grid->ColumnAtLevel(m_collection->ColumnAt(target), NestingLevel());
+            TField *mine = GetBoundField();
+            if (TField *theirs = at ? at->GetBoundField() : nullptr; mine && theirs && mine != theirs)
+                mine->SetIndex(theirs->Index());
+            m_collection->MoveItem(Index(), index);
+        } catch (...) {
+            grid->CloseLayoutBracket();
+            throw;
+        }
         grid->CloseLayoutBracket();
         return;
     }
