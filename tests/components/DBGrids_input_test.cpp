@@ -3,6 +3,7 @@
 #include "DBGrids_fixture.h"
 
 #include "components/SDialogs.h"
+#include "platform/dbactions.h"
 #include "platform/application.h"
 #include "platform/dberror.h"
 
@@ -647,6 +648,62 @@ TEST(DBGridEditingKeys, TheEditorTakesTheFieldsMaskAndTheColumnsInputMethod)
         QTest::keyClick(editor, Qt::Key_Escape);
         Key(f.grid, Qt::Key_Left);
     }
+}
+
+TEST(DBGridActions, DataActionsGoToTheFocusedGridsSourceFirst)
+{
+    Shown other(10);
+    Shown f(10);
+    f.grid.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f.grid));
+    f.grid.setFocus();
+    TDataSetAction next(daNext), prior(daPrior), post(daPost);
+    prior.Refresh();
+    EXPECT_FALSE(prior.isEnabled()); // the focused grid stands on its first record
+    next.trigger();
+    EXPECT_EQ(f.ds.RecNo(), 2);
+    EXPECT_EQ(other.ds.RecNo(), 1);
+    prior.Refresh();
+    post.Refresh();
+    EXPECT_TRUE(prior.isEnabled());
+    EXPECT_FALSE(post.isEnabled());
+    // An action bound to another source passes the focused grid by.
+    next.SetDataSource(&other.source);
+    next.trigger();
+    EXPECT_EQ(f.ds.RecNo(), 2);
+    EXPECT_EQ(other.ds.RecNo(), 2);
+    EXPECT_FALSE(f.grid.PerformAction(&next));
+}
+
+TEST(DBGridColumnMove, DraggingATitleMovesTheColumnAndItsFieldOrder)
+{
+    Shown f(5);
+    f.grid.SetGridOptions(f.grid.GridOptions() | goColMoving);
+    std::vector<std::pair<int, int>> moved;
+    f.grid.OnColumnMoved = [&](QObject *, int from, int to) { moved.emplace_back(from, to); };
+    QWidget *vp = f.grid.viewport();
+    const QPoint price = f.grid.CellRect(3, 0).center();
+    const QPoint id = f.grid.CellRect(1, 0).center();
+    QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, price);
+    EXPECT_EQ(f.grid.MoveOrigin(), 3);
+    QTest::mouseMove(vp, id);
+    EXPECT_EQ(f.grid.MoveTarget(), 1);
+    QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, id);
+    EXPECT_EQ(moved, (std::vector<std::pair<int, int>>{{2, 0}}));
+    const QStringList order{QStringLiteral("price"), QStringLiteral("id"), QStringLiteral("name")};
+    EXPECT_EQ(f.ColumnNames(), order);
+    // The transient columns follow the fields, which took the new order.
+    EXPECT_EQ(f.ds.FieldByName(QStringLiteral("price")).Index(), 0);
+    f.grid.RequestLayout();
+    EXPECT_EQ(f.ColumnNames(), order);
+    EXPECT_EQ(f.ds.FieldByName(QStringLiteral("name")).AsString(), QStringLiteral("good 1"));
+
+    // Without the option a title press moves nothing.
+    f.grid.SetGridOptions(f.grid.GridOptions() & ~goColMoving);
+    QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, price);
+    EXPECT_EQ(f.grid.MoveOrigin(), -1);
+    QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, id);
+    EXPECT_EQ(moved.size(), 1u);
 }
 
 TEST(DBGridErrors, AMoveThatFailsIsShownAndNothingEscapesTheKeyOrTheClick)
