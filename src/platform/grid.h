@@ -277,7 +277,13 @@ private:
     int RowExtent(int row) const;
     int FixedWidth() const;
     int FixedHeight() const;
+    // Logical left edge of a column, as if laid out left to right.
     int ColLeft(int col) const;
+    // Right to left the grid is its own mirror: logical and viewport x
+    // coordinates of a pixel, and a logical span [x, x + width) on screen.
+    bool Mirrored() const { return layoutDirection() == Qt::RightToLeft; }
+    int LogicalX(int x) const { return Mirrored() ? viewport()->width() - 1 - x : x; }
+    int ScreenLeft(int x, int width) const { return Mirrored() ? viewport()->width() - x - width : x; }
     int RowTop(int row) const;
     int MaxLeftCol() const;
     void UpdateHorzScrollBar();

@@ -220,7 +220,10 @@ void TInplaceEditList::DropDown()
     const int rowHeight = list->sizeHintForRow(0) > 0 ? list->sizeHintForRow(0) : fontMetrics().height() + 2;
     const QRect cell = geometry();
     list->setParent(Grid()->viewport());
-    list->setGeometry(cell.left(), cell.bottom() + 1, qMax(cell.width(), 60), rows * rowHeight + 2 * list->frameWidth());
+    const int width = qMax(cell.width(), 60);
+    // Right to left the list hangs from the cell's right edge.
+    const int left = Grid()->layoutDirection() == Qt::RightToLeft ? cell.right() + 1 - width : cell.left();
+    list->setGeometry(left, cell.bottom() + 1, width, rows * rowHeight + 2 * list->frameWidth());
     // The line matching the text is selected; none when no line matches.
     list->clearSelection();
     list->setCurrentItem(nullptr);

@@ -89,6 +89,7 @@ void TBaseGrid::DecideSizingMode(int x, int y, TGridState &state, int &index, in
     index = -1;
     if (!(m_options & goColSizing) || y < 0 || y >= FixedHeight())
         return;
+    x = LogicalX(x);
     auto test = [&](int col) {
         const int left = ColLeft(col);
         if (left < 0 || ColWidth(col) <= 0)
@@ -198,7 +199,7 @@ void TBaseGrid::mouseMoveEvent(QMouseEvent *e)
         const int left = ColLeft(m_sizingIndex);
         if (left >= 0) {
             // Never narrower than one pixel: a vanished column could not be grabbed again.
-            const int width = qMax(1, pt.x() + m_sizingOfs - left - ColLineWidth(m_sizingIndex));
+            const int width = qMax(1, LogicalX(pt.x()) + m_sizingOfs - left - ColLineWidth(m_sizingIndex));
             GuardedEvent([this, width] { SetColWidth(m_sizingIndex, width); });
         }
         return;
