@@ -159,6 +159,43 @@ TEST(BaseGrid, DraggingATitleBorderSizesTheColumnAndCallsTheHookOnce)
     EXPECT_EQ(g.widthHooks, 1);
 }
 
+TEST(BaseGrid, RightToLeftIsTheMirrorImage)
+{
+    ProbeGrid ltr, rtl;
+    rtl.setLayoutDirection(Qt::RightToLeft);
+    for (ProbeGrid *g : {&ltr, &rtl}) {
+        g->SetColWidth(2, 70);
+        g->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(g));
+        g->painted.clear();
+        g->viewport()->repaint();
+    }
+    const int w = ltr.viewport()->width();
+    ASSERT_EQ(rtl.viewport()->width(), w);
+    auto mirror = [w](const QRect &r) { return QRect(w - 1 - r.right(), r.top(), r.width(), r.height()); };
+    ASSERT_FALSE(ltr.painted.empty());
+    for (const PaintedCell &c : ltr.painted) {
+        const PaintedCell *m = Find(rtl.painted, c.col, c.row);
+        ASSERT_NE(m, nullptr);
+        EXPECT_EQ(m->rect, mirror(c.rect));
+        EXPECT_EQ(m->state & ~gdFocused, c.state & ~gdFocused); // only one of them has the focus
+        EXPECT_EQ(rtl.CellRect(c.col, c.row), mirror(ltr.CellRect(c.col, c.row)));
+        if (c.rect.center().y() < rtl.viewport()->height()) {
+            EXPECT_EQ(rtl.MouseCoord(w - 1 - c.rect.center().x(), c.rect.center().y()), QPoint(c.col, c.row));
+        }
+    }
+    // Lines and background, pixel for pixel.
+    EXPECT_EQ(rtl.viewport()->grab().toImage(), ltr.viewport()->grab().toImage().mirrored(true, false));
+
+    // The sizing border of a column is on its left; dragging it left widens it.
+    const int border = rtl.CellRect(1, 0).left() - 1;
+    QTest::mousePress(rtl.viewport(), Qt::LeftButton, {}, QPoint(border, 5));
+    EXPECT_EQ(rtl.GridState(), gsColSizing);
+    QTest::mouseMove(rtl.viewport(), QPoint(border - 30, 5));
+    QTest::mouseRelease(rtl.viewport(), Qt::LeftButton, {}, QPoint(border - 30, 5));
+    EXPECT_EQ(rtl.ColWidth(1), 80);
+}
+
 TEST(BaseGrid, VerticalBarShowsWhatTheOwnerSetsAndReportsRequests)
 {
     ProbeGrid g;
