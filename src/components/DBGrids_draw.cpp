@@ -254,7 +254,11 @@ QRect TCustomDBGrid::ComputeTitleRect(TColumn *column, int row, TColumn *&headCo
         const QRect next = CellRect(DataToGridColumn(i), startRow);
         if (next.isEmpty())
             continue;
-        if (layoutDirection() == Qt::RightToLeft)
+        // An expanded master shows no cell of its own: the span starts at
+        // its first shown sub-column. Right to left the left edge moves.
+        if (r.isEmpty())
+            r = next;
+        else if (layoutDirection() == Qt::RightToLeft)
             r.setLeft(qMin(r.left(), next.left()));
         else
             r.setRight(qMax(r.right(), next.right()));

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QStyle>
 #include <QWindow>
 
 #include <gtest/gtest.h>
@@ -548,6 +549,68 @@ TEST(DBGridTitles, TheExpandButtonTogglesAnObjectColumn)
     QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, button);
     EXPECT_TRUE(object->Expanded());
     EXPECT_EQ(ds.RecNo(), 1); // the press did nothing else
+}
+
+TEST(DBGridTitles, RightToLeftTitlesSpanAndTheExpandBoxWidensToTheCaption)
+{
+    struct Side {
+        TMemDataSet ds;
+        TDataSource source;
+        struct Grid : TestGrid {
+            using TCustomDBGrid::ComputeTitleRect;
+        } grid;
+    };
+    auto make = [](Side &s, Qt::LayoutDirection direction) {
+        s.ds.AddColumn(QStringLiteral("id"), ftInteger);
+        s.ds.AddColumn(QStringLiteral("addr.city"), ftString, 20);
+        s.ds.AddColumn(QStringLiteral("addr.street"), ftString, 20);
+        s.ds.AppendRow({1, QStringLiteral("c"), QStringLiteral("s")});
+        auto id = CreateField(ftInteger);
+        id->SetFieldName(QStringLiteral("id"));
+        s.ds.AddField(std::move(id));
+        auto addr = CreateField(ftADT);
+        addr->SetFieldName(QStringLiteral("addr"));
+        for (const char16_t *name : {u"city", u"street"}) {
+            auto sub = CreateField(ftString, 20);
+            sub->SetFieldName(QString::fromUtf16(name));
+            addr->AddChild(std::move(sub));
+        }
+        s.ds.AddField(std::move(addr));
+        s.ds.ObjectView = true;
+        s.source.SetDataSet(&s.ds);
+        s.grid.setLayoutDirection(direction);
+        if (!ShowExposed(s.grid, 500))
+            return false;
+        s.grid.SetDataSource(&s.source);
+        s.ds.Open();
+        return true;
+    };
+    Side ltr, rtl;
+    ASSERT_TRUE(make(ltr, Qt::LeftToRight));
+    ASSERT_TRUE(make(rtl, Qt::RightToLeft));
+    const int w = rtl.grid.viewport()->width();
+    auto mirror = [w](const QRect &r) { return QRect(w - 1 - r.right(), r.top(), r.width(), r.height()); };
+    // The object's title spans its two sub-columns: to the left, right to left.
+    TColumn *head = nullptr;
+    const QRect span = ltr.grid.ComputeTitleRect(ltr.grid.Columns()[2], 0, head);
+    EXPECT_EQ(head, ltr.grid.Columns()[1]);
+    EXPECT_EQ(span.right(), ltr.grid.CellRect(ltr.grid.DataToGridColumn(3), 0).right());
+    EXPECT_EQ(rtl.grid.ComputeTitleRect(rtl.grid.Columns()[2], 0, head), mirror(span));
+
+    // Collapsed, the button sits at the title's left end; its box takes
+    // another arrow's width and 4 pixels, painted in the title colour.
+    TColumn *object = rtl.grid.Columns()[1];
+    object->SetExpanded(false);
+    object->SetWidth(160);
+    object->Title().SetColor(QColor(255, 0, 0));
+    const QRect title = rtl.grid.ComputeTitleRect(object, 0, head);
+    const int arrow = rtl.grid.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    TColumn *hit = nullptr;
+    EXPECT_TRUE(rtl.grid.HitsExpandButton(title.left() + 3, title.top() + 3, hit));
+    EXPECT_FALSE(rtl.grid.HitsExpandButton(title.right() - 3, title.top() + 3, hit));
+    const QImage shot = rtl.grid.viewport()->grab().toImage();
+    for (int x = title.left() + 1 + arrow; x < title.left() + 1 + 2 * arrow + 4; ++x)
+        EXPECT_EQ(shot.pixelColor(x, title.center().y()), QColor(255, 0, 0)) << x;
 }
 
 TEST(DBGridPopupEditor, NestedRecordsOpenInOneFloatingSubGrid)
