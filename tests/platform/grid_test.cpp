@@ -163,7 +163,13 @@ TEST(BaseGrid, RightToLeftIsTheMirrorImage)
 {
     ProbeGrid ltr, rtl;
     rtl.setLayoutDirection(Qt::RightToLeft);
+    // Only one window is active: both draw with the active colours.
+    QPalette same = QApplication::palette();
+    for (int role = 0; role < QPalette::NColorRoles; ++role)
+        same.setColor(QPalette::Inactive, QPalette::ColorRole(role), same.color(QPalette::Active, QPalette::ColorRole(role)));
     for (ProbeGrid *g : {&ltr, &rtl}) {
+        g->setPalette(same);
+        g->SetFillsCells(true);
         g->SetColWidth(2, 70);
         g->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(g));
