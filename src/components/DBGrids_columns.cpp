@@ -3,6 +3,8 @@
 #include "components/DBGrids_core.h"
 #include "platform/application.h"
 
+#include <QGuiApplication>
+#include <QInputMethod>
 #include <QMenu>
 
 #include <functional>
@@ -40,6 +42,19 @@ void CopySilently(TFont &own, const TFont &source)
     own.Assign(source);
 }
 } // namespace
+
+void ApplyImeMode(QWidget *widget, TImeMode mode)
+{
+    if (!widget)
+        return;
+    widget->setAttribute(Qt::WA_InputMethodEnabled, mode != imDisable);
+    Qt::InputMethodHints hints = widget->inputMethodHints() & ~Qt::ImhPreferLatin;
+    if (mode == imSAlpha || mode == imAlpha)
+        hints |= Qt::ImhPreferLatin;
+    widget->setInputMethodHints(hints);
+    if (widget->hasFocus())
+        QGuiApplication::inputMethod()->update(Qt::ImEnabled | Qt::ImHints);
+}
 
 // --- TColumnTitle ----------------------------------------------------------
 
@@ -611,11 +626,21 @@ void TColumn::MoveToIndex(int index)
         Changed(true);
         return;
     }
-    // A transient column follows its field's place in the dataset; our
-    // datasets keep their field order, so only the item moves, and the next
-    // layout of a default grid puts it back in field order.
+    // A transient column follows its field's place in the dataset: the field
+    // takes the place of the target column's field, so the next layout of a
+    // default grid keeps the new order.
     if (grid && grid->DataLink().Active() && grid->TryOpenLayoutBracket()) {
-        m_collection->MoveItem(Index(), index);
+        try {
+            const int target = qBound(0, index, m_collection->Count() - 1);
+            TColumn *at = grid->ColumnAtLevel(m_collection->ColumnAt(target), NestingLevel());
+            TField *mine = GetBoundField();
+            if (TField *theirs = at ? at->GetBoundField() : nullptr; mine && theirs && mine != theirs)
+                mine->SetIndex(theirs->Index());
+            m_collection->MoveItem(Index(), index);
+        } catch (...) {
+            grid->CloseLayoutBracket();
+            throw;
+        }
         grid->CloseLayoutBracket();
         return;
     }

@@ -46,6 +46,12 @@ using TColumnValues = unsigned;
 
 enum TColumnButtonStyle { cbsAuto, cbsEllipsis, cbsNone };
 enum TImeMode { imDisable, imClose, imOpen, imDontCare, imSAlpha, imAlpha, imHira, imSKata, imKata, imChinese, imSHanguel, imHanguel };
+// Qt's counterpart of an input-method mode: input methods off for
+// imDisable, otherwise on with the nearest hint (Latin for the alphanumeric
+// modes; Qt has none for kana, Hangul or Chinese, nor for opening or closing
+// the input method). The input method's name has no counterpart: Qt picks the
+// platform's input context once for the whole program.
+void ApplyImeMode(QWidget *widget, TImeMode mode);
 enum TDBGridColumnsState { csDefault, csCustomized };
 // The names the grid's callers use.
 constexpr TDBGridColumnsState DefaultColumns = csDefault;

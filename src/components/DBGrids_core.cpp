@@ -565,8 +565,9 @@ void TCustomDBGrid::AfterCellClick(TColumn *column)
 
 void TCustomDBGrid::AfterColumnEnter()
 {
-    // Input methods: the column's settings would be applied here; the
-    // desktop's input method follows the focused editor by itself.
+    // Text is typed into the cell editor; the grid itself takes keys only.
+    if (TColumn *column = CurrentColumn(); column && InplaceEditor())
+        ApplyImeMode(InplaceEditor(), column->ImeMode());
     if (OnColEnter)
         OnColEnter(this);
 }

@@ -167,6 +167,9 @@ public:
     const std::vector<QPointer<TCustomDBGrid>> &SubGrids() const { return m_subGrids; }
     bool IsSubGrid() const { return m_dragKindDock; }
     bool HitsExpandButton(int x, int y, TColumn *&column);
+    // Data-aware actions go to the data link's source first.
+    bool PerformAction(QAction *action) override;
+    bool RefreshActionState(QAction *action) override;
     void AutoScrollStep(TGridScrollDirections directions) override;
     // Runs when the link becomes active (true) or inactive (false).
     virtual void ReactToLinkState(bool value);
@@ -183,6 +186,9 @@ protected:
     void AfterLoad() override;
     void AfterWindowCreate() override;
     void DecideSizingMode(int x, int y, TGridState &state, int &index, int &sizingPos, int &sizingOfs) override;
+    bool StartColumnMove(int &origin, int x, int y) override;
+    bool CheckColumnMoveTarget(int origin, int &target) override;
+    bool FinishColumnMove(int origin, int target) override;
     TInplaceEdit *MakeCellEditor() override;
     bool EditorMayShow() override;
     void PaintCell(int col, int row, const QRect &rect, TGridDrawState state) override;
@@ -230,6 +236,7 @@ protected:
     QString EditorTextOf(int col, int row) override;
     void KeepEditorText(int col, int row, const QString &text) override;
     int EditorTextLimit() override;
+    QString EditorMask(int col, int row) override;
     TEditStyle EditorKind(int col, int row) override;
 
     bool event(QEvent *e) override;
@@ -288,5 +295,7 @@ private:
     std::vector<TField *> m_watchedFields;
     std::vector<QPointer<TCustomDBGrid>> m_subGrids;
     bool m_dragKindDock = false;
+    // Title row at which a column drag started (the dragged column's depth).
+    int m_dragDepth = 0;
     std::unique_ptr<TDataSource> m_ownSource;
 };

@@ -254,7 +254,11 @@ QRect TCustomDBGrid::ComputeTitleRect(TColumn *column, int row, TColumn *&headCo
         const QRect next = CellRect(DataToGridColumn(i), startRow);
         if (next.isEmpty())
             continue;
-        if (layoutDirection() == Qt::RightToLeft)
+        // An expanded master shows no cell of its own: the span starts at
+        // its first shown sub-column. Right to left the left edge moves.
+        if (r.isEmpty())
+            r = next;
+        else if (layoutDirection() == Qt::RightToLeft)
             r.setLeft(qMin(r.left(), next.left()));
         else
             r.setRight(qMax(r.right(), next.right()));
@@ -289,17 +293,22 @@ void TCustomDBGrid::PaintTitleCell(int, int row, QRect rect, TGridDrawState &sta
     if (r.width() > arrow && master->IsUnfoldable()) {
         const bool rtl = canvas.RightToLeft();
         QRect button = r;
+        QRect square = r;
         if (rtl) {
-            button.setRight(r.left() + arrow - 1);
+            // Right to left the arrow sits at the left end and its box takes
+            // another arrow's width and 4 pixels from the caption.
+            square.setRight(r.left() + arrow - 1);
+            button.setRight(qMin(r.right(), square.right() + arrow + 4));
             textRect.setLeft(button.right() + 1);
         } else {
-            button.setLeft(r.right() + 1 - arrow);
+            square.setLeft(r.right() + 1 - arrow);
+            button = square;
             textRect.setRight(button.left() - 1);
         }
         canvas.FillRect(button);
         if (QPainter *p = canvas.Painter()) {
             p->save();
-            const QRect inner = button.adjusted(1, 1, -1, -1);
+            const QRect inner = square.adjusted(1, 1, -1, -1);
             p->setClipRect(inner, Qt::IntersectClip);
             QStyleOption opt;
             opt.initFrom(this);

@@ -100,6 +100,7 @@ void TDBGridInplaceEdit::RefreshContents()
     if (TColumn *column = DBGrid()->CurrentColumn()) {
         setReadOnly(column->ReadOnly());
         setFont(column->Font().Font());
+        ApplyImeMode(this, column->ImeMode());
     }
 }
 

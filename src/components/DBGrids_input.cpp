@@ -1,6 +1,7 @@
 // Keys, mouse and the glue between the grid and its cell editor. Every
 // vertical movement is a movement of the dataset; the grid follows it.
 #include "components/DBGrids_core.h"
+#include "platform/dbactions.h"
 
 #include "components/DBGrids_inplace.h"
 #include "components/SDialogs.h"
@@ -52,6 +53,15 @@ int TCustomDBGrid::EditorTextLimit()
 {
     TField *f = CurrentColumnField();
     return f && f->DataType() == ftString ? f->Size() : 0;
+}
+
+QString TCustomDBGrid::EditorMask(int col, int)
+{
+    const int dataCol = GridToDataColumn(col);
+    if (dataCol < 0 || dataCol >= Columns().Count())
+        return {};
+    TField *f = Columns()[dataCol]->GetBoundField();
+    return f ? f->EditMask() : QString();
 }
 
 TEditStyle TCustomDBGrid::EditorKind(int, int)
@@ -370,7 +380,8 @@ void TCustomDBGrid::HandleMouseDown(TMouseButton button, TShiftState shift, int 
     }
     if (cell.y() >= 0 && cell.y() < m_titleOffset && (m_options & dgColumnResize)) {
         link.HandleDataFlush();
-        TBaseGrid::HandleMouseDown(button, shift, x, y); // away from a border: nothing
+        // Away from a border the base starts a column move when allowed.
+        TBaseGrid::HandleMouseDown(button, shift, x, y);
         return;
     }
     if (!link.Active())
@@ -412,6 +423,73 @@ void TCustomDBGrid::HandleMouseUp(TMouseButton button, TShiftState shift, int x,
         AfterTitleClick(Columns()[dataCol]);
     else
         AfterCellClick(CurrentColumn());
+}
+
+bool TCustomDBGrid::PerformAction(QAction *action)
+{
+    auto *a = qobject_cast<TDataSetAction *>(action);
+    TDataSource *source = DataLink().DataSource();
+    if (a && a->HandlesTarget(source)) {
+        a->ExecuteTarget(source);
+        return true;
+    }
+    return TBaseGrid::PerformAction(action);
+}
+
+bool TCustomDBGrid::RefreshActionState(QAction *action)
+{
+    auto *a = qobject_cast<TDataSetAction *>(action);
+    TDataSource *source = DataLink().DataSource();
+    if (a && a->HandlesTarget(source)) {
+        a->UpdateTarget(source);
+        return true;
+    }
+    return TBaseGrid::RefreshActionState(action);
+}
+
+bool TCustomDBGrid::StartColumnMove(int &origin, int x, int y)
+{
+    const int dataCol = GridToDataColumn(origin);
+    if (dataCol < 0 || dataCol >= Columns().Count())
+        return false;
+    m_dragDepth = 0;
+    TDataSet *ds = DataLink().DataSet();
+    if (ds && ds->ObjectView) {
+        // The title pressed belongs to the column at that depth.
+        m_dragDepth = qMax(0, MouseCoord(x, y).y());
+        TColumn *head = ColumnAtLevel(Columns()[dataCol], m_dragDepth);
+        if (!head)
+            return false;
+        m_dragDepth = head->NestingLevel();
+        origin = DataToGridColumn(head->Index());
+    }
+    return TBaseGrid::StartColumnMove(origin, x, y);
+}
+
+bool TCustomDBGrid::CheckColumnMoveTarget(int origin, int &target)
+{
+    TDataSet *ds = DataLink().DataSet();
+    if (!ds || !ds->ObjectView)
+        return TBaseGrid::CheckColumnMoveTarget(origin, target);
+    // Only among the columns of the same parent.
+    const int from = GridToDataColumn(origin), to = GridToDataColumn(target);
+    if (from < 0 || to < 0 || from >= Columns().Count() || to >= Columns().Count())
+        return false;
+    TColumn *dragged = Columns()[from];
+    TColumn *at = ColumnAtLevel(Columns()[to], m_dragDepth);
+    if (!at || at->NestingLevel() != m_dragDepth || at->EnclosingColumn() != dragged->EnclosingColumn())
+        return false;
+    target = DataToGridColumn(at->Index());
+    return true;
+}
+
+bool TCustomDBGrid::FinishColumnMove(int origin, int target)
+{
+    TDataSet *ds = DataLink().DataSet();
+    if (!ds || !ds->ObjectView)
+        return TBaseGrid::FinishColumnMove(origin, target);
+    int checked = target;
+    return CheckColumnMoveTarget(origin, checked) && checked == target;
 }
 
 void TCustomDBGrid::AutoScrollStep(TGridScrollDirections directions)

@@ -79,6 +79,39 @@ void TDataSet::RebuildFieldList()
     }
 }
 
+void TDataSet::MoveField(TField *field, int flatIndex)
+{
+    if (!field || field->m_dataSet != this || field->m_parent)
+        return;
+    auto &owned = m_declared.empty() ? m_automatic : m_declared;
+    int from = -1, to = -1;
+    for (std::size_t i = 0; i < m_fields.size(); ++i) {
+        const int first = m_fields[i]->m_index;
+        const int end = i + 1 < m_fields.size() ? m_fields[i + 1]->m_index : int(m_fieldList.size());
+        if (flatIndex >= first && flatIndex < end)
+            to = int(i);
+        if (m_fields[i] == field)
+            from = int(i);
+    }
+    if (from < 0 || to < 0 || from == to)
+        return;
+    std::vector<std::pair<TField *, int>> before;
+    for (TField *f : m_fieldList)
+        before.emplace_back(f, f->m_index);
+    std::unique_ptr<TField> moving = std::move(owned[std::size_t(from)]);
+    owned.erase(owned.begin() + from);
+    owned.insert(owned.begin() + to, std::move(moving));
+    RebuildFieldList();
+    for (Buffer &b : m_window) {
+        std::vector<QVariant> values(b.values.size());
+        for (const auto &[f, old] : before)
+            if (std::size_t(old) < b.values.size() && std::size_t(f->m_index) < values.size())
+                values[std::size_t(f->m_index)] = std::move(b.values[std::size_t(old)]);
+        b.values = std::move(values);
+    }
+    DataEvent(deLayoutChange);
+}
+
 TField *TDataSet::FindField(const QString &name) const
 {
     for (TField *f : m_fieldList) {

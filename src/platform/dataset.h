@@ -116,6 +116,8 @@ public:
     // Declares a field (dataset closed); the dataset owns it.
     TField *AddField(std::unique_ptr<TField> field);
     void RemoveField(TField *field);
+    // TField::SetIndex: the field order changes, buffered values move along.
+    void MoveField(TField *field, int flatIndex);
     // Fields were made from the columns because none were declared.
     bool DefaultFields() const { return m_defaultFields; }
     // Fields were declared in code (they exist also while closed).

@@ -91,6 +91,12 @@ template <class T> void TField::SetLayout(T &member, const T &value)
         m_dataSet->DataEvent(deLayoutChange);
 }
 
+void TField::SetIndex(int index)
+{
+    if (m_dataSet)
+        m_dataSet->MoveField(this, index);
+}
+
 void TField::SetDisplayLabel(const QString &label)
 {
     SetLayout(m_displayLabel, label);

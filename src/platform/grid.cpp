@@ -368,7 +368,7 @@ QRect TBaseGrid::CellRect(int col, int row) const
     const int w = ColWidth(col), h = RowHeight(row);
     if (w <= 0 || h <= 0)
         return QRect();
-    return QRect(x, y, w, h);
+    return QRect(ScreenLeft(x, w), y, w, h);
 }
 
 QRect TBaseGrid::BoxRect(int left, int top, int right, int bottom) const
@@ -397,6 +397,7 @@ QPoint TBaseGrid::MouseCoord(int x, int y) const
         return -1;
     };
     int col = -1, row = -1;
+    x = LogicalX(x);
     if (x >= 0 && x < viewport()->width())
         col = find(x, m_fixedCols, m_leftCol, ColCount(), [this](int c) { return ColExtent(c); });
     if (y >= 0 && y < viewport()->height())
@@ -587,8 +588,10 @@ void TBaseGrid::InvalidateCells(int left, int top, int right, int bottom)
         const int x = ColLeft(c);
         if (x < 0 || x >= viewport()->width())
             continue;
-        x0 = qMin(x0, x);
-        x1 = qMax(x1, x + ColExtent(c));
+        const int extent = ColExtent(c);
+        const int left = Mirrored() ? ScreenLeft(x, extent) : x;
+        x0 = qMin(x0, left);
+        x1 = qMax(x1, left + extent);
     }
     for (int r = qMax(0, top); r <= qMin(bottom, RowCount() - 1); ++r) {
         const int y = RowTop(r);

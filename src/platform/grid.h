@@ -17,6 +17,7 @@
 #include <functional>
 
 class TInplaceEdit;
+class QAction;
 
 enum TGridOption : unsigned {
     goFixedVertLine = 1u << 0,
@@ -142,6 +143,9 @@ public:
     // Cell under a viewport point; each coordinate -1 when outside the cells.
     QPoint MouseCoord(int x, int y) const;
     TGridState GridState() const { return m_gridState; }
+    // The column a move gesture holds and where it would land; -1 without one.
+    int MoveOrigin() const { return m_gridState == gsColMoving ? m_moveFrom : -1; }
+    int MoveTarget() const { return m_gridState == gsColMoving ? m_moveTo : -1; }
 
     TFont &Font() { return *m_font; }
     const TFont &Font() const { return *m_font; }
@@ -201,6 +205,11 @@ public:
     // Moves a column with its width and tab stop; AfterColumnMove follows.
     void MoveColumn(int from, int to);
 
+    // A command offered to the focused control: true when this one ran it
+    // (or brought its state up to date). The base takes none.
+    virtual bool PerformAction(QAction *action);
+    virtual bool RefreshActionState(QAction *action);
+
 protected:
     virtual void PaintCell(int col, int row, const QRect &rect, TGridDrawState state);
     virtual void AfterColumnWidthsChange() {}
@@ -210,11 +219,19 @@ protected:
     virtual void AfterLoad() {}
     virtual void AfterResize() {}
     virtual void DecideSizingMode(int x, int y, TGridState &state, int &index, int &sizingPos, int &sizingOfs);
+    // Moving a column by dragging its title (goColMoving): may the press at
+    // (x, y) start a move of column `origin` (which it may change), may it
+    // go to `target` (which it may change), and may the drop happen.
+    virtual bool StartColumnMove(int &origin, int x, int y);
+    virtual bool CheckColumnMoveTarget(int origin, int &target);
+    virtual bool FinishColumnMove(int origin, int target);
     virtual TInplaceEdit *MakeCellEditor();
     virtual bool EditorMayShow();
     virtual QString EditorTextOf(int col, int row);
     virtual void KeepEditorText(int col, int row, const QString &text);
     virtual int EditorTextLimit() { return 0; }
+    // The edit mask of the cell's value in the classic notation; empty for none.
+    virtual QString EditorMask(int col, int row);
     virtual TEditStyle EditorKind(int col, int row);
     virtual bool EditorAcceptsKey(QChar key);
     virtual bool EditorMayModify() { return true; }
@@ -260,7 +277,13 @@ private:
     int RowExtent(int row) const;
     int FixedWidth() const;
     int FixedHeight() const;
+    // Logical left edge of a column, as if laid out left to right.
     int ColLeft(int col) const;
+    // Right to left the grid is its own mirror: logical and viewport x
+    // coordinates of a pixel, and a logical span [x, x + width) on screen.
+    bool Mirrored() const { return layoutDirection() == Qt::RightToLeft; }
+    int LogicalX(int x) const { return Mirrored() ? viewport()->width() - 1 - x : x; }
+    int ScreenLeft(int x, int width) const { return Mirrored() ? viewport()->width() - x - width : x; }
     int RowTop(int row) const;
     int MaxLeftCol() const;
     void UpdateHorzScrollBar();
@@ -289,6 +312,8 @@ private:
     TGridState m_gridState = gsNormal;
     int m_sizingIndex = -1;
     int m_sizingOfs = 0;
+    int m_moveFrom = -1;
+    int m_moveTo = -1;
     TFont *m_font;
     bool m_parentFont = true;
     QColor m_color;

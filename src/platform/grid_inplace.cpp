@@ -17,9 +17,71 @@ TInplaceEdit::TInplaceEdit(TBaseGrid *grid) : QLineEdit(grid->viewport()), m_gri
             }));
 }
 
+QString InputMaskFromEditMask(const QString &editMask)
+{
+    // Fields are separated by ';' outside escapes.
+    QStringList parts{QString()};
+    for (qsizetype i = 0; i < editMask.size(); ++i) {
+        const QChar c = editMask[i];
+        if (c == u'\\' && i + 1 < editMask.size()) {
+            parts.back() += c;
+            parts.back() += editMask[++i];
+        } else if (c == u';')
+            parts.append(QString());
+        else
+            parts.back() += c;
+    }
+    const QString &mask = parts.front();
+    if (mask.isEmpty())
+        return {};
+    static const QString qtMeta = QStringLiteral("AaNnXx90Dd#HhBb><![]{}\\;");
+    QString out;
+    for (qsizetype i = 0; i < mask.size(); ++i) {
+        const QChar c = mask[i];
+        switch (c.unicode()) {
+        case u'\\':
+            if (i + 1 < mask.size()) {
+                const QChar lit = mask[++i];
+                if (qtMeta.contains(lit))
+                    out += u'\\';
+                out += lit;
+            }
+            break;
+        case u'!': // leading blanks are trimmed: Qt has no counterpart
+            break;
+        case u'<':
+            if (i + 1 < mask.size() && mask[i + 1] == u'>') {
+                out += u'!';
+                ++i;
+            } else
+                out += u'<';
+            break;
+        case u'>': out += u'>'; break;
+        case u'L': out += u'A'; break;
+        case u'l': out += u'a'; break;
+        case u'A': out += u'N'; break;
+        case u'a': out += u'n'; break;
+        case u'C': out += u'X'; break;
+        case u'c': out += u'x'; break;
+        case u'0': out += u'9'; break;
+        case u'9': out += u'0'; break;
+        case u'#': out += u'#'; break;
+        case u'_': out += u' '; break;
+        default:
+            if (qtMeta.contains(c))
+                out += u'\\';
+            out += c;
+        }
+    }
+    const QString blank = parts.size() > 2 && !parts[2].isEmpty() ? parts[2].left(1) : QStringLiteral("_");
+    return out + u';' + blank;
+}
+
 void TInplaceEdit::RefreshContents()
 {
-    setMaxLength(m_grid->EditorTextLimit() > 0 ? m_grid->EditorTextLimit() : 32767);
+    setInputMask(InputMaskFromEditMask(m_grid->EditorMask(m_grid->Col(), m_grid->Row())));
+    if (inputMask().isEmpty())
+        setMaxLength(m_grid->EditorTextLimit() > 0 ? m_grid->EditorTextLimit() : 32767);
     setText(m_grid->EditorTextOf(m_grid->Col(), m_grid->Row()));
     selectAll();
 }
@@ -158,7 +220,10 @@ void TInplaceEditList::DropDown()
     const int rowHeight = list->sizeHintForRow(0) > 0 ? list->sizeHintForRow(0) : fontMetrics().height() + 2;
     const QRect cell = geometry();
     list->setParent(Grid()->viewport());
-    list->setGeometry(cell.left(), cell.bottom() + 1, qMax(cell.width(), 60), rows * rowHeight + 2 * list->frameWidth());
+    const int width = qMax(cell.width(), 60);
+    // Right to left the list hangs from the cell's right edge.
+    const int left = Grid()->layoutDirection() == Qt::RightToLeft ? cell.right() + 1 - width : cell.left();
+    list->setGeometry(left, cell.bottom() + 1, width, rows * rowHeight + 2 * list->frameWidth());
     // The line matching the text is selected; none when no line matches.
     list->clearSelection();
     list->setCurrentItem(nullptr);

@@ -10,6 +10,10 @@
 class QListWidget;
 class QToolButton;
 
+// An edit mask in the classic notation ("!99/99/0000;1;_": mask, whether
+// literals are saved, blank character) as a QLineEdit input mask.
+QString InputMaskFromEditMask(const QString &editMask);
+
 class TInplaceEdit : public QLineEdit
 {
     Q_OBJECT

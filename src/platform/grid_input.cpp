@@ -89,6 +89,7 @@ void TBaseGrid::DecideSizingMode(int x, int y, TGridState &state, int &index, in
     index = -1;
     if (!(m_options & goColSizing) || y < 0 || y >= FixedHeight())
         return;
+    x = LogicalX(x);
     auto test = [&](int col) {
         const int left = ColLeft(col);
         if (left < 0 || ColWidth(col) <= 0)
@@ -128,6 +129,15 @@ void TBaseGrid::HandleMouseDown(TMouseButton button, TShiftState shift, int x, i
         return;
     }
     const QPoint cell = MouseCoord(x, y);
+    if ((m_options & goColMoving) && button == mbLeft && cell.y() >= 0 && cell.y() < m_fixedRows &&
+        cell.x() >= m_fixedCols) {
+        int origin = cell.x();
+        if (StartColumnMove(origin, x, y)) {
+            m_gridState = gsColMoving;
+            m_moveFrom = m_moveTo = origin;
+        }
+        return;
+    }
     if (cell.x() < m_fixedCols || cell.y() < m_fixedRows)
         return;
     const bool wasCurrent = cell.x() == m_col && cell.y() == m_row;
@@ -136,8 +146,27 @@ void TBaseGrid::HandleMouseDown(TMouseButton button, TShiftState shift, int x, i
         ShowEditor();
 }
 
+bool TBaseGrid::StartColumnMove(int &origin, int, int) { return origin >= m_fixedCols && origin < ColCount(); }
+
+bool TBaseGrid::CheckColumnMoveTarget(int, int &target) { return target >= m_fixedCols && target < ColCount(); }
+
+bool TBaseGrid::FinishColumnMove(int, int) { return true; }
+
+bool TBaseGrid::PerformAction(QAction *) { return false; }
+
+bool TBaseGrid::RefreshActionState(QAction *) { return false; }
+
 void TBaseGrid::HandleMouseUp(TMouseButton, TShiftState, int, int)
 {
+    if (m_gridState == gsColMoving) {
+        m_gridState = gsNormal;
+        viewport()->unsetCursor();
+        const int from = m_moveFrom, to = m_moveTo;
+        m_moveFrom = m_moveTo = -1;
+        if (from != to && FinishColumnMove(from, to))
+            MoveColumn(from, to);
+        return;
+    }
     if (m_gridState == gsColSizing) {
         m_gridState = gsNormal;
         m_sizingIndex = -1;
@@ -170,9 +199,18 @@ void TBaseGrid::mouseMoveEvent(QMouseEvent *e)
         const int left = ColLeft(m_sizingIndex);
         if (left >= 0) {
             // Never narrower than one pixel: a vanished column could not be grabbed again.
-            const int width = qMax(1, pt.x() + m_sizingOfs - left - ColLineWidth(m_sizingIndex));
+            const int width = qMax(1, LogicalX(pt.x()) + m_sizingOfs - left - ColLineWidth(m_sizingIndex));
             GuardedEvent([this, width] { SetColWidth(m_sizingIndex, width); });
         }
+        return;
+    }
+    if (m_gridState == gsColMoving) {
+        int target = MouseCoord(pt.x(), pt.y()).x();
+        GuardedEvent([&] {
+            if (target >= 0 && CheckColumnMoveTarget(m_moveFrom, target))
+                m_moveTo = target;
+        });
+        viewport()->setCursor(Qt::DragMoveCursor);
         return;
     }
     int index = -1, pos = 0, ofs = 0;
@@ -201,6 +239,8 @@ void TBaseGrid::wheelEvent(QWheelEvent *e)
 }
 
 // --- in-place editor -----------------------------------------------------
+
+QString TBaseGrid::EditorMask(int, int) { return {}; }
 
 TInplaceEdit *TBaseGrid::MakeCellEditor() { return new TInplaceEdit(this); }
 

@@ -18,10 +18,12 @@ void TBaseGrid::PaintLines(QPainter &p, const QRect &cell, int col, int row)
     const bool fixed = col < m_fixedCols || row < m_fixedRows;
     const QColor color = fixed ? FixedLineColor : CellLineColor;
     const int vw = ColLineWidth(col), hw = RowLineWidth(row);
+    // The vertical line lies after the cell in reading order.
+    const int lineX = Mirrored() ? cell.left() - vw : cell.right() + 1;
     if (vw > 0)
-        p.fillRect(QRect(cell.right() + 1, cell.top(), vw, cell.height() + hw), color);
+        p.fillRect(QRect(lineX, cell.top(), vw, cell.height() + hw), color);
     if (hw > 0)
-        p.fillRect(QRect(cell.left(), cell.bottom() + 1, cell.width() + vw, hw), color);
+        p.fillRect(QRect(Mirrored() ? lineX : cell.left(), cell.bottom() + 1, cell.width() + vw, hw), color);
 }
 
 void TBaseGrid::paintEvent(QPaintEvent *e)
@@ -47,8 +49,8 @@ void TBaseGrid::paintEvent(QPaintEvent *e)
             if (x < 0 || x >= width || w <= 0)
                 return;
             maxX = qMax(maxX, x + ColExtent(col));
-            const QRect cell(x, y, w, h);
-            const QRect withLines(x, y, ColExtent(col), RowExtent(row));
+            const QRect cell(ScreenLeft(x, w), y, w, h);
+            const QRect withLines(ScreenLeft(x, ColExtent(col)), y, ColExtent(col), RowExtent(row));
             if (!withLines.intersects(clip))
                 return;
             TGridDrawState state = 0;
@@ -98,8 +100,8 @@ void TBaseGrid::paintEvent(QPaintEvent *e)
 
     // Beyond the last cell: the grid's colour.
     if (maxX < width)
-        p.fillRect(QRect(maxX, 0, width - maxX, height), m_color);
+        p.fillRect(QRect(ScreenLeft(maxX, width - maxX), 0, width - maxX, height), m_color);
     if (maxY < height)
-        p.fillRect(QRect(0, maxY, qMin(maxX, width), height - maxY), m_color);
+        p.fillRect(QRect(ScreenLeft(0, qMin(maxX, width)), maxY, qMin(maxX, width), height - maxY), m_color);
     m_canvas.SetPainter(nullptr);
 }

@@ -3,6 +3,7 @@
 #include "DBGrids_fixture.h"
 
 #include "components/SDialogs.h"
+#include "platform/dbactions.h"
 #include "platform/application.h"
 #include "platform/dberror.h"
 
@@ -10,6 +11,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QStyle>
 #include <QWindow>
 
 #include <gtest/gtest.h>
@@ -549,6 +551,68 @@ TEST(DBGridTitles, TheExpandButtonTogglesAnObjectColumn)
     EXPECT_EQ(ds.RecNo(), 1); // the press did nothing else
 }
 
+TEST(DBGridTitles, RightToLeftTitlesSpanAndTheExpandBoxWidensToTheCaption)
+{
+    struct Side {
+        TMemDataSet ds;
+        TDataSource source;
+        struct Grid : TestGrid {
+            using TCustomDBGrid::ComputeTitleRect;
+        } grid;
+    };
+    auto make = [](Side &s, Qt::LayoutDirection direction) {
+        s.ds.AddColumn(QStringLiteral("id"), ftInteger);
+        s.ds.AddColumn(QStringLiteral("addr.city"), ftString, 20);
+        s.ds.AddColumn(QStringLiteral("addr.street"), ftString, 20);
+        s.ds.AppendRow({1, QStringLiteral("c"), QStringLiteral("s")});
+        auto id = CreateField(ftInteger);
+        id->SetFieldName(QStringLiteral("id"));
+        s.ds.AddField(std::move(id));
+        auto addr = CreateField(ftADT);
+        addr->SetFieldName(QStringLiteral("addr"));
+        for (const char16_t *name : {u"city", u"street"}) {
+            auto sub = CreateField(ftString, 20);
+            sub->SetFieldName(QString::fromUtf16(name));
+            addr->AddChild(std::move(sub));
+        }
+        s.ds.AddField(std::move(addr));
+        s.ds.ObjectView = true;
+        s.source.SetDataSet(&s.ds);
+        s.grid.setLayoutDirection(direction);
+        if (!ShowExposed(s.grid, 500))
+            return false;
+        s.grid.SetDataSource(&s.source);
+        s.ds.Open();
+        return true;
+    };
+    Side ltr, rtl;
+    ASSERT_TRUE(make(ltr, Qt::LeftToRight));
+    ASSERT_TRUE(make(rtl, Qt::RightToLeft));
+    const int w = rtl.grid.viewport()->width();
+    auto mirror = [w](const QRect &r) { return QRect(w - 1 - r.right(), r.top(), r.width(), r.height()); };
+    // The object's title spans its two sub-columns: to the left, right to left.
+    TColumn *head = nullptr;
+    const QRect span = ltr.grid.ComputeTitleRect(ltr.grid.Columns()[2], 0, head);
+    EXPECT_EQ(head, ltr.grid.Columns()[1]);
+    EXPECT_EQ(span.right(), ltr.grid.CellRect(ltr.grid.DataToGridColumn(3), 0).right());
+    EXPECT_EQ(rtl.grid.ComputeTitleRect(rtl.grid.Columns()[2], 0, head), mirror(span));
+
+    // Collapsed, the button sits at the title's left end; its box takes
+    // another arrow's width and 4 pixels, painted in the title colour.
+    TColumn *object = rtl.grid.Columns()[1];
+    object->SetExpanded(false);
+    object->SetWidth(160);
+    object->Title().SetColor(QColor(255, 0, 0));
+    const QRect title = rtl.grid.ComputeTitleRect(object, 0, head);
+    const int arrow = rtl.grid.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    TColumn *hit = nullptr;
+    EXPECT_TRUE(rtl.grid.HitsExpandButton(title.left() + 3, title.top() + 3, hit));
+    EXPECT_FALSE(rtl.grid.HitsExpandButton(title.right() - 3, title.top() + 3, hit));
+    const QImage shot = rtl.grid.viewport()->grab().toImage();
+    for (int x = title.left() + 1 + arrow; x < title.left() + 1 + 2 * arrow + 4; ++x)
+        EXPECT_EQ(shot.pixelColor(x, title.center().y()), QColor(255, 0, 0)) << x;
+}
+
 TEST(DBGridPopupEditor, NestedRecordsOpenInOneFloatingSubGrid)
 {
     TMemDataSet nested;
@@ -611,6 +675,98 @@ TEST(DBGridEditingKeys, F2OpensTheEditorAndEnterPostsItsText)
     QTest::keyClick(editor, Qt::Key_Escape);
     EXPECT_EQ(f.ds.State(), dsBrowse);
     EXPECT_EQ(f.ds.FieldByName(QStringLiteral("name")).AsString(), QStringLiteral("good 1"));
+}
+
+TEST(DBGridEditingKeys, TheEditorTakesTheFieldsMaskAndTheColumnsInputMethod)
+{
+    Shown f(5);
+    f.grid.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f.grid));
+    f.grid.setFocus();
+    f.ds.FieldByName(QStringLiteral("name")).SetEditMask(QStringLiteral("!99/99/0000;1;_"));
+    Key(f.grid, Qt::Key_Right); // the name column
+    Key(f.grid, Qt::Key_F2);
+    auto *editor = qobject_cast<QLineEdit *>(f.grid.InplaceEditor());
+    ASSERT_NE(editor, nullptr);
+    EXPECT_FALSE(editor->inputMask().isEmpty());
+    editor->home(false);
+    QTest::keyClicks(editor, QStringLiteral("1203x2024"));
+    EXPECT_EQ(editor->text(), QStringLiteral("12/03/2024"));
+    QTest::keyClick(editor, Qt::Key_Escape);
+
+    const struct {
+        TImeMode mode;
+        bool enabled;
+        bool latin;
+    } modes[] = {{imDisable, false, false}, {imSAlpha, true, true}, {imAlpha, true, true},
+                 {imDontCare, true, false}, {imHira, true, false},  {imOpen, true, false}};
+    TColumn *price = f.grid.Columns()[2];
+    for (const auto &m : modes) {
+        SCOPED_TRACE(int(m.mode));
+        price->SetImeMode(m.mode);
+        Key(f.grid, Qt::Key_Right); // enter the price column
+        Key(f.grid, Qt::Key_F2);
+        EXPECT_EQ(editor->testAttribute(Qt::WA_InputMethodEnabled), m.enabled);
+        EXPECT_EQ(bool(editor->inputMethodHints() & Qt::ImhPreferLatin), m.latin);
+        QTest::keyClick(editor, Qt::Key_Escape);
+        Key(f.grid, Qt::Key_Left);
+    }
+}
+
+TEST(DBGridActions, DataActionsGoToTheFocusedGridsSourceFirst)
+{
+    Shown other(10);
+    Shown f(10);
+    f.grid.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f.grid));
+    f.grid.setFocus();
+    TDataSetAction next(daNext), prior(daPrior), post(daPost);
+    prior.Refresh();
+    EXPECT_FALSE(prior.isEnabled()); // the focused grid stands on its first record
+    next.trigger();
+    EXPECT_EQ(f.ds.RecNo(), 2);
+    EXPECT_EQ(other.ds.RecNo(), 1);
+    prior.Refresh();
+    post.Refresh();
+    EXPECT_TRUE(prior.isEnabled());
+    EXPECT_FALSE(post.isEnabled());
+    // An action bound to another source passes the focused grid by.
+    next.SetDataSource(&other.source);
+    next.trigger();
+    EXPECT_EQ(f.ds.RecNo(), 2);
+    EXPECT_EQ(other.ds.RecNo(), 2);
+    EXPECT_FALSE(f.grid.PerformAction(&next));
+}
+
+TEST(DBGridColumnMove, DraggingATitleMovesTheColumnAndItsFieldOrder)
+{
+    Shown f(5);
+    f.grid.SetGridOptions(f.grid.GridOptions() | goColMoving);
+    std::vector<std::pair<int, int>> moved;
+    f.grid.OnColumnMoved = [&](QObject *, int from, int to) { moved.emplace_back(from, to); };
+    QWidget *vp = f.grid.viewport();
+    const QPoint price = f.grid.CellRect(3, 0).center();
+    const QPoint id = f.grid.CellRect(1, 0).center();
+    QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, price);
+    EXPECT_EQ(f.grid.MoveOrigin(), 3);
+    QTest::mouseMove(vp, id);
+    EXPECT_EQ(f.grid.MoveTarget(), 1);
+    QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, id);
+    EXPECT_EQ(moved, (std::vector<std::pair<int, int>>{{2, 0}}));
+    const QStringList order{QStringLiteral("price"), QStringLiteral("id"), QStringLiteral("name")};
+    EXPECT_EQ(f.ColumnNames(), order);
+    // The transient columns follow the fields, which took the new order.
+    EXPECT_EQ(f.ds.FieldByName(QStringLiteral("price")).Index(), 0);
+    f.grid.RequestLayout();
+    EXPECT_EQ(f.ColumnNames(), order);
+    EXPECT_EQ(f.ds.FieldByName(QStringLiteral("name")).AsString(), QStringLiteral("good 1"));
+
+    // Without the option a title press moves nothing.
+    f.grid.SetGridOptions(f.grid.GridOptions() & ~goColMoving);
+    QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, price);
+    EXPECT_EQ(f.grid.MoveOrigin(), -1);
+    QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, id);
+    EXPECT_EQ(moved.size(), 1u);
 }
 
 TEST(DBGridErrors, AMoveThatFailsIsShownAndNothingEscapesTheKeyOrTheClick)

@@ -159,6 +159,49 @@ TEST(BaseGrid, DraggingATitleBorderSizesTheColumnAndCallsTheHookOnce)
     EXPECT_EQ(g.widthHooks, 1);
 }
 
+TEST(BaseGrid, RightToLeftIsTheMirrorImage)
+{
+    ProbeGrid ltr, rtl;
+    rtl.setLayoutDirection(Qt::RightToLeft);
+    // Only one window is active: both draw with the active colours.
+    QPalette same = QApplication::palette();
+    for (int role = 0; role < QPalette::NColorRoles; ++role)
+        same.setColor(QPalette::Inactive, QPalette::ColorRole(role), same.color(QPalette::Active, QPalette::ColorRole(role)));
+    for (ProbeGrid *g : {&ltr, &rtl}) {
+        g->setPalette(same);
+        g->SetFillsCells(true);
+        g->SetColWidth(2, 70);
+        g->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(g));
+        g->painted.clear();
+        g->viewport()->repaint();
+    }
+    const int w = ltr.viewport()->width();
+    ASSERT_EQ(rtl.viewport()->width(), w);
+    auto mirror = [w](const QRect &r) { return QRect(w - 1 - r.right(), r.top(), r.width(), r.height()); };
+    ASSERT_FALSE(ltr.painted.empty());
+    for (const PaintedCell &c : ltr.painted) {
+        const PaintedCell *m = Find(rtl.painted, c.col, c.row);
+        ASSERT_NE(m, nullptr);
+        EXPECT_EQ(m->rect, mirror(c.rect));
+        EXPECT_EQ(m->state & ~gdFocused, c.state & ~gdFocused); // only one of them has the focus
+        EXPECT_EQ(rtl.CellRect(c.col, c.row), mirror(ltr.CellRect(c.col, c.row)));
+        if (c.rect.center().y() < rtl.viewport()->height()) {
+            EXPECT_EQ(rtl.MouseCoord(w - 1 - c.rect.center().x(), c.rect.center().y()), QPoint(c.col, c.row));
+        }
+    }
+    // Lines and background, pixel for pixel.
+    EXPECT_EQ(rtl.viewport()->grab().toImage(), ltr.viewport()->grab().toImage().mirrored(true, false));
+
+    // The sizing border of a column is on its left; dragging it left widens it.
+    const int border = rtl.CellRect(1, 0).left() - 1;
+    QTest::mousePress(rtl.viewport(), Qt::LeftButton, {}, QPoint(border, 5));
+    EXPECT_EQ(rtl.GridState(), gsColSizing);
+    QTest::mouseMove(rtl.viewport(), QPoint(border - 30, 5));
+    QTest::mouseRelease(rtl.viewport(), Qt::LeftButton, {}, QPoint(border - 30, 5));
+    EXPECT_EQ(rtl.ColWidth(1), 80);
+}
+
 TEST(BaseGrid, VerticalBarShowsWhatTheOwnerSetsAndReportsRequests)
 {
     ProbeGrid g;
@@ -281,4 +324,26 @@ TEST(GridSupport, CoalescedEventIsQueuedOnce)
     target.ev.Discard(&target);
     QCoreApplication::sendPostedEvents(&target);
     EXPECT_EQ(target.seen, 1);
+}
+
+TEST(GridEditMask, ClassicMasksBecomeInputMasks)
+{
+    const struct {
+        const char16_t *editMask;
+        const char16_t *inputMask;
+    } cases[] = {
+        {u"", u""},
+        {u"!99/99/0000;1;_", u"00/00/9999;_"},
+        {u">LL-000;0;*", u">AA-999;*"},
+        {u"(999) 000-0000", u"(000) 999-9999;_"},
+        {u"<>cC", u"!xX;_"},
+        {u"\\A\\0a;1; ", u"\\A\\0n; "},
+        {u"X_Y", u"\\X Y;_"},
+        {u"9\\;", u"0\\;;_"},
+    };
+    for (const auto &c : cases) {
+        const QString editMask = QString::fromUtf16(c.editMask);
+        SCOPED_TRACE(editMask.toStdString());
+        EXPECT_EQ(InputMaskFromEditMask(editMask), QString::fromUtf16(c.inputMask));
+    }
 }
