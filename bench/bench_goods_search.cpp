@@ -150,7 +150,7 @@ int main(int argc, char **argv)
     bench::PrintRuns("query Open, same SQL", open);
     bench::PrintRuns("bare client API, all rows read", bare);
     bench::PrintRatios("FindGoods to bare", find, bare);
-    bench::PrintRatios("query Open to bare (<= 1.1)", open, bare);
+    bench::PrintRatios("query Open to bare", open, bare);
     std::printf("start-up peak %ld KiB, stored rows %lld bytes\n", startKb, (long long)w.Query4.StorageBytes());
     return 0;
 }
