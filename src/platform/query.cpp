@@ -243,19 +243,25 @@ void TZReadOnlyQuery::FetchSqlite()
                 ThrowSqlite(db);
             m_store.BeginRow();
             for (int c = 0; c < columns; ++c) {
-                switch (sqlite3_column_type(st.stmt, c)) {
+                // One look-up of the cell: the value functions do not take
+                // the connection's lock, which every column function takes.
+                sqlite3_value *v = sqlite3_column_value(st.stmt, c);
+                switch (sqlite3_value_type(v)) {
                 case SQLITE_INTEGER:
-                    m_store.AddInt(sqlite3_column_int64(st.stmt, c));
+                    m_store.AddInt(sqlite3_value_int64(v));
                     break;
                 case SQLITE_FLOAT:
-                    m_store.AddReal(sqlite3_column_double(st.stmt, c));
+                    m_store.AddReal(sqlite3_value_double(v));
                     break;
                 case SQLITE_NULL:
                     m_store.AddNull();
                     break;
                 default: {
-                    const char *text = reinterpret_cast<const char *>(sqlite3_column_text(st.stmt, c));
-                    m_store.AddText(text, std::size_t(sqlite3_column_bytes(st.stmt, c)));
+                    const char *text = reinterpret_cast<const char *>(sqlite3_value_text(v));
+                    const int bytes = sqlite3_value_bytes(v);
+                    if (!text && bytes > 0)
+                        throw EDatabaseError(QStringLiteral("Out of memory"));
+                    m_store.AddText(text, std::size_t(bytes));
                     break;
                 }
                 }
