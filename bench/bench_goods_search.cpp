@@ -1,12 +1,14 @@
 // A goods search by one word over all cities: FindGoods up to the open
-// query with its count, against the bare client API (sqlite3 or the MariaDB
-// C API) running the same SQL text and reading every row.
+// query with its count, and the query alone on the same SQL text, against the
+// bare client API (sqlite3 or the MariaDB C API, which holds the whole result)
+// running that text and reading every row; time, CPU time and peak memory.
 //   bench_goods_search --sqlite FILE [--word WORD]
 //   bench_goods_search --mysql HOST PORT USER PASSWORD MASTER [--word WORD]
 
 #include "bench_search_common.h"
 
 #include "platform/codec.h"
+#include "platform/query.h"
 #include "services/globals.h"
 #include "services/sqlite_func.h"
 #include "components/DBGrid.h"
@@ -16,7 +18,6 @@
 #include <sqlite3.h>
 
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QPushButton>
 #include <QTreeWidget>
 
@@ -30,7 +31,6 @@ TZReadOnlyQuery &GridRows(TfrmMain &w, const char *grid)
 {
     return dynamic_cast<TZReadOnlyQuery &>(*w.findChild<TDBGrid *>(QString::fromLatin1(grid))->DataSource()->DataSet());
 }
-
 
 // Steps through every row reading every column, as the dataset stores them.
 long long BareSqlite(const QString &file, const QByteArray &sql)
@@ -109,34 +109,58 @@ int main(int argc, char **argv)
     TfrmMain w(dir.path());
     const long startKb = bench::StatusKb("VmHWM");
     w.findChild<QTreeWidget *>(QStringLiteral("TreeView"))->setCurrentItem(w.findChild<QTreeWidget *>(QStringLiteral("TreeView"))->topLevelItem(0));
-    w.findChild<QComboBox *>(QStringLiteral("cbFindGoodName"))->setEditText(word);
-    auto *find = w.findChild<QPushButton *>(QStringLiteral("btnFindGood"));
+    auto *findButton = w.findChild<QPushButton *>(QStringLiteral("btnFindGood"));
     TZReadOnlyQuery &goods = GridRows(w, "DBGrid1");
+    w.findChild<QComboBox *>(QStringLiteral("cbFindGoodName"))->setEditText(word);
 
+    // FindGoods, the query alone on the same SQL text, and the bare client
+    // API, interleaved; the order turns every run.
     constexpr int kRuns = 5;
-    std::vector<qint64> ours, bare;
-    long long rows = 0;
-    long long bareRows = 0;
+    std::vector<bench::TRun> find, open, bare;
+    long long rows = 0, queryRows = 0, bareRows = 0;
+    TZReadOnlyQuery q(goods.Connection);
+    QByteArray sql;
     for (int run = 0; run < kRuns; ++run) {
-        QElapsedTimer timer;
-        timer.start();
-        find->click();
-        rows = goods.RecordCount();
-        ours.push_back(timer.nsecsElapsed());
-
-        const QByteArray sql = ToCp1251(goods.SQL());
-        timer.restart();
-        bareRows = target.host.isEmpty() ? BareSqlite(target.sqliteFile, sql) : BareMysql(target, CurrentDb, sql);
-        bare.push_back(timer.nsecsElapsed());
+        auto doFind = [&] {
+            goods.Close();
+            find.push_back(bench::Measure([&] {
+                findButton->click();
+                rows = goods.RecordCount();
+            }));
+            sql = ToCp1251(goods.SQL());
+            q.SetSQL(goods.SQL());
+        };
+        auto doOpen = [&] {
+            q.Close();
+            open.push_back(bench::Measure([&] {
+                q.Open();
+                queryRows = q.RecordCount();
+            }));
+            q.Close();
+        };
+        auto doBare = [&] {
+            bare.push_back(bench::Measure([&] {
+                bareRows = target.host.isEmpty() ? BareSqlite(target.sqliteFile, sql)
+                                                 : BareMysql(target, CurrentDb, sql);
+            }));
+        };
+        doFind();
+        if (run % 2) {
+            doBare();
+            doOpen();
+        } else {
+            doOpen();
+            doBare();
+        }
     }
-    const double a = bench::Figures(ours).median;
-    const double b = bench::Figures(bare).median;
-    std::printf("%s, word \"%s\": %lld rows (bare %lld)\n", target.host.isEmpty() ? "local" : "network",
-                word.toUtf8().constData(), rows, bareRows);
-    std::printf("FindGoods to open query with count: median %.1f ms\n", a);
-    std::printf("bare client API, same SQL, all rows read: median %.1f ms\n", b);
-    std::printf("ratio %.2f\n", a / b);
-    std::printf("peak memory %ld KiB (after start-up %ld KiB), stored rows %lld bytes\n", bench::StatusKb("VmHWM"),
-                startKb, (long long)goods.StorageBytes());
+    std::printf("%s, word \"%s\": %lld rows (query %lld, bare %lld), %d runs each\n",
+                target.host.isEmpty() ? "local" : "network", word.toUtf8().constData(), rows, queryRows, bareRows,
+                kRuns);
+    bench::PrintRuns("FindGoods to open query with count", find);
+    bench::PrintRuns("query Open, same SQL", open);
+    bench::PrintRuns("bare client API, all rows read", bare);
+    bench::PrintRatios("FindGoods to bare", find, bare);
+    bench::PrintRatios("query Open to bare", open, bare);
+    std::printf("start-up peak %ld KiB, stored rows %lld bytes\n", startKb, (long long)goods.StorageBytes());
     return 0;
 }

@@ -1,6 +1,6 @@
 // Opening a query of every good and reading its RecordCount, against stepping
 // the same statement with the bare SQLite API (reading each column as its
-// type), with the memory each leaves behind.
+// type), interleaved, with the peak memory of each run.
 #include "bench_common.h"
 
 #include "platform/connection.h"
@@ -61,21 +61,31 @@ int main(int argc, char **argv)
     sqlite3 *db = c.SqliteHandle();
 
     Step(db, true); // warm the page cache
-    long long rows = 0;
-    const double bareStep = bench::BestMs(3, [&] { rows = Step(db, false); });
-    const double bareRead = bench::BestMs(3, [&] { rows = Step(db, true); });
-    const long hwmBare = bench::StatusKb("VmHWM");
-
     TZReadOnlyQuery q(&c);
     q.SetSQL(QString::fromLatin1(kSql));
+    long long rows = 0;
     int count = 0;
-    const double open = bench::BestMs(3, [&] {
-        q.Close();
-        q.Open();
-        count = q.RecordCount();
-    });
+    // Program and baseline interleaved, the order swapped every run.
+    constexpr int kRuns = 7;
+    std::vector<bench::TRun> bare, open;
+    for (int run = 0; run < kRuns; ++run) {
+        auto doBare = [&] { bare.push_back(bench::Measure([&] { rows = Step(db, true); })); };
+        auto doOpen = [&] {
+            q.Close();
+            open.push_back(bench::Measure([&] {
+                q.Open();
+                count = q.RecordCount();
+            }));
+        };
+        if (run % 2) {
+            doOpen();
+            doBare();
+        } else {
+            doBare();
+            doOpen();
+        }
+    }
     const long rssOpen = bench::StatusKb("VmRSS");
-    const long hwm = bench::StatusKb("VmHWM");
     const qint64 storage = q.StorageBytes();
 
     // Walking every row as marking all does: a grid's buffer of 20, controls
@@ -97,14 +107,12 @@ int main(int argc, char **argv)
     q.Close();
     const long rssClosed = bench::StatusKb("VmRSS");
 
-    std::printf("rows: %lld (RecordCount %d)\n", rows, count);
-    std::printf("bare SQLite step only:        %8.1f ms\n", bareStep);
-    std::printf("bare SQLite step + read:      %8.1f ms\n", bareRead);
-    std::printf("query Open + RecordCount:     %8.1f ms   ratio %.2f to step+read (target <= 1.5), %.2f to step only\n",
-                open, open / bareRead, open / bareStep);
+    std::printf("rows: %lld (RecordCount %d), %d runs each\n", rows, count, kRuns);
+    bench::PrintRuns("bare SQLite step + read", bare);
+    bench::PrintRuns("query Open + RecordCount", open);
+    bench::PrintRatios("Open to step + read (<= 1.2)", open, bare);
     std::printf("walk of %d rows through a 20-row buffer: %.1f ms\n", walked, walk);
-    std::printf("row storage: %.1f MB; RSS open %.1f MB, after close %.1f MB; peak %.1f MB (%.1f MB before the query)\n",
-                double(storage) / 1048576.0, rssOpen / 1024.0, rssClosed / 1024.0, hwm / 1024.0,
-                hwmBare / 1024.0);
+    std::printf("row storage: %.1f MB; RSS open %.1f MB, after close %.1f MB\n", double(storage) / 1048576.0,
+                rssOpen / 1024.0, rssClosed / 1024.0);
     return 0;
 }

@@ -1,94 +1,95 @@
 #include "platform/dataset_rowstore.h"
 
+#include <sys/mman.h>
+
+#include <algorithm>
 #include <cstring>
+#include <new>
+
+namespace {
+
+constexpr std::size_t kSmallChunk = 64u << 10;
+constexpr std::size_t kLargeChunk = 4u << 20;
+constexpr std::size_t kLargePage = 2u << 20;
+constexpr std::size_t kFirstRows = 8192;
+
+// A block of fresh memory; from a large page's size up it starts on a large
+// page boundary and asks for large pages.
+char *MapBlock(std::size_t size)
+{
+    const bool large = size >= kLargePage;
+    const std::size_t slack = large ? kLargePage : 0;
+    void *p = mmap(nullptr, size + slack, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED)
+        throw std::bad_alloc();
+    if (!large)
+        return static_cast<char *>(p);
+    const std::uintptr_t start = std::uintptr_t(p);
+    const std::uintptr_t aligned = (start + kLargePage - 1) & ~std::uintptr_t(kLargePage - 1);
+    if (aligned > start)
+        munmap(p, aligned - start);
+    if (const std::uintptr_t end = start + size + slack; end > aligned + size)
+        munmap(reinterpret_cast<void *>(aligned + size), end - aligned - size);
+    madvise(reinterpret_cast<void *>(aligned), size, MADV_HUGEPAGE);
+    return reinterpret_cast<char *>(aligned);
+}
+
+} // namespace
 
 void TRowStore::Clear()
 {
+    for (const TBlock &b : m_chunks)
+        munmap(b.data, b.size);
     m_chunks.clear();
-    m_chunkSizes.clear();
-    m_used = 0;
-    m_rows.clear();
-    m_rows.shrink_to_fit();
-    m_row.clear();
+    m_base = m_out = m_end = m_rowStart = nullptr;
+    if (m_rows)
+        munmap(m_rows, m_rowCapacity * sizeof *m_rows);
+    m_rows = nullptr;
+    m_rowCount = m_rowCapacity = 0;
     m_kinds.assign(std::size_t(m_columns), 0);
 }
 
 qint64 TRowStore::Bytes() const
 {
-    qint64 total = qint64(m_rows.capacity() * sizeof(std::uint64_t));
-    for (std::size_t s : m_chunkSizes)
-        total += qint64(s);
+    qint64 total = qint64(m_rowCapacity * sizeof *m_rows);
+    for (const TBlock &b : m_chunks)
+        total += qint64(b.size);
     return total;
 }
 
-void TRowStore::BeginRow()
+void TRowStore::Grow(std::size_t bytes)
 {
-    m_row.clear();
-    m_cell = 0;
-    if (m_kinds.size() != std::size_t(m_columns))
-        m_kinds.assign(std::size_t(m_columns), 0);
+    // The part of the row already written moves along with it.
+    const std::size_t started = std::size_t(m_out - m_rowStart);
+    const std::size_t next = m_chunks.empty() ? kSmallChunk : std::min(kLargeChunk, m_chunks.back().size * 2);
+    std::size_t size = std::max(next, started + bytes);
+    size = (size + kSmallChunk - 1) & ~(kSmallChunk - 1);
+    char *chunk = MapBlock(size);
+    if (started)
+        std::memcpy(chunk, m_rowStart, started);
+    m_chunks.push_back({chunk, size});
+    m_base = chunk;
+    m_rowStart = m_base;
+    m_out = m_base + started;
+    m_end = m_base + size;
 }
 
-void TRowStore::PutVarint(std::uint64_t v)
+void TRowStore::GrowRows()
 {
-    while (v >= 0x80) {
-        m_row.push_back(char(v | 0x80));
-        v >>= 7;
+    const std::size_t capacity = m_rowCapacity ? m_rowCapacity * 2 : kFirstRows;
+    const std::size_t bytes = capacity * sizeof *m_rows;
+    if (!m_rows) {
+        m_rows = reinterpret_cast<std::uint64_t *>(MapBlock(bytes));
+    } else {
+        // Moves the page mapping, not the offsets.
+        void *p = mremap(m_rows, m_rowCapacity * sizeof *m_rows, bytes, MREMAP_MAYMOVE);
+        if (p == MAP_FAILED)
+            throw std::bad_alloc();
+        if (bytes >= kLargePage)
+            madvise(p, bytes, MADV_HUGEPAGE);
+        m_rows = static_cast<std::uint64_t *>(p);
     }
-    m_row.push_back(char(v));
-}
-
-void TRowStore::AddNull()
-{
-    m_row.push_back(char(Null));
-    m_kinds[std::size_t(m_cell++)] |= 1u << Null;
-}
-
-void TRowStore::AddInt(qint64 v)
-{
-    m_row.push_back(char(Int));
-    // Zig-zag keeps small negative numbers short.
-    PutVarint((std::uint64_t(v) << 1) ^ std::uint64_t(v >> 63));
-    m_kinds[std::size_t(m_cell++)] |= 1u << Int;
-}
-
-void TRowStore::AddReal(double v)
-{
-    m_row.push_back(char(Real));
-    char bytes[sizeof v];
-    std::memcpy(bytes, &v, sizeof v);
-    m_row.insert(m_row.end(), bytes, bytes + sizeof v);
-    m_kinds[std::size_t(m_cell++)] |= 1u << Real;
-}
-
-void TRowStore::AddText(const char *data, std::size_t length)
-{
-    m_row.push_back(char(Text));
-    PutVarint(length);
-    m_row.insert(m_row.end(), data, data + length);
-    m_kinds[std::size_t(m_cell++)] |= 1u << Text;
-}
-
-char *TRowStore::Reserve(std::size_t bytes)
-{
-    if (m_chunks.empty() || m_used + bytes > m_chunkSizes.back()) {
-        const std::size_t size = std::max(ChunkSize, bytes);
-        m_chunks.push_back(std::unique_ptr<char[]>(new char[size]));
-        m_chunkSizes.push_back(size);
-        m_used = 0;
-    }
-    char *p = m_chunks.back().get() + m_used;
-    m_used += bytes;
-    return p;
-}
-
-void TRowStore::EndRow()
-{
-    char *p = Reserve(m_row.size());
-    std::memcpy(p, m_row.data(), m_row.size());
-    const std::uint64_t chunk = m_chunks.size() - 1;
-    const std::uint64_t offset = std::uint64_t(p - m_chunks.back().get());
-    m_rows.push_back(chunk << 32 | offset);
+    m_rowCapacity = capacity;
 }
 
 namespace {
@@ -112,7 +113,7 @@ void TRowStore::ReadRow(int row, const std::vector<char> &wanted, std::vector<QV
 {
     const std::uint64_t at = m_rows[std::size_t(row)];
     const unsigned char *p =
-        reinterpret_cast<const unsigned char *>(m_chunks[std::size_t(at >> 32)].get() + (at & 0xffffffffu));
+        reinterpret_cast<const unsigned char *>(m_chunks[std::size_t(at >> 32)].data + (at & 0xffffffffu));
     out.resize(std::size_t(m_columns));
     for (int c = 0; c < m_columns; ++c) {
         const bool want = std::size_t(c) < wanted.size() && wanted[std::size_t(c)];

@@ -3,18 +3,12 @@
 #include "platform/codec.h"
 #include "platform/connection.h"
 #include "platform/dberror.h"
+#include "platform/query_mysql.h"
 #include "platform/screen.h"
 
-#include <soci/soci.h>
 #include <sqlite3.h>
 
 #include <QDateTime>
-
-#include <algorithm>
-#include <charconv>
-#include <cstdio>
-#include <deque>
-#include <memory>
 
 TZReadOnlyQuery::TZReadOnlyQuery(TZConnection *connection) : Connection(connection) {}
 
@@ -27,6 +21,17 @@ TZReadOnlyQuery::~TZReadOnlyQuery()
 QStringList TZReadOnlyQuery::ParseParamNames(const QString &sql)
 {
     QStringList names;
+    querydetail::ForEachParam(sql, [&names](qsizetype, qsizetype, const QString &name) {
+        if (!names.contains(name, Qt::CaseInsensitive))
+            names.append(name);
+    });
+    return names;
+}
+
+namespace querydetail {
+
+void ForEachParam(const QString &sql, const std::function<void(qsizetype, qsizetype, const QString &)> &found)
+{
     QChar quote;
     for (qsizetype i = 0; i < sql.size(); ++i) {
         const QChar c = sql[i];
@@ -51,16 +56,11 @@ QStringList TZReadOnlyQuery::ParseParamNames(const QString &sql)
         while (j < sql.size() && (sql[j].isLetterOrNumber() || sql[j] == u'_'))
             ++j;
         if (j > i + 1) {
-            const QString name = sql.mid(i + 1, j - i - 1);
-            if (!names.contains(name, Qt::CaseInsensitive))
-                names.append(name);
+            found(i, j, sql.mid(i + 1, j - i - 1));
             i = j - 1;
         }
     }
-    return names;
 }
-
-namespace {
 
 // Parameter names are unique regardless of case.
 qsizetype ParamIndex(const QVector<TParam> &params, const QString &name)
@@ -72,7 +72,9 @@ qsizetype ParamIndex(const QVector<TParam> &params, const QString &name)
     return -1;
 }
 
-} // namespace
+} // namespace querydetail
+
+using querydetail::ParamIndex;
 
 void TZReadOnlyQuery::SetSQL(const QString &sql)
 {
@@ -102,7 +104,7 @@ TParam &TZReadOnlyQuery::ParamByName(const QString &name)
     throw EDatabaseError(QStringLiteral("Parameter '%1' not found").arg(name));
 }
 
-namespace {
+namespace querydetail {
 
 QByteArray ParamText(const QVariant &v)
 {
@@ -140,6 +142,12 @@ bool IsNullParam(const QVariant &v)
 {
     return !v.isValid() || v.isNull();
 }
+
+} // namespace querydetail
+
+namespace {
+
+using namespace querydetail;
 
 // --- SQLite, straight on the connection's handle
 
@@ -213,128 +221,6 @@ TFieldDef SqliteColumnDef(sqlite3_stmt *stmt, int column)
     return def;
 }
 
-// --- other backends through SOCI
-
-struct Binder {
-    std::deque<long long> ints;
-    std::deque<double> doubles;
-    std::deque<std::string> strings;
-    std::deque<soci::indicator> inds;
-
-    void Bind(soci::statement &st, const QVector<TParam> &params)
-    {
-        for (const TParam &p : params) {
-            const std::string name = p.Name.toStdString();
-            const QVariant &v = p.Value;
-            if (IsNullParam(v)) {
-                strings.emplace_back();
-                inds.push_back(soci::i_null);
-                st.exchange(soci::use(strings.back(), inds.back(), name));
-            } else if (IsIntegerParam(v)) {
-                ints.push_back(v.toLongLong());
-                st.exchange(soci::use(ints.back(), name));
-            } else if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float) {
-                doubles.push_back(v.toDouble());
-                st.exchange(soci::use(doubles.back(), name));
-            } else {
-                strings.push_back(ParamText(v).toStdString());
-                st.exchange(soci::use(strings.back(), name));
-            }
-        }
-    }
-};
-
-TFieldType SociFieldType(soci::data_type t)
-{
-    switch (t) {
-    case soci::dt_integer:
-        return ftInteger;
-    case soci::dt_long_long:
-    case soci::dt_unsigned_long_long:
-        return ftLargeint;
-    case soci::dt_double:
-        return ftFloat;
-    default:
-        return ftMemo;
-    }
-}
-
-// Rows come over the network in batches: one typed vector per column filled
-// by the backend in a single call, so the dynamic row's bookkeeping and its
-// extra copy of every cell are not paid per row. The server sends
-// every value as text: numbers are read here from that text, since the
-// library's own conversion goes through a string stream per integer cell.
-constexpr std::size_t kFetchBatch = 1000;
-
-struct BulkColumn {
-    soci::data_type type = soci::dt_string;
-    std::vector<std::string> texts;
-    std::vector<std::tm> times;
-    std::vector<soci::indicator> inds;
-    std::unique_ptr<soci::details::vector_into_type_backend> backend;
-};
-
-void DefineBulkColumn(soci::statement &st, BulkColumn &col, int &position)
-{
-    col.backend.reset(st.make_vector_into_type_backend());
-    col.inds.resize(kFetchBatch);
-    switch (col.type) {
-    case soci::dt_date:
-        col.times.resize(kFetchBatch);
-        col.backend->define_by_pos(position, &col.times, soci::details::x_stdtm);
-        break;
-    default:
-        col.texts.resize(kFetchBatch);
-        col.backend->define_by_pos(position, &col.texts, soci::details::x_stdstring);
-        break;
-    }
-}
-
-template <typename T> T ParseNumber(const std::string &text)
-{
-    T v{};
-    const char *end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, v);
-    if (ec != std::errc() || ptr != end)
-        throw soci::soci_error("Cannot convert data.");
-    return v;
-}
-
-void StoreBulkValue(TRowStore &store, const BulkColumn &col, std::size_t i)
-{
-    if (col.inds[i] == soci::i_null) {
-        store.AddNull();
-        return;
-    }
-    switch (col.type) {
-    case soci::dt_double:
-        store.AddReal(ParseNumber<double>(col.texts[i]));
-        break;
-    case soci::dt_integer:
-        store.AddInt(ParseNumber<int>(col.texts[i]));
-        break;
-    case soci::dt_long_long:
-        store.AddInt(ParseNumber<long long>(col.texts[i]));
-        break;
-    case soci::dt_unsigned_long_long:
-        store.AddInt(qint64(ParseNumber<unsigned long long>(col.texts[i])));
-        break;
-    case soci::dt_date: {
-        const std::tm &t = col.times[i];
-        char text[32];
-        const int n = std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900,
-                                    t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
-        store.AddText(text, std::size_t(n));
-        break;
-    }
-    default: {
-        const std::string &s = col.texts[i];
-        store.AddText(s.data(), s.size());
-        break;
-    }
-    }
-}
-
 } // namespace
 
 void TZReadOnlyQuery::FetchSqlite()
@@ -357,19 +243,25 @@ void TZReadOnlyQuery::FetchSqlite()
                 ThrowSqlite(db);
             m_store.BeginRow();
             for (int c = 0; c < columns; ++c) {
-                switch (sqlite3_column_type(st.stmt, c)) {
+                // One look-up of the cell: the value functions do not take
+                // the connection's lock, which every column function takes.
+                sqlite3_value *v = sqlite3_column_value(st.stmt, c);
+                switch (sqlite3_value_type(v)) {
                 case SQLITE_INTEGER:
-                    m_store.AddInt(sqlite3_column_int64(st.stmt, c));
+                    m_store.AddInt(sqlite3_value_int64(v));
                     break;
                 case SQLITE_FLOAT:
-                    m_store.AddReal(sqlite3_column_double(st.stmt, c));
+                    m_store.AddReal(sqlite3_value_double(v));
                     break;
                 case SQLITE_NULL:
                     m_store.AddNull();
                     break;
                 default: {
-                    const char *text = reinterpret_cast<const char *>(sqlite3_column_text(st.stmt, c));
-                    m_store.AddText(text, std::size_t(sqlite3_column_bytes(st.stmt, c)));
+                    const char *text = reinterpret_cast<const char *>(sqlite3_value_text(v));
+                    const int bytes = sqlite3_value_bytes(v);
+                    if (!text && bytes > 0)
+                        throw EDatabaseError(QStringLiteral("Out of memory"));
+                    m_store.AddText(text, std::size_t(bytes));
                     break;
                 }
                 }
@@ -395,55 +287,10 @@ void TZReadOnlyQuery::FetchSqlite()
     SetFieldDefs(std::move(defs));
 }
 
-void TZReadOnlyQuery::FetchSoci()
+void TZReadOnlyQuery::FetchMysql()
 {
-    soci::session &s = Connection->Session();
-    Binder binder;
-    soci::row row;
-    soci::statement st(s);
-    binder.Bind(st, m_params);
-    st.exchange(soci::into(row));
-    st.alloc();
-    st.prepare(ToCp1251(m_sql).toStdString());
-    st.define_and_bind();
-    // Runs the statement and describes its columns without reading a row.
-    st.execute(false);
     std::vector<TFieldDef> defs;
-    std::vector<BulkColumn> columns(row.size());
-    int position = 1;
-    for (std::size_t i = 0; i < row.size(); ++i) {
-        TFieldDef d;
-        const std::string &name = row.get_properties(i).get_name();
-        d.Name = FromCp1251(name.data(), qsizetype(name.size()));
-        columns[i].type = row.get_properties(i).get_data_type();
-        d.DataType = SociFieldType(columns[i].type);
-        defs.push_back(d);
-        DefineBulkColumn(st, columns[i], position);
-    }
-    m_store.SetColumnCount(int(defs.size()));
-    m_store.Clear();
-    soci::details::statement_backend *backend = st.get_backend();
-    bool more = !columns.empty();
-    while (more) {
-        using Result = soci::details::statement_backend::exec_fetch_result;
-        for (BulkColumn &c : columns)
-            c.backend->pre_fetch();
-        const Result res = backend->fetch(int(kFetchBatch));
-        more = res == Result::ef_success;
-        const std::size_t rows = more ? kFetchBatch : std::size_t(std::max(0, backend->get_number_of_rows()));
-        if (rows == 0)
-            break;
-        for (BulkColumn &c : columns)
-            c.backend->post_fetch(true, c.inds.data());
-        for (std::size_t r = 0; r < rows; ++r) {
-            m_store.BeginRow();
-            for (const BulkColumn &c : columns)
-                StoreBulkValue(m_store, c, r);
-            m_store.EndRow();
-        }
-    }
-    for (BulkColumn &c : columns)
-        c.backend->clean_up();
+    querydetail::OpenMysql(*Connection, m_sql, m_params, m_store, defs);
     SetFieldDefs(std::move(defs));
 }
 
@@ -459,7 +306,7 @@ void TZReadOnlyQuery::InternalOpen()
                 m->LogEvent(QStringLiteral("Execute"), m_sql);
             FetchSqlite();
         } else {
-            Connection->RunReconnecting([this] { FetchSoci(); });
+            Connection->RunReconnecting([this] { FetchMysql(); });
         }
     } catch (const EDatabaseError &) {
         m_store.Clear();
@@ -506,15 +353,7 @@ void TZReadOnlyQuery::ExecSQL()
                 ThrowSqlite(db);
             return;
         }
-        Connection->RunReconnecting([this] {
-            Binder binder;
-            soci::statement st(Connection->Session());
-            binder.Bind(st, m_params);
-            st.alloc();
-            st.prepare(ToCp1251(m_sql).toStdString());
-            st.define_and_bind();
-            st.execute(true);
-        });
+        Connection->RunReconnecting([this] { querydetail::ExecMysql(*Connection, m_sql, m_params); });
     } catch (const EDatabaseError &) {
         throw;
     } catch (const std::exception &e) {

@@ -63,7 +63,7 @@ protected:
 
 private:
     void FetchSqlite();
-    void FetchSoci();
+    void FetchMysql();
 
     QString m_sql;
     QVector<TParam> m_params;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <string>
 
 TEST(RowStore, RoundTripsEveryKindOfCell)
 {
@@ -61,4 +62,46 @@ TEST(RowStore, RowsLargerThanAChunkAndManyRows)
     EXPECT_EQ(out[0].toLongLong(), 199999);
     store.Clear();
     EXPECT_EQ(store.RowCount(), 0);
+}
+
+TEST(RowStore, RowsThatCrossChunkEndsMoveWhole)
+{
+    // Texts of growing length push rows over the ends of small and large
+    // chunks, in the middle of a row as well as at its start.
+    TRowStore store;
+    store.SetColumnCount(4);
+    store.Clear();
+    constexpr int kRows = 3000;
+    auto text = [](int r) { return std::string(std::size_t(r * 37 % 9000), char('a' + r % 26)); };
+    for (int r = 0; r < kRows; ++r) {
+        const std::string t = text(r);
+        store.BeginRow();
+        store.AddInt(-r);
+        store.AddText(t.data(), t.size());
+        r % 5 ? store.AddReal(r + 0.5) : store.AddNull();
+        store.AddText(t.data(), r % 3);
+        store.EndRow();
+    }
+    ASSERT_EQ(store.RowCount(), kRows);
+    EXPECT_GT(store.Bytes(), qint64(4u << 20)); // past the small chunks
+    std::vector<QVariant> out;
+    const std::vector<char> all(4, 1);
+    for (int r = 0; r < kRows && !HasFailure(); ++r) {
+        store.ReadRow(r, all, out);
+        const std::string t = text(r);
+        EXPECT_EQ(out[0].toLongLong(), -r);
+        EXPECT_EQ(out[1].toByteArray(), QByteArray::fromStdString(t)) << r;
+        if (r % 5)
+            EXPECT_EQ(out[2].toDouble(), r + 0.5);
+        else
+            EXPECT_FALSE(out[2].isValid());
+        EXPECT_EQ(out[3].toByteArray(), QByteArray::fromStdString(t.substr(0, std::size_t(r % 3))));
+    }
+    // A row of no cells has a place too.
+    TRowStore none;
+    none.BeginRow();
+    none.EndRow();
+    EXPECT_EQ(none.RowCount(), 1);
+    none.ReadRow(0, {}, out);
+    EXPECT_TRUE(out.empty());
 }

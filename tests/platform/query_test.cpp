@@ -27,6 +27,18 @@ const QStringList kGoods = {
     QStringLiteral("insert into good values (351, 1, 1, 'Ёлка', 1500.25)"),
 };
 
+// Turns a connection's SQL log on for a scope.
+struct TMonitorOn {
+    explicit TMonitorOn(TZConnection &c) : connection(c)
+    {
+        monitor.Active = true;
+        c.SetMonitor(&monitor);
+    }
+    ~TMonitorOn() { connection.SetMonitor(nullptr); }
+    TZConnection &connection;
+    TZSQLMonitor monitor;
+};
+
 class QueryTest : public ::testing::Test
 {
 protected:
@@ -243,13 +255,13 @@ std::unique_ptr<TZConnection> KindsTable(int rows)
     my->ExecuteDirect(QStringLiteral(
         "create temporary table kinds (id int primary key, t tinyint, s smallint, m mediumint, i int, u int unsigned, "
         "b bigint, ub bigint unsigned, f float, d double, n decimal(10,2), dt date, ts datetime, "
-        "v varchar(40), x text, bl blob, r double) character set cp1251"));
+        "v varchar(40), x text, bl blob, r double, tm time) character set cp1251"));
     my->ExecuteDirect(QStringLiteral(
         "insert into kinds select k, if(k % 7 = 0, null, k % 256 - 128), -k, k * 1000, -k * 100000, "
         "4000000000 + k, -k * 1000000000000, 10000000000 + k, k + 0.5, k / 4, k + 0.25, "
         "date '2024-01-01' + interval k day, timestamp '2024-01-01 10:20:30' + interval k minute, "
         "concat('Товар №', k), repeat('ё', k % 50), if(k % 3 = 0, null, 'абв'), "
-        "if(k % 2 = 0, k / 3e0, -k * 1e-7 * if(k % 5 = 0, 1e30, 1)) "
+        "if(k % 2 = 0, k / 3e0, -k * 1e-7 * if(k % 5 = 0, 1e30, 1)), sec_to_time(k * 30) "
         "from (select a.d + b.d * 10 + c.d * 100 + e.d * 1000 as k from "
         "(select 0 d union all select 1 union all select 2 union all select 3 union all select 4 union all "
         "select 5 union all select 6 union all select 7 union all select 8 union all select 9) a, "
@@ -265,6 +277,85 @@ std::unique_ptr<TZConnection> KindsTable(int rows)
 
 } // namespace
 
+TEST(QueryBothDeployments, ParameterValuesReachTheStatementUnchanged)
+{
+    QTemporaryDir dir;
+    std::vector<std::unique_ptr<TZConnection>> connections;
+    connections.push_back(testdb::OpenSqlite(dir.filePath(QStringLiteral("p.dat"))));
+    if (testenv::HaveMysql())
+        connections.push_back(testdb::OpenMysqlScratch(QStringLiteral("dataset_scratch")));
+    const QString tricky = QStringLiteral("Д'Артаньян \\ \"кавычки\" -- :name ёЁ");
+    const std::vector<QVariant> values = {QVariant(tricky), QVariant(QString()), QVariant(-1234567890123LL),
+                                          QVariant(0.1),    QVariant(-2.5e-7),  QVariant(QDate(2024, 3, 5)),
+                                          QVariant()};
+    for (auto &c : connections) {
+        SCOPED_TRACE(c->Protocol.toStdString());
+        TMonitorOn log(*c);
+        TZReadOnlyQuery q(c.get());
+        q.SetSQL(QStringLiteral("select :v as v, ':v' as quoted, :v as again"));
+        for (const QVariant &v : values) {
+            SCOPED_TRACE(v.toString().toStdString());
+            q.Close();
+            q.ParamByName(QStringLiteral("v")).Value = v;
+            q.Open();
+            ASSERT_EQ(q.RecordCount(), 1);
+            TField &got = q.FieldByName(QStringLiteral("v"));
+            if (!v.isValid())
+                EXPECT_TRUE(got.IsNull());
+            else if (v.typeId() == QMetaType::Double)
+                EXPECT_EQ(got.AsFloat(), v.toDouble());
+            else if (v.typeId() == QMetaType::LongLong)
+                EXPECT_EQ(got.AsLargeInt(), v.toLongLong());
+            else if (v.typeId() == QMetaType::QDate)
+                EXPECT_EQ(got.AsString(), QStringLiteral("2024-03-05"));
+            else
+                EXPECT_EQ(got.AsString(), v.toString());
+            EXPECT_EQ(q.FieldByName(QStringLiteral("quoted")).AsString(), QStringLiteral(":v"));
+            EXPECT_EQ(q.FieldByName(QStringLiteral("again")).AsString(), got.AsString());
+        }
+        // Logged with its parameter names, as written.
+        EXPECT_TRUE(log.monitor.TraceList().last().endsWith(q.SQL()));
+
+        // A statement without rows, then the text read back.
+        c->ExecuteDirect(QStringLiteral("create temporary table t (s varchar(100))"));
+        TZReadOnlyQuery w(c.get());
+        w.SetSQL(QStringLiteral("insert into t (s) values (:s)"));
+        w.ParamByName(QStringLiteral("s")).SetAsString(tricky);
+        w.ExecSQL();
+        q.SetSQL(QStringLiteral("select s from t where s = :s"));
+        q.ParamByName(QStringLiteral("s")).SetAsString(tricky);
+        q.Open();
+        ASSERT_EQ(q.RecordCount(), 1);
+        EXPECT_EQ(q.FieldByName(QStringLiteral("s")).AsString(), tricky);
+    }
+}
+
+TEST(QueryNetwork, ErrorsCarryTheServerTextAndTheConnectionGoesOn)
+{
+    REQUIRE_MYSQL();
+    auto my = KindsTable(3);
+    TZReadOnlyQuery q(my.get());
+    q.SetSQL(QStringLiteral("select nosuch from kinds"));
+    try {
+        q.Open();
+        FAIL();
+    } catch (const EDatabaseError &e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("nosuch"))) << e.Message().toStdString();
+    }
+    EXPECT_FALSE(q.Active());
+    q.SetSQL(QStringLiteral("update kinds set v = 'x' where nosuch = 1"));
+    EXPECT_THROW(q.ExecSQL(), EDatabaseError);
+    // A statement without result through Open gives no fields and no rows.
+    q.SetSQL(QStringLiteral("set @a = 1"));
+    q.Open();
+    EXPECT_EQ(q.FieldCount(), 0);
+    EXPECT_TRUE(q.IsEmpty());
+    q.Close();
+    q.SetSQL(QStringLiteral("select count(*) as n from kinds"));
+    q.Open();
+    EXPECT_EQ(q.FieldByName(QStringLiteral("n")).AsInteger(), 3);
+}
+
 TEST(QueryNetwork, EveryColumnKindAcrossFetchBatches)
 {
     REQUIRE_MYSQL();
@@ -279,7 +370,7 @@ TEST(QueryNetwork, EveryColumnKindAcrossFetchBatches)
         {"id", ftInteger}, {"t", ftInteger},  {"s", ftInteger},    {"m", ftInteger}, {"i", ftInteger},
         {"u", ftLargeint}, {"b", ftLargeint}, {"ub", ftLargeint},  {"f", ftFloat},   {"d", ftFloat},
         {"n", ftFloat},    {"dt", ftMemo},    {"ts", ftMemo},      {"v", ftMemo},    {"x", ftMemo},
-        {"bl", ftMemo},    {"r", ftFloat}};
+        {"bl", ftMemo},    {"r", ftFloat},    {"tm", ftMemo}};
     ASSERT_EQ(q.FieldCount(), int(types.size()));
     for (const auto &[name, type] : types)
         EXPECT_EQ(q.FieldByName(QLatin1String(name)).DataType(), type) << name;
@@ -317,6 +408,7 @@ TEST(QueryNetwork, EveryColumnKindAcrossFetchBatches)
             EXPECT_EQ(field("bl").AsString(), QStringLiteral("абв"));
         // Shortest texts of doubles, with and without exponent, read back exactly.
         EXPECT_EQ(field("r").AsFloat(), k % 2 == 0 ? k / 3e0 : -k * 1e-7 * (k % 5 == 0 ? 1e30 : 1)) << k;
+        EXPECT_EQ(field("tm").AsString(), QTime(0, 0).addSecs(k * 30).toString(QStringLiteral("hh:mm:ss")));
     }
     EXPECT_EQ(k, kRows);
 }

@@ -1,0 +1,38 @@
+#pragma once
+// Statements on a MySQL connection straight through the client library on
+// the session's native handle: parameters are written into the text as
+// literals, and a result streams row by row from the server into the row
+// store without a buffered copy of it in between.
+
+#include "platform/dataset_rowstore.h"
+#include "platform/fields.h"
+
+#include <QString>
+#include <QVariant>
+#include <QVector>
+
+#include <functional>
+#include <vector>
+
+class TParam;
+class TZConnection;
+
+namespace querydetail {
+
+QByteArray ParamText(const QVariant &v);
+bool IsIntegerParam(const QVariant &v);
+bool IsNullParam(const QVariant &v);
+// Index of a parameter by name regardless of case, -1 when none.
+qsizetype ParamIndex(const QVector<TParam> &params, const QString &name);
+// Calls found(start, end, name) for every ":name" of an SQL text, quotes and
+// "::" skipped; end is one past the name.
+void ForEachParam(const QString &sql, const std::function<void(qsizetype, qsizetype, const QString &)> &found);
+
+// Runs the statement and reads every row of its result into store, with the
+// columns' definitions in defs (none for a statement without result).
+void OpenMysql(TZConnection &connection, const QString &sql, const QVector<TParam> &params, TRowStore &store,
+               std::vector<TFieldDef> &defs);
+// Runs a statement, dropping any rows it gives.
+void ExecMysql(TZConnection &connection, const QString &sql, const QVector<TParam> &params);
+
+} // namespace querydetail
