@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QPainter>
 #include <QPrinter>
+#include <QTextFrame>
+#include <QTextTable>
 
 #include <algorithm>
 
@@ -69,9 +71,38 @@ void THTMLViewer::ApplyDefaults()
     document()->setDefaultStyleSheet(QStringLiteral("a { color: %1; }").arg(m_hotSpotColour.name()));
 }
 
+namespace {
+
+// Qt narrows a column to its percentage even below its longest word, one
+// letter a line; the pages this view shows ask for "1%" meaning "no wider
+// than the words". Such columns take the width of their content instead.
+void RelaxNarrowColumns(QTextFrame *frame)
+{
+    if (auto *table = qobject_cast<QTextTable *>(frame)) {
+        QTextTableFormat format = table->format();
+        QList<QTextLength> widths = format.columnWidthConstraints();
+        bool changed = false;
+        for (QTextLength &width : widths) {
+            if (width.type() == QTextLength::PercentageLength && width.rawValue() < 5) {
+                width = QTextLength();
+                changed = true;
+            }
+        }
+        if (changed) {
+            format.setColumnWidthConstraints(widths);
+            table->setFormat(format);
+        }
+    }
+    for (QTextFrame *child : frame->childFrames())
+        RelaxNarrowColumns(child);
+}
+
+} // namespace
+
 void THTMLViewer::LoadFromString(const QString &html)
 {
     setHtml(html);
+    RelaxNarrowColumns(document()->rootFrame());
 }
 
 bool THTMLViewer::PrintPreview(TMetaFilePrinter &recorder)

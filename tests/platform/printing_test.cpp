@@ -5,7 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractTextDocumentLayout>
 #include <QFile>
+#include <QTextBlock>
+#include <QTextFrame>
+#include <QTextLayout>
+#include <QTextTable>
 #include <QImage>
 #include <QPainter>
 #include <QPrinter>
@@ -162,6 +167,22 @@ TEST(HtmlViewPrint, StopWhilePrintingLeavesNoFile)
         EXPECT_FALSE(view.Print(1, 4));
         EXPECT_FALSE(QFile::exists(path)) << stopAfter;
     }
+}
+
+TEST(HtmlView, AOnePercentColumnKeepsItsWordsWhole)
+{
+    THTMLViewer view;
+    view.LoadFromString(QStringLiteral("<table width=\"100%\"><tr><td width=\"1%\"><b>Вид деятельности</b></td>"
+                                       "<td>Продажа: Электротовары</td></tr></table>"));
+    view.document()->setTextWidth(600);
+    view.document()->documentLayout()->documentSize();
+    QTextFrame *root = view.document()->rootFrame();
+    ASSERT_FALSE(root->childFrames().isEmpty());
+    auto *table = qobject_cast<QTextTable *>(root->childFrames().first());
+    ASSERT_NE(table, nullptr);
+    const QTextBlock caption = table->cellAt(0, 0).firstCursorPosition().block();
+    EXPECT_EQ(caption.text(), QStringLiteral("Вид деятельности"));
+    EXPECT_LE(caption.layout()->lineCount(), 2);
 }
 
 TEST(Dialogs, HookAnswersOnTheDialogObject)
