@@ -333,7 +333,9 @@ void TPreviewForm::ScrollBox1Resize()
     PagePanel->move(left, top);
     PagePanel2->move(left + pageWidth + 20, top);
 
-    const bool bars = ScrollBox1->width() < pageWidth + 20 || ScrollBox1->height() < pageHeight + 20;
+    // Tested against the whole width needed, so the second page of two can
+    // be scrolled to as well.
+    const bool bars = ScrollBox1->width() < w || ScrollBox1->height() < h;
     const Qt::ScrollBarPolicy policy = bars ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff;
     ScrollBox1->setHorizontalScrollBarPolicy(policy);
     ScrollBox1->setVerticalScrollBarPolicy(policy);
@@ -409,18 +411,23 @@ void TPreviewForm::PrintWithDialog()
 
 void TPreviewForm::DrawPage(QPainter &painter, int page)
 {
+    // A page states no colour where the text is black; the grey box around
+    // must not lend it its light pen.
+    painter.setPen(Qt::black);
+    painter.setBrush(Qt::NoBrush);
     PageRecorder->MetaFile(page).play(&painter);
 }
 
 void TPreviewForm::PBPaint(QWidget *box)
 {
+    QPainter painter(box);
+    painter.fillRect(box->rect(), Qt::white); // the sheet, with or without a page on it
     const int page = box == PB1 ? CurPage : CurPage + 1;
     if (box == PB2 && !TwoPageBut->isChecked())
         return;
     if (page < 0 || page >= PageRecorder->PageCount())
         return;
     const TMetaFilePrinter &pages = *PageRecorder;
-    QPainter painter(box);
     painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
     painter.setViewport(box->rect());
     painter.setWindow(-pages.OffsetX, -pages.OffsetY, pages.PaperWidth, pages.PaperHeight);

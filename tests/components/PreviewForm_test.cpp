@@ -130,6 +130,14 @@ TEST(PreviewForm, NavigationStatesAndStatusFollowThePage)
             EXPECT_FALSE(one.Button(name)->isEnabled()) << name;
     }
     TShownPreview many(400);
+    // The page's black text shows on the white sheet.
+    const QImage sheet = many.Widget("PB1")->grab().toImage();
+    int ink = 0;
+    for (int y = 0; y < sheet.height(); ++y)
+        for (int x = 0; x < sheet.width(); ++x)
+            ink += qGray(sheet.pixel(x, y)) < 100;
+    EXPECT_GT(ink, 200);
+    EXPECT_EQ(sheet.pixel(1, 1), qRgb(255, 255, 255));
     const int n = many.form->Pages().PageCount();
     ASSERT_GE(n, 3);
     struct Step {
