@@ -38,7 +38,8 @@
 #include <map>
 #include <vector>
 
-namespace {
+namespace
+{
 
 QString Escape(const QString &text)
 {
@@ -70,8 +71,9 @@ QString CardReport(TZConnection &conn, int cards)
 QString GoodsTable(TZConnection &conn, int rows, int chunk)
 {
     TZReadOnlyQuery q(&conn);
-    q.SetSQL(QStringLiteral("select g.name as name, g.price as price, g.cur as cur, a.sfn as sfn from good g, address a "
-                            "where g.cid=343 and a.cid=g.cid and a.fid=g.fid and a.adr_id=g.adr_id limit ") +
+    q.SetSQL(QStringLiteral(
+                 "select g.name as name, g.price as price, g.cur as cur, a.sfn as sfn from good g, address a "
+                 "where g.cid=343 and a.cid=g.cid and a.fid=g.fid and a.adr_id=g.adr_id limit ") +
              QString::number(rows));
     q.Open();
     QString body = QStringLiteral("<table width=\"100%\" border=1 cellspacing=0 cellpadding=2>"
@@ -82,7 +84,8 @@ QString GoodsTable(TZConnection &conn, int rows, int chunk)
             body += QStringLiteral("</table><table width=\"100%\" border=1 cellspacing=0 cellpadding=2>");
         body += QStringLiteral("<tr><td>") + Escape(q.FieldByName(QStringLiteral("name")).AsString()) +
                 QStringLiteral("</td><td align=right nowrap>") +
-                FormatPrice(q.FieldByName(QStringLiteral("cur")).AsString(), q.FieldByName(QStringLiteral("price")).AsFloat()) +
+                FormatPrice(q.FieldByName(QStringLiteral("cur")).AsString(),
+                            q.FieldByName(QStringLiteral("price")).AsFloat()) +
                 QStringLiteral("</td><td>") + Escape(q.FieldByName(QStringLiteral("sfn")).AsString()) +
                 QStringLiteral("</td></tr>");
     }
@@ -105,7 +108,8 @@ int Child(const QString &path, const QString &kind, int count, bool baseline, in
     bench::OpenSqlite(conn, path);
     QElapsedTimer t;
     t.start();
-    const QString body = kind == QLatin1String("cards") ? CardReport(conn, count) : GoodsTable(conn, count, chunk);
+    const QString body =
+        kind == QLatin1String("cards") ? CardReport(conn, count) : GoodsTable(conn, count, chunk);
     QString head, foot;
     BuildHtmlPageHead(head);
     BuildHtmlPageFoot(foot);
@@ -209,11 +213,13 @@ int main(int argc, char **argv)
         for (int run = 0; run < runs; ++run)
             for (int j = 0; j < int(jobs.size()); ++j)
                 for (bool baseline : {false, true})
-                    results[{j, baseline}].push_back(RunChild(app.applicationFilePath(), path, jobs[j].kind, jobs[j].count, baseline));
+                    results[{j, baseline}].push_back(
+                        RunChild(app.applicationFilePath(), path, jobs[j].kind, jobs[j].count, baseline));
 
-        std::printf("catalogue %s, %d runs each, A4 PDF printer at %d dpi\n", qPrintable(path), runs, Printer()->resolution());
-        std::printf("%-13s %6s %10s | %-28s | %-28s | %10s %10s\n", "report", "pages", "build ms", "record: layout ms min/med",
-                    "baseline: layout ms min/med", "cpu ms med", "peak MB");
+        std::printf("catalogue %s, %d runs each, A4 PDF printer at %d dpi\n", qPrintable(path), runs,
+                    Printer()->resolution());
+        std::printf("%-13s %6s %10s | %-28s | %-28s | %10s %10s\n", "report", "pages", "build ms",
+                    "record: layout ms min/med", "baseline: layout ms min/med", "cpu ms med", "peak MB");
         for (int j = 0; j < int(jobs.size()); ++j) {
             const auto &rec = results[{j, false}];
             const auto &base = results[{j, true}];
@@ -233,8 +239,8 @@ int main(int argc, char **argv)
             (void)cmin;
             (void)bdmin;
             std::printf("%-6s %6d %6d %10.0f | %12.0f / %-13.0f | %12.0f / %-13.0f | %10.0f %10.1f\n",
-                        qPrintable(jobs[j].kind), jobs[j].count, rec[0].pages, bdmed, lmin, lmed, bmin, bmed, cmed,
-                        double(peak) / 1024.0);
+                        qPrintable(jobs[j].kind), jobs[j].count, rec[0].pages, bdmed, lmin, lmed, bmin, bmed,
+                        cmed, double(peak) / 1024.0);
         }
     } catch (const std::exception &e) {
         std::fprintf(stderr, "bench_print: %s\n", e.what());

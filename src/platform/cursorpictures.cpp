@@ -7,7 +7,8 @@
 #include <QPainterPath>
 #include <QPixmap>
 
-namespace {
+namespace
+{
 
 QPixmap BlankCursor()
 {

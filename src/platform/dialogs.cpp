@@ -7,7 +7,8 @@
 #include <QPrinter>
 #include <QStringList>
 
-namespace {
+namespace
+{
 std::function<bool(TPrintDialog &)> &PrintHook()
 {
     static std::function<bool(TPrintDialog &)> hook;
@@ -26,8 +27,8 @@ QStringList NameFilters(const QString &filter)
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList filters;
     for (int i = 0; i + 1 < parts.size(); i += 2)
-        filters << parts[i] + QStringLiteral(" (") + QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')) +
-                       QLatin1Char(')');
+        filters << parts[i] + QStringLiteral(" (") +
+                       QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')) + QLatin1Char(')');
     return filters;
 }
 } // namespace

@@ -3,7 +3,8 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
-namespace {
+namespace
+{
 std::function<QStringList()> &NamesHook()
 {
     static std::function<QStringList()> hook;

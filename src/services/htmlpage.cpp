@@ -20,16 +20,19 @@
 
 void BuildHtmlPageHead(QString &text)
 {
-    text = QStringLiteral("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1251\">"
-                          "<table width=\"100%\" border=0><tr><td><i>SELBRAN - Информационно-торговая система</i>"
-                          "</td><td align=right><i>") +
-           QLocale().toString(QDate::currentDate(), QLocale::ShortFormat) + QStringLiteral("</i></td></tr></table>");
+    text = QStringLiteral(
+               "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1251\">"
+               "<table width=\"100%\" border=0><tr><td><i>SELBRAN - Информационно-торговая система</i>"
+               "</td><td align=right><i>") +
+           QLocale().toString(QDate::currentDate(), QLocale::ShortFormat) +
+           QStringLiteral("</i></td></tr></table>");
 }
 
 void BuildHtmlPageFoot(QString &text)
 {
-    text = QStringLiteral("<br><table width=\"100%\" border=0><tr><td align=center><i>"
-                          "© SELBRAN - Информационно-торговая система. Все права защищены.</i></td></tr></table>");
+    text = QStringLiteral(
+        "<br><table width=\"100%\" border=0><tr><td align=center><i>"
+        "© SELBRAN - Информационно-торговая система. Все права защищены.</i></td></tr></table>");
 }
 
 void GetMyDocumentsFolder(QString &path)
@@ -94,8 +97,8 @@ void SaveHtmlToFile(QWidget *form, const QString &html, bool &cancelled)
 
     int choice = mrNone; // new file
     if (QFileInfo::exists(name))
-        choice = MessageDialog(QStringLiteral("Файл ") + name + QStringLiteral(" уже существует. "), mtConfirmation,
-                               mbCancel | mbNoToAll | mbYesToAll, 0);
+        choice = MessageDialog(QStringLiteral("Файл ") + name + QStringLiteral(" уже существует. "),
+                               mtConfirmation, mbCancel | mbNoToAll | mbYesToAll, 0);
     if (choice != mrNone && choice != mrNoToAll && choice != mrYesToAll) {
         cancelled = true;
         return;
@@ -103,7 +106,8 @@ void SaveHtmlToFile(QWidget *form, const QString &html, bool &cancelled)
     QFile file(name);
     if (choice != mrYesToAll) {
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            throw Exception(QStringLiteral("Cannot create file \"%1\". %2").arg(QDir::toNativeSeparators(name), file.errorString()));
+            throw Exception(QStringLiteral("Cannot create file \"%1\". %2")
+                                .arg(QDir::toNativeSeparators(name), file.errorString()));
         file.close();
     }
     if (!file.open(QIODevice::ReadWrite) || (choice == mrYesToAll && !file.seek(file.size()))) {

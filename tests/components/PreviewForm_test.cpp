@@ -89,7 +89,10 @@ struct TShownPreview {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     QString Status() const { return form->findChild<QLabel *>(QStringLiteral("StatusPanel0"))->text(); }
-    QToolButton *Button(const char *name) const { return form->findChild<QToolButton *>(QLatin1String(name)); }
+    QToolButton *Button(const char *name) const
+    {
+        return form->findChild<QToolButton *>(QLatin1String(name));
+    }
     QComboBox *ZoomBox() const { return form->findChild<QComboBox *>(QStringLiteral("ZoomBox")); }
     QWidget *Widget(const char *name) const { return form->findChild<QWidget *>(QLatin1String(name)); }
     // Picks a zoom entry the way a user does: open the list, walk to it, Enter.
@@ -144,7 +147,10 @@ TEST(PreviewForm, NavigationStatesAndStatusFollowThePage)
         const char *click;
         int page; // 1-based, as shown
     };
-    const Step steps[] = {{nullptr, 1}, {"NextPageSpeed", 2}, {"LastPageSpeed", n}, {"PrevPageSpeed", n - 1},
+    const Step steps[] = {{nullptr, 1},
+                          {"NextPageSpeed", 2},
+                          {"LastPageSpeed", n},
+                          {"PrevPageSpeed", n - 1},
                           {"FirstPageSpeed", 1}};
     for (const Step &s : steps) {
         if (s.click)
@@ -160,18 +166,22 @@ TEST(PreviewForm, NavigationStatesAndStatusFollowThePage)
 TEST(PreviewForm, ToolBarHintsZoomEntriesAndCursors)
 {
     TShownPreview p(5);
-    const std::pair<const char *, const char16_t *> hints[] = {
-        {"FirstPageSpeed", u"На первую страницу"}, {"PrevPageSpeed", u"Предыдущая страница"},
-        {"NextPageSpeed", u"Следующая страница"},  {"LastPageSpeed", u"На последнюю страницу"},
-        {"ZoomCursorBut", u"Режим масштабирования"}, {"HandCursorBut", u"Режим перемещения"},
-        {"OnePageBut", u"Одна страница"},           {"TwoPageBut", u"Две страницы"},
-        {"ToolButton4", u"Печать"}};
+    const std::pair<const char *, const char16_t *> hints[] = {{"FirstPageSpeed", u"На первую страницу"},
+                                                               {"PrevPageSpeed", u"Предыдущая страница"},
+                                                               {"NextPageSpeed", u"Следующая страница"},
+                                                               {"LastPageSpeed", u"На последнюю страницу"},
+                                                               {"ZoomCursorBut", u"Режим масштабирования"},
+                                                               {"HandCursorBut", u"Режим перемещения"},
+                                                               {"OnePageBut", u"Одна страница"},
+                                                               {"TwoPageBut", u"Две страницы"},
+                                                               {"ToolButton4", u"Печать"}};
     for (const auto &[name, hint] : hints)
         EXPECT_EQ(p.Button(name)->toolTip(), S(hint)) << name;
     QStringList entries;
     for (int i = 0; i < p.ZoomBox()->count(); ++i)
         entries << p.ZoomBox()->itemText(i);
-    EXPECT_EQ(entries.join(u'|'), S(u"Вся страница|По ширине|Прочее|25%|50%|75%|100%|125%|150%|200%|300%|400%"));
+    EXPECT_EQ(entries.join(u'|'),
+              S(u"Вся страница|По ширине|Прочее|25%|50%|75%|100%|125%|150%|200%|300%|400%"));
     EXPECT_EQ(p.ZoomBox()->currentText(), S(u"100%"));
     EXPECT_DOUBLE_EQ(p.form->CurrentZoom(), 1.0);
     EXPECT_TRUE(p.Button("ZoomCursorBut")->isChecked());
@@ -248,7 +258,7 @@ TEST(PreviewForm, TwoPagesOnlyAtWholePage)
     EXPECT_NEAR(first->height(), box->viewport()->height() - 20, 1);
     // Both pages sit centred in the container.
     QWidget *contain = p.Widget("ContainPanel");
-    EXPECT_NEAR(first->x() + (second->x() + second->width()) , contain->width(), 2);
+    EXPECT_NEAR(first->x() + (second->x() + second->width()), contain->width(), 2);
 
     p.ChooseZoom(S(u"200%"));
     EXPECT_EQ(p.ZoomBox()->currentText(), S(u"200%"));
@@ -314,8 +324,10 @@ TEST(PreviewForm, PrintsTheChosenRangeToAPdfFile)
         bool cancel;
     };
     // "All pages" after a typed range still prints from the first page.
-    const Run runs[] = {{prPageNums, 2, 3, 2, false}, {prAllPages, 0, 0, n, false},
-                        {prPageNums, n, n, 1, false}, {prAllPages, 0, 0, -1, true}};
+    const Run runs[] = {{prPageNums, 2, 3, 2, false},
+                        {prAllPages, 0, 0, n, false},
+                        {prPageNums, n, n, 1, false},
+                        {prAllPages, 0, 0, -1, true}};
     int i = 0;
     for (const Run &r : runs) {
         const QString path = dir.filePath(QStringLiteral("run%1.pdf").arg(i++));
@@ -341,7 +353,8 @@ TEST(PreviewForm, PrintsTheChosenRangeToAPdfFile)
         EXPECT_EQ(form->WasAborted(), r.cancel) << i;
         EXPECT_EQ(frmProgress->windowTitle(), S(u"Подготовка данных..."));
         if (!r.cancel) { // the last page printed
-            EXPECT_EQ(LabelText(frmProgress->givHTMLabel1), S(u"Лист %1").arg(r.range == prPageNums ? r.to : n));
+            EXPECT_EQ(LabelText(frmProgress->givHTMLabel1),
+                      S(u"Лист %1").arg(r.range == prPageNums ? r.to : n));
         }
     }
     SetPrintDialogHook({});

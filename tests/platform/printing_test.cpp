@@ -7,15 +7,15 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QFile>
-#include <QTextBlock>
-#include <QTextFrame>
-#include <QTextLayout>
-#include <QTextTable>
 #include <QImage>
 #include <QPainter>
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextFrame>
+#include <QTextLayout>
+#include <QTextTable>
 
 #include <vector>
 
@@ -78,8 +78,10 @@ TEST(MetaFilePrinter, RecordsOnePicturePerPageInPrinterDots)
     ASSERT_GT(pages.PageCount(), 2);
     // The paper is the printer's, measured at its own resolution.
     const QPrinter &printer = *Printer();
-    EXPECT_NEAR(pages.PaperWidth * 25.4 / pages.PixelsPerInchX, printer.pageLayout().fullRect(QPageLayout::Millimeter).width(), 1);
-    EXPECT_NEAR(pages.PaperHeight * 25.4 / pages.PixelsPerInchY, printer.pageLayout().fullRect(QPageLayout::Millimeter).height(), 1);
+    EXPECT_NEAR(pages.PaperWidth * 25.4 / pages.PixelsPerInchX,
+                printer.pageLayout().fullRect(QPageLayout::Millimeter).width(), 1);
+    EXPECT_NEAR(pages.PaperHeight * 25.4 / pages.PixelsPerInchY,
+                printer.pageLayout().fullRect(QPageLayout::Millimeter).height(), 1);
     EXPECT_GE(pages.OffsetX, 0);
     EXPECT_LE(pages.OffsetX + pages.PageWidth, pages.PaperWidth);
     EXPECT_LE(pages.OffsetY + pages.PageHeight, pages.PaperHeight);
@@ -172,8 +174,9 @@ TEST(HtmlViewPrint, StopWhilePrintingLeavesNoFile)
 TEST(HtmlView, AOnePercentColumnKeepsItsWordsWhole)
 {
     THTMLViewer view;
-    view.LoadFromString(QStringLiteral("<table width=\"100%\"><tr><td width=\"1%\"><b>Вид деятельности</b></td>"
-                                       "<td>Продажа: Электротовары</td></tr></table>"));
+    view.LoadFromString(
+        QStringLiteral("<table width=\"100%\"><tr><td width=\"1%\"><b>Вид деятельности</b></td>"
+                       "<td>Продажа: Электротовары</td></tr></table>"));
     view.document()->setTextWidth(600);
     view.document()->documentLayout()->documentSize();
     QTextFrame *root = view.document()->rootFrame();

@@ -61,11 +61,12 @@ TEST(HtmlPage, HeadAndFootFrameThePage)
 {
     QString head, foot;
     BuildHtmlPageHead(head);
-    EXPECT_EQ(head, S(u"<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1251\">"
-                      u"<table width=\"100%\" border=0><tr><td><i>SELBRAN - Информационно-торговая система</i>"
-                      u"</td><td align=right><i>") +
-                        QLocale().toString(QDate::currentDate(), QLocale::ShortFormat) +
-                        S(u"</i></td></tr></table>"));
+    EXPECT_EQ(head,
+              S(u"<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1251\">"
+                u"<table width=\"100%\" border=0><tr><td><i>SELBRAN - Информационно-торговая система</i>"
+                u"</td><td align=right><i>") +
+                  QLocale().toString(QDate::currentDate(), QLocale::ShortFormat) +
+                  S(u"</i></td></tr></table>"));
     BuildHtmlPageFoot(foot);
     EXPECT_TRUE(foot.contains(QStringLiteral("SELBRAN")));
     EXPECT_TRUE(foot.endsWith(QStringLiteral("</table>")));
@@ -121,7 +122,8 @@ TEST(HtmlPage, PreviewShowsTheFramedPageInVerdana)
     PrintOrPreviewHtml(nullptr, S(u"<p>Тело страницы</p>"), true);
     EXPECT_TRUE(boxes.texts.isEmpty());
     EXPECT_EQ(status, S(u"Лист 1 из 1"));
-    EXPECT_TRUE(seen.trimmed().startsWith(S(u"SELBRAN - Информационно-торговая система"))) << seen.toStdString();
+    EXPECT_TRUE(seen.trimmed().startsWith(S(u"SELBRAN - Информационно-торговая система")))
+        << seen.toStdString();
     EXPECT_TRUE(seen.contains(QLocale().toString(QDate::currentDate(), QLocale::ShortFormat)));
     EXPECT_TRUE(seen.contains(S(u"Тело страницы")));
     EXPECT_TRUE(seen.trimmed().endsWith(S(u"Все права защищены."))) << seen.toStdString();
@@ -161,8 +163,8 @@ TEST(HtmlPage, SaveWritesTheBodyBytesAsChosen)
         const char *name;
         std::optional<QByteArray> before; // the file's bytes, none: no file
         QString body;
-        int answer;             // to "already exists"
-        QByteArray after;       // the file's bytes afterwards
+        int answer;       // to "already exists"
+        QByteArray after; // the file's bytes afterwards
         bool cancelled;
     };
     const Case cases[] = {
@@ -177,7 +179,8 @@ TEST(HtmlPage, SaveWritesTheBodyBytesAsChosen)
     };
     QTemporaryDir dir;
     for (const Case &c : cases) {
-        const QString path = dir.filePath(QString::fromLatin1(c.name).replace(u' ', u'_') + QStringLiteral(".htm"));
+        const QString path =
+            dir.filePath(QString::fromLatin1(c.name).replace(u' ', u'_') + QStringLiteral(".htm"));
         if (c.before) {
             QFile f(path);
             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -210,7 +213,9 @@ TEST(HtmlPage, SaveLeavesTheFileSystemAloneWhenItCannotWrite)
     QTemporaryDir dir;
     const QString folder = dir.filePath(QStringLiteral("taken.htm"));
     ASSERT_TRUE(QDir().mkpath(folder));
-    const auto listing = [&] { return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden); };
+    const auto listing = [&] {
+        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    };
     const QStringList before = listing();
 
     SetSaveDialogHook([&](TSaveDialog &d) {
