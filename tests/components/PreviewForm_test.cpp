@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QPrinter>
 #include <QPushButton>
@@ -281,7 +282,22 @@ TEST(PreviewForm, NarrowWindowScrollsWithThePageAtTenTen)
     EXPECT_TRUE(box->verticalScrollBar()->isVisible());
     EXPECT_EQ(page->pos(), QPoint(10, 10));
 
-    // "По ширине" fits the width: the page is centred, no bar across.
+    // The hand drags the sheet: the view moves by what the mouse moved.
+    QTest::mouseClick(p.Button("HandCursorBut"), Qt::LeftButton);
+    QWidget *pb1 = p.Widget("PB1");
+    QTest::mousePress(pb1, Qt::LeftButton, {}, QPoint(200, 200));
+    QMouseEvent move(QEvent::MouseMove, QPointF(160, 170), pb1->mapToGlobal(QPointF(160, 170)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(pb1, &move);
+    EXPECT_EQ(box->horizontalScrollBar()->value(), 40);
+    EXPECT_EQ(box->verticalScrollBar()->value(), 30);
+    QTest::mouseRelease(pb1, Qt::LeftButton, {}, QPoint(160, 170));
+    QMouseEvent after(QEvent::MouseMove, QPointF(100, 100), pb1->mapToGlobal(QPointF(100, 100)), Qt::NoButton,
+                      Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(pb1, &after);
+    EXPECT_EQ(box->horizontalScrollBar()->value(), 40);
+
+    // The whole page fits: centred, no bars.
     p.ChooseZoom(S(u"Вся страница"));
     EXPECT_FALSE(box->horizontalScrollBar()->isVisible());
     EXPECT_FALSE(box->verticalScrollBar()->isVisible());
