@@ -13,6 +13,9 @@ constexpr int crHandPoint = -21;
 namespace Screen {
 QCursor Cursor(int id);
 void SetCursor(int id, const QCursor &cursor);
+// A cursor picture the program carries, by resource name ("ZOOM_CURSOR",
+// "HAND_CURSOR"); the arrow for a name it does not carry.
+QCursor LoadProgramCursor(const QString &name);
 // Application-wide cursor; crDefault removes the override.
 void SetActiveCursor(int id);
 int ActiveCursor();

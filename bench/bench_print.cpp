@@ -1,0 +1,250 @@
+// bench_print: laying out and recording print pages, as the print preview
+// does, for an organisation-card report and a goods table built from the
+// catalogue.
+//
+//   trevin_gencat --sqlite /tmp/trevin_1m.dat --goods 1000000
+//   bench_print [--runs 3] [--cards 250] [--rows 1000,2000,5000,10000] [--chunk N] /tmp/trevin_1m.dat
+//
+// --chunk N closes the goods table and opens a new one every N rows, to see
+// whether one long table is what makes the layout slower per row.
+// Each measurement runs in a fresh child process so that its peak memory is
+// its own; the runs of the recorder and of the baseline (Qt's own
+// pagination of the same document, nothing recorded) are interleaved.
+// Prints pages, build, layout and CPU time and peak memory, min and median.
+#include "bench_common.h"
+
+#include "platform/connection.h"
+#include "platform/htmlview.h"
+#include "platform/metafileprinter.h"
+#include "platform/printers.h"
+#include "platform/query.h"
+#include "services/globals.h"
+#include "services/htmlpage.h"
+#include "services/tools_format.h"
+#include "windows/price/firmcard.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLocale>
+#include <QPrinter>
+#include <QProcess>
+#include <QStringList>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <exception>
+#include <map>
+#include <vector>
+
+namespace
+{
+
+QString Escape(const QString &text)
+{
+    return text.toHtmlEscaped();
+}
+
+// Card report: the table layout of each address card, one below the other.
+QString CardReport(TZConnection &conn, int cards)
+{
+    TZReadOnlyQuery keys(&conn);
+    keys.SetSQL(QStringLiteral("select a.cid as cid, a.fid as fid, a.adr_id as adr_id from address a "
+                               "where a.cid=343 order by a.sfn"));
+    keys.Open();
+    TZReadOnlyQuery scratch(&conn);
+    std::vector<std::array<int, 3>> list;
+    for (; !keys.Eof() && int(list.size()) < cards; keys.Next())
+        list.push_back({keys.FieldByName(QStringLiteral("cid")).AsInteger(),
+                        keys.FieldByName(QStringLiteral("fid")).AsInteger(),
+                        keys.FieldByName(QStringLiteral("adr_id")).AsInteger()});
+    QString body, card;
+    for (const auto &k : list) {
+        BuildFirmCardHtml(scratch, k[0], k[1], k[2], false, nullptr, TCardSections::All(), card);
+        body += card + QStringLiteral("<hr>");
+    }
+    return body;
+}
+
+// Goods table: good, price and organisation of the first rows of a city.
+QString GoodsTable(TZConnection &conn, int rows, int chunk)
+{
+    TZReadOnlyQuery q(&conn);
+    q.SetSQL(QStringLiteral(
+                 "select g.name as name, g.price as price, g.cur as cur, a.sfn as sfn from good g, address a "
+                 "where g.cid=343 and a.cid=g.cid and a.fid=g.fid and a.adr_id=g.adr_id limit ") +
+             QString::number(rows));
+    q.Open();
+    QString body = QStringLiteral("<table width=\"100%\" border=1 cellspacing=0 cellpadding=2>"
+                                  "<tr><th>Товар/услуга</th><th>Цена</th><th>Организация</th></tr>");
+    int n = 0;
+    for (; !q.Eof(); q.Next(), ++n) {
+        if (chunk > 0 && n > 0 && n % chunk == 0)
+            body += QStringLiteral("</table><table width=\"100%\" border=1 cellspacing=0 cellpadding=2>");
+        body += QStringLiteral("<tr><td>") + Escape(q.FieldByName(QStringLiteral("name")).AsString()) +
+                QStringLiteral("</td><td align=right nowrap>") +
+                FormatPrice(q.FieldByName(QStringLiteral("cur")).AsString(),
+                            q.FieldByName(QStringLiteral("price")).AsFloat()) +
+                QStringLiteral("</td><td>") + Escape(q.FieldByName(QStringLiteral("sfn")).AsString()) +
+                QStringLiteral("</td></tr>");
+    }
+    if (n < rows)
+        std::fprintf(stderr, "bench_print: only %d goods rows\n", n);
+    return body + QStringLiteral("</table>");
+}
+
+double CpuMs()
+{
+    return double(std::clock()) * 1000.0 / CLOCKS_PER_SEC;
+}
+
+// One measurement in this process: prints "pages build_ms layout_ms cpu_ms peak_kb".
+int Child(const QString &path, const QString &kind, int count, bool baseline, int chunk)
+{
+    Protocol = QStringLiteral("sqlite");
+    IsNetwork = false;
+    TZConnection conn;
+    bench::OpenSqlite(conn, path);
+    QElapsedTimer t;
+    t.start();
+    const QString body =
+        kind == QLatin1String("cards") ? CardReport(conn, count) : GoodsTable(conn, count, chunk);
+    QString head, foot;
+    BuildHtmlPageHead(head);
+    BuildHtmlPageFoot(foot);
+    THTMLViewer view;
+    view.SetDefFontName(QStringLiteral("Verdana"));
+    view.SetDefFontSize(6);
+    view.SetDefHotSpotColor(Qt::black);
+    view.LoadFromString(head + body + foot);
+    const double buildMs = double(t.nsecsElapsed()) / 1e6;
+
+    QPrinter *printer = Printer();
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    const double cpu0 = CpuMs();
+    t.restart();
+    int pages;
+    if (baseline) {
+        std::unique_ptr<QTextDocument> doc(view.document()->clone());
+        doc->documentLayout()->setPaintDevice(printer);
+        const QRect area = printer->pageLayout().paintRectPixels(printer->resolution());
+        doc->setPageSize(QSizeF(area.size()));
+        pages = doc->pageCount();
+    } else {
+        TMetaFilePrinter recorder;
+        view.PrintPreview(recorder);
+        pages = recorder.PageCount();
+    }
+    std::printf("%d %.1f %.1f %.1f %ld\n", pages, buildMs, double(t.nsecsElapsed()) / 1e6, CpuMs() - cpu0,
+                bench::StatusKb("VmHWM"));
+    return 0;
+}
+
+struct TRun {
+    int pages = 0;
+    double build = 0, layout = 0, cpu = 0;
+    long peak = 0;
+};
+
+TRun RunChild(const QString &self, const QString &path, const QString &kind, int count, bool baseline)
+{
+    QProcess p;
+    QStringList args{QStringLiteral("--child"), kind, QString::number(count), path};
+    if (baseline)
+        args << QStringLiteral("--baseline");
+    p.start(self, args);
+    p.waitForFinished(-1);
+    const QStringList f = QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed().split(u' ');
+    if (f.size() != 5)
+        throw std::runtime_error("child failed: " + p.readAllStandardError().toStdString());
+    return {f[0].toInt(), f[1].toDouble(), f[2].toDouble(), f[3].toDouble(), f[4].toLong()};
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    const QStringList args = app.arguments();
+    int runs = 3, cards = 250;
+    QList<int> rows{1000, 2000, 5000, 10000};
+    QString path;
+    try {
+        if (args.size() > 3 && args[1] == QLatin1String("--child"))
+            return Child(args[4], args[2], args[3].toInt(), args.contains(QStringLiteral("--baseline")),
+                         qEnvironmentVariableIntValue("BENCH_PRINT_CHUNK"));
+        for (int i = 1; i < args.size(); ++i) {
+            if (args[i] == QLatin1String("--runs") && i + 1 < args.size())
+                runs = args[++i].toInt();
+            else if (args[i] == QLatin1String("--chunk") && i + 1 < args.size())
+                qputenv("BENCH_PRINT_CHUNK", args[++i].toLatin1());
+            else if (args[i] == QLatin1String("--cards") && i + 1 < args.size())
+                cards = args[++i].toInt();
+            else if (args[i] == QLatin1String("--rows") && i + 1 < args.size()) {
+                rows.clear();
+                for (const QString &r : args[++i].split(u','))
+                    rows << r.toInt();
+            } else
+                path = args[i];
+        }
+        if (path.isEmpty()) {
+            std::fputs("usage: bench_print [--runs N] [--cards N] [--rows N,N,...] CATALOGUE.dat\n", stderr);
+            return 2;
+        }
+        struct TJob {
+            QString kind;
+            int count;
+        };
+        std::vector<TJob> jobs{{QStringLiteral("cards"), cards}};
+        for (int r : rows)
+            jobs.push_back({QStringLiteral("goods"), r});
+        // results[job][baseline] over the runs
+        std::map<std::pair<int, bool>, std::vector<TRun>> results;
+        for (int run = 0; run < runs; ++run)
+            for (int j = 0; j < int(jobs.size()); ++j)
+                for (bool baseline : {false, true})
+                    results[{j, baseline}].push_back(
+                        RunChild(app.applicationFilePath(), path, jobs[j].kind, jobs[j].count, baseline));
+
+        std::printf("catalogue %s, %d runs each, A4 PDF printer at %d dpi\n", qPrintable(path), runs,
+                    Printer()->resolution());
+        std::printf("%-13s %6s %10s | %-28s | %-28s | %10s %10s\n", "report", "pages", "build ms",
+                    "record: layout ms min/med", "baseline: layout ms min/med", "cpu ms med", "peak MB");
+        for (int j = 0; j < int(jobs.size()); ++j) {
+            const auto &rec = results[{j, false}];
+            const auto &base = results[{j, true}];
+            auto col = [](const std::vector<TRun> &v, double TRun::*m) {
+                std::vector<double> x;
+                for (const TRun &r : v)
+                    x.push_back(r.*m);
+                return std::make_pair(*std::min_element(x.begin(), x.end()), Median(x));
+            };
+            const auto [lmin, lmed] = col(rec, &TRun::layout);
+            const auto [bmin, bmed] = col(base, &TRun::layout);
+            const auto [cmin, cmed] = col(rec, &TRun::cpu);
+            const auto [bdmin, bdmed] = col(rec, &TRun::build);
+            long peak = 0;
+            for (const TRun &r : rec)
+                peak = std::max(peak, r.peak);
+            (void)cmin;
+            (void)bdmin;
+            std::printf("%-6s %6d %6d %10.0f | %12.0f / %-13.0f | %12.0f / %-13.0f | %10.0f %10.1f\n",
+                        qPrintable(jobs[j].kind), jobs[j].count, rec[0].pages, bdmed, lmin, lmed, bmin, bmed,
+                        cmed, double(peak) / 1024.0);
+        }
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "bench_print: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,52 @@
+#pragma once
+// The HTML view with the print side of the original control: default font
+// and colours, loading from a string, the page event while laying out or
+// printing, layout into a page recorder and printing of a page range.
+
+#include <QColor>
+#include <QTextBrowser>
+
+#include <functional>
+
+class QPrinter;
+class TMetaFilePrinter;
+
+// sender, page number (0: the layout starts), stop.
+using TPageEvent = std::function<void(QObject *sender, int page, bool &stop)>;
+
+class THTMLViewer : public QTextBrowser
+{
+    Q_OBJECT
+public:
+    explicit THTMLViewer(QWidget *parent = nullptr);
+
+    // Take effect for the next page loaded.
+    void SetDefFontName(const QString &name);
+    void SetDefFontSize(int points);
+    void SetDefBackground(const QColor &colour);
+    void SetDefFontColor(const QColor &colour);
+    void SetDefHotSpotColor(const QColor &colour);
+    void SetDefOverLinkColor(const QColor &colour);
+
+    void LoadFromString(const QString &html);
+
+    TPageEvent OnPageEvent;
+
+    // Lays the page out into recorder for the current printer; false when
+    // the page event stopped it.
+    bool PrintPreview(TMetaFilePrinter &recorder);
+    // Prints pages fromPage..toPage (1-based, clipped to the document) on
+    // the current printer; false when the page event stopped it, in which
+    // case a file being printed to is removed again.
+    bool Print(int fromPage, int toPage);
+
+private:
+    void ApplyDefaults();
+
+    QString m_fontName = QStringLiteral("Times New Roman");
+    int m_fontSize = 12;
+    QColor m_background = Qt::white;
+    QColor m_fontColour = Qt::black;
+    QColor m_hotSpotColour = Qt::blue;
+    QColor m_overLinkColour = Qt::blue;
+};

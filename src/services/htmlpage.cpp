@@ -1,0 +1,122 @@
+#include "services/htmlpage.h"
+
+#include "components/PreviewForm.h"
+#include "components/SDialogs.h"
+#include "platform/codec.h"
+#include "platform/dberror.h"
+#include "platform/dialogs.h"
+#include "platform/htmlview.h"
+#include "platform/printers.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QStandardPaths>
+
+#include <memory>
+
+void BuildHtmlPageHead(QString &text)
+{
+    text = QStringLiteral(
+               "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1251\">"
+               "<table width=\"100%\" border=0><tr><td><i>SELBRAN - Информационно-торговая система</i>"
+               "</td><td align=right><i>") +
+           QLocale().toString(QDate::currentDate(), QLocale::ShortFormat) +
+           QStringLiteral("</i></td></tr></table>");
+}
+
+void BuildHtmlPageFoot(QString &text)
+{
+    text = QStringLiteral(
+        "<br><table width=\"100%\" border=0><tr><td align=center><i>"
+        "© SELBRAN - Информационно-торговая система. Все права защищены.</i></td></tr></table>");
+}
+
+void GetMyDocumentsFolder(QString &path)
+{
+    path = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!path.isEmpty() && !QFileInfo(path).isDir())
+        path.clear();
+}
+
+void PrintOrPreviewHtml(QWidget *form, const QString &body, bool preview)
+{
+    if (PrinterNames().isEmpty()) {
+        ShowMessageText(QStringLiteral("          Принтер не установлен.          "));
+        return;
+    }
+    QString head, foot;
+    BuildHtmlPageHead(head);
+    BuildHtmlPageFoot(foot);
+    const QString page = head + body + foot;
+
+    // The hidden view lives only for this call, whatever happens in it.
+    std::unique_ptr<THTMLViewer> view(new THTMLViewer(form));
+    view->hide();
+    view->SetDefFontName(QStringLiteral("Verdana"));
+    view->SetDefFontSize(6);
+    view->SetDefBackground(QColor(0xFF, 0xFF, 0xFF));
+    view->SetDefHotSpotColor(Qt::black);
+    view->SetDefOverLinkColor(Qt::black);
+    view->LoadFromString(page);
+
+    bool aborted = false;
+    auto *previewForm = new TPreviewForm(qApp->activeWindow(), view.get(), aborted);
+    if (aborted) {
+        previewForm->close();
+        return;
+    }
+    try {
+        if (preview) {
+            previewForm->exec();
+        } else {
+            previewForm->PrintWithDialog();
+            previewForm->close();
+        }
+    } catch (...) {
+        previewForm->close();
+        throw;
+    }
+}
+
+void SaveHtmlToFile(QWidget *form, const QString &html, bool &cancelled)
+{
+    TSaveDialog dialog;
+    dialog.FileName = QStringLiteral("*.htm");
+    GetMyDocumentsFolder(dialog.InitialDir);
+    dialog.DefaultExt = QStringLiteral("htm");
+    dialog.Filter = QStringLiteral("Веб-страница (*.htm;*.html)|htm");
+    dialog.OverwritePrompt = false;
+    cancelled = !dialog.Execute(form);
+    if (cancelled)
+        return;
+    const QString name = dialog.FileName;
+
+    int choice = mrNone; // new file
+    if (QFileInfo::exists(name))
+        choice = MessageDialog(QStringLiteral("Файл ") + name + QStringLiteral(" уже существует. "),
+                               mtConfirmation, mbCancel | mbNoToAll | mbYesToAll, 0);
+    if (choice != mrNone && choice != mrNoToAll && choice != mrYesToAll) {
+        cancelled = true;
+        return;
+    }
+    QFile file(name);
+    if (choice != mrYesToAll) {
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            throw Exception(QStringLiteral("Cannot create file \"%1\". %2")
+                                .arg(QDir::toNativeSeparators(name), file.errorString()));
+        file.close();
+    }
+    if (!file.open(QIODevice::ReadWrite) || (choice == mrYesToAll && !file.seek(file.size()))) {
+        cancelled = true;
+        ShowMessageText(QStringLiteral(" Ошибка открытия файла ") + name);
+        return;
+    }
+    const QByteArray bytes = ToCp1251(html);
+    if (!bytes.isEmpty() && file.write(bytes) != bytes.size())
+        throw Exception(QStringLiteral("Stream write error"));
+    file.close();
+}

@@ -1,0 +1,24 @@
+#pragma once
+// The common frame of printed pages and the one path by which windows
+// print, preview or save an HTML body.
+
+#include <QString>
+
+class QWidget;
+
+// The head line: the system's title at the left, today's date (short date
+// format) at the right.
+void BuildHtmlPageHead(QString &text);
+// The foot with the copyright line.
+void BuildHtmlPageFoot(QString &text);
+// The user's documents folder, or empty text when there is none.
+void GetMyDocumentsFolder(QString &path);
+
+// Prints (preview false) or previews the body with head and foot; nothing
+// but a message when no printer is installed.
+void PrintOrPreviewHtml(QWidget *form, const QString &body, bool preview);
+
+// Asks for a file and writes html to it as Windows-1251 bytes, creating,
+// clearing or extending the file as the user chooses. cancelled is true when
+// the user cancelled or the file could not be opened.
+void SaveHtmlToFile(QWidget *form, const QString &html, bool &cancelled);

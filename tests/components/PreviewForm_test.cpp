@@ -1,0 +1,378 @@
+#include "components/PreviewForm.h"
+
+#include "components/Progress.h"
+#include "components/givLabel.h"
+#include "platform/dialogs.h"
+#include "platform/htmlview.h"
+#include "platform/metafileprinter.h"
+#include "platform/printers.h"
+#include "platform/screen.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <cmath>
+
+namespace
+{
+
+QString S(const char16_t *text)
+{
+    return QString::fromUtf16(text);
+}
+
+int PdfPageCount(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QString text = QString::fromLatin1(f.readAll());
+    int count = 0;
+    auto it = QRegularExpression(QStringLiteral("/Type\\s*/Pages\\b[^>]*/Count\\s+(\\d+)")).globalMatch(text);
+    while (it.hasNext())
+        count = std::max(count, it.next().captured(1).toInt());
+    return count;
+}
+
+QString LabelText(const TgivHTMLabel *label)
+{
+    QString text;
+    for (int i = 0; i < label->Elements().Count(); ++i)
+        text += label->Elements()[i].Text;
+    return text;
+}
+
+// A page of n lines in the print preview's font.
+struct TView {
+    THTMLViewer view;
+    explicit TView(int lines)
+    {
+        view.SetDefFontName(QStringLiteral("Verdana"));
+        view.SetDefFontSize(6);
+        QString html;
+        for (int i = 1; i <= lines; ++i)
+            html += QStringLiteral("<p>Строка %1</p>").arg(i);
+        view.LoadFromString(html);
+    }
+};
+
+// The window laid out and shown as the preview shows it.
+struct TShownPreview {
+    TView page;
+    QPointer<TPreviewForm> form;
+    explicit TShownPreview(int lines, QSize size = QSize(800, 600)) : page(lines)
+    {
+        bool aborted = true;
+        form = new TPreviewForm(nullptr, &page.view, aborted);
+        EXPECT_FALSE(aborted);
+        form->resize(size);
+        form->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(form));
+    }
+    ~TShownPreview()
+    {
+        if (form)
+            form->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    QString Status() const { return form->findChild<QLabel *>(QStringLiteral("StatusPanel0"))->text(); }
+    QToolButton *Button(const char *name) const
+    {
+        return form->findChild<QToolButton *>(QLatin1String(name));
+    }
+    QComboBox *ZoomBox() const { return form->findChild<QComboBox *>(QStringLiteral("ZoomBox")); }
+    QWidget *Widget(const char *name) const { return form->findChild<QWidget *>(QLatin1String(name)); }
+    // Picks a zoom entry the way a user does: open the list, walk to it, Enter.
+    void ChooseZoom(const QString &entry) const
+    {
+        QComboBox *box = ZoomBox();
+        box->setFocus();
+        const int target = box->findText(entry);
+        const int steps = target - box->currentIndex();
+        for (int i = 0; i < std::abs(steps); ++i)
+            QTest::keyClick(box, steps > 0 ? Qt::Key_Down : Qt::Key_Up);
+    }
+};
+
+void Later(std::function<void()> action)
+{
+    QMetaObject::invokeMethod(qApp, std::move(action), Qt::QueuedConnection);
+}
+
+// Runs action inside the next job's first page event: the job starts from
+// the first pass of the progress window's loop, the action one pass later.
+void InFirstPageEvent(std::function<void()> action)
+{
+    Later([action = std::move(action)] { Later(action); });
+}
+
+} // namespace
+
+TEST(PreviewForm, NavigationStatesAndStatusFollowThePage)
+{
+    // A one-page page disables all four; a longer one walks from first to last.
+    {
+        TShownPreview one(5);
+        EXPECT_EQ(one.form->windowTitle(), S(u"Просмотр печати"));
+        EXPECT_EQ(one.form->Pages().PageCount(), 1);
+        EXPECT_EQ(one.Status(), S(u"Лист 1 из 1"));
+        for (const char *name : {"FirstPageSpeed", "PrevPageSpeed", "NextPageSpeed", "LastPageSpeed"})
+            EXPECT_FALSE(one.Button(name)->isEnabled()) << name;
+    }
+    TShownPreview many(400);
+    // The page's black text shows on the white sheet.
+    const QImage sheet = many.Widget("PB1")->grab().toImage();
+    int ink = 0;
+    for (int y = 0; y < sheet.height(); ++y)
+        for (int x = 0; x < sheet.width(); ++x)
+            ink += qGray(sheet.pixel(x, y)) < 100;
+    EXPECT_GT(ink, 200);
+    EXPECT_EQ(sheet.pixel(1, 1), qRgb(255, 255, 255));
+    const int n = many.form->Pages().PageCount();
+    ASSERT_GE(n, 3);
+    struct Step {
+        const char *click;
+        int page; // 1-based, as shown
+    };
+    const Step steps[] = {{nullptr, 1},
+                          {"NextPageSpeed", 2},
+                          {"LastPageSpeed", n},
+                          {"PrevPageSpeed", n - 1},
+                          {"FirstPageSpeed", 1}};
+    for (const Step &s : steps) {
+        if (s.click)
+            QTest::mouseClick(many.Button(s.click), Qt::LeftButton);
+        EXPECT_EQ(many.Status(), S(u"Лист %1 из %2").arg(s.page).arg(n)) << s.click;
+        EXPECT_EQ(many.Button("FirstPageSpeed")->isEnabled(), s.page > 1);
+        EXPECT_EQ(many.Button("PrevPageSpeed")->isEnabled(), s.page > 1);
+        EXPECT_EQ(many.Button("NextPageSpeed")->isEnabled(), s.page < n);
+        EXPECT_EQ(many.Button("LastPageSpeed")->isEnabled(), s.page < n);
+    }
+}
+
+TEST(PreviewForm, ToolBarHintsZoomEntriesAndCursors)
+{
+    TShownPreview p(5);
+    const std::pair<const char *, const char16_t *> hints[] = {{"FirstPageSpeed", u"На первую страницу"},
+                                                               {"PrevPageSpeed", u"Предыдущая страница"},
+                                                               {"NextPageSpeed", u"Следующая страница"},
+                                                               {"LastPageSpeed", u"На последнюю страницу"},
+                                                               {"ZoomCursorBut", u"Режим масштабирования"},
+                                                               {"HandCursorBut", u"Режим перемещения"},
+                                                               {"OnePageBut", u"Одна страница"},
+                                                               {"TwoPageBut", u"Две страницы"},
+                                                               {"ToolButton4", u"Печать"}};
+    for (const auto &[name, hint] : hints)
+        EXPECT_EQ(p.Button(name)->toolTip(), S(hint)) << name;
+    QStringList entries;
+    for (int i = 0; i < p.ZoomBox()->count(); ++i)
+        entries << p.ZoomBox()->itemText(i);
+    EXPECT_EQ(entries.join(u'|'),
+              S(u"Вся страница|По ширине|Прочее|25%|50%|75%|100%|125%|150%|200%|300%|400%"));
+    EXPECT_EQ(p.ZoomBox()->currentText(), S(u"100%"));
+    EXPECT_DOUBLE_EQ(p.form->CurrentZoom(), 1.0);
+    EXPECT_TRUE(p.Button("ZoomCursorBut")->isChecked());
+    EXPECT_TRUE(p.Button("OnePageBut")->isChecked());
+
+    // The tools' cursors are the screen's 40 and 41, and they differ.
+    const QImage zoom = Screen::Cursor(crZoomCursor).pixmap().toImage();
+    const QImage hand = Screen::Cursor(crHandCursor).pixmap().toImage();
+    ASSERT_FALSE(zoom.isNull());
+    ASSERT_FALSE(hand.isNull());
+    EXPECT_NE(zoom, hand);
+    EXPECT_EQ(p.Widget("PB1")->cursor().pixmap().toImage(), zoom);
+    QTest::mouseClick(p.Button("HandCursorBut"), Qt::LeftButton);
+    EXPECT_EQ(p.Widget("PB1")->cursor().pixmap().toImage(), hand);
+    EXPECT_EQ(p.Widget("PB2")->cursor().pixmap().toImage(), hand);
+    EXPECT_FALSE(p.Button("ZoomCursorBut")->isChecked());
+}
+
+TEST(PreviewForm, ZoomToolClicksStopAtTheLimits)
+{
+    TShownPreview p(5);
+    QWidget *pb1 = p.Widget("PB1");
+    // Left clicks multiply by 1.5 until the scale reaches 20, then hold.
+    double expected = 1.0;
+    for (int i = 0; i < 12; ++i) {
+        if (expected < 20)
+            expected *= 1.5;
+        QTest::mouseClick(pb1, Qt::LeftButton, {}, QPoint(5, 5));
+        EXPECT_DOUBLE_EQ(p.form->CurrentZoom(), expected) << i;
+        EXPECT_EQ(p.ZoomBox()->currentText(), S(u"Прочее"));
+    }
+    EXPECT_GE(expected, 20);
+    EXPECT_LT(expected, 30);
+    // Right clicks divide until 0.1 or less, then hold.
+    for (int i = 0; i < 25; ++i) {
+        if (expected > 0.1)
+            expected /= 1.5;
+        QTest::mouseClick(pb1, Qt::RightButton, {}, QPoint(2, 2));
+        EXPECT_DOUBLE_EQ(p.form->CurrentZoom(), expected) << i;
+    }
+    EXPECT_LE(expected, 0.1);
+    EXPECT_GT(expected, 0.1 / 1.5);
+}
+
+TEST(PreviewForm, ZoomToolBringsTheClickedPointToTheMiddle)
+{
+    TShownPreview p(5);
+    QWidget *pb1 = p.Widget("PB1");
+    QWidget *panel = p.Widget("PagePanel");
+    const QSize before = panel->size();
+    const QPoint click(before.width() * 3 / 5, before.height() / 3);
+    QTest::mouseClick(pb1, Qt::LeftButton, {}, click);
+    auto *box = p.form->findChild<QScrollArea *>(QStringLiteral("ScrollBox1"));
+    EXPECT_GT(panel->width(), before.width());
+    // The point three fifths across and a third down, now mid-window.
+    EXPECT_NEAR(box->horizontalScrollBar()->value(), panel->width() * 3 / 5 - box->width() / 2, 2);
+    EXPECT_NEAR(box->verticalScrollBar()->value(), panel->height() / 3 - box->height() / 2, 2);
+}
+
+TEST(PreviewForm, TwoPagesOnlyAtWholePage)
+{
+    TShownPreview p(400);
+    QWidget *second = p.Widget("PagePanel2");
+    QWidget *first = p.Widget("PagePanel");
+    EXPECT_FALSE(second->isVisible());
+    QTest::mouseClick(p.Button("TwoPageBut"), Qt::LeftButton);
+    EXPECT_EQ(p.ZoomBox()->currentText(), S(u"Вся страница"));
+    EXPECT_TRUE(second->isVisible());
+    EXPECT_EQ(second->size(), first->size());
+    EXPECT_EQ(second->x(), first->x() + first->width() + 20);
+    EXPECT_EQ(second->y(), first->y());
+    // Whole page: the page fits the height with 10 to spare above and below.
+    auto *box = p.form->findChild<QScrollArea *>(QStringLiteral("ScrollBox1"));
+    EXPECT_NEAR(first->height(), box->viewport()->height() - 20, 1);
+    // Both pages sit centred in the container.
+    QWidget *contain = p.Widget("ContainPanel");
+    EXPECT_NEAR(first->x() + (second->x() + second->width()), contain->width(), 2);
+
+    p.ChooseZoom(S(u"200%"));
+    EXPECT_EQ(p.ZoomBox()->currentText(), S(u"200%"));
+    EXPECT_DOUBLE_EQ(p.form->CurrentZoom(), 2.0);
+    EXPECT_TRUE(p.Button("OnePageBut")->isChecked());
+    EXPECT_FALSE(second->isVisible());
+
+    QTest::mouseClick(p.Button("OnePageBut"), Qt::LeftButton);
+    EXPECT_EQ(p.ZoomBox()->currentText(), S(u"Вся страница"));
+}
+
+TEST(PreviewForm, NarrowWindowScrollsWithThePageAtTenTen)
+{
+    TShownPreview p(5, QSize(640, 480));
+    auto *box = p.form->findChild<QScrollArea *>(QStringLiteral("ScrollBox1"));
+    QWidget *page = p.Widget("PagePanel");
+    // 100%: an A4 sheet is wider and higher than this window.
+    EXPECT_GT(page->width(), box->width());
+    EXPECT_TRUE(box->horizontalScrollBar()->isVisible());
+    EXPECT_TRUE(box->verticalScrollBar()->isVisible());
+    EXPECT_EQ(page->pos(), QPoint(10, 10));
+
+    // The hand drags the sheet: the view moves by what the mouse moved.
+    QTest::mouseClick(p.Button("HandCursorBut"), Qt::LeftButton);
+    QWidget *pb1 = p.Widget("PB1");
+    QTest::mousePress(pb1, Qt::LeftButton, {}, QPoint(200, 200));
+    QMouseEvent move(QEvent::MouseMove, QPointF(160, 170), pb1->mapToGlobal(QPointF(160, 170)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(pb1, &move);
+    EXPECT_EQ(box->horizontalScrollBar()->value(), 40);
+    EXPECT_EQ(box->verticalScrollBar()->value(), 30);
+    QTest::mouseRelease(pb1, Qt::LeftButton, {}, QPoint(160, 170));
+    QMouseEvent after(QEvent::MouseMove, QPointF(100, 100), pb1->mapToGlobal(QPointF(100, 100)), Qt::NoButton,
+                      Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(pb1, &after);
+    EXPECT_EQ(box->horizontalScrollBar()->value(), 40);
+
+    // The whole page fits: centred, no bars.
+    p.ChooseZoom(S(u"Вся страница"));
+    EXPECT_FALSE(box->horizontalScrollBar()->isVisible());
+    EXPECT_FALSE(box->verticalScrollBar()->isVisible());
+    QWidget *contain = p.Widget("ContainPanel");
+    EXPECT_NEAR(page->x() * 2 + page->width(), contain->width(), 2);
+    EXPECT_NEAR(page->y() * 2 + page->height(), contain->height(), 2);
+}
+
+TEST(PreviewForm, CancelDuringLayoutAborts)
+{
+    TView page(400);
+    QString shown;
+    InFirstPageEvent([&] {
+        shown = LabelText(frmProgress->givHTMLabel1);
+        QTest::mouseClick(frmProgress->Button1, Qt::LeftButton);
+    });
+    bool aborted = false;
+    auto *form = new TPreviewForm(nullptr, &page.view, aborted);
+    EXPECT_EQ(shown, S(u"Разбивка на листы..."));
+    EXPECT_EQ(frmProgress->windowTitle(), S(u"Подготовка данных..."));
+    EXPECT_TRUE(aborted);
+    EXPECT_LT(form->Pages().PageCount(), 2);
+    form->close();
+}
+
+TEST(PreviewForm, PrintsTheChosenRangeToAPdfFile)
+{
+    QTemporaryDir dir;
+    TView page(400);
+    bool aborted = true;
+    QPointer<TPreviewForm> form = new TPreviewForm(nullptr, &page.view, aborted);
+    ASSERT_FALSE(aborted);
+    const int n = form->Pages().PageCount();
+    ASSERT_GE(n, 4);
+
+    struct Run {
+        TPrintRange range;
+        int from, to; // typed into the dialog
+        int pages;    // in the file
+        bool cancel;
+    };
+    // "All pages" after a typed range still prints from the first page.
+    const Run runs[] = {{prPageNums, 2, 3, 2, false},
+                        {prAllPages, 0, 0, n, false},
+                        {prPageNums, n, n, 1, false},
+                        {prAllPages, 0, 0, -1, true}};
+    int i = 0;
+    for (const Run &r : runs) {
+        const QString path = dir.filePath(QStringLiteral("run%1.pdf").arg(i++));
+        QStringList texts;
+        SetPrintDialogHook([&](TPrintDialog &d) {
+            EXPECT_EQ(d.MaxPage, n);
+            EXPECT_EQ(d.ToPage, n);
+            EXPECT_EQ(d.MinPage, 1);
+            d.PrintRange = r.range;
+            if (r.range == prPageNums) {
+                d.FromPage = r.from;
+                d.ToPage = r.to;
+            }
+            Printer()->setOutputFormat(QPrinter::PdfFormat);
+            Printer()->setOutputFileName(path);
+            return true;
+        });
+        // A cancel is seen at the first page event: printing's own layout.
+        if (r.cancel)
+            InFirstPageEvent([] { QTest::mouseClick(frmProgress->Button1, Qt::LeftButton); });
+        QTest::mouseClick(form->findChild<QToolButton *>(QStringLiteral("ToolButton4")), Qt::LeftButton);
+        EXPECT_EQ(PdfPageCount(path), r.pages) << i;
+        EXPECT_EQ(form->WasAborted(), r.cancel) << i;
+        EXPECT_EQ(frmProgress->windowTitle(), S(u"Подготовка данных..."));
+        if (!r.cancel) { // the last page printed
+            EXPECT_EQ(LabelText(frmProgress->givHTMLabel1),
+                      S(u"Лист %1").arg(r.range == prPageNums ? r.to : n));
+        }
+    }
+    SetPrintDialogHook({});
+    form->close();
+}

@@ -1,0 +1,212 @@
+#include "platform/dialogs.h"
+#include "platform/htmlview.h"
+#include "platform/metafileprinter.h"
+#include "platform/printers.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractTextDocumentLayout>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QPrinter>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextFrame>
+#include <QTextLayout>
+#include <QTextTable>
+
+#include <vector>
+
+namespace
+{
+
+// The page count a PDF file declares in its page tree; -1 without a file.
+int PdfPageCount(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QString text = QString::fromLatin1(f.readAll());
+    int count = 0;
+    auto it = QRegularExpression(QStringLiteral("/Type\\s*/Pages\\b[^>]*/Count\\s+(\\d+)")).globalMatch(text);
+    while (it.hasNext())
+        count = std::max(count, it.next().captured(1).toInt());
+    return count;
+}
+
+QString Lines(int n)
+{
+    QString html;
+    for (int i = 1; i <= n; ++i)
+        html += QStringLiteral("<p>Строка %1 печатного листа</p>").arg(i);
+    return html;
+}
+
+void PrintToPdf(const QString &path)
+{
+    Printer()->setOutputFormat(QPrinter::PdfFormat);
+    Printer()->setOutputFileName(path);
+}
+
+} // namespace
+
+TEST(Printers, ListEndsWithThePdfFilePrinterAndCanBeReplaced)
+{
+    const QStringList names = PrinterNames();
+    ASSERT_FALSE(names.isEmpty());
+    EXPECT_EQ(names.last(), PdfPrinterName());
+    SetPrinterNamesHook([] { return QStringList(); });
+    EXPECT_TRUE(PrinterNames().isEmpty());
+    SetPrinterNamesHook({});
+    EXPECT_EQ(PrinterNames(), names);
+}
+
+TEST(MetaFilePrinter, RecordsOnePicturePerPageInPrinterDots)
+{
+    THTMLViewer view;
+    view.LoadFromString(Lines(300));
+    std::vector<int> events;
+    view.OnPageEvent = [&](QObject *sender, int page, bool &) {
+        EXPECT_EQ(sender, &view);
+        events.push_back(page);
+    };
+    TMetaFilePrinter pages;
+    ASSERT_TRUE(view.PrintPreview(pages));
+
+    ASSERT_GT(pages.PageCount(), 2);
+    // The paper is the printer's, measured at its own resolution.
+    const QPrinter &printer = *Printer();
+    EXPECT_NEAR(pages.PaperWidth * 25.4 / pages.PixelsPerInchX,
+                printer.pageLayout().fullRect(QPageLayout::Millimeter).width(), 1);
+    EXPECT_NEAR(pages.PaperHeight * 25.4 / pages.PixelsPerInchY,
+                printer.pageLayout().fullRect(QPageLayout::Millimeter).height(), 1);
+    EXPECT_GE(pages.OffsetX, 0);
+    EXPECT_LE(pages.OffsetX + pages.PageWidth, pages.PaperWidth);
+    EXPECT_LE(pages.OffsetY + pages.PageHeight, pages.PaperHeight);
+    // Page 0 announces the layout, then each page before it is recorded.
+    std::vector<int> expected{0};
+    for (int i = 1; i <= pages.PageCount(); ++i)
+        expected.push_back(i);
+    EXPECT_EQ(events, expected);
+    // Every page carries ink.
+    for (int i = 0; i < pages.PageCount(); ++i) {
+        QImage image(pages.PageWidth / 10, pages.PageHeight / 10, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        painter.scale(0.1, 0.1);
+        pages.MetaFile(i).play(&painter);
+        painter.end();
+        int ink = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                ink += qGray(image.pixel(x, y)) < 128;
+        EXPECT_GT(ink, 100) << i;
+    }
+}
+
+TEST(MetaFilePrinter, StopInThePageEventEndsTheLayoutThere)
+{
+    THTMLViewer view;
+    view.LoadFromString(Lines(300));
+    for (int stopAt : {0, 1, 2}) {
+        view.OnPageEvent = [&](QObject *, int page, bool &stop) { stop = page == stopAt; };
+        TMetaFilePrinter pages;
+        EXPECT_FALSE(view.PrintPreview(pages)) << stopAt;
+        EXPECT_EQ(pages.PageCount(), std::max(0, stopAt - 1)) << stopAt;
+    }
+}
+
+TEST(HtmlViewPrint, PageRangeGivesThatManyPdfPages)
+{
+    QTemporaryDir dir;
+    THTMLViewer view;
+    view.LoadFromString(Lines(400));
+    TMetaFilePrinter all;
+    ASSERT_TRUE(view.PrintPreview(all));
+    const int n = all.PageCount();
+    ASSERT_GE(n, 4);
+
+    struct Case {
+        int from, to, pages;
+    };
+    for (const Case &c : {Case{1, n, n}, Case{2, 3, 2}, Case{n, n, 1}, Case{0, n + 5, n}}) {
+        const QString path = dir.filePath(QStringLiteral("range_%1_%2.pdf").arg(c.from).arg(c.to));
+        PrintToPdf(path);
+        std::vector<int> printed;
+        view.OnPageEvent = [&, recorded = false](QObject *, int page, bool &) mutable {
+            if (recorded)
+                printed.push_back(page);
+            recorded = recorded || page == n;
+        };
+        EXPECT_TRUE(view.Print(c.from, c.to));
+        EXPECT_EQ(PdfPageCount(path), c.pages) << c.from << ".." << c.to;
+        EXPECT_EQ(int(printed.size()), c.pages);
+    }
+}
+
+TEST(HtmlViewPrint, StopWhilePrintingLeavesNoFile)
+{
+    QTemporaryDir dir;
+    THTMLViewer view;
+    view.LoadFromString(Lines(400));
+    // Stopped during the layout, and after two pages went to the file.
+    for (int stopAfter : {0, 2}) {
+        const QString path = dir.filePath(QStringLiteral("stopped_%1.pdf").arg(stopAfter));
+        PrintToPdf(path);
+        int printEvents = -1;
+        view.OnPageEvent = [&](QObject *, int page, bool &stop) {
+            if (stopAfter == 0) {
+                stop = true;
+                return;
+            }
+            if (page == 1)
+                ++printEvents; // second time round: printing starts
+            if (printEvents == 1 && page == stopAfter + 1)
+                stop = true;
+        };
+        EXPECT_FALSE(view.Print(1, 4));
+        EXPECT_FALSE(QFile::exists(path)) << stopAfter;
+    }
+}
+
+TEST(HtmlView, AOnePercentColumnKeepsItsWordsWhole)
+{
+    THTMLViewer view;
+    view.LoadFromString(
+        QStringLiteral("<table width=\"100%\"><tr><td width=\"1%\"><b>Вид деятельности</b></td>"
+                       "<td>Продажа: Электротовары</td></tr></table>"));
+    view.document()->setTextWidth(600);
+    view.document()->documentLayout()->documentSize();
+    QTextFrame *root = view.document()->rootFrame();
+    ASSERT_FALSE(root->childFrames().isEmpty());
+    auto *table = qobject_cast<QTextTable *>(root->childFrames().first());
+    ASSERT_NE(table, nullptr);
+    const QTextBlock caption = table->cellAt(0, 0).firstCursorPosition().block();
+    EXPECT_EQ(caption.text(), QStringLiteral("Вид деятельности"));
+    EXPECT_LE(caption.layout()->lineCount(), 2);
+}
+
+TEST(Dialogs, HookAnswersOnTheDialogObject)
+{
+    SetSaveDialogHook([](TSaveDialog &d) {
+        d.FileName = d.InitialDir + QStringLiteral("/a.htm");
+        return true;
+    });
+    TSaveDialog save;
+    save.InitialDir = QStringLiteral("/tmp");
+    EXPECT_TRUE(save.Execute());
+    EXPECT_EQ(save.FileName, QStringLiteral("/tmp/a.htm"));
+    SetSaveDialogHook({});
+
+    SetPrintDialogHook([](TPrintDialog &d) {
+        d.PrintRange = prPageNums;
+        d.FromPage = 2;
+        return false;
+    });
+    TPrintDialog print;
+    EXPECT_FALSE(print.Execute());
+    EXPECT_EQ(print.FromPage, 2);
+    SetPrintDialogHook({});
+}
