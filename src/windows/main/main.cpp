@@ -160,7 +160,8 @@ void TfrmMain::FormCreate()
     // 20: the animated wait cursor joins here.
     // 21
     ZConnection1.SQLHourGlass = true;
-    // 22: the idle handler joins here.
+    // 22
+    HookAppIdle();
     // 23
     PhoneWnd = -1;
     // 24: the telephony messages join here.
@@ -325,7 +326,12 @@ void TfrmMain::FormClose()
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
-    // The closing banner's query joins here; it always allows closing.
+    bool canClose = true;
+    GuardedEvent([this, &canClose] { FormCloseQuery(canClose); });
+    if (!canClose) {
+        event->ignore();
+        return;
+    }
     GuardedEvent([this] { FormClose(); });
     event->accept();
 }

@@ -205,6 +205,11 @@ public:
     void mnuDollarClick();
     void btnDollarClick();
 
+    // --- banners, idle work and closing (main_banner.cpp) ---
+    void AppIdle();
+    // Always allows closing; the local version shows its closing banner.
+    void FormCloseQuery(bool &CanClose);
+
     // The eight search boxes with histories, in the order of the settings.
     QList<QComboBox *> HistoryBoxes() const;
     // How many times the start-up connected (one, or two after switching to
@@ -247,6 +252,7 @@ private:
     void MoveEntry(QAction *entry, QMenu *to);
     void GoToEntry(QAction *entry, QMenu *from, QMenu *to);
     int RandomBelow(int n);
+    void HookAppIdle();
 
     QLabel *m_statusPanel0 = nullptr;
     bool m_treeChangeAttached = true;
