@@ -117,7 +117,8 @@ void TfrmMain::FormCreate()
     ConnectDatabase();
     // 7
     LoadGroupLists(Query1);
-    // 8: the information tabs join here.
+    // 8
+    CreatePages();
     // 9
     DeclareGoodResultFields(Query4, IsNetwork);
     DeclareEnprResultFields(Query5, IsNetwork);

@@ -26,6 +26,7 @@ class QComboBox;
 class QLabel;
 class QKeyEvent;
 class QMenu;
+class QTabWidget;
 class QTextBrowser;
 class QToolButton;
 class QUrl;
@@ -210,6 +211,17 @@ public:
     // Always allows closing; the local version shows its closing banner.
     void FormCloseQuery(bool &CanClose);
 
+    // --- information tabs of the network version (main_pages.cpp) ---
+    QTabWidget *PagesControl = nullptr; // none without information folders
+    void CreatePages();
+    void PageShow(QWidget *sheet);
+    void FindInPage();
+    void btnPagesFindClick();
+    void Edit1Change();
+    void Edit1KeyDown(int key, Qt::KeyboardModifiers shift);
+    void PageViewerKeyDown(QTextBrowser *viewer, int key, Qt::KeyboardModifiers shift);
+    void Button2Click();
+
     // The eight search boxes with histories, in the order of the settings.
     QList<QComboBox *> HistoryBoxes() const;
     // How many times the start-up connected (one, or two after switching to
@@ -253,6 +265,8 @@ private:
     void GoToEntry(QAction *entry, QMenu *from, QMenu *to);
     int RandomBelow(int n);
     void HookAppIdle();
+    // fromSelectionStart: search as you type keeps the match it grows.
+    void FindInPageFrom(bool fromSelectionStart);
 
     QLabel *m_statusPanel0 = nullptr;
     bool m_treeChangeAttached = true;
