@@ -3,12 +3,12 @@
 #include "windows/main/main.h"
 
 #include "platform/application.h"
+#include "platform/regularfile.h"
 #include "services/globals.h"
 #include "services/hex_utl.h"
 #include "services/tools_dbdate.h"
 #include "windows/reclama.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 
@@ -28,11 +28,14 @@ void ShowBannerOf(const QString &appDir, TZReadOnlyQuery &query, const QString &
                   bool withButton)
 {
     const QString path = appDir + QStringLiteral("city_sp/banner/") + name;
-    if (QFileInfo(path).isFile()) {
+    const QFileInfo info(path);
+    if (info.exists() && !info.isDir()) {
         try {
-            QFile file(path);
-            if (file.open(QIODevice::ReadOnly))
-                ShowBanner(HexEncode(file.readAll()), isLast, withButton);
+            // Anything but a regular file (a FIFO would stall the start) gives
+            // no banner.
+            QByteArray bytes;
+            if (ReadRegularFile(path, &bytes))
+                ShowBanner(HexEncode(bytes), isLast, withButton);
         } catch (const EApplicationHalt &) {
             throw;
         } catch (...) {

@@ -5,13 +5,13 @@
 #include "ui_main.h"
 
 #include "platform/codec.h"
+#include "platform/regularfile.h"
 #include "services/globals.h"
 #include "services/tools_viewer.h"
 #include "windows/main/eventhook.h"
 #include "windows/main/subfolders.h"
 
 #include <QDir>
-#include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -51,8 +51,9 @@ void LoadPage(QTextBrowser *viewer)
 {
     const QString folder = viewer->property(kPagePath).toString();
     viewer->setSearchPaths({folder});
-    QFile file(folder + QStringLiteral("/index.html"));
-    viewer->setHtml(file.open(QIODevice::ReadOnly) ? PageText(file.readAll()) : QString());
+    QByteArray bytes;
+    viewer->setHtml(ReadRegularFile(folder + QStringLiteral("/index.html"), &bytes) ? PageText(bytes)
+                                                                                    : QString());
     viewer->document()->size(); // lays the whole page out, so its height is known
 }
 
