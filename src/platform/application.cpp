@@ -49,7 +49,8 @@ private:
         if (!handler || !enabled || m_pending)
             return;
         m_pending = true;
-        QMetaObject::invokeMethod(this, [this] { Run(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { Run(); }, Qt::QueuedConnection);
     }
     void Run()
     {

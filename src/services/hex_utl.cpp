@@ -1,6 +1,7 @@
 #include "services/hex_utl.h"
 
-namespace {
+namespace
+{
 
 constexpr char16_t kFirst = u'0';
 constexpr char16_t kLast = u'f';

@@ -19,13 +19,13 @@ TEST(HexDecode, Rules)
     } cases[] = {
         {u"00ABFF", QByteArray("\x00\xAB\xFF", 3)},
         {u"00abff", QByteArray("\x00\xAB\xFF", 3)},
-        {u"00aBfF1", QByteArray("\x00\xAB\xFF", 3)},   // odd last character ignored
+        {u"00aBfF1", QByteArray("\x00\xAB\xFF", 3)}, // odd last character ignored
         {u"", QByteArray()},
         {u"7", QByteArray()},
         // Inside "0".."f" but not a digit: 255, modulo 256 after the sum.
-        {u"Z1", QByteArray("\xF1", 1)},    // 255 * 16 + 1 = 4081
-        {u"1:", QByteArray("\x0F", 1)},    // 16 + 255 = 271
-        {u"@@", QByteArray("\xEF", 1)},    // 255 * 16 + 255 = 4335
+        {u"Z1", QByteArray("\xF1", 1)}, // 255 * 16 + 1 = 4081
+        {u"1:", QByteArray("\x0F", 1)}, // 16 + 255 = 271
+        {u"@@", QByteArray("\xEF", 1)}, // 255 * 16 + 255 = 4335
         // A character outside the range stops the decoding; the rest is zero.
         {u"41g142", QByteArray("\x41\x00\x00", 3)},
         {u"41 142", QByteArray("\x41\x00\x00", 3)},
