@@ -2,7 +2,9 @@
 
 #include "platform/dberror.h"
 
+#include <QAbstractEventDispatcher>
 #include <QDebug>
+#include <QPointer>
 #include <QThread>
 
 namespace {
@@ -21,6 +23,60 @@ TApplication::ExceptionHandler &Handler()
 
 // Guards against an error raised while its predecessor is being shown.
 bool g_showing = false;
+
+// Turns the dispatcher's "about to wait" into one queued call of the idle
+// handler. The wake-up that call itself causes is not an idle moment of its
+// own, or the loop would never wait.
+class TIdleSource : public QObject
+{
+public:
+    explicit TIdleSource(QObject *parent) : QObject(parent)
+    {
+        connect(QAbstractEventDispatcher::instance(parent->thread()), &QAbstractEventDispatcher::aboutToBlock,
+                this, [this] { AboutToBlock(); });
+    }
+
+    std::function<void()> handler;
+    bool enabled = true;
+
+private:
+    void AboutToBlock()
+    {
+        if (m_ranLast) {
+            m_ranLast = false;
+            return;
+        }
+        if (!handler || !enabled || m_pending)
+            return;
+        m_pending = true;
+        QMetaObject::invokeMethod(
+            this, [this] { Run(); }, Qt::QueuedConnection);
+    }
+    void Run()
+    {
+        m_pending = false;
+        if (!handler || !enabled)
+            return;
+        const std::function<void()> current = handler; // it may replace itself
+        try {
+            current();
+        } catch (...) {
+            TApplication::HandleSlotException();
+        }
+        m_ranLast = true;
+    }
+
+    bool m_pending = false;
+    bool m_ranLast = false;
+};
+
+TIdleSource *IdleSource()
+{
+    static QPointer<TIdleSource> source;
+    if (!source && QCoreApplication::instance())
+        source = new TIdleSource(QCoreApplication::instance());
+    return source;
+}
 
 } // namespace
 
@@ -112,4 +168,16 @@ void TApplication::SetExceptionHandler(ExceptionHandler handler)
 void TApplication::Halt(int exitCode)
 {
     throw EApplicationHalt(exitCode);
+}
+
+void TApplication::SetIdleHandler(std::function<void()> handler)
+{
+    if (TIdleSource *source = IdleSource())
+        source->handler = std::move(handler);
+}
+
+void TApplication::SetIdleEventsEnabled(bool enabled)
+{
+    if (TIdleSource *source = IdleSource())
+        source->enabled = enabled;
 }

@@ -58,6 +58,15 @@ public:
     // Ends the program at once: raises EApplicationHalt, which the entry
     // routine (or the event loop) turns into the end of the process.
     [[noreturn]] static void Halt(int exitCode);
+
+    // The idle event: the handler runs each time the event loop (a modal one
+    // included) has handled what was waiting and is about to wait; it runs as
+    // a queued call, not inside the dispatcher, and its errors are handled as
+    // a slot's are. One handler; an empty one unhooks.
+    static void SetIdleHandler(std::function<void()> handler);
+    // Test seam: tests that are not about idle work hold the idle event back.
+    // Production never calls it.
+    static void SetIdleEventsEnabled(bool enabled);
 };
 
 // A slot whose errors are handled where they are raised. Qt is built without

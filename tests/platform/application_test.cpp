@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QEventLoop>
 #include <QPushButton>
 #include <QStringList>
 #include <QTimer>
@@ -167,4 +168,42 @@ TEST(Application, TitleIsKept)
     TApplication::SetTitle(QStringLiteral("SELBRAN - Информационно-торговая система."));
     EXPECT_EQ(TApplication::Title(), QStringLiteral("SELBRAN - Информационно-торговая система."));
     TApplication::SetTitle(before);
+}
+
+TEST(Application, IdleHandlerRunsWhenTheLoopWaitsNotInABusyLoop)
+{
+    HandlerScope scope;
+    const auto run = [](int ms, const std::function<void()> &during = {}) {
+        QEventLoop loop;
+        if (during)
+            QTimer::singleShot(ms / 2, &loop, during);
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        loop.exec();
+    };
+    int calls = 0;
+    TApplication::SetIdleHandler([&] {
+        if (++calls == 1)
+            throw EDatabaseError(QStringLiteral("no such table: files"));
+    });
+    run(300);
+    // Once when the loop first waited, once more after each wake-up (here
+    // the quitting timer): never a spin.
+    EXPECT_GE(calls, 1);
+    EXPECT_LE(calls, 3);
+    EXPECT_EQ(scope.shown, QStringList{QStringLiteral("no such table: files")});
+
+    // A nested loop (a modal window) has its own idle moments.
+    calls = 0;
+    run(200, [&] { run(100); });
+    EXPECT_GE(calls, 2);
+    EXPECT_LE(calls, 6);
+
+    calls = 0;
+    TApplication::SetIdleEventsEnabled(false);
+    run(100);
+    TApplication::SetIdleEventsEnabled(true);
+    EXPECT_EQ(calls, 0);
+    TApplication::SetIdleHandler({});
+    run(100);
+    EXPECT_EQ(calls, 0);
 }

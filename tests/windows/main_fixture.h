@@ -57,9 +57,14 @@ protected:
             shown.append(call.text);
             return mrOk;
         });
+        // The opening banner and the freshness warning only where a test
+        // asks for them.
+        TApplication::SetIdleEventsEnabled(false);
     }
     void TearDown() override
     {
+        TApplication::SetIdleHandler({});
+        TApplication::SetIdleEventsEnabled(true);
         SetMessageBoxHook({});
         TApplication::SetExceptionHandler({});
         TZConnection::ClientLibraryOverride().clear();

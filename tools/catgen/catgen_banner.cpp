@@ -10,14 +10,15 @@ namespace catgen
 
 QByteArray MakeBannerHex(int variant)
 {
-    // A small picture drawn pixel by pixel: no fonts, no window system needed.
-    const int w = 64, h = 48;
+    // A picture the size of the banner window, drawn pixel by pixel: no
+    // fonts, no window system needed.
+    const int w = 640, h = 480;
     QImage image(w, h, QImage::Format_RGB32);
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
-            const int r = variant == 1 ? 40 + x * 3 : 200 - y * 3;
-            const int g = variant == 1 ? 90 + y * 2 : 60 + x * 2;
-            const int b = ((x / 8 + y / 8) % 2) ? 200 : 120;
+            const int r = variant == 1 ? 40 + x * 192 / w : 200 - y * 144 / h;
+            const int g = variant == 1 ? 90 + y * 96 / h : 60 + x * 128 / w;
+            const int b = ((x / 80 + y / 80) % 2) ? 200 : 120;
             image.setPixel(x, y, qRgb(r, g, b));
         }
     }

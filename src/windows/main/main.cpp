@@ -115,7 +115,8 @@ void TfrmMain::FormCreate()
     ConnectDatabase();
     // 7
     LoadGroupLists(Query1);
-    // 8: the information tabs join here.
+    // 8
+    CreatePages();
     // 9
     DeclareGoodResultFields(Query4, IsNetwork);
     DeclareEnprResultFields(Query5, IsNetwork);
@@ -158,7 +159,8 @@ void TfrmMain::FormCreate()
     // 20: the animated wait cursor joins here.
     // 21
     ZConnection1.SQLHourGlass = true;
-    // 22: the idle handler joins here.
+    // 22
+    HookAppIdle();
     // 23
     PhoneWnd = -1;
     // 24: the telephony messages join here.
@@ -331,7 +333,12 @@ void TfrmMain::FormClose()
 
 void TfrmMain::closeEvent(QCloseEvent *event)
 {
-    // The closing banner's query joins here; it always allows closing.
+    bool canClose = true;
+    GuardedEvent([this, &canClose] { FormCloseQuery(canClose); });
+    if (!canClose) {
+        event->ignore();
+        return;
+    }
     GuardedEvent([this] { FormClose(); });
     event->accept();
 }

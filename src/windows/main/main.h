@@ -27,6 +27,7 @@ class QComboBox;
 class QLabel;
 class QKeyEvent;
 class QMenu;
+class QTabWidget;
 class QTextBrowser;
 class QToolButton;
 class QUrl;
@@ -216,6 +217,22 @@ private:
     void mnuDollarClick();
     void btnDollarClick();
 
+    // --- banners, idle work and closing (main_banner.cpp) ---
+    void AppIdle();
+    // Always allows closing; the local version shows its closing banner.
+    void FormCloseQuery(bool &CanClose);
+
+    // --- information tabs of the network version (main_pages.cpp) ---
+    QTabWidget *PagesControl = nullptr; // none without information folders
+    void CreatePages();
+    void PageShow(QWidget *sheet);
+    void FindInPage();
+    void btnPagesFindClick();
+    void Edit1Change();
+    void Edit1KeyDown(int key, Qt::KeyboardModifiers shift);
+    void PageViewerKeyDown(QTextBrowser *viewer, int key, Qt::KeyboardModifiers shift);
+    void Button2Click();
+
     // The eight search boxes with histories, in the order of the settings.
     QList<QComboBox *> HistoryBoxes() const;
     // How many times the start-up connected (one, or two after switching to
@@ -270,6 +287,9 @@ private:
     void MoveEntry(QAction *entry, QMenu *to);
     void GoToEntry(QAction *entry, QMenu *from, QMenu *to);
     int RandomBelow(int n);
+    void HookAppIdle();
+    // fromSelectionStart: search as you type keeps the match it grows.
+    void FindInPageFrom(bool fromSelectionStart);
 
     QLabel *m_statusPanel0 = nullptr;
     bool m_treeChangeAttached = true;
