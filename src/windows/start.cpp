@@ -77,8 +77,6 @@ TfrmStart::TfrmStart(QWidget *parent) : QWidget(parent, Qt::SplashScreen | Qt::F
     Image1->setPixmap(SplashPicture(size()));
     Label1 = WhiteLabel(this, QStringLiteral("Label1"), QStringLiteral("Версия"), false);
     Label2 = WhiteLabel(this, QStringLiteral("Label2"), QStringLiteral("2.0"), true);
-    Label1->move(320, 6);
-    Label2->move(362, 6);
     if (QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     FormCreate();
@@ -88,7 +86,11 @@ void TfrmStart::FormCreate()
 {
     SetFormCharsetRussian(this);
     Label2->setText(ProgramVersion());
+    // Both labels in the upper right corner, whatever the version's width.
     Label2->adjustSize();
+    Label1->adjustSize();
+    Label2->move(width() - 8 - Label2->width(), 6);
+    Label1->move(Label2->x() - 4 - Label1->width(), 6);
 }
 
 void TfrmStart::closeEvent(QCloseEvent *event)
