@@ -134,6 +134,10 @@ void TZConnection::Connect()
             }
             cs += "\" shared_cache=false";
             s->open(*soci::factory_sqlite3(), cs);
+            // A long statement holds the event loop: its wait cursor is
+            // stepped from inside it.
+            sqlite_api::sqlite3_progress_handler(
+                NativeSqlite(*s), 20000, [](void *) { return Screen::AnimateCursor(), 0; }, nullptr);
             if (OpenHook())
                 OpenHook()(NativeSqlite(*s));
         }

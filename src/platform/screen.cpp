@@ -3,6 +3,7 @@
 #include "platform/curfile.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
 #include <QPixmap>
@@ -20,6 +21,7 @@ QHash<int, TCursorHandle> &Table()
 int g_active = crDefault;
 int g_step = 0;
 QPointer<QTimer> g_timer;
+QElapsedTimer g_stepShown; // valid while an animation runs
 
 TCursorHandle ActiveHandle()
 {
@@ -31,6 +33,7 @@ void StopAnimation()
     if (g_timer)
         g_timer->stop();
     g_step = 0;
+    g_stepShown.invalidate();
 }
 
 void NextStep();
@@ -47,6 +50,7 @@ void StartAnimation()
         QObject::connect(g_timer, &QTimer::timeout, g_timer, &NextStep);
     }
     g_timer->start(h->StepMs(0));
+    g_stepShown.start();
 }
 
 void NextStep()
@@ -57,6 +61,7 @@ void NextStep()
     g_step = (g_step + 1) % h->StepCount();
     QApplication::changeOverrideCursor(h->Step(g_step));
     g_timer->start(h->StepMs(g_step));
+    g_stepShown.start();
 }
 
 bool HaveGuiApplication()
@@ -164,6 +169,15 @@ int Screen::ActiveCursor()
 int Screen::ActiveStep()
 {
     return g_step;
+}
+
+void Screen::AnimateCursor()
+{
+    if (!g_stepShown.isValid())
+        return;
+    const TCursorHandle h = ActiveHandle();
+    if (h && h->IsAnimated() && g_stepShown.elapsed() >= h->StepMs(g_step))
+        NextStep();
 }
 
 TCursorGuard::TCursorGuard(int id) : m_previous(Screen::ActiveCursor())

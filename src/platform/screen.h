@@ -60,6 +60,9 @@ void SetActiveCursor(int id);
 int ActiveCursor();
 // The step of the active cursor's animation on screen now.
 int ActiveStep();
+// Moves the animation on when its step is due; for work that holds the
+// event loop (the timer cannot fire then). Cheap when nothing animates.
+void AnimateCursor();
 } // namespace Screen
 
 // Shows a cursor for the life of the object and restores the previous one.

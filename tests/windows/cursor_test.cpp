@@ -10,6 +10,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QSet>
 #include <QTest>
 #include <QTemporaryDir>
 
@@ -105,6 +107,27 @@ TEST_F(InstallCursorsTest, AnimatedCursorShowsExactlyWhileAStatementRuns)
     q.Open();
     EXPECT_NE(during, 0);
     EXPECT_EQ(during, wait->Step(0).pixmap().cacheKey());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    // A long statement keeps the event loop waiting; the animation moves on
+    // all the same.
+    QSet<qint64> seen;
+    sqlite3_create_function(
+        conn->SqliteHandle(), "cursor_seen", 0, SQLITE_UTF8, &seen,
+        [](sqlite3_context *ctx, int, sqlite3_value **) {
+            static_cast<QSet<qint64> *>(sqlite3_user_data(ctx))->insert(ShownCursorKey());
+            sqlite3_result_int(ctx, 0);
+        },
+        nullptr, nullptr);
+    q.Close();
+    q.SetSQL(QStringLiteral("with recursive c(x) as (select 1 union all select x + 1 from c where x < 2000000) "
+                            "select max(cursor_seen()) from c"));
+    QElapsedTimer timer;
+    timer.start();
+    q.Open();
+    if (timer.elapsed() > 300) {
+        EXPECT_GE(seen.size(), 2);
+    }
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
