@@ -3,7 +3,9 @@
 #include "components/SDialogs.h"
 #include "platform/application.h"
 #include "services/tools_dbdate.h"
+#include "windows/cursor.h"
 #include "windows/main/main.h"
+#include "windows/start.h"
 
 #include <memory>
 
@@ -11,7 +13,12 @@ int ProgramMain(int argc, char **argv)
 {
     TApplication app(argc, argv);
     DetectWine();
-    // The splash window joins here.
+    // Painted at once: the main window's creation below keeps the event
+    // loop from running for a while.
+    frmStart = new TfrmStart();
+    frmStart->show();
+    frmStart->repaint();
+    QCoreApplication::processEvents();
     TApplication::SetTitle(QStringLiteral("SELBRAN - Информационно-торговая система."));
     TApplication::SetExceptionHandler([](const QString &text) { ShowMessageText(text); });
 
@@ -19,12 +26,19 @@ int ProgramMain(int argc, char **argv)
     try {
         window = std::make_unique<TfrmMain>();
     } catch (const EApplicationHalt &halt) {
+        delete frmStart;
+        frmStart = nullptr;
+        FreeAnimatedCursors();
         return halt.ExitCode();
     }
     frmMain = window.get();
-    // The progress window is created and the splash closed here.
+    // The progress window is created here.
+    if (frmStart)
+        frmStart->close(); // frees itself
     window->show();
     const int code = app.exec();
     frmMain = nullptr;
+    window.reset();
+    FreeAnimatedCursors();
     return code;
 }
