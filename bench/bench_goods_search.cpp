@@ -9,6 +9,7 @@
 #include "platform/codec.h"
 #include "services/globals.h"
 #include "services/sqlite_func.h"
+#include "components/DBGrid.h"
 #include "windows/main/main.h"
 
 #include <mysql.h>
@@ -16,12 +17,20 @@
 
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QPushButton>
 #include <QTreeWidget>
 
 #include <cstdio>
 #include <vector>
 
 namespace {
+
+// The rows a result grid of the window shows.
+TZReadOnlyQuery &GridRows(TfrmMain &w, const char *grid)
+{
+    return dynamic_cast<TZReadOnlyQuery &>(*w.findChild<TDBGrid *>(QString::fromLatin1(grid))->DataSource()->DataSet());
+}
+
 
 // Steps through every row reading every column, as the dataset stores them.
 long long BareSqlite(const QString &file, const QByteArray &sql)
@@ -99,8 +108,10 @@ int main(int argc, char **argv)
 
     TfrmMain w(dir.path());
     const long startKb = bench::StatusKb("VmHWM");
-    w.findChild<QTreeWidget *>(QStringLiteral("TreeView"))->setCurrentItem(w.GoodRootNode);
+    w.findChild<QTreeWidget *>(QStringLiteral("TreeView"))->setCurrentItem(w.findChild<QTreeWidget *>(QStringLiteral("TreeView"))->topLevelItem(0));
     w.findChild<QComboBox *>(QStringLiteral("cbFindGoodName"))->setEditText(word);
+    auto *find = w.findChild<QPushButton *>(QStringLiteral("btnFindGood"));
+    TZReadOnlyQuery &goods = GridRows(w, "DBGrid1");
 
     constexpr int kRuns = 5;
     std::vector<qint64> ours, bare;
@@ -109,11 +120,11 @@ int main(int argc, char **argv)
     for (int run = 0; run < kRuns; ++run) {
         QElapsedTimer timer;
         timer.start();
-        w.FindGoods(true);
-        rows = w.Query4.RecordCount();
+        find->click();
+        rows = goods.RecordCount();
         ours.push_back(timer.nsecsElapsed());
 
-        const QByteArray sql = ToCp1251(w.Query4.SQL());
+        const QByteArray sql = ToCp1251(goods.SQL());
         timer.restart();
         bareRows = target.host.isEmpty() ? BareSqlite(target.sqliteFile, sql) : BareMysql(target, CurrentDb, sql);
         bare.push_back(timer.nsecsElapsed());
@@ -126,6 +137,6 @@ int main(int argc, char **argv)
     std::printf("bare client API, same SQL, all rows read: median %.1f ms\n", b);
     std::printf("ratio %.2f\n", a / b);
     std::printf("peak memory %ld KiB (after start-up %ld KiB), stored rows %lld bytes\n", bench::StatusKb("VmHWM"),
-                startKb, (long long)w.Query4.StorageBytes());
+                startKb, (long long)goods.StorageBytes());
     return 0;
 }

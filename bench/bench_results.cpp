@@ -13,12 +13,14 @@
 
 #include "components/SDialogs.h"
 #include "platform/application.h"
+#include "components/DBGrid.h"
 #include "windows/main/main.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QToolButton>
@@ -31,19 +33,27 @@
 
 namespace {
 
+// The rows a result grid of the window shows.
+TZReadOnlyQuery &GridRows(TfrmMain &w, const char *grid)
+{
+    return dynamic_cast<TZReadOnlyQuery &>(*w.findChild<TDBGrid *>(QString::fromLatin1(grid))->DataSource()->DataSet());
+}
+
+
 // Presses Down in the grid and waits until the window is painted.
 std::vector<qint64> MoveDown(TfrmMain &w, int rows)
 {
     std::vector<qint64> ns;
-    w.Query5.First();
+    TZReadOnlyQuery &rows5 = GridRows(w, "DBGrid2");
+    rows5.First();
     QCoreApplication::processEvents();
-    for (int i = 0; i < rows && w.Query5.RecNo() < w.Query5.RecordCount(); ++i) {
+    for (int i = 0; i < rows && rows5.RecNo() < rows5.RecordCount(); ++i) {
         QElapsedTimer t;
         t.start();
         QKeyEvent press(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
-        QCoreApplication::sendEvent(w.DBGrid2, &press);
+        QCoreApplication::sendEvent(w.findChild<TDBGrid *>(QStringLiteral("DBGrid2")), &press);
         QKeyEvent release(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier);
-        QCoreApplication::sendEvent(w.DBGrid2, &release);
+        QCoreApplication::sendEvent(w.findChild<TDBGrid *>(QStringLiteral("DBGrid2")), &release);
         QCoreApplication::processEvents();
         ns.push_back(t.nsecsElapsed());
     }
@@ -95,18 +105,18 @@ int main(int argc, char **argv)
         QCoreApplication::processEvents();
         const qint64 startMs = startTimer.elapsed();
 
-        w.findChild<QTreeWidget *>(QStringLiteral("TreeView"))->setCurrentItem(w.EnprRootNode);
+        w.findChild<QTreeWidget *>(QStringLiteral("TreeView"))->setCurrentItem(w.findChild<QTreeWidget *>(QStringLiteral("TreeView"))->topLevelItem(1));
         w.findChild<QComboBox *>(QStringLiteral("cbFindEnprName"))->setEditText(QStringLiteral("ооо"));
         QElapsedTimer searchTimer;
         searchTimer.start();
-        w.btnFindEnprClick();
+        w.findChild<QPushButton *>(QStringLiteral("btnFindEnpr"))->click();
         QCoreApplication::processEvents();
         const qint64 searchMs = searchTimer.elapsed();
-        w.DBGrid2->setFocus();
+        w.findChild<TDBGrid *>(QStringLiteral("DBGrid2"))->setFocus();
 
         const std::vector<qint64> withCard = MoveDown(w, rows);
-        const QString lastCard = w.HTMLViewer1->toPlainText();
-        w.btnFullRecv->click(); // hidden: the grid alone
+        const QString lastCard = w.findChild<QTextBrowser *>(QStringLiteral("HTMLViewer1"))->toPlainText();
+        w.findChild<QToolButton *>(QStringLiteral("btnFullRecv"))->click(); // hidden: the grid alone
         const std::vector<qint64> gridOnly = MoveDown(w, rows);
         if (withCard.empty() || gridOnly.empty()) {
             std::fputs("bench_results: the search found no rows\n", stderr);
@@ -116,7 +126,7 @@ int main(int argc, char **argv)
         const bench::TFigures card = bench::Figures(withCard);
         const bench::TFigures grid = bench::Figures(gridOnly);
         std::printf("catalogue %s: window started in %lld ms, search found %d organisations in %lld ms\n",
-                    qPrintable(catalogue), static_cast<long long>(startMs), w.Query5.RecordCount(),
+                    qPrintable(catalogue), static_cast<long long>(startMs), GridRows(w, "DBGrid2").RecordCount(),
                     static_cast<long long>(searchMs));
         std::printf("%zu moves with the card: median %.3f ms, mean %.3f ms, worst %.3f ms\n", withCard.size(),
                     card.median, card.mean, card.worst);

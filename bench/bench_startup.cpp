@@ -8,6 +8,7 @@
 #include "windows/main/main.h"
 
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QTreeWidget>
 
 #include <cstdio>
@@ -34,7 +35,7 @@ int main(int argc, char **argv)
         for (QTreeWidgetItemIterator it(w.findChild<QTreeWidget *>(QStringLiteral("TreeView"))); *it; ++it)
             ++nodes;
         std::printf("run %d: start-up %lld ms, %d tree nodes, status \"%s\"\n", run + 1, (long long)ms, nodes,
-                    w.StatusText().toUtf8().constData());
+                    w.findChild<QLabel *>(QStringLiteral("StatusPanel0"))->text().toUtf8().constData());
     }
     std::printf("peak memory %ld KiB\n", bench::StatusKb("VmHWM"));
     return 0;

@@ -101,10 +101,29 @@ echo "== sanitizer build"
 cmake -S "$ROOT" -B "$BUILD_SAN" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTREVIN_WERROR=ON -DTREVIN_SANITIZE=ON
 # Benchmarks are not run by the tests; the sanitizer build leaves them out.
 ninja -C "$BUILD_SAN" -j"$JOBS" src/all tools/all tests/all
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
+# intercept_tls_get_addr=0: this compiler's leak checker guesses the bounds of
+# a dynamic TLS block (the JPEG plugin's library has one) from a header that
+# glibc has not written since 2.25; when malloc happens to place the block 16
+# bytes past a page boundary, it scans a bogus range and crashes at exit. The
+# block is an ordinary heap allocation reachable from the thread's DTV, so the
+# leak check still sees what it holds.
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:intercept_tls_get_addr=0
 export LSAN_OPTIONS=suppressions="$ROOT/scripts/lsan.supp":print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd "$BUILD_SAN" && ctest --output-on-failure -j"$JOBS" --timeout 600) || status=1
+
+# A real leak must still fail the run: the canary leaks on purpose.
+echo "== leak canary"
+if canary_out=$("$BUILD_SAN/tests/leak_canary" 2>&1); then
+    echo "test.sh: the leak canary exited cleanly; leak detection is off" >&2
+    status=1
+elif ! grep -q "LeakSanitizer: detected memory leaks" <<<"$canary_out"; then
+    echo "$canary_out" >&2
+    echo "test.sh: the leak canary failed without a leak report" >&2
+    status=1
+else
+    echo "leak canary reported its leak"
+fi
 
 if [ "$status" -ne 0 ]; then
     echo "test.sh: FAILED" >&2

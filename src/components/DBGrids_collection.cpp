@@ -14,27 +14,48 @@ TDBGridColumns::~TDBGridColumns()
 {
     m_grid = nullptr;
     while (!m_items.empty())
-        delete m_items.back();
+        Free(m_items.size() - 1);
 }
 
 int TDBGridColumns::IndexOf(const TColumn *column) const
 {
     for (std::size_t i = 0; i < m_items.size(); ++i)
-        if (m_items[i] == column)
+        if (m_items[i].get() == column)
             return int(i);
     return -1;
 }
 
-TColumn *TDBGridColumns::MakeItem() { return new TColumn(this); }
+std::unique_ptr<TColumn> TDBGridColumns::MakeItem() { return std::make_unique<TColumn>(this); }
 
-TColumn *TDBGridColumns::AppendColumn() { return MakeItem(); }
+TColumn *TDBGridColumns::Append()
+{
+    // The new column joins inside the grid's layout bracket, so the grid
+    // lays out once with it in place.
+    if (m_grid)
+        m_grid->OpenLayoutBracket();
+    TColumn *c = nullptr;
+    try {
+        m_items.push_back(MakeItem());
+        c = m_items.back().get();
+        ItemChanged(nullptr);
+    } catch (...) {
+        if (m_grid)
+            m_grid->CloseLayoutBracket();
+        throw;
+    }
+    if (m_grid)
+        m_grid->CloseLayoutBracket();
+    return c;
+}
+
+TColumn *TDBGridColumns::AppendColumn() { return Append(); }
 
 TColumn *TDBGridColumns::AppendTransientColumn()
 {
     m_makingTransient = true;
     TColumn *c = nullptr;
     try {
-        c = MakeItem();
+        c = Append();
     } catch (...) {
         m_makingTransient = false;
         throw;
@@ -43,19 +64,12 @@ TColumn *TDBGridColumns::AppendTransientColumn()
     return c;
 }
 
-void TDBGridColumns::Insert(TColumn *column)
+void TDBGridColumns::Free(std::size_t index)
 {
-    m_items.push_back(column);
-    ItemChanged(nullptr);
-}
-
-void TDBGridColumns::Remove(TColumn *column)
-{
-    const int i = IndexOf(column);
-    if (i < 0)
-        return;
-    m_items.erase(m_items.begin() + i);
+    std::unique_ptr<TColumn> column = std::move(m_items[index]);
+    m_items.erase(m_items.begin() + std::ptrdiff_t(index));
     column->m_collection = nullptr;
+    column.reset();
     ItemChanged(nullptr);
 }
 
@@ -63,11 +77,15 @@ void TDBGridColumns::Clear()
 {
     BeginUpdate();
     while (!m_items.empty())
-        delete m_items.back();
+        Free(m_items.size() - 1);
     EndUpdate();
 }
 
-void TDBGridColumns::Delete(int index) { delete ColumnAt(index); }
+void TDBGridColumns::Delete(int index)
+{
+    if (index >= 0 && index < Count())
+        Free(std::size_t(index));
+}
 
 void TDBGridColumns::TakeSettingsFrom(const TDBGridColumns &source)
 {
@@ -76,8 +94,8 @@ void TDBGridColumns::TakeSettingsFrom(const TDBGridColumns &source)
     BeginUpdate();
     try {
         Clear();
-        for (const TColumn *c : source.m_items)
-            AppendColumn()->TakeSettingsFrom(c);
+        for (const auto &c : source.m_items)
+            AppendColumn()->TakeSettingsFrom(c.get());
     } catch (...) {
         EndUpdate();
         throw;
@@ -92,9 +110,9 @@ void TDBGridColumns::MoveItem(int from, int to)
     to = qBound(0, to, Count() - 1);
     if (from == to)
         return;
-    TColumn *c = m_items[std::size_t(from)];
+    std::unique_ptr<TColumn> c = std::move(m_items[std::size_t(from)]);
     m_items.erase(m_items.begin() + from);
-    m_items.insert(m_items.begin() + to, c);
+    m_items.insert(m_items.begin() + to, std::move(c));
     ItemChanged(nullptr);
 }
 

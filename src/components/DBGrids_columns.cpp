@@ -43,13 +43,13 @@ void CopySilently(TFont &own, const TFont &source)
 
 // --- TColumnTitle ----------------------------------------------------------
 
-TColumnTitle::TColumnTitle(TColumn *column) : m_column(column), m_font(new TFont)
+TColumnTitle::TColumnTitle(TColumn *column) : m_column(column)
 {
-    CopySilently(*m_font, DefaultFont());
-    QObject::connect(m_font, &TFont::Changed, GuardedSlot([this] { FontChanged(); }));
+    CopySilently(m_font, DefaultFont());
+    QObject::connect(&m_font, &TFont::Changed, GuardedSlot([this] { FontChanged(); }));
 }
 
-TColumnTitle::~TColumnTitle() { delete m_font; }
+TColumnTitle::~TColumnTitle() = default;
 
 TAlignment TColumnTitle::Alignment() const
 {
@@ -115,17 +115,17 @@ void TColumnTitle::RefreshDefaultFont()
     if (m_column->m_assigned & avTitleFont)
         return;
     const TFont &def = DefaultFont();
-    if (!m_font->SameHandle(def) || m_font->Color() != def.Color())
-        CopySilently(*m_font, def);
+    if (!m_font.SameHandle(def) || m_font.Color() != def.Color())
+        CopySilently(m_font, def);
 }
 
 TFont &TColumnTitle::Font()
 {
     RefreshDefaultFont();
-    return *m_font;
+    return m_font;
 }
 
-void TColumnTitle::SetFont(const TFont &value) { m_font->Assign(value); }
+void TColumnTitle::SetFont(const TFont &value) { m_font.Assign(value); }
 
 void TColumnTitle::FontChanged()
 {
@@ -146,7 +146,7 @@ void TColumnTitle::TakeSettingsFrom(const TPersistent *source)
     if (flags & avTitleCaption)
         SetCaption(src->m_caption);
     if (flags & avTitleFont)
-        SetFont(*src->m_font);
+        SetFont(src->m_font);
 }
 
 void TColumnTitle::ResetToDefaults()
@@ -161,23 +161,16 @@ void TColumnTitle::ResetToDefaults()
 // --- TColumn ----------------------------------------------------------------
 
 TColumn::TColumn(TDBGridColumns *collection)
-    : m_collection(collection), m_font(new TFont), m_persistent(!collection || !collection->m_makingTransient)
+    : m_collection(collection), m_persistent(!collection || !collection->m_makingTransient)
 {
     TCustomDBGrid *grid = collection ? collection->Grid() : nullptr;
     LayoutBracket bracket(grid);
-    if (collection)
-        collection->Insert(this);
-    CopySilently(*m_font, DefaultFont());
-    QObject::connect(m_font, &TFont::Changed, GuardedSlot([this] { FontChanged(); }));
+    CopySilently(m_font, DefaultFont());
+    QObject::connect(&m_font, &TFont::Changed, GuardedSlot([this] { FontChanged(); }));
     m_title = MakeTitle();
 }
 
-TColumn::~TColumn()
-{
-    if (m_collection)
-        m_collection->Remove(this);
-    delete m_font;
-}
+TColumn::~TColumn() = default;
 
 std::unique_ptr<TColumnTitle> TColumn::MakeTitle() { return std::make_unique<TColumnTitle>(this); }
 
@@ -297,15 +290,15 @@ TFont &TColumn::DefaultFont() const
 {
     if (TCustomDBGrid *grid = Grid())
         return grid->Font();
-    return *m_font;
+    return m_font;
 }
 
 void TColumn::RefreshDefaultFont()
 {
     if (!(m_assigned & avFont)) {
         const TFont &def = DefaultFont();
-        if (&def != m_font && !m_font->SameHandle(def))
-            CopySilently(*m_font, def);
+        if (&def != &m_font && !m_font.SameHandle(def))
+            CopySilently(m_font, def);
     }
     if (m_title)
         m_title->RefreshDefaultFont();
@@ -314,10 +307,10 @@ void TColumn::RefreshDefaultFont()
 TFont &TColumn::Font()
 {
     RefreshDefaultFont();
-    return *m_font;
+    return m_font;
 }
 
-void TColumn::SetFont(const TFont &value) { m_font->Assign(value); }
+void TColumn::SetFont(const TFont &value) { m_font.Assign(value); }
 
 void TColumn::FontChanged()
 {
@@ -548,7 +541,7 @@ void TColumn::TakeSettingsFrom(const TPersistent *source)
         if (flags & avWidth)
             SetWidth(src->m_width);
         if (flags & avFont)
-            SetFont(*src->m_font);
+            SetFont(src->m_font);
         if (flags & avImeMode)
             SetImeMode(src->m_imeMode);
         if (flags & avImeName)
@@ -608,12 +601,13 @@ void TColumn::MoveToIndex(int index)
         index = qBound(0, index, m_collection->Count() - 1);
         if (index > from)
             index = qMax(from, index - children);
-        std::vector<TColumn *> group;
-        for (int i = 0; i <= children; ++i)
-            group.push_back(m_collection->ColumnAt(from + i));
         auto &items = m_collection->m_items;
+        std::vector<std::unique_ptr<TColumn>> group;
+        for (int i = 0; i <= children; ++i)
+            group.push_back(std::move(items[std::size_t(from + i)]));
         items.erase(items.begin() + from, items.begin() + from + children + 1);
-        items.insert(items.begin() + qMin(index, int(items.size())), group.begin(), group.end());
+        items.insert(items.begin() + qMin(index, int(items.size())), std::make_move_iterator(group.begin()),
+                     std::make_move_iterator(group.end()));
         Changed(true);
         return;
     }

@@ -83,7 +83,7 @@ private:
     void FontChanged();
     TColumn *m_column;
     QString m_caption;
-    TFont *m_font;
+    TFont m_font;
     QColor m_color;
     TAlignment m_alignment = taLeftJustify;
 };
@@ -193,7 +193,8 @@ private:
     QColor m_color;
     int m_width = 0;
     std::unique_ptr<TColumnTitle> m_title;
-    TFont *m_font;
+    // Mutable: a column without grid is its own default font.
+    mutable TFont m_font;
     TImeMode m_imeMode = imDontCare;
     QString m_imeName;
     std::unique_ptr<QStringList> m_pickList;
@@ -218,7 +219,7 @@ public:
 
     TCustomDBGrid *Grid() const { return m_grid; }
     int Count() const { return int(m_items.size()); }
-    TColumn *ColumnAt(int index) const { return m_items.at(std::size_t(index)); }
+    TColumn *ColumnAt(int index) const { return m_items.at(std::size_t(index)).get(); }
     TColumn *operator[](int index) const { return ColumnAt(index); }
     int IndexOf(const TColumn *column) const;
 
@@ -242,16 +243,17 @@ public:
 
 protected:
     // Item factory; a derived collection may make derived columns.
-    virtual TColumn *MakeItem();
+    virtual std::unique_ptr<TColumn> MakeItem();
 
 private:
     friend class TColumn;
     void ItemChanged(TColumn *column);
-    void Insert(TColumn *column);
-    void Remove(TColumn *column);
+    TColumn *Append();
+    // Takes the item out of the collection and frees it.
+    void Free(std::size_t index);
 
     TCustomDBGrid *m_grid;
-    std::vector<TColumn *> m_items;
+    std::vector<std::unique_ptr<TColumn>> m_items;
     int m_updateCount = 0;
     bool m_makingTransient = false;
 };

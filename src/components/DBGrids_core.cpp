@@ -488,12 +488,21 @@ bool TCustomDBGrid::EditorMayModify()
     if (!f || !f->CanModify())
         return false;
     switch (f->DataType()) {
-    case ftMemo:
+    // Binary-like values have no editable text of their own.
+    case ftBytes:
+    case ftVarBytes:
     case ftBlob:
+    case ftMemo:
+    case ftGraphic:
+    case ftFmtMemo:
+    case ftParadoxOle:
+    case ftDBaseOle:
+    case ftTypedBinary:
+    case ftCursor:
     case ftADT:
-    case ftDataSet:
-    case ftReference:
     case ftArray:
+    case ftReference:
+    case ftDataSet:
         if (!f->OnSetText)
             return false;
         break;
@@ -531,8 +540,8 @@ void TCustomDBGrid::contextMenuEvent(QContextMenuEvent *e)
     const QPoint cell = MouseCoord(pt.x(), pt.y());
     const int dataCol = GridToDataColumn(cell.x());
     if (cell.x() >= m_indicatorOffset && cell.y() >= 0 && dataCol < Columns().Count()) {
+        // A Shift extension under way goes on after the menu.
         if (QMenu *menu = Columns()[dataCol]->PopupMenu()) {
-            m_selecting = false;
             menu->popup(e->globalPos());
             e->accept();
             return;

@@ -16,6 +16,7 @@
 #include "components/DBGrids_datalink.h"
 #include "platform/grid.h"
 
+#include <QJsonObject>
 #include <QPointer>
 
 #include <functional>
@@ -99,6 +100,10 @@ public:
     QMenu *PopupMenu() const { return m_popupMenu; }
     void SetPopupMenu(QMenu *menu) { m_popupMenu = menu; }
     TImageList &Indicators() { return *m_indicators; }
+    // The window definition's part of the grid: "Columns", written only while
+    // the columns are customized, read back as persistent columns.
+    virtual void DeclareStoredProperties(QJsonObject &definition);
+    void LoadStoredProperties(const QJsonObject &definition);
 
     TNotifyEvent OnColEnter;
     TNotifyEvent OnColExit;

@@ -12,7 +12,13 @@
 
 namespace {
 int g_drawBitmapUsers = 0;
-QImage *g_drawBitmap = nullptr;
+
+// The bitmap itself; null while no grid uses it.
+QImage &DrawBitmap()
+{
+    static QImage bitmap;
+    return bitmap;
+}
 
 // Left and right swap places on a mirrored surface.
 TAlignment Mirrored(TAlignment alignment)
@@ -28,28 +34,28 @@ TAlignment Mirrored(TAlignment alignment)
 void AddDrawBitmapUser()
 {
     if (g_drawBitmapUsers == 0)
-        g_drawBitmap = new QImage(1, 1, QImage::Format_ARGB32_Premultiplied);
+        DrawBitmap() = QImage(1, 1, QImage::Format_ARGB32_Premultiplied);
     ++g_drawBitmapUsers;
 }
 
 void ReleaseDrawBitmapUser()
 {
     if (g_drawBitmapUsers > 0 && --g_drawBitmapUsers == 0) {
-        delete g_drawBitmap;
-        g_drawBitmap = nullptr;
+        DrawBitmap() = QImage();
     }
 }
 
 int DrawBitmapUsers() { return g_drawBitmapUsers; }
 
-QSize DrawBitmapSize() { return g_drawBitmap ? g_drawBitmap->size() : QSize(); }
+QSize DrawBitmapSize() { return DrawBitmap().isNull() ? QSize() : DrawBitmap().size(); }
 
 void WriteCellText(TCanvas &canvas, const QRect &rect, int dx, bool rightToLeft, TAlignment alignment,
                    const QString &text, int dy)
 {
     const QColor brush = canvas.BrushColor();
     // A colour the device shows as it is needs no dithering: draw directly.
-    if (brush.alpha() == 255 || !g_drawBitmap) {
+    QImage &bitmap = DrawBitmap();
+    if (brush.alpha() == 255 || bitmap.isNull()) {
         if (canvas.RightToLeft() && !rightToLeft)
             alignment = Mirrored(alignment);
         const int width = canvas.TextWidth(text);
@@ -63,11 +69,11 @@ void WriteCellText(TCanvas &canvas, const QRect &rect, int dx, bool rightToLeft,
         return;
     }
     // Otherwise through the shared bitmap, which only ever grows.
-    if (g_drawBitmap->width() < rect.width() || g_drawBitmap->height() < rect.height())
-        *g_drawBitmap = QImage(qMax(g_drawBitmap->width(), rect.width()), qMax(g_drawBitmap->height(), rect.height()),
-                               QImage::Format_ARGB32_Premultiplied);
+    if (bitmap.width() < rect.width() || bitmap.height() < rect.height())
+        bitmap = QImage(qMax(bitmap.width(), rect.width()), qMax(bitmap.height(), rect.height()),
+                        QImage::Format_ARGB32_Premultiplied);
     {
-        QPainter bp(g_drawBitmap);
+        QPainter bp(&bitmap);
         bp.fillRect(QRect(0, 0, rect.width(), rect.height()), brush);
         bp.setFont(canvas.Font().Font());
         bp.setPen(canvas.Font().Color());
@@ -80,7 +86,7 @@ void WriteCellText(TCanvas &canvas, const QRect &rect, int dx, bool rightToLeft,
         bp.drawText(QRect(dx, dy, rect.width() - 1 - dx, rect.height() - 1 - dy), flags, text);
     }
     if (QPainter *p = canvas.Painter())
-        p->drawImage(rect.topLeft(), *g_drawBitmap, QRect(0, 0, rect.width(), rect.height()));
+        p->drawImage(rect.topLeft(), bitmap, QRect(0, 0, rect.width(), rect.height()));
 }
 
 // --- painting ------------------------------------------------------------------

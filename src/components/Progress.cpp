@@ -17,6 +17,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <memory>
 
 TfrmProgress *frmProgress = nullptr;
 bool ProgressStopFlag = false;
@@ -32,13 +33,6 @@ void AddFrameLine(QWidget *parent, const QRect &geometry, const QColor &colour)
     QPalette p = line->palette();
     p.setColor(QPalette::Window, colour);
     line->setPalette(p);
-}
-
-TfrmProgress *ProgressForm()
-{
-    if (!frmProgress)
-        frmProgress = new TfrmProgress();
-    return frmProgress;
 }
 
 } // namespace
@@ -162,7 +156,14 @@ void TfrmProgress::reject()
 
 void RunWithProgress(int max, const QString &caption, const TProgressJob &job)
 {
-    TfrmProgress *form = ProgressForm();
+    // Without the program's window (a job run before start-up made it) the
+    // job gets a window of its own, gone again when the job is.
+    std::unique_ptr<TfrmProgress> own;
+    if (!frmProgress) {
+        own = std::make_unique<TfrmProgress>();
+        frmProgress = own.get();
+    }
+    TfrmProgress *form = frmProgress;
     if (form->Busy())
         throw Exception(QStringLiteral("The progress window is already running a job"));
 
@@ -215,9 +216,10 @@ bool ProgressStep(int n)
 
 void SetProgressText(const QString &text)
 {
-    TfrmProgress *form = ProgressForm();
-    form->givHTMLabel1->SetText(text);
-    form->givHTMLabel2->hide();
+    if (frmProgress) {
+        frmProgress->givHTMLabel1->SetText(text);
+        frmProgress->givHTMLabel2->hide();
+    }
     QCoreApplication::processEvents();
 }
 

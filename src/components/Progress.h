@@ -60,7 +60,8 @@ private:
     std::exception_ptr m_error;
 };
 
-// Created on first use when start-up has not made it yet.
+// The window every job runs in: made once by the program entry, which owns
+// it, and reused. A job run while there is none gets a window of its own.
 extern TfrmProgress *frmProgress;
 // False while the job may continue.
 extern bool ProgressStopFlag;

@@ -10,8 +10,11 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStyle>
 
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -101,48 +104,67 @@ bool KindIcon(TMsgDlgType kind, QStyle::StandardPixmap *pixmap)
     return false;
 }
 
+// How the message label lays its text out (a word-wrapping label expands
+// tabs): measuring goes through the same routine the label draws with.
+constexpr int kMessageFlags = Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap | Qt::TextExpandTabs;
+
 // Size of the text broken into lines no wider than maxWidth. A line that
 // fits is measured whole, blanks at its ends included, so padded messages
-// widen the box.
-QSize MeasureText(const QFontMetrics &fm, const QString &text, int maxWidth)
+// widen the box; its width is rounded up, never down, so that the label
+// breaks no line the measure kept whole. The height is the label's own
+// layout at that width.
+QSize MeasureText(const QFont &font, const QString &text, int maxWidth)
 {
+    const QFontMetrics fm(font);
+    const QFontMetricsF exact(font);
     int width = 0;
-    int height = 0;
-    QString normalised = text;
-    normalised.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    normalised.replace(u'\r', u'\n');
-    const QStringList paragraphs = normalised.split(u'\n');
-    const int tabStops = fm.averageCharWidth() * 8;
-    for (const QString &para : paragraphs) {
-        int paraWidth = para.contains(u'\t')
-                            ? fm.boundingRect(QRect(0, 0, 1 << 20, 0),
-                                              Qt::TextExpandTabs | Qt::TextSingleLine, para, tabStops)
-                                  .width()
-                            : fm.horizontalAdvance(para);
-        int paraHeight = fm.height();
-        if (paraWidth > maxWidth) {
-            const QRect r = fm.boundingRect(QRect(0, 0, maxWidth, 0),
-                                            Qt::AlignLeft | Qt::TextWordWrap | Qt::TextExpandTabs, para,
-                                            tabStops);
-            paraWidth = qMin(r.width(), maxWidth);
-            paraHeight = r.height();
-        }
+    for (const QString &para : text.split(u'\n')) {
+        const qreal natural =
+            para.contains(u'\t')
+                ? exact.boundingRect(QRectF(0, 0, 1 << 20, 0), Qt::TextExpandTabs | Qt::TextSingleLine, para)
+                      .width()
+                : exact.horizontalAdvance(para);
+        int paraWidth = int(std::ceil(natural));
+        if (paraWidth > maxWidth)
+            paraWidth = fm.boundingRect(QRect(0, 0, maxWidth, 0), kMessageFlags, para).width();
         width = qMax(width, paraWidth);
-        height += paraHeight;
     }
+    const int height = fm.boundingRect(QRect(0, 0, width, 0), kMessageFlags, text).height();
     return QSize(width, height);
+}
+
+// CR LF and a lone CR break lines as LF does.
+QString WithLineFeeds(const QString &text)
+{
+    QString out = text;
+    out.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    out.replace(u'\r', u'\n');
+    return out;
+}
+
+QScreen *ScreenOf(QWidget *w)
+{
+    return w->screen() ? w->screen() : QGuiApplication::primaryScreen();
 }
 
 QSize ScreenSize(QWidget *w)
 {
-    QScreen *s = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
+    QScreen *s = ScreenOf(w);
     return s ? s->geometry().size() : QSize(1024, 768);
+}
+
+QRect AvailableArea(QWidget *w)
+{
+    QScreen *s = ScreenOf(w);
+    return s ? s->availableGeometry() : QRect(QPoint(0, 0), ScreenSize(w));
 }
 
 } // namespace
 
+// A fixed-size dialog: title and close button, nothing to minimise or
+// maximise (without the customize hint the window system adds its defaults).
 TMessageForm::TMessageForm(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
 {
     // The system's message font; without one the default font stays.
@@ -176,8 +198,9 @@ int MessageButtonWidth(int kindIndex)
     return kindIndex >= 0 && kindIndex < kButtonKinds ? g_buttonWidths[kindIndex] : 0;
 }
 
-TMessageForm *CreateMessageForm(const QString &text, TMsgDlgType kind, TMsgDlgButtons buttons)
+TMessageForm *CreateMessageForm(const QString &messageText, TMsgDlgType kind, TMsgDlgButtons buttons)
 {
+    const QString text = WithLineFeeds(messageText);
     auto *form = new TMessageForm();
     form->setLayoutDirection(QGuiApplication::layoutDirection());
     const QFontMetrics fm(form->font());
@@ -206,20 +229,50 @@ TMessageForm *CreateMessageForm(const QString &text, TMsgDlgType kind, TMsgDlgBu
     }
 
     const QSize screen = ScreenSize(form);
-    const QSize textSize = MeasureText(fm, text, screen.width() / 2);
+    const QSize textSize = MeasureText(form->font(), text, screen.width() / 2);
     QStyle::StandardPixmap iconId = QStyle::SP_MessageBoxInformation;
     const bool hasIcon = KindIcon(kind, &iconId);
-    int iconTextWidth = textSize.width();
-    int iconTextHeight = textSize.height();
-    if (hasIcon) {
-        iconTextWidth += 32 + hSpacing;
-        iconTextHeight = qMax(iconTextHeight, 32);
-    }
     const int groupWidth = buttonCount > 0 ? buttonCount * buttonWidth + (buttonCount - 1) * buttonGap : 0;
+
+    // A text taller or wider than the screen's free area scrolls in its own
+    // area, so the box and its buttons stay on the screen.
+    const QRect area = AvailableArea(form);
+    const int frame = qMax(form->style()->pixelMetric(QStyle::PM_TitleBarHeight), 2 * vUnit) + 8;
+    const int iconWidth = hasIcon ? 32 + hSpacing : 0;
+    const int roomWidth = qMax(area.width() - 8 - 2 * hMargin - iconWidth, 4 * vUnit);
+    const int roomHeight = qMax(area.height() - frame - buttonHeight - vSpacing - 2 * vMargin, 2 * vUnit);
+    QSize shown = textSize;
+    QScrollArea *scroller = nullptr;
+    if (textSize.width() > roomWidth || textSize.height() > roomHeight) {
+        scroller = new QScrollArea(form);
+        scroller->setObjectName(QStringLiteral("MessageArea"));
+        scroller->setFrameShape(QFrame::NoFrame);
+        scroller->setBackgroundRole(QPalette::Window);
+        const int vBar = scroller->verticalScrollBar()->sizeHint().width();
+        const int hBar = scroller->horizontalScrollBar()->sizeHint().height();
+        const bool across = textSize.width() > roomWidth;
+        const bool down = textSize.height() > roomHeight - (across ? hBar : 0);
+        scroller->setHorizontalScrollBarPolicy(across ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+        scroller->setVerticalScrollBarPolicy(down ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+        shown.setWidth(qMin(textSize.width(), roomWidth - (down ? vBar : 0)) + (down ? vBar : 0));
+        shown.setHeight(qMin(textSize.height(), roomHeight - (across ? hBar : 0)) + (across ? hBar : 0));
+    }
+    const bool scrolls = scroller != nullptr;
+
+    int iconTextWidth = shown.width() + iconWidth;
+    int iconTextHeight = shown.height();
+    if (hasIcon)
+        iconTextHeight = qMax(iconTextHeight, 32);
     const int clientWidth = qMax(iconTextWidth, groupWidth) + 2 * hMargin;
     const int clientHeight = iconTextHeight + buttonHeight + vSpacing + 2 * vMargin;
     form->setFixedSize(clientWidth, clientHeight);
-    form->move(screen.width() / 2 - clientWidth / 2, screen.height() / 2 - clientHeight / 2);
+    int formLeft = screen.width() / 2 - clientWidth / 2;
+    int formTop = screen.height() / 2 - clientHeight / 2;
+    if (scrolls) {
+        formLeft = qBound(area.left(), formLeft, qMax(area.left(), area.right() + 1 - clientWidth));
+        formTop = qBound(area.top(), formTop, qMax(area.top(), area.bottom() + 1 - clientHeight - frame));
+    }
+    form->move(formLeft, formTop);
     form->setWindowTitle(KindTitle(kind));
 
     if (hasIcon) {
@@ -229,16 +282,24 @@ TMessageForm *CreateMessageForm(const QString &text, TMsgDlgType kind, TMsgDlgBu
         image->setGeometry(hMargin, vMargin, 32, 32);
     }
 
-    auto *message = new QLabel(form);
+    int messageLeft = iconTextWidth - shown.width() + hMargin;
+    if (form->layoutDirection() == Qt::RightToLeft)
+        messageLeft = clientWidth - messageLeft - shown.width();
+    const QRect messageRect(messageLeft, vMargin, shown.width(), shown.height());
+    if (scroller)
+        scroller->setGeometry(messageRect);
+    auto *message = new QLabel(scroller ? nullptr : form);
     message->setObjectName(QStringLiteral("Message"));
     message->setTextFormat(Qt::PlainText);
     message->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     message->setWordWrap(true);
     message->setText(text);
-    int messageLeft = iconTextWidth - textSize.width() + hMargin;
-    if (form->layoutDirection() == Qt::RightToLeft)
-        messageLeft = clientWidth - messageLeft - textSize.width();
-    message->setGeometry(messageLeft, vMargin, textSize.width(), textSize.height());
+    if (scroller) {
+        message->resize(textSize);
+        scroller->setWidget(message);
+    } else {
+        message->setGeometry(messageRect);
+    }
 
     const auto has = [buttons](TMsgDlgBtn b) { return (buttons & b) != 0; };
     const TMsgDlgBtn defaultKind = has(mbOK) ? mbOK : has(mbYes) ? mbYes : mbRetry;

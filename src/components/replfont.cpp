@@ -1,5 +1,7 @@
 #include "components/replfont.h"
 
+#include "components/DBGrids_core.h"
+
 #include <QVariant>
 #include <QWidget>
 
@@ -12,6 +14,16 @@ void SetFormCharsetRussian(QWidget *form)
     const QList<QWidget *> controls = form->findChildren<QWidget *>();
     if (controls.size() < 2)
         return;
-    for (qsizetype i = controls.size() - 1; i >= 0; --i)
+    for (qsizetype i = controls.size() - 1; i >= 0; --i) {
+        // A data grid's columns take the set through their own fonts, which
+        // from then on no longer follow the grid's font; the grid's font and
+        // its titles keep theirs.
+        if (auto *grid = qobject_cast<TCustomDBGrid *>(controls[i])) {
+            TDBGridColumns &columns = grid->Columns();
+            for (int c = 0; c < columns.Count(); ++c)
+                columns[c]->Font().SetCharset(RUSSIAN_CHARSET);
+            continue;
+        }
         controls[i]->setProperty("charset", RUSSIAN_CHARSET);
+    }
 }

@@ -7,6 +7,7 @@ class QWidget;
 constexpr int RUSSIAN_CHARSET = 204;
 
 // A window with fewer than two controls is left as it is; otherwise every
-// control it holds gets the property "charset" = 204. Controls made later
-// are not covered.
+// control it holds gets the property "charset" = 204, except data grids,
+// whose column fonts get character set 204 instead. Controls made later are
+// not covered.
 void SetFormCharsetRussian(QWidget *form);

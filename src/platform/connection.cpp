@@ -2,10 +2,11 @@
 
 #include "platform/codec.h"
 #include "platform/dberror.h"
+#include "platform/regularfile.h"
 #include "platform/screen.h"
 
 #include <soci/soci.h>
-#include <soci/sqlite3/soci-sqlite3.h>
+#include <sqlite3.h>
 
 #include <QDateTime>
 #include <QDir>
@@ -41,11 +42,11 @@ private:
     std::string m_last;
 };
 
-sqlite3 *NativeSqlite(soci::session &session)
-{
-    auto *backend = static_cast<soci::sqlite3_session_backend *>(session.get_backend());
-    return reinterpret_cast<sqlite3 *>(backend->conn_);
-}
+// The word conditions escape with backslashes; a server whose default mode
+// reads a backslash as an ordinary character would let a quote end the text.
+const char kKeepBackslashEscapes[] =
+    "set session sql_mode=trim(both ',' from replace(concat(',',@@session.sql_mode,','),"
+    "',NO_BACKSLASH_ESCAPES,',','))";
 
 std::string QuoteConnectValue(const QString &value)
 {
@@ -64,7 +65,11 @@ std::string QuoteConnectValue(const QString &value)
 } // namespace
 
 TZConnection::TZConnection() = default;
-TZConnection::~TZConnection() = default;
+
+TZConnection::~TZConnection()
+{
+    Disconnect();
+}
 
 QString TZConnection::BackendName(const QString &protocol)
 {
@@ -109,48 +114,96 @@ bool TZConnection::BackendAvailable(const QString &protocol, QString *missingFil
     return false;
 }
 
+TZConnection::TNetworkTimeouts &TZConnection::NetworkTimeouts()
+{
+    static TNetworkTimeouts timeouts;
+    return timeouts;
+}
+
+int &TZConnection::SqliteBusyTimeout()
+{
+    static int ms = 5000;
+    return ms;
+}
+
+std::unique_ptr<soci::session> TZConnection::OpenServerSession() const
+{
+    std::string cs = "db=" + QuoteConnectValue(Database);
+    cs += " host=" + QuoteConnectValue(HostName.isEmpty() ? QStringLiteral("127.0.0.1") : HostName);
+    if (Port > 0)
+        cs += " port=" + std::to_string(Port);
+    cs += " user=" + QuoteConnectValue(User);
+    cs += " password=" + QuoteConnectValue(Password);
+    const TNetworkTimeouts &t = NetworkTimeouts();
+    if (t.connect > 0)
+        cs += " connect_timeout=" + std::to_string(t.connect);
+    if (t.read > 0)
+        cs += " read_timeout=" + std::to_string(t.read);
+    if (t.write > 0)
+        cs += " write_timeout=" + std::to_string(t.write);
+    auto s = std::make_unique<soci::session>();
+    s->open("mysql", cs);
+    *s << kKeepBackslashEscapes;
+    s->set_logger(new MonitorLogger(m_monitor));
+    return s;
+}
+
+sqlite3 *TZConnection::OpenSqliteFile() const
+{
+    QByteArray path = Database.toUtf8();
+    // Never read as a URI, whatever options the library was built with.
+    if (path.startsWith("file:"))
+        path.prepend("./");
+    // Opening a FIFO or a device would wait for a writer.
+    const QFileInfo info(Database);
+    if (info.exists() && !info.isFile())
+        throw EDatabaseError(QStringLiteral("unable to open database file"));
+    const int flags = ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(path.constData(), &db, flags, nullptr) != SQLITE_OK) {
+        const QString text = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
+        sqlite3_close(db);
+        throw EDatabaseError(text);
+    }
+    sqlite3_busy_timeout(db, SqliteBusyTimeout());
+    // A long statement holds the event loop: its wait cursor is stepped
+    // from inside it.
+    sqlite3_progress_handler(db, 20000, [](void *) { return Screen::AnimateCursor(), 0; }, nullptr);
+    return db;
+}
+
 void TZConnection::Connect()
 {
-    if (m_session)
+    if (Connected())
         return;
-    auto s = std::make_unique<soci::session>();
-    try {
-        if (IsMysql()) {
-            std::string cs = "db=" + QuoteConnectValue(Database);
-            cs += " host=" + QuoteConnectValue(HostName.isEmpty() ? QStringLiteral("127.0.0.1") : HostName);
-            if (Port > 0)
-                cs += " port=" + std::to_string(Port);
-            cs += " user=" + QuoteConnectValue(User);
-            cs += " password=" + QuoteConnectValue(Password);
-            s->open("mysql", cs);
-        } else {
-            // The file name goes to SQLite as UTF-8.
-            std::string path = Database.toStdString();
-            std::string cs = "db=\"";
-            for (char c : path) {
-                if (c == '"' || c == '\\')
-                    cs += '\\';
-                cs += c;
-            }
-            cs += "\" shared_cache=false";
-            s->open(*soci::factory_sqlite3(), cs);
-            // A long statement holds the event loop: its wait cursor is
-            // stepped from inside it.
-            sqlite_api::sqlite3_progress_handler(
-                NativeSqlite(*s), 20000, [](void *) { return Screen::AnimateCursor(), 0; }, nullptr);
-            if (OpenHook())
-                OpenHook()(NativeSqlite(*s));
+    if (IsMysql()) {
+        try {
+            m_session = OpenServerSession();
+        } catch (const EDatabaseError &) {
+            throw;
+        } catch (const std::exception &e) {
+            throw EDatabaseError(QString::fromLocal8Bit(e.what()));
         }
-    } catch (const std::exception &e) {
-        throw EDatabaseError(QString::fromLocal8Bit(e.what()));
+        return;
     }
-    s->set_logger(new MonitorLogger(m_monitor));
-    m_session = std::move(s);
+    m_sqlite = OpenSqliteFile();
+    if (OpenHook())
+        OpenHook()(m_sqlite);
 }
 
 void TZConnection::Disconnect()
 {
     m_session.reset();
+    if (m_sqlite) {
+        sqlite3_close_v2(m_sqlite);
+        m_sqlite = nullptr;
+    }
+}
+
+void TZConnection::CheckConnected() const
+{
+    if (!Connected())
+        throw EDatabaseError(QStringLiteral("Not connected"));
 }
 
 soci::session &TZConnection::Session()
@@ -162,18 +215,49 @@ soci::session &TZConnection::Session()
 
 sqlite3 *TZConnection::SqliteHandle()
 {
-    return m_session && !IsMysql() ? NativeSqlite(*m_session) : nullptr;
+    return m_sqlite;
 }
 
 void TZConnection::ExecuteDirect(const QString &sql)
 {
-    soci::session &s = Session();
+    CheckConnected();
     TCursorGuard cursor(SQLHourGlass ? crSQLWait : Screen::ActiveCursor());
+    if (m_sqlite) {
+        if (m_monitor)
+            m_monitor->LogEvent(QStringLiteral("Execute"), sql);
+        char *error = nullptr;
+        if (sqlite3_exec(m_sqlite, ToCp1251(sql).constData(), nullptr, nullptr, &error) != SQLITE_OK) {
+            const QString text = FromCp1251(QByteArray(error ? error : sqlite3_errmsg(m_sqlite)));
+            sqlite3_free(error);
+            throw EDatabaseError(text);
+        }
+        return;
+    }
     try {
-        s << ToCp1251(sql).toStdString();
+        RunReconnecting([&] { Session() << ToCp1251(sql).toStdString(); });
+    } catch (const EDatabaseError &) {
+        throw;
     } catch (const std::exception &e) {
         throw EDatabaseError(FromCp1251(QByteArray(e.what())));
     }
+}
+
+void TZConnection::RunReconnecting(const std::function<void()> &work)
+{
+    try {
+        work();
+        return;
+    } catch (const soci::soci_error &e) {
+        if (!m_session || e.get_error_category() != soci::soci_error::connection_error)
+            throw;
+    }
+    // The dead session stays until a new one stands, so that a failed
+    // reconnect leaves the next statement to try again.
+    std::unique_ptr<soci::session> fresh = OpenServerSession();
+    for (const QString &sql : SessionSetup)
+        *fresh << ToCp1251(sql).toStdString();
+    m_session = std::move(fresh);
+    work();
 }
 
 void TZConnection::SetMonitor(TZSQLMonitor *monitor)
@@ -192,14 +276,15 @@ void TZSQLMonitor::LogEvent(const QString &category, const QString &text)
 {
     if (!Active)
         return;
+    // One event, one line: a line break typed into a search box must not
+    // start what looks like another event.
+    QString oneLine = text;
+    oneLine.replace(u'\r', QLatin1String("\\r")).replace(u'\n', QLatin1String("\\n"));
     const QString line = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")) +
-                         QStringLiteral(" cat: ") + category + QStringLiteral(", proto: , msg: ") + text;
+                         QStringLiteral(" cat: ") + category + QStringLiteral(", proto: , msg: ") + oneLine;
     m_trace.append(line);
     while (MaxTraceCount > 0 && m_trace.size() > MaxTraceCount)
         m_trace.removeFirst();
-    if (AutoSave && !FileName.isEmpty()) {
-        QFile f(FileName);
-        if (f.open(QIODevice::WriteOnly | QIODevice::Append))
-            f.write(ToCp1251(line) + "\r\n");
-    }
+    if (AutoSave && !FileName.isEmpty())
+        AppendRegularFile(FileName, ToCp1251(line) + "\r\n");
 }

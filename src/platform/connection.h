@@ -2,7 +2,8 @@
 // The database connection in place of the original database components:
 // a SOCI session chosen by protocol ("sqlite-3" or "mysql-4.1"), the SQL-wait
 // cursor switch, statements without result, and the SQL monitor (the optional
-// SQL log). Text crosses this boundary as Windows-1251.
+// SQL log). Text crosses this boundary as Windows-1251. An SQLite file is
+// opened directly with the SQLite library, its name passed as it is.
 
 #include <QString>
 #include <QStringList>
@@ -33,20 +34,44 @@ public:
     QString Password;
     // Shows the SQL-wait screen cursor while a statement runs.
     bool SQLHourGlass = true;
+    // An SQLite file is opened for reading only (and never created).
+    bool ReadOnly = false;
+    // Statements that set a server session up again after a lost
+    // connection was opened anew.
+    QStringList SessionSetup;
 
     bool IsMysql() const { return Protocol.startsWith(QLatin1String("mysql")); }
 
     // Raises EDatabaseError with the library's text on failure.
     void Connect();
     void Disconnect();
-    bool Connected() const { return m_session != nullptr; }
+    bool Connected() const { return m_session != nullptr || m_sqlite != nullptr; }
+    // Raises EDatabaseError when not connected.
+    void CheckConnected() const;
 
+    // The server session (network protocols only).
     soci::session &Session();
     // The native handle of an SQLite connection, null otherwise.
     sqlite3 *SqliteHandle();
 
     // Runs a statement that returns no rows.
     void ExecuteDirect(const QString &sql);
+
+    // Runs work; when it fails because the server connection was lost,
+    // connects again (with SessionSetup) and runs it once more. A second
+    // failure, or a failed reconnect, reaches the caller.
+    void RunReconnecting(const std::function<void()> &work);
+
+    // Bounds of the waits for a server, in seconds: no answer within them
+    // gives an error instead of a frozen program.
+    struct TNetworkTimeouts {
+        int connect = 10;
+        int read = 60;
+        int write = 60;
+    };
+    static TNetworkTimeouts &NetworkTimeouts();
+    // How long an SQLite statement waits for another process's lock, in ms.
+    static int &SqliteBusyTimeout();
 
     void SetMonitor(TZSQLMonitor *monitor);
     TZSQLMonitor *Monitor() const { return m_monitor; }
@@ -67,12 +92,17 @@ public:
     static QString &ClientLibraryOverride();
 
 private:
+    std::unique_ptr<soci::session> OpenServerSession() const;
+    sqlite3 *OpenSqliteFile() const;
+
     std::unique_ptr<soci::session> m_session;
+    sqlite3 *m_sqlite = nullptr;
     TZSQLMonitor *m_monitor = nullptr;
 };
 
 // Keeps the last trace lines (at most MaxTraceCount) and, when active,
-// appends each to FileName as it happens.
+// appends each to FileName as it happens, one line per event; FileName is
+// written only when it is a regular file or does not exist yet.
 class TZSQLMonitor
 {
 public:

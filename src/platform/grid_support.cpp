@@ -118,9 +118,7 @@ int TFont::AverageCharWidth() const
 
 // --- TCanvas -------------------------------------------------------------
 
-TCanvas::TCanvas() : m_font(new TFont), m_brush(clWindow()) {}
-
-TCanvas::~TCanvas() { delete m_font; }
+TCanvas::TCanvas() : m_brush(clWindow()) {}
 
 void TCanvas::FillRect(const QRect &rect)
 {
@@ -134,9 +132,9 @@ void TCanvas::TextRect(const QRect &rect, int x, int y, const QString &text)
         return;
     m_painter->save();
     m_painter->setClipRect(rect, Qt::IntersectClip);
-    m_painter->setFont(m_font->Font());
-    m_painter->setPen(m_font->Color());
-    const QFontMetrics fm(m_font->Font());
+    m_painter->setFont(m_font.Font());
+    m_painter->setPen(m_font.Color());
+    const QFontMetrics fm(m_font.Font());
     m_painter->drawText(x, y + fm.ascent(), text);
     m_painter->restore();
 }
@@ -146,7 +144,7 @@ void TCanvas::DrawFocusRect(const QRect &rect)
     if (!m_painter)
         return;
     m_painter->save();
-    QPen pen(m_font->Color());
+    QPen pen(m_font.Color());
     pen.setStyle(Qt::DotLine);
     m_painter->setPen(pen);
     m_painter->setBrush(Qt::NoBrush);

@@ -83,13 +83,12 @@ class TCanvas
 {
 public:
     TCanvas();
-    ~TCanvas();
     TCanvas(const TCanvas &) = delete;
     TCanvas &operator=(const TCanvas &) = delete;
 
     QPainter *Painter() const { return m_painter; }
     void SetPainter(QPainter *painter) { m_painter = painter; }
-    TFont &Font() { return *m_font; }
+    TFont &Font() { return m_font; }
     QColor BrushColor() const { return m_brush; }
     void SetBrushColor(const QColor &color) { m_brush = color; }
     bool RightToLeft() const { return m_rightToLeft; }
@@ -98,15 +97,15 @@ public:
     void FillRect(const QRect &rect);
     // Text at (x, y) as its top-left corner, clipped to rect.
     void TextRect(const QRect &rect, int x, int y, const QString &text);
-    int TextWidth(const QString &text) const { return m_font->TextWidth(text); }
-    int TextHeight(const QString &text) const { return m_font->TextHeight(text); }
+    int TextWidth(const QString &text) const { return m_font.TextWidth(text); }
+    int TextHeight(const QString &text) const { return m_font.TextHeight(text); }
     void DrawFocusRect(const QRect &rect);
     void DrawEdge(const QRect &rect, TEdgeKind kind, unsigned sides);
     void DrawPixmap(int x, int y, const QPixmap &pixmap);
 
 private:
     QPainter *m_painter = nullptr;
-    TFont *m_font;
+    TFont m_font;
     QColor m_brush;
     bool m_rightToLeft = false;
 };

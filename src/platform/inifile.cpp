@@ -1,18 +1,22 @@
 #include "platform/inifile.h"
 
 #include "platform/codec.h"
-
-#include <QFile>
+#include "platform/regularfile.h"
 
 TIniFile::TIniFile(const QString &fileName) : m_fileName(fileName)
 {
-    QFile f(fileName);
-    if (!f.open(QIODevice::ReadOnly))
+    QByteArray data;
+    if (!ReadRegularFile(fileName, &data))
         return;
-    const QList<QByteArray> lines = f.readAll().split('\n');
+    // An editor that saves UTF-8 may put a byte-order mark first; it would
+    // otherwise hide the first section.
+    const bool utf8 = data.startsWith("\xEF\xBB\xBF");
+    if (utf8)
+        data.remove(0, 3);
+    const QList<QByteArray> lines = data.split('\n');
     QHash<QString, QString> *current = nullptr;
     for (const QByteArray &raw : lines) {
-        const QString line = FromCp1251(raw).trimmed();
+        const QString line = (utf8 ? QString::fromUtf8(raw) : FromCp1251(raw)).trimmed();
         if (line.isEmpty() || line.startsWith(u';'))
             continue;
         if (line.startsWith(u'[')) {

@@ -2,7 +2,8 @@
 // Read-only profile (ini) file with the semantics of Windows profile files:
 // section and key names are case-insensitive, a missing file, section or key
 // yields the caller's default, surrounding blanks and one pair of quotes
-// around a value are removed. The file is single-byte Windows-1251 text.
+// around a value are removed. The file is single-byte Windows-1251 text, or
+// UTF-8 when it starts with a byte-order mark; only a regular file is read.
 
 #include <QHash>
 #include <limits>

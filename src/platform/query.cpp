@@ -451,7 +451,7 @@ void TZReadOnlyQuery::InternalOpen()
 {
     if (!Connection)
         throw EDatabaseError(QStringLiteral("Database connection not assigned"));
-    Connection->Session(); // raises when not connected
+    Connection->CheckConnected();
     TCursorGuard cursor(Connection->SQLHourGlass ? crSQLWait : Screen::ActiveCursor());
     try {
         if (Connection->SqliteHandle()) {
@@ -459,7 +459,7 @@ void TZReadOnlyQuery::InternalOpen()
                 m->LogEvent(QStringLiteral("Execute"), m_sql);
             FetchSqlite();
         } else {
-            FetchSoci();
+            Connection->RunReconnecting([this] { FetchSoci(); });
         }
     } catch (const EDatabaseError &) {
         m_store.Clear();
@@ -489,7 +489,7 @@ void TZReadOnlyQuery::ExecSQL()
 {
     if (!Connection)
         throw EDatabaseError(QStringLiteral("Database connection not assigned"));
-    Connection->Session();
+    Connection->CheckConnected();
     TCursorGuard cursor(Connection->SQLHourGlass ? crSQLWait : Screen::ActiveCursor());
     try {
         if (sqlite3 *db = Connection->SqliteHandle()) {
@@ -506,14 +506,15 @@ void TZReadOnlyQuery::ExecSQL()
                 ThrowSqlite(db);
             return;
         }
-        soci::session &s = Connection->Session();
-        Binder binder;
-        soci::statement st(s);
-        binder.Bind(st, m_params);
-        st.alloc();
-        st.prepare(ToCp1251(m_sql).toStdString());
-        st.define_and_bind();
-        st.execute(true);
+        Connection->RunReconnecting([this] {
+            Binder binder;
+            soci::statement st(Connection->Session());
+            binder.Bind(st, m_params);
+            st.alloc();
+            st.prepare(ToCp1251(m_sql).toStdString());
+            st.define_and_bind();
+            st.execute(true);
+        });
     } catch (const EDatabaseError &) {
         throw;
     } catch (const std::exception &e) {

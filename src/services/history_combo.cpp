@@ -5,6 +5,7 @@
 
 #include <QComboBox>
 #include <QRegularExpression>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <vector>
@@ -24,14 +25,19 @@ void RememberComboText(QComboBox *box)
         return;
     }
     const QString lowered = text.toLower();
-    bool found = false;
-    for (int i = 0; i < box->count() && !found; ++i)
-        found = box->itemText(i).toLower() == lowered;
-    if (!found) {
+    int index = 0;
+    for (; index < box->count(); ++index)
+        if (box->itemText(index).toLower() == lowered)
+            break;
+    if (index == box->count()) {
         while (box->count() >= MaxComboHistory)
             box->removeItem(MaxComboHistory - 1);
         box->insertItem(0, text);
+        index = 0;
     }
+    // The open drop-down marks the item the box now holds, not the one that
+    // was current before.
+    box->setCurrentIndex(index);
     box->setEditText(text);
 }
 
@@ -52,6 +58,13 @@ void SaveComboHistory(TRegistryIniFile &regIni, QComboBox *box, const QString &s
 
 void LoadComboHistory(TRegistryIniFile &regIni, QComboBox *box, const QString &section)
 {
+    // Only the list changes: an editable box would otherwise take the first
+    // loaded item as its text.
+    const QString text = box->currentText();
+    const auto keepText = qScopeGuard([box, &text] {
+        box->setCurrentIndex(-1);
+        box->setEditText(text);
+    });
     box->setMaxVisibleItems(MaxComboHistory);
     box->clear();
     const int count = regIni.ReadInteger(section, kCount, 0);

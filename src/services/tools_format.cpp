@@ -20,6 +20,35 @@ QString TrimText(const QString &text)
     return text.mid(start, end - start);
 }
 
+// ---- HTML
+
+QString EscapeHtmlText(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case u'&':
+            out += QLatin1String("&amp;");
+            break;
+        case u'<':
+            out += QLatin1String("&lt;");
+            break;
+        case u'>':
+            out += QLatin1String("&gt;");
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+QString EscapeHtmlAttribute(const QString &text)
+{
+    return EscapeHtmlText(text).replace(u'"', QLatin1String("&quot;"));
+}
+
 // ---- prices
 
 QString GroupThousands(const QString &text)
@@ -45,12 +74,20 @@ QString FormatPrice(const QString &currency, double value)
 {
     if (value == 0 || !std::isfinite(value))
         return QString();
-    // Cut toward zero to whole hundredths; no integer type, so any magnitude fits.
+    // Cut toward zero to whole hundredths; kept in a double, so any magnitude fits.
     const double hundredths = std::trunc(value * 100.0);
     if (hundredths == 0 || !std::isfinite(hundredths))
         return QString();
-    // 'f' formatting is locale-free: "." whatever the user's settings.
-    const QString number = GroupThousands(QString::number(hundredths / 100.0, 'f', 2));
+    // The decimal digits of a whole double are exact; dividing it by 100 as
+    // a double is not (large prices would show wrong last digits), so the
+    // point is put in front of the last two digits instead. 'f' formatting is
+    // locale-free.
+    QString digits = QString::number(std::fabs(hundredths), 'f', 0).rightJustified(3, u'0');
+    const qsizetype units = digits.size() - 2;
+    digits.insert(units, u'.');
+    if (hundredths < 0)
+        digits.prepend(u'-');
+    const QString number = GroupThousands(digits);
     QString word;
     if (currency == QLatin1String("doll"))
         word = QStringLiteral("$");

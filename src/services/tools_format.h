@@ -15,6 +15,13 @@ class TZReadOnlyQuery;
 // white space such as the no-break blank is text.
 QString TrimText(const QString &text);
 
+// Catalogue text made safe to put into HTML: "&", "<" and ">" as entities,
+// so that it shows as written and never becomes markup. Quotes stay, as text
+// between tags needs no other change.
+QString EscapeHtmlText(const QString &text);
+// The same for an attribute value in double quotes: the quote too.
+QString EscapeHtmlAttribute(const QString &text);
+
 // Price with two decimals cut (not rounded), "." as the decimal mark, one
 // group blank and the currency word; empty for 0 and below one hundredth.
 QString FormatPrice(const QString &currency, double value);

@@ -174,7 +174,7 @@ void SplitSearchWords(const QString &text, QStringList &words)
 QString HighlightWordsHtml(const QString &text, const QStringList &words)
 {
     if (words.isEmpty())
-        return text;
+        return EscapeHtmlText(text);
     // The marks are kept apart from the characters, so that neither the text
     // nor a later word can be taken for a mark.
     enum : char { kChar, kStart, kEnd };
@@ -209,15 +209,18 @@ QString HighlightWordsHtml(const QString &text, const QStringList &words)
         }
     }
 
+    // The text is escaped run by run; only the marks become markup.
     QString out;
     out.reserve(text.size() + 32);
+    QString run;
     for (const TItem &item : items) {
-        if (item.kind == kStart)
-            out += QLatin1String("<font color=red>");
-        else if (item.kind == kEnd)
-            out += QLatin1String("</font>");
-        else
-            out += item.ch;
+        if (item.kind == kChar) {
+            run += item.ch;
+            continue;
+        }
+        out += EscapeHtmlText(run);
+        run.clear();
+        out += item.kind == kStart ? QLatin1String("<font color=red>") : QLatin1String("</font>");
     }
-    return out;
+    return out + EscapeHtmlText(run);
 }

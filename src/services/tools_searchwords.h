@@ -20,7 +20,9 @@ QString BuildWordCondition(const QString &words, const QString &column, const QS
 // empty word.
 void SplitSearchWords(const QString &text, QStringList &words);
 
-// Every occurrence of every word (any letter case) wrapped in red font markup.
+// The plain text as HTML, every occurrence of every word (any letter case)
+// wrapped in red font markup; the text itself is escaped, so "<" in the text
+// or in a word stays a character.
 QString HighlightWordsHtml(const QString &text, const QStringList &words);
 
 // Upper case by the Windows-1251 table, as postext upper-cases the catalogue

@@ -3,8 +3,25 @@
 #include "components/cbrd.h"
 
 #include <QDesktopServices>
-#include <QTextBrowser>
+#include <QImage>
+#include <QTextDocument>
 #include <QTextDocumentFragment>
+
+QVariant TCardViewer::loadResource(int type, const QUrl &name)
+{
+    Q_UNUSED(name);
+    // A picture must be a real one: for an empty one the document would load
+    // the named file itself.
+    if (type == QTextDocument::ImageResource) {
+        static const QImage blank = [] {
+            QImage image(1, 1, QImage::Format_ARGB32);
+            image.fill(Qt::transparent);
+            return image;
+        }();
+        return blank;
+    }
+    return QByteArray();
+}
 
 void HandleHtmlViewerKeys(QTextBrowser *viewer, int key, Qt::KeyboardModifiers shift)
 {

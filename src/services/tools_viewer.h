@@ -4,11 +4,24 @@
 // desktop's default handler without any feedback to the user.
 
 #include <QString>
+#include <QTextBrowser>
 #include <QUrl>
 
 #include <functional>
 
-class QTextBrowser;
+// The view of pages built from catalogue text (the organisation card). Such a
+// page needs nothing from outside, so it loads nothing: no picture, style
+// sheet or page from a file, a server or the program's resources, whatever
+// markup the text brings with it.
+class TCardViewer : public QTextBrowser
+{
+public:
+    using QTextBrowser::QTextBrowser;
+
+    // An empty resource for every request; the document then does not read
+    // the address itself either.
+    QVariant loadResource(int type, const QUrl &name) override;
+};
 
 // Ctrl+A selects the whole page; Ctrl+C and Ctrl+Insert copy the selection
 // (nothing when it is empty). Only Ctrl is tested; the key is not consumed.

@@ -1,5 +1,6 @@
 #include "windows/entry.h"
 
+#include "components/Progress.h"
 #include "components/SDialogs.h"
 #include "platform/application.h"
 #include "services/tools_dbdate.h"
@@ -32,7 +33,9 @@ int ProgramMain(int argc, char **argv)
         return halt.ExitCode();
     }
     frmMain = window.get();
-    // The progress window is created here.
+    // Every long job runs in this one window; it lives until the program ends.
+    const auto progress = std::make_unique<TfrmProgress>();
+    frmProgress = progress.get();
     if (frmStart)
         frmStart->close(); // frees itself
     window->show();

@@ -3,6 +3,8 @@
 #include "DBGrids_fixture.h"
 #include "components/replfont.h"
 
+#include <QJsonArray>
+
 #include <gtest/gtest.h>
 
 using namespace gridtest;
@@ -59,21 +61,31 @@ TEST(DBGridColumn, DefaultsFollowTheGridUntilAssigned)
 
 TEST(DBGridColumn, FontsFollowTheGridUntilChangedThroughTheFontObject)
 {
+    QWidget form;
     Customized f;
+    f.grid.setParent(&form);
+    new QWidget(&form);
     QFont big = f.grid.Font().Font();
     big.setPointSize(big.pointSize() + 3);
     f.grid.Font().SetFont(big);
     EXPECT_EQ(f.name->Font().Font(), big);
     EXPECT_FALSE(f.name->AssignedFlags() & avFont);
-    // The character-set fix-up changes the column's own font object.
-    f.name->Font().SetCharset(RUSSIAN_CHARSET);
-    EXPECT_TRUE(f.name->AssignedFlags() & avFont);
+    // The character-set fix-up changes every column's own font object, and
+    // leaves the grid's font and the titles alone.
+    SetFormCharsetRussian(&form);
+    for (TColumn *c : {f.name, f.price}) {
+        EXPECT_TRUE(c->AssignedFlags() & avFont);
+        EXPECT_EQ(c->Font().Charset(), RUSSIAN_CHARSET);
+        EXPECT_NE(c->Title().Font().Charset(), RUSSIAN_CHARSET);
+    }
+    EXPECT_NE(f.grid.Font().Charset(), RUSSIAN_CHARSET);
     QFont small = big;
     small.setPointSize(big.pointSize() - 2);
     f.grid.Font().SetFont(small);
     EXPECT_EQ(f.name->Font().Font(), big);
-    EXPECT_EQ(f.name->Font().Charset(), RUSSIAN_CHARSET);
-    EXPECT_EQ(f.price->Font().Font(), small);
+    EXPECT_EQ(f.price->Font().Font(), big);
+    f.name->ResetToDefaults();
+    EXPECT_EQ(f.name->Font().Font(), small);
 
     // Title fonts follow TitleFont; changing one relays out the whole grid.
     f.grid.TitleFont().SetBold(true);
@@ -287,4 +299,52 @@ TEST(DBGridColumns, ColumnsOfObjectFieldsNestUnderTheirParent)
     EXPECT_TRUE(parent->IsDisplayed());
     EXPECT_FALSE(street->IsDisplayed());
     EXPECT_EQ(street->Width(), -1);
+}
+
+TEST(DBGridColumnsStore, CustomizedColumnsSurviveTheWindowDefinition)
+{
+    Customized f;
+    f.name->SetWidth(120);
+    f.name->Title().SetCaption(QStringLiteral("товар/услуга"));
+    f.name->Title().SetAlignment(taCenter);
+    f.name->Font().SetCharset(RUSSIAN_CHARSET);
+    QStringList picks{QStringLiteral("a"), QStringLiteral("b")};
+    f.name->SetPickList(&picks);
+    f.price->SetAlignment(taRightJustify);
+    f.price->SetColor(f.price->DefaultColor()); // assigned, but what it shows anyway
+    f.price->SetVisible(false);
+
+    QJsonObject definition;
+    f.grid.DeclareStoredProperties(definition);
+    const QJsonArray stored = definition.value(QStringLiteral("Columns")).toArray();
+    ASSERT_EQ(stored.size(), 2);
+    EXPECT_FALSE(stored[1].toObject().contains(QStringLiteral("Color")));
+
+    Customized g; // another window made from the definition
+    g.grid.LoadStoredProperties(definition);
+    TDBGridColumns &cols = g.grid.Columns();
+    ASSERT_EQ(cols.Count(), 2);
+    EXPECT_EQ(cols.QueryState(), CustomizedColumns);
+    TColumn *name = cols[0];
+    TColumn *price = cols[1];
+    EXPECT_EQ(name->Width(), 120);
+    EXPECT_EQ(name->Title().Caption(), QStringLiteral("товар/услуга"));
+    EXPECT_EQ(name->Title().Alignment(), taCenter);
+    EXPECT_EQ(name->Font().Charset(), RUSSIAN_CHARSET);
+    EXPECT_TRUE(name->AssignedFlags() & avFont);
+    EXPECT_EQ(name->PickList(), picks);
+    EXPECT_EQ(price->FieldName(), QStringLiteral("price"));
+    EXPECT_EQ(price->Alignment(), taRightJustify);
+    EXPECT_FALSE(price->Visible());
+    EXPECT_FALSE(price->AssignedFlags() & avColor);
+    EXPECT_EQ(name->Field(), &g.ds.FieldByName(QStringLiteral("name")));
+    QJsonObject again;
+    g.grid.DeclareStoredProperties(again);
+    EXPECT_EQ(again, definition);
+
+    // A grid in the default state stores no columns.
+    Fixture d(3);
+    QJsonObject none{{QStringLiteral("Columns"), QJsonArray{}}};
+    d.grid.DeclareStoredProperties(none);
+    EXPECT_FALSE(none.contains(QStringLiteral("Columns")));
 }

@@ -288,6 +288,33 @@ TEST(DBGridEditing, PermissionFollowsGridColumnAndField)
     EXPECT_EQ(f.ds.State(), dsBrowse);
 }
 
+TEST(DBGridEditing, BinaryLikeFieldsNeedATextHandler)
+{
+    const struct {
+        TFieldType type;
+        bool binary;
+    } cases[] = {
+        {ftBytes, true},      {ftVarBytes, true},   {ftBlob, true},        {ftMemo, true},
+        {ftGraphic, true},    {ftFmtMemo, true},    {ftParadoxOle, true},  {ftDBaseOle, true},
+        {ftTypedBinary, true}, {ftCursor, true},    {ftADT, true},         {ftArray, true},
+        {ftReference, true},  {ftDataSet, true},    {ftString, false},     {ftInteger, false},
+        {ftFloat, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(int(c.type));
+        Fixture f(1, false, false);
+        f.ds.AddColumn(QStringLiteral("x"), c.type);
+        TColumn *col = f.grid.Columns().AppendColumn();
+        col->SetFieldName(QStringLiteral("x"));
+        f.ds.Open();
+        f.grid.MoveCurrent(1, 1, true, false);
+        EXPECT_EQ(f.grid.EditorMayModify(), !c.binary);
+        f.ds.Cancel();
+        f.ds.FieldByName(QStringLiteral("x")).OnSetText = [](TField &, const QString &) {};
+        EXPECT_TRUE(f.grid.EditorMayModify());
+    }
+}
+
 TEST(DBGridEditing, AssignedWritableColumnInReadOnlyGridIsStillRefused)
 {
     Fixture f(3, false);

@@ -7,6 +7,7 @@
 #include "platform/dberror.h"
 
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QWindow>
@@ -297,6 +298,25 @@ TEST(DBGridMarksByKeys, ShiftExtensionMarksFromTheAnchorAndUnmarksOnTheWayBack)
     Key(f.grid, Qt::Key_Down);
     Key(f.grid, Qt::Key_Down, Qt::ShiftModifier);
     EXPECT_EQ(f.MarkedIds(), (QList<int>{2, 3}));
+}
+
+TEST(DBGridMarksByMouse, AColumnMenuDoesNotEndAShiftExtension)
+{
+    Marking f(20);
+    QMenu menu;
+    menu.addAction(QStringLiteral("x"));
+    f.grid.Columns()[1]->SetPopupMenu(&menu);
+    Key(f.grid, Qt::Key_Down, Qt::ShiftModifier);
+    Key(f.grid, Qt::Key_Down, Qt::ShiftModifier);
+    const QPoint pt = f.grid.CellRect(2, 3).center();
+    QTest::mouseClick(f.grid.viewport(), Qt::RightButton, Qt::NoModifier, pt);
+    QContextMenuEvent e(QContextMenuEvent::Mouse, pt, f.grid.viewport()->mapToGlobal(pt));
+    QApplication::sendEvent(f.grid.viewport(), &e);
+    EXPECT_TRUE(menu.isVisible());
+    menu.hide();
+    // Still the same extension: going back unmarks the record being left.
+    Key(f.grid, Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_EQ(f.MarkedIds(), (QList<int>{1, 2}));
 }
 
 TEST(DBGridMarksByMouse, APlainClickLeavesOneMarkCtrlClickToggles)

@@ -9,10 +9,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+
+#include <memory>
 
 namespace
 {
@@ -53,7 +56,58 @@ QString LabelText(const TgivHTMLabel *label)
     return text;
 }
 
+// The window the program entry makes at start, made once for this test
+// program and reused by every job, as in the program.
+class TProgressWindow : public ::testing::Environment
+{
+public:
+    void SetUp() override
+    {
+        m_window = std::make_unique<TfrmProgress>();
+        frmProgress = m_window.get();
+    }
+    void TearDown() override { m_window.reset(); }
+
+private:
+    std::unique_ptr<TfrmProgress> m_window;
+};
+
+[[maybe_unused]] ::testing::Environment *const kProgressWindow =
+    ::testing::AddGlobalTestEnvironment(new TProgressWindow);
+
 } // namespace
+
+TEST(Progress, OneWindowServesEveryJobAndAJobWithoutItGetsItsOwn)
+{
+    TfrmProgress *const program = frmProgress;
+    ASSERT_NE(program, nullptr);
+    QObject *first = nullptr;
+    QObject *second = nullptr;
+    RunWithProgress(0, S(u"первая"), [&](QObject *sender) {
+        first = sender;
+        StopProgress();
+    });
+    RunWithProgress(0, S(u"вторая"), [&](QObject *sender) {
+        second = sender;
+        StopProgress();
+    });
+    EXPECT_EQ(first, program);
+    EXPECT_EQ(second, program);
+
+    // Before start-up has made the window.
+    frmProgress = nullptr;
+    QPointer<QObject> own;
+    bool shown = false;
+    RunWithProgress(5, S(u"своё окно"), [&](QObject *sender) {
+        own = sender;
+        shown = sender == frmProgress && frmProgress->isVisible();
+        StopProgress();
+    });
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(own.isNull()) << "the job's own window goes with the job";
+    EXPECT_EQ(frmProgress, nullptr);
+    frmProgress = program;
+}
 
 TEST(Progress, StepAnswersForTheCountsThatRefreshTheText)
 {

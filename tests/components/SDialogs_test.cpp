@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -180,6 +183,118 @@ TEST(MessageForm, LongTextWrapsAtHalfTheScreen)
     EXPECT_GE(message->height(), 3 * shortBox->findChild<QLabel *>(QStringLiteral("Message"))->height());
     EXPECT_GT(longBox->height(), shortBox->height());
     EXPECT_LE(longBox->width(), half + 200);
+}
+
+// Every word of the message is on the box: the label, at the size the box
+// gave it, needs no more room than it got. Fonts of fractional widths used
+// to lose the last word of a line measured a pixel short.
+TEST(MessageForm, TheWholeTextFitsItsLabelInAnyFontSize)
+{
+    const QFont saved = QApplication::font("QMessageBox");
+    QString sqlError =
+        QStringLiteral("Ошибка выполнения запроса: no such column: a.price_rub in select a.id, "
+                       "a.name, a.price from good a, address s where a.cid=343 and ");
+    sqlError += QStringLiteral("( postext('ХЛЕБ' , a.name)>0 ) ").repeated(6);
+    const QString texts[] = {
+        QStringLiteral("no such table: db_date"),
+        QStringLiteral("   По Вашему запросу ничего не найдено.   "),
+        QStringLiteral("Файл:\tC:\\Мои документы\\прайс.htm\r\nне удалось открыть для записи"),
+        QStringLiteral("первая строка\nвторая, подлиннее первой\rтретья"),
+        sqlError,
+        QStringLiteral("x"),
+    };
+    for (const qreal points : {7.5, 8.0, 8.25, 9.0, 9.75, 10.5, 11.0, 13.3}) {
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPointSizeF(points);
+        QApplication::setFont(font, "QMessageBox");
+        for (const QString &text : texts) {
+            FormPtr form = Make(text, mtError, mbOK);
+            auto *message = form->findChild<QLabel *>(QStringLiteral("Message"));
+            ASSERT_NE(message, nullptr);
+            const QRect needed = message->fontMetrics().boundingRect(
+                QRect(0, 0, message->width(), 0),
+                int(message->alignment()) | Qt::TextWordWrap | Qt::TextExpandTabs, message->text());
+            EXPECT_LE(needed.height(), message->height()) << points << " pt: " << text.toStdString();
+            EXPECT_LE(needed.width(), message->width()) << points << " pt: " << text.toStdString();
+            EXPECT_LE(message->geometry().bottom(),
+                      form->findChild<QPushButton *>(QStringLiteral("OK"))->y());
+        }
+    }
+    // A message that fits on one line at half the screen stays on one line.
+    FormPtr one = Make(QStringLiteral("no such table: db_date"), mtError, mbOK);
+    EXPECT_EQ(one->findChild<QLabel *>(QStringLiteral("Message"))->height(),
+              QFontMetrics(QApplication::font("QMessageBox")).height());
+    QApplication::setFont(saved, "QMessageBox");
+}
+
+// A server error that quotes a whole statement: the box stays on the screen's
+// free area, its text scrolls, OK is on the screen and answers Enter.
+TEST(MessageForm, TextBeyondTheScreenScrollsAndTheButtonsStayOnIt)
+{
+    const QRect free = QGuiApplication::primaryScreen()->availableGeometry();
+    QStringList lines;
+    for (int i = 0; i < 300; ++i)
+        lines << QStringLiteral("select a.id, a.name from good a where a.cid=%1 and a.gid=%2")
+                     .arg(i)
+                     .arg(i * 7);
+    const struct {
+        const char *what;
+        QString text;
+    } cases[] = {
+        {"tall", QStringLiteral("Lost connection to server during query: ") + lines.join(u'\n')},
+        {"wide", QStringLiteral("x").repeated(5000)},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        FormPtr form = Make(c.text, mtError, mbOK);
+        EXPECT_LE(form->height(), free.height());
+        EXPECT_LE(form->width(), free.width());
+        EXPECT_TRUE(free.contains(form->geometry())) << "left " << form->x() << " top " << form->y();
+        QPushButton *ok = form->findChild<QPushButton *>(QStringLiteral("OK"));
+        ASSERT_NE(ok, nullptr);
+        EXPECT_LE(ok->geometry().bottom(), form->height());
+        auto *area = form->findChild<QScrollArea *>(QStringLiteral("MessageArea"));
+        ASSERT_NE(area, nullptr);
+        auto *message = form->findChild<QLabel *>(QStringLiteral("Message"));
+        ASSERT_EQ(area->widget(), message);
+        EXPECT_LT(area->geometry().bottom(), ok->y());
+        form->show();
+        // The whole text is in the label, and its last line can be scrolled to.
+        const QRect needed = message->fontMetrics().boundingRect(
+            QRect(0, 0, message->width(), 0),
+            int(message->alignment()) | Qt::TextWordWrap | Qt::TextExpandTabs, message->text());
+        EXPECT_LE(needed.height(), message->height());
+        EXPECT_GT(area->verticalScrollBar()->maximum() + area->horizontalScrollBar()->maximum(), 0);
+        area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
+        area->horizontalScrollBar()->setValue(area->horizontalScrollBar()->maximum());
+        const QPoint lastCorner =
+            message->mapTo(area->viewport(), QPoint(message->width() - 1, message->height() - 1));
+        EXPECT_TRUE(area->viewport()->rect().contains(lastCorner));
+        form->hide();
+        EXPECT_EQ(PressKey(form.get(), Qt::Key_Return), mrOk);
+    }
+    // An ordinary message needs no scrolling.
+    EXPECT_EQ(Make(QStringLiteral("x"), mtError, mbOK)->findChild<QScrollArea *>(), nullptr);
+}
+
+// Fixed-size dialog flags: a title and a close button, no minimise or
+// maximise button for a box that cannot change its size.
+TEST(MessageForm, IsAFixedSizeDialogWithTitleAndCloseOnly)
+{
+    for (const TMsgDlgType kind : {mtCustom, mtConfirmation}) {
+        FormPtr form = Make(QStringLiteral("x"), kind, mbOK | mbCancel);
+        form->show();
+        const Qt::WindowFlags flags = form->windowFlags();
+        EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Dialog);
+        EXPECT_TRUE(flags & Qt::CustomizeWindowHint) << "else the window system adds its default buttons";
+        EXPECT_TRUE(flags & Qt::WindowTitleHint);
+        EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+        EXPECT_TRUE(flags & Qt::MSWindowsFixedSizeDialogHint);
+        EXPECT_FALSE(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                              Qt::WindowContextHelpButtonHint));
+        EXPECT_EQ(form->minimumSize(), form->maximumSize());
+        form->hide();
+    }
 }
 
 TEST(MessageForm, BlanksAroundTheTextWidenTheBox)

@@ -1,8 +1,12 @@
 #include "platform/connection.h"
+#include "platform/dberror.h"
+#include "platform/query.h"
+#include "testdb.h"
 
 #include <gtest/gtest.h>
 #include <soci/backend-loader.h>
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -57,4 +61,25 @@ TEST(BackendCheck, MissingLibraryIsNamed)
     TZConnection::ClientLibraryOverride().clear();
     EXPECT_FALSE(available);
     EXPECT_EQ(missing, library);
+}
+
+TEST(ServerTimeouts, StatementWithoutAnswerFailsWithinTheBoundAndTheConnectionRunsOn)
+{
+    REQUIRE_MYSQL();
+    const TZConnection::TNetworkTimeouts saved = TZConnection::NetworkTimeouts();
+    TZConnection::NetworkTimeouts().read = 1;
+    auto c = testdb::OpenMysql(testenv::Mysql().catalogue);
+    c->SessionSetup = {QStringLiteral("set names cp1251")};
+    TZReadOnlyQuery q(c.get());
+    // A server that stops answering in the middle of a statement.
+    q.SetSQL(QStringLiteral("select sleep(6) as s"));
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_THROW(q.Open(), EDatabaseError);
+    const qint64 elapsed = clock.elapsed();
+    TZConnection::NetworkTimeouts() = saved;
+    EXPECT_LT(elapsed, 4500);
+    q.SetSQL(QStringLiteral("select 'Ёж' as w"));
+    q.Open();
+    EXPECT_EQ(q.FieldByName(QStringLiteral("w")).AsString(), QStringLiteral("Ёж"));
 }

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 QString WriteIni(QTemporaryDir &dir, const QString &text)
 {
@@ -51,4 +53,29 @@ TEST(IniFile, CyrillicValuesAndQuotes)
     TIniFile ini(WriteIni(dir, QStringLiteral("[main]\nname=\"Екатеринбург\"\n")));
     EXPECT_EQ(ini.ReadString(QStringLiteral("main"), QStringLiteral("name"), QString()),
               QStringLiteral("Екатеринбург"));
+}
+
+TEST(IniFile, ByteOrderMarkKeepsTheFirstSection)
+{
+    // The mark announces UTF-8: the values after it are read as such.
+    const struct {
+        QByteArray bytes;
+        QString database;
+    } cases[] = {
+        {QByteArray("\xEF\xBB\xBF[main]\r\nprotocol=mysql\r\n[protocol_sqlite]\r\ndatabase=a.dat\r\n"), u"a.dat"_s},
+        {QByteArray("\xEF\xBB\xBF[main]\nprotocol=mysql\n[protocol_sqlite]\ndatabase=") +
+             QStringLiteral("Каталог.dat").toUtf8() + '\n',
+         u"Каталог.dat"_s},
+    };
+    for (const auto &c : cases) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("t.ini"));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(c.bytes);
+        f.close();
+        const TIniFile ini(path);
+        EXPECT_EQ(ini.ReadString(u"main"_s, u"protocol"_s, u"sqlite"_s), u"mysql"_s);
+        EXPECT_EQ(ini.ReadString(u"protocol_sqlite"_s, u"database"_s, QString()), c.database);
+    }
 }

@@ -4,10 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QStringList>
+#include <QTest>
 
 namespace {
+
+// Types the text key by key (Qt Test's keyClicks knows Latin-1 only).
+void TypeInto(QWidget *w, const QString &text)
+{
+    for (const QChar c : text)
+        QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
+}
 
 QStringList Items(const QComboBox &box)
 {
@@ -121,4 +131,47 @@ TEST_F(ComboHistory, FreshUserOrGarbageCountGivesEmptyHistory)
     reg.WriteString(section, QStringLiteral("Count"), QStringLiteral("2000000000"));
     LoadComboHistory(reg, &box, section);
     EXPECT_EQ(Items(box), QStringList{QStringLiteral("a")});
+}
+
+TEST_F(ComboHistory, LoadedBoxStartsEmptyAndItsDropDownMarksTheRememberedText)
+{
+    Type(QStringLiteral("первый"));
+    Type(QStringLiteral("второй"));
+    SaveComboHistory(reg, &box, section);
+
+    // A box as the main window has it after a restart.
+    QComboBox loaded;
+    loaded.setEditable(true);
+    loaded.setInsertPolicy(QComboBox::NoInsert);
+    LoadComboHistory(reg, &loaded, section);
+    loaded.show();
+    EXPECT_EQ(loaded.lineEdit()->text(), QString());
+    EXPECT_EQ(Items(loaded), (QStringList{QStringLiteral("второй"), QStringLiteral("первый")}));
+
+    // Each text typed and remembered; the open list marks the row of that text.
+    const struct {
+        QString typed;
+        QString shown;
+        int row;
+    } cases[] = {
+        {QStringLiteral("третий"), QStringLiteral("третий"), 0},
+        {QStringLiteral(" ПЕРВЫЙ"), QStringLiteral("ПЕРВЫЙ"), 2},
+        {QStringLiteral("второй"), QStringLiteral("второй"), 1},
+    };
+    for (const auto &c : cases) {
+        loaded.lineEdit()->selectAll();
+        TypeInto(loaded.lineEdit(), c.typed);
+        RememberComboText(&loaded);
+        loaded.showPopup();
+        EXPECT_EQ(loaded.view()->currentIndex().row(), c.row) << c.typed.toStdString();
+        loaded.hidePopup();
+        EXPECT_EQ(loaded.lineEdit()->text(), c.shown);
+    }
+    EXPECT_EQ(Items(loaded),
+              (QStringList{QStringLiteral("третий"), QStringLiteral("второй"), QStringLiteral("первый")}));
+
+    // Loading again replaces the list and leaves the text the user sees.
+    LoadComboHistory(reg, &loaded, section);
+    EXPECT_EQ(loaded.lineEdit()->text(), QStringLiteral("второй"));
+    EXPECT_EQ(loaded.count(), 2);
 }

@@ -7,6 +7,8 @@
 
 #include <QLocale>
 
+#include <limits>
+
 namespace {
 
 // Switches the user's locale for one test.
@@ -56,10 +58,67 @@ TEST(FormatPrice, OneGroupBlankAndSign)
     EXPECT_EQ(FormatPrice(QStringLiteral("rubl"), 1e20), QStringLiteral("100000000000000000 000.00 руб"));
 }
 
+// The whole number of hundredths is written digit for digit, at any size:
+// large values used to pass through a division in double and lose their
+// last digits.
+TEST(FormatPrice, WholeHundredthsExactAtEveryMagnitude)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct {
+        double value;
+        QString text;
+    } cases[] = {
+        {0.01, QStringLiteral("0.01 руб")},
+        {-0.01, QStringLiteral("-0.01 руб")},
+        {0.1, QStringLiteral("0.10 руб")},
+        {-7.05, QStringLiteral("-7.05 руб")},
+        {12345678.9, QStringLiteral("12345 678.90 руб")},
+        {5e13, QStringLiteral("50000000000 000.00 руб")},
+        // Stored as ...666.125; times 100 the nearest double is ...66608.
+        {-734826514493666.1, QStringLiteral("-734826514493 666.08 руб")},
+        {734826514493666.1, QStringLiteral("734826514493 666.08 руб")},
+        // 2^64 and 2^80: beyond 64-bit integers.
+        {18446744073709551616.0, QStringLiteral("18446744073709551 616.00 руб")},
+        {-1208925819614629174706176.0, QStringLiteral("-1208925819614629174706 176.00 руб")},
+        // Nothing to show.
+        {0.004, QString()},
+        {-0.009, QString()},
+        {nan, QString()},
+        {inf, QString()},
+        {-inf, QString()},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(FormatPrice(QStringLiteral("rubl"), c.value), c.text) << c.value;
+}
+
 TEST(FormatPrice, DecimalPointWhateverTheLocale)
 {
     TLocaleGuard ru(QLocale(QLocale::Russian, QLocale::Russia));
     EXPECT_EQ(FormatPrice(QStringLiteral("doll"), 1234.5), QStringLiteral("1 234.50 $"));
+}
+
+TEST(EscapeHtml, MarkupCharactersBecomeEntities)
+{
+    const struct {
+        QString text;
+        QString asText;
+        QString asAttribute;
+    } cases[] = {
+        {QStringLiteral("ООО \"Д'Артаньян\", №2"), QStringLiteral("ООО \"Д'Артаньян\", №2"),
+         QStringLiteral("ООО &quot;Д'Артаньян&quot;, №2")},
+        {QStringLiteral("<img src=file:///etc/passwd>"), QStringLiteral("&lt;img src=file:///etc/passwd&gt;"),
+         QStringLiteral("&lt;img src=file:///etc/passwd&gt;")},
+        {QStringLiteral("A&B &amp;"), QStringLiteral("A&amp;B &amp;amp;"),
+         QStringLiteral("A&amp;B &amp;amp;")},
+        {QStringLiteral("x\" onclick=\"y"), QStringLiteral("x\" onclick=\"y"),
+         QStringLiteral("x&quot; onclick=&quot;y")},
+        {QString(), QString(), QString()},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(EscapeHtmlText(c.text), c.asText);
+        EXPECT_EQ(EscapeHtmlAttribute(c.text), c.asAttribute);
+    }
 }
 
 TEST(GroupThousands, Cases)

@@ -144,6 +144,29 @@ TEST(HighlightWordsHtml, MarkCharactersInTextOrWordsStayText)
               QStringLiteral("<font color=red>a</font><font color=red>@</font>b"));
 }
 
+// Catalogue text is text: its markup characters are escaped, the marks are
+// the only markup, and a word never matches inside an entity.
+TEST(HighlightWordsHtml, TextMarkupIsEscapedAndOnlyTheMarksAreHtml)
+{
+    const struct {
+        QString text;
+        QStringList words;
+        QString html;
+    } cases[] = {
+        {QStringLiteral("<b>жирный</b>"), {}, QStringLiteral("&lt;b&gt;жирный&lt;/b&gt;")},
+        {QStringLiteral("<h1>Хлеб & Co</h1>"),
+         {QStringLiteral("хлеб")},
+         QStringLiteral("&lt;h1&gt;<font color=red>Хлеб</font> &amp; Co&lt;/h1&gt;")},
+        {QStringLiteral("a<b"), {QStringLiteral("<")}, QStringLiteral("a<font color=red>&lt;</font>b")},
+        {QStringLiteral("&lt;"), {QStringLiteral("lt")}, QStringLiteral("&amp;<font color=red>lt</font>;")},
+        {QStringLiteral("ООО \"Д'Артаньян\""),
+         {QStringLiteral("д'")},
+         QStringLiteral("ООО \"<font color=red>Д'</font>Артаньян\"")},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(HighlightWordsHtml(c.text, c.words), c.html) << c.text.toStdString();
+}
+
 // ---- conditions run on real databases
 
 namespace {

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
+#include <QFile>
 #include <QGuiApplication>
+#include <QImage>
+#include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTextCursor>
 
@@ -110,3 +113,46 @@ TEST_F(OpenDocuments, FeedbackOpensANewMailToTheMaker)
 }
 
 } // namespace
+
+// A page that names a red picture and a red style sheet on disk, by file
+// address, by plain path and relative to the viewer's search path.
+TEST(CardViewer, LoadsNothingThePageNames)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QImage red(40, 40, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    const QString picture = dir.filePath(QStringLiteral("red.png"));
+    ASSERT_TRUE(red.save(picture));
+    const QString sheet = dir.filePath(QStringLiteral("red.css"));
+    {
+        QFile f(sheet);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("p { color: #ff0000; font-size: 40px; font-weight: bold }");
+    }
+    const QString pages[] = {
+        QStringLiteral("<img src=") + QUrl::fromLocalFile(picture).toString() + QStringLiteral(">"),
+        QStringLiteral("<img src=\"") + picture + QStringLiteral("\">"),
+        QStringLiteral("<img src=red.png>"),
+        QStringLiteral("<html><head><link rel=\"stylesheet\" type=\"text/css\" href=\"") +
+            QUrl::fromLocalFile(sheet).toString() +
+            QStringLiteral("\"></head><body><p>Текст карточки</p></body></html>"),
+    };
+    const auto redPixels = [&dir](QTextBrowser &viewer, const QString &page) {
+        viewer.setSearchPaths({dir.path()});
+        viewer.resize(300, 200);
+        viewer.setHtml(page);
+        const QImage shot = viewer.grab().toImage();
+        int n = 0;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x)
+                n += shot.pixel(x, y) == qRgb(255, 0, 0);
+        return n;
+    };
+    for (const QString &page : pages) {
+        QTextBrowser plain;
+        ASSERT_GT(redPixels(plain, page), 0) << "a plain viewer reads it: " << page.toStdString();
+        TCardViewer card;
+        EXPECT_EQ(redPixels(card, page), 0) << page.toStdString();
+    }
+}

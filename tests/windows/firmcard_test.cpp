@@ -10,6 +10,7 @@
 #include "services/scratchdb.h"
 #include "services/sqlite_func.h"
 #include "services/tools_format.h"
+#include "services/tools_viewer.h"
 #include "testenv.h"
 #include "windows/main/historyrec.h"
 #include "windows/price/cardtelephony.h"
@@ -22,6 +23,8 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextDocument>
 
 #include <functional>
 #include <memory>
@@ -512,6 +515,91 @@ TEST_P(FirmCard, WaitCursorIsOffWhileBuildingAndRestoredAfterwards)
                  EDatabaseError);
     EXPECT_EQ(html, QStringLiteral("старая карточка"));
     EXPECT_TRUE(m_conn->SQLHourGlass);
+}
+
+// A card viewer that notes every resource the page asks for.
+class TRecordingViewer : public TCardViewer
+{
+public:
+    QList<QUrl> requests;
+    QVariant loadResource(int type, const QUrl &name) override
+    {
+        requests << name;
+        return TCardViewer::loadResource(type, name);
+    }
+};
+
+// Firm 343/9 keeps markup in every text the card shows. The viewer must show
+// it as written: no heading, no picture, no file read, no link but the card's.
+TEST_P(FirmCard, CatalogueMarkupShowsAsTextAndReadsNothing)
+{
+    TTransferringTelephony telephony;
+    TTelephonyGuard guard(&telephony);
+    scratch::Exec(
+        *m_conn,
+        {QStringLiteral(
+             "insert into address values (343,9,1,'<h1>Злая & Co</h1>',1,1,'1','','','<img "
+             "src=file:///etc/passwd>','',''), (343,9,2,'<i>Филиал</i> & склад',1,2,'2','','','','','')"),
+         QStringLiteral("insert into attr values (343,9,1,'<img src=file:///etc/passwd>')"),
+         QStringLiteral(
+             "insert into discount values (343,9,1,'d','<s>скидка</s> &amp;','2000-01-01','2099-12-31')"),
+         QStringLiteral(
+             "insert into phone values (343,9,1,'<a href=transfer_1>ложный</a> & 222','343','2223344',1)"),
+         QStringLiteral("insert into people values (343,9,1,'<b>Петров</b>','<i>директор</i> & Co','1',1)"),
+         QStringLiteral("insert into transport values (343,9,1,'<u>Авт.</u> 5',1)"),
+         QStringLiteral(
+             "insert into web values (343,9,1,'w','evil.ru\" onclick=\"x','<script>x</script>','1',1), "
+             "(343,9,1,'e','a@b.ru\"><img src=x>','','1',2)"),
+         QStringLiteral("insert into wt values (343,9,1,'0','0','1','12345','09:00:00','18:00:00','00:00:00',"
+                        "'00:00:00','<b>кто</b>')")});
+
+    THistoryRec typed;
+    typed.Kind = 1;
+    typed.ByUser = true;
+    typed.EnprName = QStringLiteral("злая");
+    typed.EnprAttr = QStringLiteral("img");
+    typed.EnprWeb = QStringLiteral("lt");
+    const QStringList shownAlways = {
+        QStringLiteral("<h1>Злая & Co</h1>"),    QStringLiteral("<img src=file:///etc/passwd>"),
+        QStringLiteral("<s>скидка</s> &amp;"),   QStringLiteral("<b>Петров</b> - <i>директор</i> & Co"),
+        QStringLiteral("<u>Авт.</u> 5"),         QStringLiteral("(<script>x</script>)"),
+        QStringLiteral("<i>Филиал</i> & склад"), QStringLiteral("без перерыва - <b>кто</b>"),
+    };
+    const QString card = QStringLiteral("<a href=transfer_1>ложный</a> & 222");
+    for (const bool compact : {true, false}) {
+        for (const THistoryRec *view :
+             {static_cast<const THistoryRec *>(nullptr), static_cast<const THistoryRec *>(&typed)}) {
+            SCOPED_TRACE(std::string(compact ? "compact" : "table") + (view ? ", typed view" : ""));
+            TRecordingViewer viewer;
+            viewer.resize(600, 800);
+            viewer.setHtml(Card(*m_query, 343, 9, 1, compact, view));
+            viewer.grab();
+            const QString text = viewer.toPlainText();
+            for (const QString &literal : shownAlways)
+                EXPECT_TRUE(text.contains(literal)) << literal.toStdString();
+            if (!(compact && m_network)) {
+                EXPECT_TRUE(text.contains(card));
+            }
+            EXPECT_TRUE(viewer.requests.isEmpty()) << viewer.requests.value(0).toString().toStdString();
+
+            QStringList links;
+            for (QTextBlock b = viewer.document()->begin(); b.isValid(); b = b.next()) {
+                EXPECT_EQ(b.blockFormat().headingLevel(), 0) << b.text().toStdString();
+                for (auto it = b.begin(); !it.atEnd(); ++it) {
+                    const QTextCharFormat f = it.fragment().charFormat();
+                    EXPECT_FALSE(f.isImageFormat());
+                    if (f.isAnchor() && !links.contains(f.anchorHref()))
+                        links << f.anchorHref();
+                }
+            }
+            QStringList expected = {QStringLiteral("http://evil.ru\" onclick=\"x"),
+                                    QStringLiteral("mailto:a@b.ru\"><img src=x>"),
+                                    QStringLiteral("filial_343_9_2")};
+            if (!view && !(compact && m_network))
+                expected.prepend(QStringLiteral("transfer_3432223344"));
+            EXPECT_EQ(links, expected);
+        }
+    }
 }
 
 // Local dates are texts: one of the wrong length is no date, a malformed

@@ -5,16 +5,22 @@
 // the SQLite C API for expected values that do not go through our layers.
 
 #include "windows/main_fixture.h"
+#include "windows/main_peer.h"
 
 #include "services/globals.h"
 #include "services/tools_format.h"
 
+#include "components/DBGrid.h"
+
+#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTest>
 #include <QTreeWidget>
 
 namespace {
@@ -24,6 +30,38 @@ template <class T> T *Get(TfrmMain &w, const char *name)
     T *child = w.findChild<T *>(QString::fromLatin1(name));
     EXPECT_NE(child, nullptr) << name;
     return child;
+}
+
+// The two roots of the classification tree, as the user sees them.
+inline QTreeWidgetItem *GoodRoot(TfrmMain &w)
+{
+    return Get<QTreeWidget>(w, "TreeView")->topLevelItem(0);
+}
+inline QTreeWidgetItem *EnprRoot(TfrmMain &w)
+{
+    return Get<QTreeWidget>(w, "TreeView")->topLevelItem(1);
+}
+// The text of the status bar's first panel.
+inline QString StatusText(TfrmMain &w)
+{
+    return Get<QLabel>(w, "StatusPanel0")->text();
+}
+// The rows a result grid shows: the goods grid and the organisation grid.
+inline TZReadOnlyQuery &GridRows(TfrmMain &w, const char *grid)
+{
+    return dynamic_cast<TZReadOnlyQuery &>(*Get<TDBGrid>(w, grid)->DataSource()->DataSet());
+}
+inline TZReadOnlyQuery &GoodRows(TfrmMain &w)
+{
+    return GridRows(w, "DBGrid1");
+}
+inline TZReadOnlyQuery &EnprRows(TfrmMain &w)
+{
+    return GridRows(w, "DBGrid2");
+}
+inline void Click(QAbstractButton *button)
+{
+    QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
 }
 
 class TSampleWindow : public TMainWindowFixture
@@ -101,7 +139,7 @@ protected:
     static QTreeWidgetItem *City(QTreeWidgetItem *root, int cid)
     {
         for (int i = 0; i < root->childCount(); ++i)
-            if (TfrmMain::NodeNumber(root->child(i)) == cid)
+            if (TfrmMainTestPeer::NodeNumber(root->child(i)) == cid)
                 return root->child(i);
         return nullptr;
     }

@@ -15,7 +15,7 @@ protected:
         UseLocalSample();
         w = Start();
         ASSERT_TRUE(shown.isEmpty()) << shown.join(u'|').toStdString();
-        Select(*w, City(w->GoodRootNode, 343));
+        Select(*w, City(GoodRoot(*w), 343));
     }
     void TearDown() override
     {
@@ -48,20 +48,20 @@ protected:
 
 TEST_F(MainHistory, SearchesFillTheBackList)
 {
-    EXPECT_FALSE(w->btnBack->isEnabled());
-    EXPECT_FALSE(w->btnNext->isEnabled());
+    EXPECT_FALSE(Get<QToolButton>(*w, "btnBack")->isEnabled());
+    EXPECT_FALSE(Get<QToolButton>(*w, "btnNext")->isEnabled());
     FindGood(QStringLiteral("а"));
-    EXPECT_TRUE(w->mnuBack->actions().isEmpty()) << "the empty start view is never saved";
-    EXPECT_FALSE(w->btnBack->isEnabled());
+    EXPECT_TRUE(Get<QMenu>(*w, "mnuBack")->actions().isEmpty()) << "the empty start view is never saved";
+    EXPECT_FALSE(Get<QToolButton>(*w, "btnBack")->isEnabled());
     FindGood(QStringLiteral("о"));
-    EXPECT_EQ(Captions(w->mnuBack), QStringList{NavOf(QStringLiteral("а"))});
-    EXPECT_TRUE(w->btnBack->isEnabled());
-    EXPECT_EQ(TfrmMain::EntryRecord(w->mnuBack->actions()[0])->GoodName, QStringLiteral("а"));
+    EXPECT_EQ(Captions(Get<QMenu>(*w, "mnuBack")), QStringList{NavOf(QStringLiteral("а"))});
+    EXPECT_TRUE(Get<QToolButton>(*w, "btnBack")->isEnabled());
+    EXPECT_EQ(TfrmMainTestPeer::EntryRecord(Get<QMenu>(*w, "mnuBack")->actions()[0])->GoodName, QStringLiteral("а"));
 
     for (int i = 0; i < 28; ++i)
         FindGood(QStringLiteral("а%1").arg(i));
     // 30 searches: the 25 most recent earlier views, nearest first.
-    const QStringList back = Captions(w->mnuBack);
+    const QStringList back = Captions(Get<QMenu>(*w, "mnuBack"));
     ASSERT_EQ(back.size(), 25);
     EXPECT_EQ(back.first(), NavOf(QStringLiteral("а26")));
     EXPECT_EQ(back.last(), NavOf(QStringLiteral("а2")));
@@ -70,54 +70,54 @@ TEST_F(MainHistory, SearchesFillTheBackList)
 TEST_F(MainHistory, BackAndForwardRestoreTheViews)
 {
     FindGood(QStringLiteral("а"));
-    const QString firstSql = w->History.GoodSql;
+    const QString firstSql = Peer(*w).History().GoodSql;
     Get<QComboBox>(*w, "cbGoodRegion")->setCurrentIndex(2);
     Get<QCheckBox>(*w, "edFindGoodDiscount")->setChecked(true);
     FindGood(QStringLiteral("о"));
-    const QString secondStatus = w->StatusText();
-    const int secondRows = w->Query4.RecordCount();
+    const QString secondStatus = StatusText(*w);
+    const int secondRows = GoodRows(*w).RecordCount();
 
     // An organisation view in between, from another city.
-    Select(*w, City(w->EnprRootNode, 3452));
+    Select(*w, City(EnprRoot(*w), 3452));
     Get<QComboBox>(*w, "cbFindEnprName")->setEditText(QStringLiteral("ООО"));
     Get<QPushButton>(*w, "btnFindEnpr")->click();
-    EXPECT_EQ(Captions(w->mnuBack).size(), 3) << "the tree's own organisation search counts too";
+    EXPECT_EQ(Captions(Get<QMenu>(*w, "mnuBack")).size(), 3) << "the tree's own organisation search counts too";
 
-    w->btnBackClick();
-    EXPECT_EQ(w->History.Kind, 1);
-    EXPECT_FALSE(w->History.ByUser);
-    EXPECT_EQ(Get<QTreeWidget>(*w, "TreeView")->currentItem(), City(w->EnprRootNode, 3452));
-    w->btnBackClick();
+    Click(Get<QToolButton>(*w, "btnBack"));
+    EXPECT_EQ(Peer(*w).History().Kind, 1);
+    EXPECT_FALSE(Peer(*w).History().ByUser);
+    EXPECT_EQ(Get<QTreeWidget>(*w, "TreeView")->currentItem(), City(EnprRoot(*w), 3452));
+    Click(Get<QToolButton>(*w, "btnBack"));
     // The goods view with its filters, re-run from its stored text.
-    EXPECT_EQ(w->History.Kind, 0);
+    EXPECT_EQ(Peer(*w).History().Kind, 0);
     EXPECT_EQ(Nav(), NavOf(QStringLiteral("о")) .chopped(1) + QStringLiteral(" предоставляющие скидки район:\"") +
                          Get<QComboBox>(*w, "cbGoodRegion")->itemText(2) + QStringLiteral("\")"));
-    EXPECT_EQ(w->StatusText(), secondStatus);
-    EXPECT_EQ(w->Query4.RecordCount(), secondRows);
-    EXPECT_EQ(w->Query4.SQL(), w->History.GoodSql + w->History.GoodOrderBy);
+    EXPECT_EQ(StatusText(*w), secondStatus);
+    EXPECT_EQ(GoodRows(*w).RecordCount(), secondRows);
+    EXPECT_EQ(GoodRows(*w).SQL(), Peer(*w).History().GoodSql + Peer(*w).History().GoodOrderBy);
     EXPECT_EQ(Get<QComboBox>(*w, "cbFindGoodName")->currentText(), QStringLiteral("о"));
     EXPECT_EQ(Get<QComboBox>(*w, "cbGoodRegion")->currentIndex(), 2);
     EXPECT_TRUE(Get<QCheckBox>(*w, "edFindGoodDiscount")->isChecked());
-    EXPECT_EQ(Get<QTreeWidget>(*w, "TreeView")->currentItem(), City(w->GoodRootNode, 343));
+    EXPECT_EQ(Get<QTreeWidget>(*w, "TreeView")->currentItem(), City(GoodRoot(*w), 343));
     EXPECT_FALSE(Get<QWidget>(*w, "pnlFindGood")->isHidden());
     EXPECT_TRUE(Get<QWidget>(*w, "pnlFindEnpr")->isHidden());
     EXPECT_FALSE(Get<QWidget>(*w, "pnlGood")->isHidden());
-    EXPECT_EQ(Captions(w->mnuBack).size(), 1);
-    EXPECT_EQ(Captions(w->mnuNext).size(), 2);
-    EXPECT_TRUE(w->btnNext->isEnabled());
+    EXPECT_EQ(Captions(Get<QMenu>(*w, "mnuBack")).size(), 1);
+    EXPECT_EQ(Captions(Get<QMenu>(*w, "mnuNext")).size(), 2);
+    EXPECT_TRUE(Get<QToolButton>(*w, "btnNext")->isEnabled());
     EXPECT_EQ(Get<QComboBox>(*w, "cbFindGoodName")->count(), 2) << "restoring leaves the histories alone";
 
-    w->btnBackClick();
-    EXPECT_EQ(w->History.GoodSql, firstSql);
-    EXPECT_FALSE(w->btnBack->isEnabled());
-    w->btnNextClick();
-    EXPECT_EQ(w->History.GoodName, QStringLiteral("о"));
+    Click(Get<QToolButton>(*w, "btnBack"));
+    EXPECT_EQ(Peer(*w).History().GoodSql, firstSql);
+    EXPECT_FALSE(Get<QToolButton>(*w, "btnBack")->isEnabled());
+    Click(Get<QToolButton>(*w, "btnNext"));
+    EXPECT_EQ(Peer(*w).History().GoodName, QStringLiteral("о"));
 
     // A new search empties the Forward list.
     FindGood(QStringLiteral("е"));
-    EXPECT_TRUE(w->mnuNext->actions().isEmpty());
-    EXPECT_FALSE(w->btnNext->isEnabled());
-    EXPECT_EQ(Captions(w->mnuBack).size(), 2);
+    EXPECT_TRUE(Get<QMenu>(*w, "mnuNext")->actions().isEmpty());
+    EXPECT_FALSE(Get<QToolButton>(*w, "btnNext")->isEnabled());
+    EXPECT_EQ(Captions(Get<QMenu>(*w, "mnuBack")).size(), 2);
 }
 
 TEST_F(MainHistory, PickingAnEntryFurtherBack)
@@ -125,29 +125,29 @@ TEST_F(MainHistory, PickingAnEntryFurtherBack)
     for (const QString &word : {QStringLiteral("а"), QStringLiteral("б"), QStringLiteral("в"), QStringLiteral("г")})
         FindGood(word);
     // Back: в, б, а (nearest first); current г.
-    ASSERT_EQ(Captions(w->mnuBack),
+    ASSERT_EQ(Captions(Get<QMenu>(*w, "mnuBack")),
               (QStringList{NavOf(QStringLiteral("в")), NavOf(QStringLiteral("б")), NavOf(QStringLiteral("а"))}));
-    w->mnuBack->actions()[2]->trigger();
-    EXPECT_EQ(w->History.GoodName, QStringLiteral("а"));
-    EXPECT_TRUE(w->mnuBack->actions().isEmpty());
-    EXPECT_EQ(Captions(w->mnuNext),
+    Get<QMenu>(*w, "mnuBack")->actions()[2]->trigger();
+    EXPECT_EQ(Peer(*w).History().GoodName, QStringLiteral("а"));
+    EXPECT_TRUE(Get<QMenu>(*w, "mnuBack")->actions().isEmpty());
+    EXPECT_EQ(Captions(Get<QMenu>(*w, "mnuNext")),
               (QStringList{NavOf(QStringLiteral("б")), NavOf(QStringLiteral("в")), NavOf(QStringLiteral("г"))}));
     // Forward walks them in time order.
     for (const QString &word : {QStringLiteral("б"), QStringLiteral("в"), QStringLiteral("г")}) {
-        w->btnNext->click();
-        EXPECT_EQ(w->History.GoodName, word);
+        Get<QToolButton>(*w, "btnNext")->click();
+        EXPECT_EQ(Peer(*w).History().GoodName, word);
         EXPECT_EQ(Nav(), NavOf(word));
     }
-    EXPECT_FALSE(w->btnNext->isEnabled());
-    EXPECT_EQ(Captions(w->mnuBack).size(), 3);
+    EXPECT_FALSE(Get<QToolButton>(*w, "btnNext")->isEnabled());
+    EXPECT_EQ(Captions(Get<QMenu>(*w, "mnuBack")).size(), 3);
 
     // The mirror image: picking the last Forward entry.
-    w->mnuBack->actions()[2]->trigger();
-    w->mnuNext->actions()[2]->trigger();
-    EXPECT_EQ(w->History.GoodName, QStringLiteral("г"));
-    EXPECT_EQ(Captions(w->mnuBack),
+    Get<QMenu>(*w, "mnuBack")->actions()[2]->trigger();
+    Get<QMenu>(*w, "mnuNext")->actions()[2]->trigger();
+    EXPECT_EQ(Peer(*w).History().GoodName, QStringLiteral("г"));
+    EXPECT_EQ(Captions(Get<QMenu>(*w, "mnuBack")),
               (QStringList{NavOf(QStringLiteral("в")), NavOf(QStringLiteral("б")), NavOf(QStringLiteral("а"))}));
-    EXPECT_TRUE(w->mnuNext->actions().isEmpty());
+    EXPECT_TRUE(Get<QMenu>(*w, "mnuNext")->actions().isEmpty());
 }
 
 TEST_F(MainHistory, RestoredViewRunsAtTheNewMoment)
@@ -159,14 +159,14 @@ TEST_F(MainHistory, RestoredViewRunsAtTheNewMoment)
     Get<QCheckBox>(*w, "edFindGoodWorkNow")->setChecked(true);
     Get<QCheckBox>(*w, "edFindGoodDiscount")->setChecked(true);
     FindGood(QStringLiteral("а"));
-    const int atDay = w->Query4.RecordCount();
+    const int atDay = GoodRows(*w).RecordCount();
     EXPECT_GT(atDay, 0);
-    EXPECT_TRUE(w->History.GoodSql.contains(QStringLiteral("'2005-03-15'")));
+    EXPECT_TRUE(Peer(*w).History().GoodSql.contains(QStringLiteral("'2005-03-15'")));
     FindGood(QStringLiteral("о"));
 
     SetCheckWtClock([] { return QDateTime(QDate(2026, 12, 13), QTime(3, 0)); });
     SetTodayHook([] { return QDate(2026, 12, 9); });
-    w->btnBackClick();
-    EXPECT_TRUE(w->History.GoodSql.contains(QStringLiteral("'2005-03-15'")));
-    EXPECT_LT(w->Query4.RecordCount(), atDay) << "fewer firms work on Sunday at 3 a.m.";
+    Click(Get<QToolButton>(*w, "btnBack"));
+    EXPECT_TRUE(Peer(*w).History().GoodSql.contains(QStringLiteral("'2005-03-15'")));
+    EXPECT_LT(GoodRows(*w).RecordCount(), atDay) << "fewer firms work on Sunday at 3 a.m.";
 }

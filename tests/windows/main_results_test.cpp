@@ -75,14 +75,14 @@ protected:
     {
         Get<QComboBox>(*w, "cbFindGoodName")->setEditText(name);
         Get<QComboBox>(*w, "cbFindGoodEnprName")->setEditText(enpr);
-        w->btnFindGoodClick();
+        Click(Get<QPushButton>(*w, "btnFindGood"));
         QCoreApplication::processEvents();
     }
     void FindEnpr(const QString &name)
     {
-        Select(*w, w->EnprRootNode);
+        Select(*w, EnprRoot(*w));
         Get<QComboBox>(*w, "cbFindEnprName")->setEditText(name);
-        w->btnFindEnprClick();
+        Click(Get<QPushButton>(*w, "btnFindEnpr"));
         QCoreApplication::processEvents();
     }
     QString F(TDataSet &q, const char *name) { return q.FieldByName(QString::fromLatin1(name)).AsString(); }
@@ -90,15 +90,15 @@ protected:
     // The card the builder gives for the current organisation, as text.
     QString ExpectedCard()
     {
-        TZReadOnlyQuery q(&w->ZConnection1);
+        TZReadOnlyQuery q(&Peer(*w).ZConnection1());
         QString html;
-        BuildFirmCardHtml(q, I(w->Query5, "cid"), I(w->Query5, "fid"), I(w->Query5, "adr_id"), true, &w->History,
+        BuildFirmCardHtml(q, I(EnprRows(*w), "cid"), I(EnprRows(*w), "fid"), I(EnprRows(*w), "adr_id"), true, &Peer(*w).History(),
                           TCardSections::All(), html);
         QTextDocument doc;
         doc.setHtml(html);
         return doc.toPlainText();
     }
-    QString Card() { return w->HTMLViewer1->toPlainText(); }
+    QString Card() { return Get<QTextBrowser>(*w, "HTMLViewer1")->toPlainText(); }
     QImage Grab(TCustomDBGrid *grid) { return grid->viewport()->grab().toImage(); }
     // The cell of a data row (0 = first shown) and column.
     QRect Cell(TCustomDBGrid *grid, int row, int col)
@@ -120,11 +120,11 @@ TEST_P(MainResults, GridsHaveTheirColumnsAndOptions)
         TAlignment alignment;
     };
     const QList<QPair<TCustomDBGrid *, QList<TCol>>> grids = {
-        {w->DBGrid1,
+        {Get<TDBGrid>(*w, "DBGrid1"),
          {{QStringLiteral("sname"), QStringLiteral("товар/услуга"), 261, taLeftJustify},
           {QStringLiteral("sprice"), QStringLiteral("цена"), 108, taRightJustify},
           {QStringLiteral("ssfn"), QStringLiteral("организация"), 170, taLeftJustify}}},
-        {w->DBGrid2,
+        {Get<TDBGrid>(*w, "DBGrid2"),
          {{QStringLiteral("ssfn"), QStringLiteral("организация"), 180, taLeftJustify},
           {QStringLiteral("sallinfo"), QStringLiteral("адрес"), 115, taLeftJustify}}}};
     for (const auto &[grid, cols] : grids) {
@@ -142,31 +142,31 @@ TEST_P(MainResults, GridsHaveTheirColumnsAndOptions)
             EXPECT_EQ(c->Alignment(), cols[i].alignment);
         }
     }
-    EXPECT_EQ(w->DBGrid1->DataSource(), &w->DataSource1);
-    EXPECT_EQ(w->DBGrid2->DataSource(), &w->DataSource2);
+    EXPECT_EQ(Get<TDBGrid>(*w, "DBGrid1")->DataSource(), &Peer(*w).DataSource1());
+    EXPECT_EQ(Get<TDBGrid>(*w, "DBGrid2")->DataSource(), &Peer(*w).DataSource2());
     EXPECT_EQ(Get<QLabel>(*w, "lblGoodStar")->text(), QStringLiteral("*"));
     EXPECT_EQ(Get<QLabel>(*w, "lblGoodNote")->text(),
               QStringLiteral("- при ссылке на \"Гранвель\" - скидки. Подробнее в карточке организации."));
-    EXPECT_FALSE(w->HTMLViewer1->openLinks());
-    EXPECT_FALSE(w->HTMLViewer1->openExternalLinks());
+    EXPECT_FALSE(Get<QTextBrowser>(*w, "HTMLViewer1")->openLinks());
+    EXPECT_FALSE(Get<QTextBrowser>(*w, "HTMLViewer1")->openExternalLinks());
 }
 
 TEST_P(MainResults, GoodsRowsGetTheirCalculatedFieldsOnlyWhenShown)
 {
     // Counting the handler around the window's own.
     int calculated = 0;
-    const TDataSetNotifyEvent own = w->Query4.OnCalcFields;
-    w->Query4.OnCalcFields = [&](TDataSet &d) {
+    const TDataSetNotifyEvent own = GoodRows(*w).OnCalcFields;
+    GoodRows(*w).OnCalcFields = [&](TDataSet &d) {
         ++calculated;
         own(d);
     };
     FindGoods(QStringLiteral("а"));
-    ASSERT_GT(w->Query4.RecordCount(), 200);
+    ASSERT_GT(GoodRows(*w).RecordCount(), 200);
     EXPECT_LT(calculated, 100) << "only the rows the grid holds";
 
-    TZReadOnlyQuery q(&w->ZConnection1);
-    for (int n = 0; n < 30 && !w->Query4.Eof(); ++n, w->Query4.Next()) {
-        TDataSet &r = w->Query4;
+    TZReadOnlyQuery q(&Peer(*w).ZConnection1());
+    for (int n = 0; n < 30 && !GoodRows(*w).Eof(); ++n, GoodRows(*w).Next()) {
+        TDataSet &r = GoodRows(*w);
         const QString mark = I(r, "discount") == 1 ? QStringLiteral(" *") : QStringLiteral("  ");
         EXPECT_EQ(F(r, "sprice"), FormatPrice(F(r, "cur"), r.FieldByName(QStringLiteral("price")).AsFloat()) + mark);
         EXPECT_FALSE(F(r, "sname").contains(u'\n') || F(r, "sname").contains(u'\r'));
@@ -178,99 +178,99 @@ TEST_P(MainResults, GoodsRowsGetTheirCalculatedFieldsOnlyWhenShown)
     }
 
     // The conversion shows rouble prices and recalculates the rows at once.
-    w->Query4.First();
-    w->btnDollar->click();
+    GoodRows(*w).First();
+    Get<QToolButton>(*w, "btnDollar")->click();
     EXPECT_TRUE(w->findChild<QAction *>(QStringLiteral("mnuDollar"))->isChecked());
-    for (int n = 0; n < 30 && !w->Query4.Eof(); ++n, w->Query4.Next()) {
-        TDataSet &r = w->Query4;
+    for (int n = 0; n < 30 && !GoodRows(*w).Eof(); ++n, GoodRows(*w).Next()) {
+        TDataSet &r = GoodRows(*w);
         EXPECT_EQ(F(r, "sprice"),
                   FormatPrice(QStringLiteral("rubl"), r.FieldByName(QStringLiteral("price_rub")).AsFloat()) +
                       (I(r, "discount") == 1 ? QStringLiteral(" *") : QStringLiteral("  ")));
     }
     // The menu item toggles the button back.
     w->findChild<QAction *>(QStringLiteral("mnuDollar"))->trigger();
-    EXPECT_FALSE(w->btnDollar->isChecked());
-    w->Query4.First();
-    EXPECT_EQ(F(w->Query4, "sprice").chopped(2),
-              FormatPrice(F(w->Query4, "cur"), w->Query4.FieldByName(QStringLiteral("price")).AsFloat()));
+    EXPECT_FALSE(Get<QToolButton>(*w, "btnDollar")->isChecked());
+    GoodRows(*w).First();
+    EXPECT_EQ(F(GoodRows(*w), "sprice").chopped(2),
+              FormatPrice(F(GoodRows(*w), "cur"), GoodRows(*w).FieldByName(QStringLiteral("price")).AsFloat()));
 }
 
 TEST_P(MainResults, AddressLinesShowTheCityOnlyForSearchesOverAllCities)
 {
-    TZReadOnlyQuery q(&w->ZConnection1);
+    TZReadOnlyQuery q(&Peer(*w).ZConnection1());
     FindGoods(QStringLiteral("а"));
-    ASSERT_EQ(w->History.GoodCid, 0);
+    ASSERT_EQ(Peer(*w).History().GoodCid, 0);
     auto goodAddress = [&](bool withCity) {
-        return LoadAddressText(q, I(w->Query4, "cid"), I(w->Query4, "fid"), I(w->Query4, "adr_id"), withCity);
+        return LoadAddressText(q, I(GoodRows(*w), "cid"), I(GoodRows(*w), "fid"), I(GoodRows(*w), "adr_id"), withCity);
     };
     // The rows come in random order; some addresses lack their street or
     // district row and read as the bare city prefix.
-    EXPECT_EQ(w->lblGoodPost->text(), goodAddress(true));
-    while (!w->Query4.Eof() && goodAddress(false).isEmpty())
-        w->Query4.Next();
-    ASSERT_FALSE(w->Query4.Eof()) << "no row with a whole address";
-    EXPECT_EQ(w->lblGoodPost->text(), goodAddress(true));
-    EXPECT_TRUE(w->lblGoodPost->text().startsWith(QStringLiteral("г. ")));
-    EXPECT_EQ(w->lblGoodPost->toolTip(), w->lblGoodPost->text());
-    w->Query4.First();
-    while (!w->Query4.Eof() && !goodAddress(false).isEmpty())
-        w->Query4.Next();
-    ASSERT_FALSE(w->Query4.Eof()) << "no row with a broken address";
-    EXPECT_EQ(w->lblGoodPost->text(), QStringLiteral("г."));
+    EXPECT_EQ(Get<QLabel>(*w, "lblGoodPost")->text(), goodAddress(true));
+    while (!GoodRows(*w).Eof() && goodAddress(false).isEmpty())
+        GoodRows(*w).Next();
+    ASSERT_FALSE(GoodRows(*w).Eof()) << "no row with a whole address";
+    EXPECT_EQ(Get<QLabel>(*w, "lblGoodPost")->text(), goodAddress(true));
+    EXPECT_TRUE(Get<QLabel>(*w, "lblGoodPost")->text().startsWith(QStringLiteral("г. ")));
+    EXPECT_EQ(Get<QLabel>(*w, "lblGoodPost")->toolTip(), Get<QLabel>(*w, "lblGoodPost")->text());
+    GoodRows(*w).First();
+    while (!GoodRows(*w).Eof() && !goodAddress(false).isEmpty())
+        GoodRows(*w).Next();
+    ASSERT_FALSE(GoodRows(*w).Eof()) << "no row with a broken address";
+    EXPECT_EQ(Get<QLabel>(*w, "lblGoodPost")->text(), QStringLiteral("г."));
 
-    Select(*w, City(w->GoodRootNode, 343));
+    Select(*w, City(GoodRoot(*w), 343));
     FindGoods(QStringLiteral("а"));
-    EXPECT_EQ(w->lblGoodPost->text(), goodAddress(false));
-    EXPECT_FALSE(w->lblGoodPost->text().startsWith(QStringLiteral("г. ")));
+    EXPECT_EQ(Get<QLabel>(*w, "lblGoodPost")->text(), goodAddress(false));
+    EXPECT_FALSE(Get<QLabel>(*w, "lblGoodPost")->text().startsWith(QStringLiteral("г. ")));
     // The detail labels follow the row.
-    EXPECT_EQ(w->DBText1->text(), F(w->Query4, "sname"));
-    EXPECT_EQ(w->DBText7->text(), F(w->Query4, "sphones"));
-    EXPECT_EQ(w->DBText6->text(), F(w->Query4, "wgroupname"));
+    EXPECT_EQ(Get<TDBText>(*w, "DBText1")->text(), F(GoodRows(*w), "sname"));
+    EXPECT_EQ(Get<TDBText>(*w, "DBText7")->text(), F(GoodRows(*w), "sphones"));
+    EXPECT_EQ(Get<TDBText>(*w, "DBText6")->text(), F(GoodRows(*w), "wgroupname"));
 
     FindGoods(QStringLiteral("ъъъщщщ"));
-    EXPECT_EQ(w->lblGoodPost->text(), QString());
+    EXPECT_EQ(Get<QLabel>(*w, "lblGoodPost")->text(), QString());
 
     FindEnpr(QStringLiteral("а"));
-    EXPECT_EQ(F(w->Query5, "sallinfo"),
-              FormatAddress(F(w->Query5, "city_name"), F(w->Query5, "street_name"), F(w->Query5, "street_type"),
-                            F(w->Query5, "house"), F(w->Query5, "lit"), F(w->Query5, "office"), F(w->Query5, "ext"),
-                            F(w->Query5, "name_big"), true)
+    EXPECT_EQ(F(EnprRows(*w), "sallinfo"),
+              FormatAddress(F(EnprRows(*w), "city_name"), F(EnprRows(*w), "street_name"), F(EnprRows(*w), "street_type"),
+                            F(EnprRows(*w), "house"), F(EnprRows(*w), "lit"), F(EnprRows(*w), "office"), F(EnprRows(*w), "ext"),
+                            F(EnprRows(*w), "name_big"), true)
                   .left(255));
-    EXPECT_EQ(w->DBText4->text(), F(w->Query5, "sallinfo"));
-    Select(*w, City(w->EnprRootNode, 351));
-    w->btnFindEnprClick();
-    EXPECT_FALSE(F(w->Query5, "sallinfo").startsWith(QStringLiteral("г. ")));
+    EXPECT_EQ(Get<TDBText>(*w, "DBText4")->text(), F(EnprRows(*w), "sallinfo"));
+    Select(*w, City(EnprRoot(*w), 351));
+    Click(Get<QPushButton>(*w, "btnFindEnpr"));
+    EXPECT_FALSE(F(EnprRows(*w), "sallinfo").startsWith(QStringLiteral("г. ")));
 }
 
 TEST_P(MainResults, CardFollowsTheOrganisationRowWhileItsPanelIsShown)
 {
     FindEnpr(QStringLiteral("а"));
-    ASSERT_GT(w->Query5.RecordCount(), 3);
+    ASSERT_GT(EnprRows(*w).RecordCount(), 3);
     EXPECT_EQ(Card(), ExpectedCard());
-    QTest::keyClick(w->DBGrid2, Qt::Key_Down);
-    EXPECT_EQ(w->Query5.RecNo(), 2);
+    QTest::keyClick(Get<TDBGrid>(*w, "DBGrid2"), Qt::Key_Down);
+    EXPECT_EQ(EnprRows(*w).RecNo(), 2);
     EXPECT_EQ(Card(), ExpectedCard());
 
     // Hidden: moving builds nothing; shown again: the current row's card.
-    w->btnFullRecv->click();
+    Get<QToolButton>(*w, "btnFullRecv")->click();
     EXPECT_TRUE(Get<QWidget>(*w, "pnlAllInfo")->isHidden());
     EXPECT_FALSE(w->findChild<QAction *>(QStringLiteral("mnuFullRecv"))->isChecked());
     const QString kept = Card();
     // The rows come in random order: move on to one whose card differs.
     do
-        w->Query5.Next();
-    while (!w->Query5.Eof() && ExpectedCard() == kept);
+        EnprRows(*w).Next();
+    while (!EnprRows(*w).Eof() && ExpectedCard() == kept);
     ASSERT_NE(ExpectedCard(), kept) << "every organisation has the same card";
-    const int row = w->Query5.RecNo();
+    const int row = EnprRows(*w).RecNo();
     const auto key = [&] {
-        return QStringLiteral("%1/%2/%3").arg(I(w->Query5, "cid")).arg(I(w->Query5, "fid")).arg(I(w->Query5, "adr_id"));
+        return QStringLiteral("%1/%2/%3").arg(I(EnprRows(*w), "cid")).arg(I(EnprRows(*w), "fid")).arg(I(EnprRows(*w), "adr_id"));
     };
     const QString organisation = key();
     EXPECT_EQ(Card(), kept);
     w->findChild<QAction *>(QStringLiteral("mnuFullRecv"))->trigger();
     EXPECT_FALSE(Get<QWidget>(*w, "pnlAllInfo")->isHidden());
-    EXPECT_TRUE(w->btnFullRecv->isChecked());
-    EXPECT_EQ(w->Query5.RecNo(), row) << "the refresh keeps the row";
+    EXPECT_TRUE(Get<QToolButton>(*w, "btnFullRecv")->isChecked());
+    EXPECT_EQ(EnprRows(*w).RecNo(), row) << "the refresh keeps the row";
     EXPECT_EQ(key(), organisation) << "and the organisation on it";
     EXPECT_EQ(Card(), ExpectedCard());
 }
@@ -279,74 +279,76 @@ TEST_P(MainResults, TitleClickSortsByTheColumnAndTheHistoryKeepsIt)
 {
     FindGoods(QStringLiteral("а"));
     // A click on the price title, with dollar and euro prices among the rows.
-    const QRect title = w->DBGrid1->CellRect(w->DBGrid1->DataToGridColumn(1), 0);
-    QTest::mouseClick(w->DBGrid1->viewport(), Qt::LeftButton, {}, title.center());
-    EXPECT_EQ(w->History.GoodSortCol, 1);
-    EXPECT_EQ(w->History.GoodOrderBy, QStringLiteral(" order by  a.price_rub "));
-    EXPECT_EQ(w->Query4.SQL(), w->History.GoodSql + w->History.GoodOrderBy);
+    const QRect title = Get<TDBGrid>(*w, "DBGrid1")->CellRect(Get<TDBGrid>(*w, "DBGrid1")->DataToGridColumn(1), 0);
+    QTest::mouseClick(Get<TDBGrid>(*w, "DBGrid1")->viewport(), Qt::LeftButton, {}, title.center());
+    EXPECT_EQ(Peer(*w).History().GoodSortCol, 1);
+    EXPECT_EQ(Peer(*w).History().GoodOrderBy, QStringLiteral(" order by  a.price_rub "));
+    EXPECT_EQ(GoodRows(*w).SQL(), Peer(*w).History().GoodSql + Peer(*w).History().GoodOrderBy);
     double last = -1;
-    for (int n = 0; n < 200 && !w->Query4.Eof(); ++n, w->Query4.Next()) {
-        const double rub = w->Query4.FieldByName(QStringLiteral("price_rub")).AsFloat();
+    for (int n = 0; n < 200 && !GoodRows(*w).Eof(); ++n, GoodRows(*w).Next()) {
+        const double rub = GoodRows(*w).FieldByName(QStringLiteral("price_rub")).AsFloat();
         EXPECT_GE(rub, last);
         last = rub;
     }
 
     // The sort column's title looks pressed: its top edge in the shadow colour.
-    w->DBGrid1->viewport()->repaint();
-    const QImage image = Grab(w->DBGrid1);
+    Get<TDBGrid>(*w, "DBGrid1")->viewport()->repaint();
+    const QImage image = Grab(Get<TDBGrid>(*w, "DBGrid1"));
     const auto top = [&](int col) {
-        return image.pixel(w->DBGrid1->CellRect(w->DBGrid1->DataToGridColumn(col), 0).center().x(), 0);
+        return image.pixel(Get<TDBGrid>(*w, "DBGrid1")->CellRect(Get<TDBGrid>(*w, "DBGrid1")->DataToGridColumn(col), 0).center().x(), 0);
     };
     EXPECT_EQ(top(1), clBtnShadow().rgb());
     EXPECT_EQ(top(0), clBtnHighlight().rgb());
     EXPECT_EQ(top(2), clBtnHighlight().rgb());
 
     FindEnpr(QStringLiteral("а"));
-    w->DBGrid2TitleClick(w->DBGrid2->Columns()[1]);
-    EXPECT_EQ(w->History.EnprSortCol, 1);
-    EXPECT_EQ(w->Query5.SQL(), w->History.EnprSql + QStringLiteral(" order by  a.order_post "));
+    TDBGrid *grid2 = Get<TDBGrid>(*w, "DBGrid2");
+    QTest::mouseClick(grid2->viewport(), Qt::LeftButton, {}, grid2->CellRect(grid2->DataToGridColumn(1), 0).center());
+    EXPECT_EQ(Peer(*w).History().EnprSortCol, 1);
+    EXPECT_EQ(EnprRows(*w).SQL(), Peer(*w).History().EnprSql + QStringLiteral(" order by  a.order_post "));
     // Back to the goods view: its sort came along.
-    w->btnBackClick();
-    EXPECT_EQ(w->History.GoodSortCol, 1);
-    EXPECT_EQ(w->Query4.SQL(), w->History.GoodSql + QStringLiteral(" order by  a.price_rub "));
+    Click(Get<QToolButton>(*w, "btnBack"));
+    EXPECT_EQ(Peer(*w).History().GoodSortCol, 1);
+    EXPECT_EQ(GoodRows(*w).SQL(), Peer(*w).History().GoodSql + QStringLiteral(" order by  a.price_rub "));
 }
 
 TEST_P(MainResults, RowsOpenThePriceListAndTheTelephones)
 {
     // Empty grids: nothing opens.
     FindGoods(QStringLiteral("ъъъщщщ"));
-    w->DBGrid1->setFocus();
+    Get<TDBGrid>(*w, "DBGrid1")->setFocus();
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Space})
-        QTest::keyClick(w->DBGrid1, key);
-    w->DBGrid1DblClick();
+        QTest::keyClick(Get<TDBGrid>(*w, "DBGrid1"), key);
+    QTest::mouseDClick(Get<TDBGrid>(*w, "DBGrid1")->viewport(), Qt::LeftButton, {},
+                       Cell(Get<TDBGrid>(*w, "DBGrid1"), 0, 0).center());
     EXPECT_TRUE(w->opened.isEmpty());
 
     FindGoods(QStringLiteral("а"));
-    const QString row = QStringLiteral("%1 %2 %3").arg(I(w->Query4, "cid")).arg(I(w->Query4, "fid")).arg(
-        I(w->Query4, "adr_id"));
-    const QString id = F(w->Query4, "id");
-    QTest::keyClick(w->DBGrid1, Qt::Key_Return);
-    QTest::mouseDClick(w->DBGrid1->viewport(), Qt::LeftButton, {}, Cell(w->DBGrid1, 0, 0).center());
-    QTest::keyClick(w->DBGrid1, Qt::Key_Space);
+    const QString row = QStringLiteral("%1 %2 %3").arg(I(GoodRows(*w), "cid")).arg(I(GoodRows(*w), "fid")).arg(
+        I(GoodRows(*w), "adr_id"));
+    const QString id = F(GoodRows(*w), "id");
+    QTest::keyClick(Get<TDBGrid>(*w, "DBGrid1"), Qt::Key_Return);
+    QTest::mouseDClick(Get<TDBGrid>(*w, "DBGrid1")->viewport(), Qt::LeftButton, {}, Cell(Get<TDBGrid>(*w, "DBGrid1"), 0, 0).center());
+    QTest::keyClick(Get<TDBGrid>(*w, "DBGrid1"), Qt::Key_Space);
     QStringList expected = {QStringLiteral("price ") + row + u' ' + id, QStringLiteral("price ") + row + u' ' + id};
     // Space is the network version's: it marks the row and lists its telephones.
     if (GetParam())
         expected << QStringLiteral("phones ") + row + u' ' + id;
     EXPECT_EQ(w->opened, expected);
-    EXPECT_EQ(w->DBGrid1->MarkedRows().MarkedCount(), GetParam() ? 1 : 0);
+    EXPECT_EQ(Get<TDBGrid>(*w, "DBGrid1")->MarkedRows().MarkedCount(), GetParam() ? 1 : 0);
 
     w->opened.clear();
     FindEnpr(QStringLiteral("а"));
-    const QString enpr = QStringLiteral("%1 %2 %3 0").arg(I(w->Query5, "cid")).arg(I(w->Query5, "fid")).arg(
-        I(w->Query5, "adr_id"));
-    w->DBGrid2->setFocus();
-    QTest::keyClick(w->DBGrid2, Qt::Key_Return);
-    QTest::keyClick(w->DBGrid2, Qt::Key_Space);
+    const QString enpr = QStringLiteral("%1 %2 %3 0").arg(I(EnprRows(*w), "cid")).arg(I(EnprRows(*w), "fid")).arg(
+        I(EnprRows(*w), "adr_id"));
+    Get<TDBGrid>(*w, "DBGrid2")->setFocus();
+    QTest::keyClick(Get<TDBGrid>(*w, "DBGrid2"), Qt::Key_Return);
+    QTest::keyClick(Get<TDBGrid>(*w, "DBGrid2"), Qt::Key_Space);
     expected = {QStringLiteral("price ") + enpr};
     if (GetParam())
         expected << QStringLiteral("phones ") + enpr;
     EXPECT_EQ(w->opened, expected);
-    EXPECT_EQ(w->DBGrid2->MarkedRows().MarkedCount(), GetParam() ? 1 : 0);
+    EXPECT_EQ(Get<TDBGrid>(*w, "DBGrid2")->MarkedRows().MarkedCount(), GetParam() ? 1 : 0);
 }
 
 TEST_P(MainResults, TypedWordsAndDiscountMarksAreRed)
@@ -354,41 +356,41 @@ TEST_P(MainResults, TypedWordsAndDiscountMarksAreRed)
     Get<QCheckBox>(*w, "edFindGoodDiscount")->setChecked(true);
     FindGoods(QStringLiteral("а"));
     Get<QCheckBox>(*w, "edFindGoodDiscount")->setChecked(false);
-    ASSERT_GT(w->Query4.RecordCount(), 2);
+    ASSERT_GT(GoodRows(*w).RecordCount(), 2);
     // Short names first, so that the word is inside the cell whatever the
     // random order would have put there.
-    w->Query4.Close();
-    w->Query4.SetSQL(w->History.GoodSql + QStringLiteral(" order by length(a.name), a.id"));
-    w->Query4.Open();
+    GoodRows(*w).Close();
+    GoodRows(*w).SetSQL(Peer(*w).History().GoodSql + QStringLiteral(" order by length(a.name), a.id"));
+    GoodRows(*w).Open();
     QCoreApplication::processEvents();
-    QImage image = Grab(w->DBGrid1);
+    QImage image = Grab(Get<TDBGrid>(*w, "DBGrid1"));
     // Rows 1 and 2 (not the selected first one): the word in the name and
     // the star of the price in red.
     for (int row : {1, 2}) {
-        EXPECT_GT(Count(image, Cell(w->DBGrid1, row, 0), IsRed), 0) << row;
-        EXPECT_GT(Count(image, Cell(w->DBGrid1, row, 1), IsRed), 0) << row;
+        EXPECT_GT(Count(image, Cell(Get<TDBGrid>(*w, "DBGrid1"), row, 0), IsRed), 0) << row;
+        EXPECT_GT(Count(image, Cell(Get<TDBGrid>(*w, "DBGrid1"), row, 1), IsRed), 0) << row;
     }
 
     // A view not typed by the user (as from the tree): no words, the stars
     // still red.
-    w->History.ByUser = false;
-    w->DBGrid1->viewport()->repaint();
-    image = Grab(w->DBGrid1);
+    Peer(*w).History().ByUser = false;
+    Get<TDBGrid>(*w, "DBGrid1")->viewport()->repaint();
+    image = Grab(Get<TDBGrid>(*w, "DBGrid1"));
     for (int row : {1, 2}) {
-        EXPECT_EQ(Count(image, Cell(w->DBGrid1, row, 0), IsRed), 0) << row;
-        EXPECT_GT(Count(image, Cell(w->DBGrid1, row, 1), IsRed), 0) << row;
+        EXPECT_EQ(Count(image, Cell(Get<TDBGrid>(*w, "DBGrid1"), row, 0), IsRed), 0) << row;
+        EXPECT_GT(Count(image, Cell(Get<TDBGrid>(*w, "DBGrid1"), row, 1), IsRed), 0) << row;
     }
 
     // Without a discount the price column shows no red.
-    w->History.ByUser = true;
+    Peer(*w).History().ByUser = true;
     FindGoods(QStringLiteral("а"));
-    image = Grab(w->DBGrid1);
-    const int current = w->DBGrid1->DataLink().ActiveRecord();
-    for (int row = 1; row < w->DBGrid1->DataLink().RecordCount(); ++row) {
-        w->DBGrid1->DataLink().SetActiveRecord(row);
-        EXPECT_EQ(Count(image, Cell(w->DBGrid1, row, 1), IsRed) > 0, I(w->Query4, "discount") == 1) << row;
+    image = Grab(Get<TDBGrid>(*w, "DBGrid1"));
+    const int current = Get<TDBGrid>(*w, "DBGrid1")->DataLink().ActiveRecord();
+    for (int row = 1; row < Get<TDBGrid>(*w, "DBGrid1")->DataLink().RecordCount(); ++row) {
+        Get<TDBGrid>(*w, "DBGrid1")->DataLink().SetActiveRecord(row);
+        EXPECT_EQ(Count(image, Cell(Get<TDBGrid>(*w, "DBGrid1"), row, 1), IsRed) > 0, I(GoodRows(*w), "discount") == 1) << row;
     }
-    w->DBGrid1->DataLink().SetActiveRecord(current);
+    Get<TDBGrid>(*w, "DBGrid1")->DataLink().SetActiveRecord(current);
 }
 
 TEST_P(MainResults, OrganisationColoursOnTheNetworkVersion)
@@ -396,38 +398,38 @@ TEST_P(MainResults, OrganisationColoursOnTheNetworkVersion)
     FindEnpr(QStringLiteral("а"));
     if (GetParam()) {
         // The teal organisations first.
-        w->Query5.Close();
-        w->Query5.SetSQL(w->History.EnprSql + QStringLiteral(" order by org=1 desc, a.sfn"));
-        w->Query5.Open();
+        EnprRows(*w).Close();
+        EnprRows(*w).SetSQL(Peer(*w).History().EnprSql + QStringLiteral(" order by org=1 desc, a.sfn"));
+        EnprRows(*w).Open();
         QCoreApplication::processEvents();
     }
-    const QImage image = Grab(w->DBGrid2);
+    const QImage image = Grab(Get<TDBGrid>(*w, "DBGrid2"));
     int coloured = 0;
-    const int current = w->DBGrid2->DataLink().ActiveRecord();
-    for (int row = 1; row < w->DBGrid2->DataLink().RecordCount(); ++row) {
-        w->DBGrid2->DataLink().SetActiveRecord(row);
-        const int org = GetParam() ? I(w->Query5, "org") : 0;
+    const int current = Get<TDBGrid>(*w, "DBGrid2")->DataLink().ActiveRecord();
+    for (int row = 1; row < Get<TDBGrid>(*w, "DBGrid2")->DataLink().RecordCount(); ++row) {
+        Get<TDBGrid>(*w, "DBGrid2")->DataLink().SetActiveRecord(row);
+        const int org = GetParam() ? I(EnprRows(*w), "org") : 0;
         coloured += org == 1;
         // The address column holds no typed word: its text keeps the row's colour.
-        EXPECT_EQ(Count(image, Cell(w->DBGrid2, row, 1), IsTeal) > 0, org == 1) << row;
+        EXPECT_EQ(Count(image, Cell(Get<TDBGrid>(*w, "DBGrid2"), row, 1), IsTeal) > 0, org == 1) << row;
     }
-    w->DBGrid2->DataLink().SetActiveRecord(current);
+    Get<TDBGrid>(*w, "DBGrid2")->DataLink().SetActiveRecord(current);
     EXPECT_EQ(coloured > 0, GetParam());
 }
 
 TEST_P(MainResults, DetailLabelHintsShowTheWholeValue)
 {
     FindGoods(QStringLiteral("а"));
-    TDBText *label = w->DBText1;
+    TDBText *label = Get<TDBText>(*w, "DBText1");
     EXPECT_FALSE(label->ShowHint());
     QMouseEvent move(QEvent::MouseMove, QPointF(4, 4), label->mapToGlobal(QPointF(4, 4)), Qt::NoButton,
                      Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(label, &move);
     EXPECT_TRUE(label->ShowHint());
-    EXPECT_EQ(label->toolTip(), F(w->Query4, "sname"));
-    w->Query4.Next();
-    w->DBText1MouseMove(label);
-    EXPECT_EQ(label->toolTip(), F(w->Query4, "sname"));
+    EXPECT_EQ(label->toolTip(), F(GoodRows(*w), "sname"));
+    GoodRows(*w).Next();
+    QCoreApplication::sendEvent(label, &move);
+    EXPECT_EQ(label->toolTip(), F(GoodRows(*w), "sname"));
 }
 
 TEST_P(MainResults, ResizingKeepsTheStretchingColumnsInProportion)
@@ -435,7 +437,7 @@ TEST_P(MainResults, ResizingKeepsTheStretchingColumnsInProportion)
     FindGoods(QStringLiteral("а"));
     w->resize(1300, 750);
     QCoreApplication::processEvents();
-    const TDBGridColumns &c = w->DBGrid1->Columns();
+    const TDBGridColumns &c = Get<TDBGrid>(*w, "DBGrid1")->Columns();
     EXPECT_EQ(c[1]->Width(), 108);
     EXPECT_NEAR(double(c[0]->Width()) / c[2]->Width(), 261.0 / 170.0, 0.02);
     EXPECT_GT(c[0]->Width(), 261);
@@ -454,30 +456,30 @@ TEST_P(MainView, SwitchesKeepMenuAndButtonInStep)
 {
     QAction *menu = w->findChild<QAction *>(QStringLiteral("mnuToolBar"));
     auto *bar = Get<QToolBar>(*w, "ToolBar1");
-    for (QToolButton *b : {w->btnToolBar, w->btnStatusBar, w->btnRichStr, w->btnFullRecv})
+    for (QToolButton *b : {Get<QToolButton>(*w, "btnToolBar"), Get<QToolButton>(*w, "btnStatusBar"), Get<QToolButton>(*w, "btnRichStr"), Get<QToolButton>(*w, "btnFullRecv")})
         EXPECT_TRUE(b->isChecked()) << b->objectName().toStdString();
-    EXPECT_FALSE(w->btnDollar->isChecked());
-    EXPECT_EQ(w->btnDollar->toolTip(), QStringLiteral("Конвертация валюты"));
+    EXPECT_FALSE(Get<QToolButton>(*w, "btnDollar")->isChecked());
+    EXPECT_EQ(Get<QToolButton>(*w, "btnDollar")->toolTip(), QStringLiteral("Конвертация валюты"));
 
-    w->btnToolBar->click();
+    Get<QToolButton>(*w, "btnToolBar")->click();
     EXPECT_TRUE(bar->isHidden());
     EXPECT_FALSE(menu->isChecked());
     menu->trigger();
     EXPECT_FALSE(bar->isHidden());
-    EXPECT_TRUE(w->btnToolBar->isChecked());
+    EXPECT_TRUE(Get<QToolButton>(*w, "btnToolBar")->isChecked());
 
-    w->btnStatusBar->click();
+    Get<QToolButton>(*w, "btnStatusBar")->click();
     EXPECT_TRUE(Get<QWidget>(*w, "StatusBar1")->isHidden());
     EXPECT_FALSE(w->findChild<QAction *>(QStringLiteral("mnuStatusBar"))->isChecked());
     w->findChild<QAction *>(QStringLiteral("mnuStatusBar"))->trigger();
     EXPECT_FALSE(Get<QWidget>(*w, "StatusBar1")->isHidden());
-    EXPECT_TRUE(w->btnStatusBar->isChecked());
+    EXPECT_TRUE(Get<QToolButton>(*w, "btnStatusBar")->isChecked());
 
     w->findChild<QAction *>(QStringLiteral("mnuRichStr"))->trigger();
     EXPECT_TRUE(Get<QWidget>(*w, "pnlGoodRichStr")->isHidden());
     EXPECT_TRUE(Get<QWidget>(*w, "pnlEnprRichStr")->isHidden());
-    EXPECT_FALSE(w->btnRichStr->isChecked());
-    w->btnRichStr->click();
+    EXPECT_FALSE(Get<QToolButton>(*w, "btnRichStr")->isChecked());
+    Get<QToolButton>(*w, "btnRichStr")->click();
     EXPECT_FALSE(Get<QWidget>(*w, "pnlGoodRichStr")->isHidden());
     EXPECT_TRUE(w->findChild<QAction *>(QStringLiteral("mnuRichStr"))->isChecked());
 }
@@ -487,28 +489,37 @@ TEST_P(MainView, CardViewerSelectsCopiesAndHandsLinksOn)
     QList<QUrl> opened;
     SetOpenDocumentHook([&](const QUrl &url) { opened << url; });
     FindEnpr(QStringLiteral("а"));
-    w->PopupMenu1Popup();
-    EXPECT_FALSE(w->mnuCopyToClipboard->isEnabled());
-    w->N6->trigger();
-    w->PopupMenu1Popup();
-    EXPECT_TRUE(w->mnuCopyToClipboard->isEnabled());
+    // The menu opens where the user right-clicks the card.
+    const auto popup = [&] {
+        QWidget *viewport = Get<QTextBrowser>(*w, "HTMLViewer1")->viewport();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), viewport->mapToGlobal(QPoint(5, 5)));
+        QCoreApplication::sendEvent(viewport, &event);
+        QMenu *menu = Get<QMenu>(*w, "PopupMenu1");
+        EXPECT_TRUE(menu->isVisible());
+        menu->hide();
+    };
+    popup();
+    EXPECT_FALSE(Get<QAction>(*w, "mnuCopyToClipboard")->isEnabled());
+    Get<QAction>(*w, "N6")->trigger();
+    popup();
+    EXPECT_TRUE(Get<QAction>(*w, "mnuCopyToClipboard")->isEnabled());
     QGuiApplication::clipboard()->clear();
-    w->mnuCopyToClipboard->trigger();
+    Get<QAction>(*w, "mnuCopyToClipboard")->trigger();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), Card());
 
     // Ctrl+Shift+C copies like Ctrl+C.
     QGuiApplication::clipboard()->clear();
-    QTest::keyClick(w->HTMLViewer1, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(Get<QTextBrowser>(*w, "HTMLViewer1"), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), Card());
 
     // Ctrl+A from the keyboard selects everything as well.
-    w->HTMLViewer1->moveCursor(QTextCursor::Start);
-    QTest::keyClick(w->HTMLViewer1, Qt::Key_A, Qt::ControlModifier);
-    EXPECT_EQ(w->HTMLViewer1->textCursor().selection().toPlainText(), Card());
+    Get<QTextBrowser>(*w, "HTMLViewer1")->moveCursor(QTextCursor::Start);
+    QTest::keyClick(Get<QTextBrowser>(*w, "HTMLViewer1"), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(Get<QTextBrowser>(*w, "HTMLViewer1")->textCursor().selection().toPlainText(), Card());
 
-    emit w->HTMLViewer1->anchorClicked(QUrl(QStringLiteral("http://www.example.ru")));
-    emit w->HTMLViewer1->anchorClicked(QUrl(QStringLiteral("mailto:info@example.ru")));
-    emit w->HTMLViewer1->anchorClicked(QUrl(QStringLiteral("filial_343_5_2")));
+    emit Get<QTextBrowser>(*w, "HTMLViewer1")->anchorClicked(QUrl(QStringLiteral("http://www.example.ru")));
+    emit Get<QTextBrowser>(*w, "HTMLViewer1")->anchorClicked(QUrl(QStringLiteral("mailto:info@example.ru")));
+    emit Get<QTextBrowser>(*w, "HTMLViewer1")->anchorClicked(QUrl(QStringLiteral("filial_343_5_2")));
     ASSERT_EQ(opened.size(), 2);
     EXPECT_EQ(opened[0], QUrl(QStringLiteral("http://www.example.ru")));
     EXPECT_EQ(opened[1], QUrl(QStringLiteral("mailto:info@example.ru")));

@@ -1,4 +1,5 @@
 #include "windows/main_fixture.h"
+#include "windows/main_peer.h"
 
 #include "components/SDialogs.h"
 #include "platform/application.h"
@@ -17,6 +18,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -34,20 +36,20 @@ TEST_F(MainWindowStart, LocalVersionWithDefaults)
     EXPECT_TRUE(shown.isEmpty()) << shown.join(u'|').toStdString();
     EXPECT_EQ(Protocol, QStringLiteral("sqlite"));
     EXPECT_FALSE(IsNetwork);
-    EXPECT_EQ(w->AppDir, AppDir());
-    EXPECT_EQ(w->ZConnection1.Database, Path(QStringLiteral("trevin.dat")));
+    EXPECT_EQ(Peer(*w).AppDir(), AppDir());
+    EXPECT_EQ(Peer(*w).ZConnection1().Database, Path(QStringLiteral("trevin.dat")));
     EXPECT_TRUE(w->windowTitle().startsWith(kTitle + QStringLiteral(" Информация от ")));
     EXPECT_TRUE(w->windowTitle().contains(QStringLiteral("2026")));
     EXPECT_TRUE(w->windowTitle().endsWith(QStringLiteral(" (локальная версия)")));
     EXPECT_EQ(w->minimumSize(), QSize(800, 550));
     EXPECT_EQ(w->size(), QSize(800, 550));
-    EXPECT_EQ(w->History.Kind, -1);
-    EXPECT_EQ(w->History.GoodSortCol, 0);
-    EXPECT_EQ(w->PhoneWnd, -1);
-    EXPECT_FALSE(w->FirmHasPrd);
-    EXPECT_TRUE(w->TransferCities.isEmpty());
-    EXPECT_TRUE(w->ZConnection1.SQLHourGlass) << "start-up ran to its end";
-    EXPECT_EQ(w->ConnectCount(), 1);
+    EXPECT_EQ(Peer(*w).History().Kind, -1);
+    EXPECT_EQ(Peer(*w).History().GoodSortCol, 0);
+    EXPECT_EQ(Peer(*w).PhoneWnd(), -1);
+    EXPECT_FALSE(Peer(*w).FirmHasPrd());
+    EXPECT_TRUE(Peer(*w).TransferCities().isEmpty());
+    EXPECT_TRUE(Peer(*w).ZConnection1().SQLHourGlass) << "start-up ran to its end";
+    EXPECT_EQ(Peer(*w).ConnectCount(), 1);
     EXPECT_FALSE(w->isMaximized());
     // The window went through the charset fix-up.
     EXPECT_EQ(w->findChild<QComboBox *>(QStringLiteral("cbFindGoodName"))->property("charset").toInt(), 204);
@@ -93,7 +95,7 @@ TEST_F(MainWindowStart, RelativeDatabaseIsFoundBesideTheProgram)
     WriteIni(QStringLiteral("[protocol_sqlite]\ndatabase=data.dat\n"));
     auto w = Start();
     EXPECT_TRUE(shown.isEmpty());
-    EXPECT_EQ(w->ZConnection1.Database, Path(QStringLiteral("data.dat")));
+    EXPECT_EQ(Peer(*w).ZConnection1().Database, Path(QStringLiteral("data.dat")));
 }
 
 TEST_F(MainWindowStart, SqlLogOnlyForLoggerOne)
@@ -133,7 +135,7 @@ TEST_F(MainWindowStart, TransferCities)
     for (const auto &c : cases) {
         WriteIni(c.ini);
         auto w = Start();
-        EXPECT_EQ(w->TransferCities, c.expected) << c.ini.toStdString();
+        EXPECT_EQ(Peer(*w).TransferCities(), c.expected) << c.ini.toStdString();
     }
     EXPECT_TRUE(shown.isEmpty());
 }
@@ -142,18 +144,18 @@ TEST_F(MainWindowStart, CityFileOfTheLocalVersion)
 {
     MakeCatalogue();
     auto plain = Start();
-    EXPECT_FALSE(plain->BannerButton);
-    EXPECT_EQ(plain->MainCity, 0);
+    EXPECT_FALSE(Peer(*plain).BannerButton());
+    EXPECT_EQ(Peer(*plain).MainCity(), 0);
 
     WriteFile(QStringLiteral("city_sp/city.ini"), QStringLiteral("[main]\nmain_city=3452\nbutton=1\n"));
     auto withButton = Start();
-    EXPECT_TRUE(withButton->BannerButton);
-    EXPECT_EQ(withButton->MainCity, 3452);
+    EXPECT_TRUE(Peer(*withButton).BannerButton());
+    EXPECT_EQ(Peer(*withButton).MainCity(), 3452);
 
     WriteFile(QStringLiteral("city_sp/city.ini"), QStringLiteral("[main]\nbutton=2\n"));
     auto two = Start();
-    EXPECT_FALSE(two->BannerButton);
-    EXPECT_EQ(two->MainCity, 0);
+    EXPECT_FALSE(Peer(*two).BannerButton());
+    EXPECT_EQ(Peer(*two).MainCity(), 0);
 }
 
 TEST_F(MainWindowStart, HistoriesOfAllEightBoxesSurviveARestart)
@@ -164,7 +166,7 @@ TEST_F(MainWindowStart, HistoriesOfAllEightBoxesSurviveARestart)
         auto w = Start();
         w->show();
         int n = 0;
-        for (QComboBox *box : w->HistoryBoxes()) {
+        for (QComboBox *box : Peer(*w).HistoryBoxes()) {
             names << box->objectName();
             box->setEditText(QStringLiteral("старый %1").arg(n));
             RememberComboText(box);
@@ -184,7 +186,7 @@ TEST_F(MainWindowStart, HistoriesOfAllEightBoxesSurviveARestart)
 
     auto again = Start();
     int n = 0;
-    for (QComboBox *box : again->HistoryBoxes()) {
+    for (QComboBox *box : Peer(*again).HistoryBoxes()) {
         ASSERT_EQ(box->count(), 2) << box->objectName().toStdString();
         EXPECT_EQ(box->itemText(0), QStringLiteral("новый %1").arg(n));
         EXPECT_EQ(box->itemText(1), QStringLiteral("старый %1").arg(n++));
@@ -207,44 +209,42 @@ TEST_F(MainWindowStart, FullscreenValueOtherThanZeroMaximises)
     EXPECT_FALSE(Start()->isMaximized());
 }
 
-TEST_F(MainWindowStart, CorruptDatabaseIsShownAndTheProgramRunsOn)
+TEST_F(MainWindowStart, AFailedStepIsShownAndEndsTheProgram)
 {
-    WriteFile(QStringLiteral("trevin.dat"), QStringLiteral("это не база данных, а просто текст. ").repeated(200));
-    WriteIni(QStringLiteral("[transfer_city]\ncount=1\ncity_1=343\n"));
-    std::unique_ptr<TfrmMain> w;
-    ASSERT_NO_THROW(w = Start());
-    ASSERT_EQ(shown.size(), 1);
-    EXPECT_FALSE(shown[0].isEmpty());
-    EXPECT_FALSE(shown[0].contains(QStringLiteral("Файл")));
-    EXPECT_EQ(w->windowTitle(), kTitle) << "the caption step did not finish";
-    EXPECT_TRUE(w->TransferCities.isEmpty()) << "remaining steps skipped";
-    EXPECT_FALSE(w->ZConnection1.SQLHourGlass);
-}
-
-TEST_F(MainWindowStart, MissingDateTableIsShownAfterTheSettingsWereRead)
-{
-    MakeCatalogue(QStringLiteral("trevin.dat"), false);
-    QSettings(QStringLiteral("selbran"), QStringLiteral("trevin"))
-        .setValue(QStringLiteral("2.0/cbFindGoodName/Count"), QStringLiteral("1"));
-    QSettings(QStringLiteral("selbran"), QStringLiteral("trevin"))
-        .setValue(QStringLiteral("2.0/cbFindGoodName/Strting0"), QStringLiteral("хлеб"));
-    auto w = Start();
-    ASSERT_EQ(shown.size(), 1);
-    EXPECT_TRUE(shown[0].contains(QStringLiteral("db_date"))) << shown[0].toStdString();
-    EXPECT_EQ(w->findChild<QComboBox *>(QStringLiteral("cbFindGoodName"))->count(), 1);
-}
-
-TEST_F(MainWindowStart, FailedOpenDoesNotWipeTheSavedHistories)
-{
-    QDir().mkpath(Path(QStringLiteral("trevin.dat"))); // a folder: exists, but cannot be opened
+    // A file that is no database, a catalogue without its date table, a
+    // folder in place of the file: the error is shown once and the program
+    // ends, never leaving a window without its later steps' work.
     {
         QSettings settings(QStringLiteral("selbran"), QStringLiteral("trevin"));
         settings.setValue(QStringLiteral("2.0/cbFindGoodName/Count"), QStringLiteral("1"));
         settings.setValue(QStringLiteral("2.0/cbFindGoodName/Strting0"), QStringLiteral("хлеб"));
     }
-    auto w = Start();
-    ASSERT_EQ(shown.size(), 1);
-    w->close();
+    const struct {
+        const char *name;
+        std::function<void()> make;
+        QString inMessage;
+    } cases[] = {
+        {"not a database",
+         [this] {
+             WriteFile(QStringLiteral("trevin.dat"),
+                       QStringLiteral("это не база данных, а просто текст. ").repeated(200));
+         },
+         QString()},
+        {"no date table", [this] { MakeCatalogue(QStringLiteral("trevin.dat"), false); }, QStringLiteral("db_date")},
+        {"a folder", [this] { QDir().mkpath(Path(QStringLiteral("trevin.dat"))); }, QString()},
+    };
+    for (const auto &c : cases) {
+        QFile::remove(Path(QStringLiteral("trevin.dat")));
+        QDir(Path(QStringLiteral("trevin.dat"))).removeRecursively();
+        c.make();
+        shown.clear();
+        EXPECT_EQ(HaltCode(), 1) << c.name;
+        ASSERT_EQ(shown.size(), 1) << c.name;
+        EXPECT_FALSE(shown[0].isEmpty()) << c.name;
+        EXPECT_FALSE(shown[0].contains(QStringLiteral("Файл"))) << c.name;
+        EXPECT_TRUE(shown[0].contains(c.inMessage)) << c.name << ": " << shown[0].toStdString();
+    }
+    // The user's histories are left as they were.
     QSettings settings(QStringLiteral("selbran"), QStringLiteral("trevin"));
     EXPECT_EQ(settings.value(QStringLiteral("2.0/cbFindGoodName/Strting0")).toString(), QStringLiteral("хлеб"));
 }
@@ -332,14 +332,14 @@ TEST_F(MainWindowNetwork, SwitchesToTheCurrentCatalogue)
     EXPECT_EQ(MasterDb, QStringLiteral("foundation_sw_master"));
     EXPECT_EQ(CurrentDb, QStringLiteral("foundation_sw_cat"));
     EXPECT_EQ(StatDatabase, QStringLiteral("foundation_stat"));
-    EXPECT_EQ(w->ZConnection1.Database, QStringLiteral("foundation_sw_cat"));
-    EXPECT_EQ(w->ConnectCount(), 2);
-    EXPECT_TRUE(w->FirmHasPrd);
+    EXPECT_EQ(Peer(*w).ZConnection1().Database, QStringLiteral("foundation_sw_cat"));
+    EXPECT_EQ(Peer(*w).ConnectCount(), 2);
+    EXPECT_TRUE(Peer(*w).FirmHasPrd());
     EXPECT_TRUE(w->windowTitle().endsWith(QStringLiteral(" (сетевая версия)")));
     EXPECT_TRUE(w->windowTitle().contains(QStringLiteral("2026")));
     // The city file belongs to the local version only.
-    EXPECT_FALSE(w->BannerButton);
-    EXPECT_EQ(w->MainCity, 0);
+    EXPECT_FALSE(Peer(*w).BannerButton());
+    EXPECT_EQ(Peer(*w).MainCity(), 0);
 }
 
 TEST_F(MainWindowNetwork, CurrentDbNamingTheMasterMeansNoReconnect)
@@ -349,9 +349,9 @@ TEST_F(MainWindowNetwork, CurrentDbNamingTheMasterMeansNoReconnect)
     WriteNetworkIni(QStringLiteral("foundation_same"), QStringLiteral("[main]\nlogger=1\n"));
     auto w = Start();
     EXPECT_TRUE(shown.isEmpty()) << shown.join(u'|').toStdString();
-    EXPECT_EQ(w->ConnectCount(), 1);
+    EXPECT_EQ(Peer(*w).ConnectCount(), 1);
     EXPECT_EQ(CurrentDb, QStringLiteral("foundation_same"));
-    EXPECT_FALSE(w->FirmHasPrd);
+    EXPECT_FALSE(Peer(*w).FirmHasPrd());
     QFile log(Path(QStringLiteral("trevin.log")));
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_TRUE(log.readAll().contains("show columns from firm"));

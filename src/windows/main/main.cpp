@@ -6,6 +6,7 @@
 #include "components/replfont.h"
 #include "platform/application.h"
 #include "platform/mutex.h"
+#include "platform/regularfile.h"
 #include "services/fielddefs.h"
 #include "services/globals.h"
 #include "services/history_combo.h"
@@ -38,7 +39,7 @@ QString WithSlash(const QString &dir)
 } // namespace
 
 TfrmMain::TfrmMain(const QString &appDir, QWidget *parent)
-    : QMainWindow(parent), ui(new Ui::TfrmMain), AppDir(appDir)
+    : QMainWindow(parent), ui(std::make_unique<Ui::TfrmMain>()), AppDir(appDir)
 {
     ui->setupUi(this);
     SetupToolBar();
@@ -56,23 +57,20 @@ TfrmMain::TfrmMain(const QString &appDir, QWidget *parent)
         move(screen->availableGeometry().center() - rect().center());
 
     // A failure the start-up detects itself ends the program (the halt
-    // passes); any other error is shown and the window runs on as it is.
+    // passes). Any other error ends it too, after its text is shown: the
+    // steps after the failed one (result fields, tree, settings) would be
+    // missing, and every later search would fail on them.
     try {
         FormCreate();
     } catch (const EApplicationHalt &) {
-        delete ui;
-        ui = nullptr;
         throw;
     } catch (...) {
-        ui->TreeView->setUpdatesEnabled(true); // a bulk update left open by the failed step
         TApplication::HandleException();
+        TApplication::Halt(1);
     }
 }
 
-TfrmMain::~TfrmMain()
-{
-    delete ui;
-}
+TfrmMain::~TfrmMain() = default;
 
 void TfrmMain::SetupToolBar()
 {
@@ -196,9 +194,11 @@ void TfrmMain::ConnectDatabase()
             ZConnection1.Database = CurrentDb;
             ConnectOrFail();
         }
-        Query1.SetSQL(QStringLiteral("set names CP1251"));
+        const QString names = QStringLiteral("set names CP1251");
+        Query1.SetSQL(names);
         Query1.ExecSQL();
         Query1.Close();
+        ZConnection1.SessionSetup = {names}; // again after a reconnect
         StatDatabase = IniFile->ReadString(mysqlSection, QStringLiteral("stat_database"), QString());
     } else {
         IsNetwork = false;
@@ -217,6 +217,7 @@ void TfrmMain::ConnectDatabase()
             FileNotFound(database);
         ++m_connectCount;
         RegisterSqliteFunctions();
+        ZConnection1.ReadOnly = true; // the program never changes the catalogue
         ZConnection1.Connect();
     }
 
@@ -224,9 +225,14 @@ void TfrmMain::ConnectDatabase()
         QString file = IniFile->ReadString(QStringLiteral("main"), QStringLiteral("logger_file"), QString());
         if (file.isEmpty())
             file = AppDir + QStringLiteral("trevin.log");
-        ZSQLMonitor1.FileName = file;
-        ZSQLMonitor1.AutoSave = true;
-        ZSQLMonitor1.Active = true;
+        else if (QFileInfo(file).isRelative())
+            file = AppDir + file;
+        // Log lines appended to the catalogue file would damage it.
+        if (IsNetwork || !SameFile(file, ZConnection1.Database)) {
+            ZSQLMonitor1.FileName = file;
+            ZSQLMonitor1.AutoSave = true;
+            ZSQLMonitor1.Active = true;
+        }
     }
 }
 

@@ -11,6 +11,7 @@
 #include "platform/query.h"
 #include "platform/usersettings.h"
 #include "windows/main/historyrec.h"
+#include "windows/main/resultpane.h"
 
 #include <QIcon>
 #include <QList>
@@ -46,7 +47,17 @@ public:
     explicit TfrmMain(const QString &appDir = QString(), QWidget *parent = nullptr);
     ~TfrmMain() override;
 
-    Ui::TfrmMain *ui;
+protected:
+    // The firm's price list with the good (0: opened from an organisation)
+    // and the telephones window; both windows join later, until then a row
+    // asks for them and nothing opens.
+    virtual void OpenFirmPrice(int cid, int fid, int adr_id, qint64 goodId);
+    virtual void OpenFirmPhones(int cid, int fid, int adr_id, qint64 goodId);
+
+private:
+    friend class TfrmMainTestPeer;
+
+    std::unique_ptr<Ui::TfrmMain> ui;
 
     QString AppDir; // ends with "/"
     std::unique_ptr<TIniFile> IniFile;
@@ -79,6 +90,12 @@ public:
     // order of the last search.
     QMap<int, QString> GoodSortOrders;
     QMap<int, QString> EnprSortOrders;
+    // The goods side (Query4, DataSource1, DBGrid1) and the organisation
+    // side (Query5, DataSource2, DBGrid2 beside the card).
+    TResultPane m_goods{Query4, DataSource1, GoodSortOrders,
+                        {&THistoryRec::GoodSql, &THistoryRec::GoodOrderBy, &THistoryRec::GoodSortCol}, {0, 2}, true};
+    TResultPane m_enpr{Query5, DataSource2, EnprSortOrders,
+                       {&THistoryRec::EnprSql, &THistoryRec::EnprOrderBy, &THistoryRec::EnprSortCol}, {0, 1}, false};
     // Tree images: 2/3 goods branch expanded/collapsed, 4/5 organisations.
     QList<QIcon> ImageList1;
 
@@ -182,12 +199,6 @@ public:
     void mnuCopyToClipboardClick();
     void PopupMenu1Popup();
 
-    // The firm's price list with the good (0: opened from an organisation)
-    // and the telephones window; both windows join later, until then a row
-    // asks for them and nothing opens.
-    virtual void OpenFirmPrice(int cid, int fid, int adr_id, qint64 goodId);
-    virtual void OpenFirmPhones(int cid, int fid, int adr_id, qint64 goodId);
-
     // --- view switches of the "Вид" menu and the tool bar (main_view.cpp) ---
     QToolButton *btnToolBar = nullptr;
     QToolButton *btnStatusBar = nullptr;
@@ -211,11 +222,9 @@ public:
     // the current catalogue database).
     int ConnectCount() const { return m_connectCount; }
 
-protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-private:
     void SetupToolBar();
     // Shows the message of a start-up failure and ends the program.
     [[noreturn]] void StartupFailure(const QString &text);
@@ -231,7 +240,18 @@ private:
     void SetupGoodPanel();
     void SetupEnprPanel();
     void SetupCardViewer();
-    void SetupResizeHooks();
+    // The named handlers of one result side, bound to its grid, query and
+    // data source.
+    struct TPaneHandlers {
+        void (TfrmMain::*drawColumnCell)(const QRect &, int, TColumn *, TGridDrawState);
+        void (TfrmMain::*titleClick)(TColumn *);
+        void (TfrmMain::*dblClick)();
+        void (TfrmMain::*keyDown)(int &, TShiftState);
+        void (TfrmMain::*calcFields)(TDataSet &);
+        void (TfrmMain::*dataChange)();
+        void (TfrmMain::*panelResize)();
+    };
+    void WirePane(TResultPane &pane, const TPaneHandlers &handlers);
     void SetupViewSwitches();
     // The row of a result grid that a double click, Enter or Space acts on.
     void OpenPriceOfRow(TDataSet &query, bool withGood);

@@ -132,9 +132,7 @@ void TfrmMain::RestoreHistory()
     m_treeChangeAttached = true;
 
     if (History.Kind == 1) {
-        Query5.Close();
-        Query5.SetSQL(History.EnprSql + History.EnprOrderBy);
-        Query5.Open();
+        m_enpr.Reopen(History);
         ShowEnprPanel();
         ui->cbFindEnprName->setEditText(History.EnprName);
         ui->cbFindEnprPost->setEditText(History.EnprPost);
@@ -149,11 +147,7 @@ void TfrmMain::RestoreHistory()
         ui->cbEnprRegion->setCurrentIndex(History.EnprRegion);
         ui->cbEnprMicroRegion->setCurrentIndex(History.EnprMicroRegion);
     } else if (History.Kind == 0) {
-        DataSource1.SetEnabled(false);
-        Query4.Close();
-        Query4.SetSQL(History.GoodSql + History.GoodOrderBy);
-        Query4.Open();
-        DataSource1.SetEnabled(true);
+        m_goods.Reopen(History);
         ShowGoodPanel();
         ui->cbFindGoodName->setEditText(History.GoodName);
         ui->cbFindGoodEnprName->setEditText(History.GoodEnprName);

@@ -3,6 +3,7 @@
 // row does when it becomes current or is opened.
 
 #include "windows/main/main.h"
+#include "windows/main/eventhook.h"
 
 #include "ui_main.h"
 
@@ -22,37 +23,6 @@
 #include <QToolButton>
 
 namespace {
-
-constexpr TDBGridOptions kResultGridOptions = dgTitles | dgIndicator | dgColumnResize | dgColLines | dgRowLines |
-                                              dgTabs | dgRowSelect | dgAlwaysShowSelection | dgConfirmDelete |
-                                              dgCancelOnExit | dgMultiSelect;
-
-struct TColumnSpec {
-    const char *field;
-    const char16_t *title;
-    int width;
-    TAlignment alignment;
-};
-
-TDBGrid *MakeResultGrid(QWidget *panel, const char *name, TDataSource *source,
-                              std::initializer_list<TColumnSpec> columns)
-{
-    auto *grid = new TDBGrid(panel);
-    grid->setObjectName(QString::fromLatin1(name));
-    grid->SetOptions(kResultGridOptions);
-    grid->SetReadOnly(true);
-    for (const TColumnSpec &def : columns) {
-        TColumn *column = grid->Columns().AppendColumn();
-        column->SetFieldName(QString::fromLatin1(def.field));
-        column->Title().SetCaption(QString::fromUtf16(def.title));
-        column->Title().SetAlignment(taCenter);
-        column->SetWidth(def.width);
-        column->SetAlignment(def.alignment);
-    }
-    grid->SetDataSource(source);
-    panel->layout()->addWidget(grid);
-    return grid;
-}
 
 QLabel *Caption(const char16_t *text, QWidget *parent)
 {
@@ -98,7 +68,6 @@ void TfrmMain::SetupResults()
     SetupEnprPanel();
     SetupCardViewer();
     SetupViewSwitches();
-    SetupResizeHooks();
     // The result panels take the height the search panels leave; the detail
     // lines keep theirs.
     for (QWidget *panel : {static_cast<QWidget *>(ui->TreeView1), ui->pnlGood, ui->pnlEnpr})
@@ -114,15 +83,13 @@ void TfrmMain::SetupResults()
 
 void TfrmMain::SetupGoodPanel()
 {
-    DBGrid1 = MakeResultGrid(ui->pnlGoodGrid, "DBGrid1", &DataSource1,
-                             {{"sname", u"товар/услуга", 261, taLeftJustify},
-                              {"sprice", u"цена", 108, taRightJustify},
-                              {"ssfn", u"организация", 170, taLeftJustify}});
-    DBGrid1->OnDrawColumnCell = [this](QObject *, const QRect &rect, int dataCol, TColumn *column,
-                                       TGridDrawState state) { DBGrid1DrawColumnCell(rect, dataCol, column, state); };
-    DBGrid1->OnTitleClick = [this](TColumn *column) { DBGrid1TitleClick(column); };
-    DBGrid1->OnDblClick = [this](QObject *) { DBGrid1DblClick(); };
-    DBGrid1->OnKeyDown = [this](QObject *, int &key, TShiftState shift) { DBGrid1KeyDown(key, shift); };
+    DBGrid1 = m_goods.CreateGrid(ui->pnlGoodGrid, "DBGrid1",
+                                 {{"sname", u"товар/услуга", 261, taLeftJustify},
+                                  {"sprice", u"цена", 108, taRightJustify},
+                                  {"ssfn", u"организация", 170, taLeftJustify}});
+    WirePane(m_goods, {&TfrmMain::DBGrid1DrawColumnCell, &TfrmMain::DBGrid1TitleClick, &TfrmMain::DBGrid1DblClick,
+                       &TfrmMain::DBGrid1KeyDown, &TfrmMain::Query4CalcFields, &TfrmMain::DataSource1DataChange,
+                       &TfrmMain::pnlGoodGridResize});
 
     // The footer explains the red mark of the price column.
     auto *footer = new QWidget(ui->pnlGoodGrid);
@@ -159,27 +126,35 @@ void TfrmMain::SetupGoodPanel()
     DBText7 = AddDetail(details, 3, u"Телефоны:", "DBText7", &DataSource1, "sphones");
     DBText5 = AddDetail(details, 4, u"Раздел:", "DBText5", &DataSource1, "wsupergroupname");
     DBText6 = AddDetail(details, 5, u"Подраздел:", "DBText6", &DataSource1, "wgroupname");
-
-    Query4.OnCalcFields = [this](TDataSet &dataSet) { Query4CalcFields(dataSet); };
-    DataSource1.OnDataChange = [this](TDataSource &, TField *) { DataSource1DataChange(); };
 }
 
 void TfrmMain::SetupEnprPanel()
 {
-    DBGrid2 = MakeResultGrid(ui->pnlEnprGrid, "DBGrid2", &DataSource2,
-                             {{"ssfn", u"организация", 180, taLeftJustify}, {"sallinfo", u"адрес", 115, taLeftJustify}});
-    DBGrid2->OnDrawColumnCell = [this](QObject *, const QRect &rect, int dataCol, TColumn *column,
-                                       TGridDrawState state) { DBGrid2DrawColumnCell(rect, dataCol, column, state); };
-    DBGrid2->OnTitleClick = [this](TColumn *column) { DBGrid2TitleClick(column); };
-    DBGrid2->OnDblClick = [this](QObject *) { DBGrid2DblClick(); };
-    DBGrid2->OnKeyDown = [this](QObject *, int &key, TShiftState shift) { DBGrid2KeyDown(key, shift); };
+    DBGrid2 = m_enpr.CreateGrid(ui->pnlEnprGrid, "DBGrid2",
+                                {{"ssfn", u"организация", 180, taLeftJustify}, {"sallinfo", u"адрес", 115, taLeftJustify}});
+    WirePane(m_enpr, {&TfrmMain::DBGrid2DrawColumnCell, &TfrmMain::DBGrid2TitleClick, &TfrmMain::DBGrid2DblClick,
+                      &TfrmMain::DBGrid2KeyDown, &TfrmMain::Query5CalcFields, &TfrmMain::DataSource2DataChange,
+                      &TfrmMain::pnlEnprGridResize});
 
     QGridLayout *details = ReplaceLayout(ui->pnlEnprRichStr);
     DBText3 = AddDetail(details, 0, u"Организация:", "DBText3", &DataSource2, "ssfn");
     DBText4 = AddDetail(details, 1, u"Адрес:", "DBText4", &DataSource2, "sallinfo");
+}
 
-    Query5.OnCalcFields = [this](TDataSet &dataSet) { Query5CalcFields(dataSet); };
-    DataSource2.OnDataChange = [this](TDataSource &, TField *) { DataSource2DataChange(); };
+void TfrmMain::WirePane(TResultPane &pane, const TPaneHandlers &h)
+{
+    pane.Grid->OnDrawColumnCell = [this, f = h.drawColumnCell](QObject *, const QRect &rect, int dataCol,
+                                                               TColumn *column, TGridDrawState state) {
+        (this->*f)(rect, dataCol, column, state);
+    };
+    pane.Grid->OnTitleClick = [this, f = h.titleClick](TColumn *column) { (this->*f)(column); };
+    pane.Grid->OnDblClick = [this, f = h.dblClick](QObject *) { (this->*f)(); };
+    pane.Grid->OnKeyDown = [this, f = h.keyDown](QObject *, int &key, TShiftState shift) { (this->*f)(key, shift); };
+    pane.Query.OnCalcFields = [this, f = h.calcFields](TDataSet &dataSet) { (this->*f)(dataSet); };
+    pane.Source.OnDataChange = [this, f = h.dataChange](TDataSource &, TField *) { (this->*f)(); };
+    // The grid fills its panel; its own resize comes after the panel's
+    // layout has placed it, so the widths are fitted to the final size.
+    new TEventHook(pane.Grid, QEvent::Resize, [this, f = h.panelResize](QEvent *) { (this->*f)(); });
 }
 
 void TfrmMain::Query4CalcFields(TDataSet &q)

@@ -110,18 +110,11 @@ void TfrmMain::FindEnterprises(bool byUser)
     p.today = GetTodayIsoDate();
     const TSearchSql built = BuildEnprSearchSql(p);
 
-    EnprSortOrders[-1] = built.defaultOrder;
     EnprSortOrders[0] = QStringLiteral(" a.sfn ");
     EnprSortOrders[1] = QStringLiteral(" a.order_post ");
     if (byUser)
         History.ByUser = true;
-    History.EnprSortCol = -1;
-
-    History.EnprSql = built.sql;
-    History.EnprOrderBy = QStringLiteral(" order by ") + EnprSortOrders[-1];
-    Query5.Close();
-    Query5.SetSQL(History.EnprSql + History.EnprOrderBy);
-    Query5.Open();
+    m_enpr.OpenSearch(History, built.sql, built.defaultOrder);
 
     if (byUser) {
         ui->edNavigave->setText(GetNodePath() + QStringLiteral(" (рез.поиска - ") + description + u')');

@@ -142,9 +142,6 @@ void TfrmMain::FindGoods(bool byUser)
     const int city = NodeCity(node);
     History.GoodCid = city;
 
-    DataSource1.SetEnabled(false);
-    Query4.Close();
-
     TGoodSearchParams p;
     p.byUser = byUser;
     p.level = level;
@@ -162,17 +159,10 @@ void TfrmMain::FindGoods(bool byUser)
     p.today = GetTodayIsoDate();
     const TSearchSql built = BuildGoodSearchSql(p);
 
-    GoodSortOrders[-1] = built.defaultOrder;
     GoodSortOrders[0] = QStringLiteral(" a.name ");
     GoodSortOrders[1] = QStringLiteral(" a.price_rub ");
     GoodSortOrders[2] = QStringLiteral(" sfn ");
-    History.GoodSortCol = -1;
-
-    History.GoodSql = built.sql;
-    History.GoodOrderBy = QStringLiteral(" order by ") + GoodSortOrders[-1];
-    Query4.SetSQL(History.GoodSql + History.GoodOrderBy);
-    Query4.Open();
-    DataSource1.SetEnabled(true);
+    m_goods.OpenSearch(History, built.sql, built.defaultOrder);
     ShowGoodPanel();
 
     if (byUser) {

@@ -18,7 +18,7 @@
 
 void TfrmMain::SetupCardViewer()
 {
-    HTMLViewer1 = new QTextBrowser(ui->pnlAllInfo);
+    HTMLViewer1 = new TCardViewer(ui->pnlAllInfo);
     HTMLViewer1->setObjectName(QStringLiteral("HTMLViewer1"));
     // The card's links are the window's to follow, never the viewer's.
     HTMLViewer1->setOpenLinks(false);

@@ -105,15 +105,16 @@ private:
     QString m_html;
 };
 
-// The words are highlighted only in a view the user typed.
+// Catalogue text as HTML; the words are highlighted only in a view the user
+// typed.
 QString TCardBuilder::HighlightSection(const QString &text, const QString &words) const
 {
     if (!m_history || !m_history->ByUser)
-        return text;
+        return EscapeHtmlText(text);
     QStringList list;
     SplitSearchWords(words, list);
     if (list.isEmpty())
-        return text;
+        return EscapeHtmlText(text);
     return HighlightWordsHtml(text, list);
 }
 
@@ -201,7 +202,7 @@ void TCardBuilder::AddDiscounts()
         const QString name = Text("name");
         if (name.isEmpty())
             continue;
-        body += name;
+        body += EscapeHtmlText(name);
         if (Text("tp") == QLatin1String("a")) {
             QDate start, end;
             const QString startText = DiscountDateText(Text("start_date"), &start);
@@ -211,7 +212,8 @@ void TCardBuilder::AddDiscounts()
             const bool openEnded = endText == QLatin1String("2100-01-01") ||
                                    endText == QLatin1String("01.01.2100") || end == QDate(2100, 1, 1);
             if (!openEnded)
-                body += QStringLiteral(" Акция проводится с ") + startText + QStringLiteral(" по ") + endText;
+                body += QStringLiteral(" Акция проводится с ") + EscapeHtmlText(startText) +
+                        QStringLiteral(" по ") + EscapeHtmlText(endText);
         }
         body += kBr;
     }
@@ -248,11 +250,12 @@ void TCardBuilder::AddPhones()
                 number = QString::number(m_cid);
             number += TrimText(Text("phone"));
             if (number.size() == 10 && number[0] != u'9')
-                body += QStringLiteral("<a href=transfer_") + number + u'>' + info + QStringLiteral("</a>");
+                body += QStringLiteral("<a href=transfer_") + EscapeHtmlAttribute(number) + u'>' +
+                        EscapeHtmlText(info) + QStringLiteral("</a>");
             else
-                body += info;
+                body += EscapeHtmlText(info);
         } else {
-            body += info;
+            body += EscapeHtmlText(info);
         }
         body += kBr;
     }
@@ -277,7 +280,7 @@ void TCardBuilder::AddPeople()
         body += HighlightSection(name, m_history ? m_history->EnprPeople : QString());
         const QString post = Text("post");
         if (!post.isEmpty())
-            body += QStringLiteral(" - ") + post;
+            body += QStringLiteral(" - ") + EscapeHtmlText(post);
         body += kBr;
     }
     AddSection(sPeople, body);
@@ -294,7 +297,7 @@ void TCardBuilder::AddAddress()
         for (; !m_q.Eof(); m_q.Next()) {
             const QString name = Text("name");
             if (!name.isEmpty())
-                transport += name + kBr;
+                transport += EscapeHtmlText(name) + kBr;
         }
     }
     QString body = HighlightSection(m_address, m_history ? m_history->EnprPost : QString());
@@ -316,11 +319,11 @@ void TCardBuilder::AddWeb()
         const QString shown = HighlightSection(name, words);
         const QString tp = Text("tp");
         if (tp == QLatin1String("w"))
-            body += QStringLiteral("сайт: <a href=\"http://") + name +
+            body += QStringLiteral("сайт: <a href=\"http://") + EscapeHtmlAttribute(name) +
                     QStringLiteral("\" target=\"_blank\" rel=\"nofollow\">") + shown + QStringLiteral("</a>");
         else if (tp == QLatin1String("e"))
-            body += QStringLiteral("e-mail: <a href=\"mailto:") + name + QStringLiteral("\">") + shown +
-                    QStringLiteral("</a>");
+            body += QStringLiteral("e-mail: <a href=\"mailto:") + EscapeHtmlAttribute(name) +
+                    QStringLiteral("\">") + shown + QStringLiteral("</a>");
         else if (tp == QLatin1String("i"))
             body += QStringLiteral("ICQ: ") + shown;
         const QString who = Text("who");
@@ -348,7 +351,8 @@ void TCardBuilder::AddBranches()
         const QString sfn = Text("sfn");
         if (sfn.isEmpty())
             continue;
-        body += link + Text("adr_id") + u'>' + sfn + QStringLiteral("</a><br>") + AddressOfRow() + kBr;
+        body += link + EscapeHtmlAttribute(Text("adr_id")) + u'>' + EscapeHtmlText(sfn) +
+                QStringLiteral("</a><br>") + EscapeHtmlText(AddressOfRow()) + kBr;
     }
     AddSection(sFilial, body);
 }
@@ -385,14 +389,16 @@ void TCardBuilder::AddWorkTime()
         if (Text("AllTimes") == one)
             body += QStringLiteral(" круглосуточно");
         else
-            body += QStringLiteral(" с ") + Text("sw").left(5) + QStringLiteral(" до ") + Text("ew").left(5);
+            body += QStringLiteral(" с ") + EscapeHtmlText(Text("sw").left(5)) + QStringLiteral(" до ") +
+                    EscapeHtmlText(Text("ew").left(5));
         if (Text("NoBreaks") == one)
             body += QStringLiteral(" без перерыва");
         else
-            body += QStringLiteral(" с ") + Text("sb").left(5) + QStringLiteral(" до ") + Text("eb").left(5);
+            body += QStringLiteral(" с ") + EscapeHtmlText(Text("sb").left(5)) + QStringLiteral(" до ") +
+                    EscapeHtmlText(Text("eb").left(5));
         const QString who = Text("who");
         if (!who.isEmpty())
-            body += QStringLiteral(" - ") + who;
+            body += QStringLiteral(" - ") + EscapeHtmlText(who);
         body += kBr;
     }
     AddSection(sWt, body);

@@ -1,0 +1,19 @@
+#pragma once
+// File access that never blocks on special files: configuration and the SQL
+// log are read and written only when the path names a regular file, so a
+// FIFO, a device or a folder in their place cannot stall the program.
+
+#include <QByteArray>
+#include <QString>
+
+// The whole file into data; false (data empty) when the path is missing or
+// not a regular file.
+bool ReadRegularFile(const QString &path, QByteArray *data);
+
+// Appends data to a regular file, creating it when missing; false and
+// nothing written when the path names anything else.
+bool AppendRegularFile(const QString &path, const QByteArray &data);
+
+// Both paths name one existing file (same device and inode), whatever links
+// or spellings lead to it.
+bool SameFile(const QString &a, const QString &b);
