@@ -93,7 +93,7 @@ protected:
             Get<QComboBox>(w, name)->setEditText(QString());
         Get<QComboBox>(w, box)->setEditText(text);
         Get<QPushButton>(w, goods ? "btnFindGood" : "btnFindEnpr")->click();
-        TZReadOnlyQuery &q = goods ? w.Query4 : w.Query5;
+        TZReadOnlyQuery &q = goods ? Peer(w).Query4() : Peer(w).Query5();
         return q.Active() ? q.RecordCount() : -1;
     }
     // A Cyrillic word of some good's name, which finds rows only when the
@@ -225,8 +225,8 @@ TEST_F(MainConnect, LockedCatalogueAtStartIsWaitedFor)
     }
     sqlite3_close(writer);
     EXPECT_TRUE(shown.isEmpty()) << shown.join(u'|').toStdString();
-    ASSERT_NE(w->GoodRootNode, nullptr);
-    EXPECT_GT(w->GoodRootNode->childCount(), 0);
+    ASSERT_NE(Peer(*w).GoodRootNode(), nullptr);
+    EXPECT_GT(Peer(*w).GoodRootNode()->childCount(), 0);
     EXPECT_GT(Search(*w, "cbFindGoodName", CyrillicWord()), 0);
 }
 
@@ -258,10 +258,10 @@ TEST_F(MainConnect, CatalogueIsOpenedReadOnlyByItsExactName)
         shown.clear();
         auto w = std::make_unique<TfrmMain>(app.path() + u'/');
         EXPECT_TRUE(shown.isEmpty()) << c.name.toStdString() << ": " << shown.join(u'|').toStdString();
-        ASSERT_NE(w->GoodRootNode, nullptr) << c.name.toStdString();
-        EXPECT_GT(w->GoodRootNode->childCount(), 0) << c.name.toStdString();
+        ASSERT_NE(Peer(*w).GoodRootNode(), nullptr) << c.name.toStdString();
+        EXPECT_GT(Peer(*w).GoodRootNode()->childCount(), 0) << c.name.toStdString();
         EXPECT_GT(Search(*w, "cbFindGoodName", CyrillicWord()), 0) << c.name.toStdString();
-        EXPECT_THROW(w->ZConnection1.ExecuteDirect(u"create table stray(a integer)"_s), EDatabaseError);
+        EXPECT_THROW(Peer(*w).ZConnection1().ExecuteDirect(u"create table stray(a integer)"_s), EDatabaseError);
         w.reset();
         EXPECT_EQ(Hash(db), before) << c.name.toStdString();
         EXPECT_EQ(QDir(app.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System),

@@ -78,8 +78,8 @@ TEST_F(MainLog, SpecialFilesInPlaceOfConfigurationOrLogDoNotHoldTheStart)
         other.join();
         EXPECT_LT(elapsed, 1500) << c.fifo.toStdString();
         EXPECT_TRUE(shown.isEmpty()) << c.fifo.toStdString() << ": " << shown.join(u'|').toStdString();
-        ASSERT_NE(w->GoodRootNode, nullptr) << c.fifo.toStdString();
-        EXPECT_GT(w->GoodRootNode->childCount(), 0) << c.fifo.toStdString();
+        ASSERT_NE(Peer(*w).GoodRootNode(), nullptr) << c.fifo.toStdString();
+        EXPECT_GT(Peer(*w).GoodRootNode()->childCount(), 0) << c.fifo.toStdString();
         EXPECT_EQ(received, 0) << c.fifo.toStdString();
     }
 }

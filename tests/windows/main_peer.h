@@ -17,6 +17,9 @@ public:
     const QMap<int, QString> &GoodSortOrders() const { return m_w.GoodSortOrders; }
     const QMap<int, QString> &EnprSortOrders() const { return m_w.EnprSortOrders; }
     TZConnection &ZConnection1() const { return m_w.ZConnection1; }
+    TZReadOnlyQuery &Query4() const { return m_w.Query4; }
+    TZReadOnlyQuery &Query5() const { return m_w.Query5; }
+    QTreeWidgetItem *GoodRootNode() const { return m_w.GoodRootNode; }
     TDataSource &DataSource1() const { return m_w.DataSource1; }
     TDataSource &DataSource2() const { return m_w.DataSource2; }
 
