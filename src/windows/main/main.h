@@ -216,6 +216,14 @@ private:
     void mnuDollarClick();
     void btnDollarClick();
 
+    // --- help menu and the remarks button (main_help.cpp) ---
+    QToolButton *ToolButton7 = nullptr;
+    void SetupHelp();
+    void N8Click();
+    void N10Click();
+    void N11Click();
+    void ToolButton7Click();
+
     // The eight search boxes with histories, in the order of the settings.
     QList<QComboBox *> HistoryBoxes() const;
     // How many times the start-up connected (one, or two after switching to
