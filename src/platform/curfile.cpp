@@ -100,7 +100,7 @@ bool ReadDib(const TBytes &b, QImage &out, QString *error)
             for (qint64 x = 0; x < width && !alpha; ++x)
                 alpha = b.Byte(xorRows + y * xorStride + 4 * x + 3) != 0;
     }
-    QImage image(width, height, QImage::Format_ARGB32);
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
     for (int y = 0; y < height; ++y) {
         const qint64 row = xorRows + qint64(height - 1 - y) * xorStride;
         const qint64 maskRow = andRows + qint64(height - 1 - y) * andStride;
@@ -134,10 +134,10 @@ bool ReadDib(const TBytes &b, QImage &out, QString *error)
                 else
                     c = c | 0xff000000u;
             }
-            line[x] = c;
+            line[x] = qPremultiply(c);
         }
     }
-    out = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    out = image;
     return true;
 }
 

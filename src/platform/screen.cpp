@@ -71,17 +71,31 @@ bool HaveGuiApplication()
 
 } // namespace
 
-TScreenCursor::TScreenCursor(const QCursor &cursor) : m_steps{cursor}, m_ms{0} {}
+TScreenCursor::TScreenCursor(const QCursor &cursor)
+    : m_images{QImage()}, m_hotSpots{cursor.hotSpot()}, m_cursors{cursor}, m_frameOfStep{0}, m_ms{0}
+{
+}
 
 TScreenCursor::TScreenCursor(const TCursorFileData &data)
 {
-    QList<QCursor> frames;
-    for (const TCursorFrame &f : data.Frames)
-        frames.append(QCursor(QPixmap::fromImage(f.Image), f.HotSpot.x(), f.HotSpot.y()));
+    for (const TCursorFrame &f : data.Frames) {
+        m_images.append(f.Image);
+        m_hotSpots.append(f.HotSpot);
+    }
+    m_cursors.resize(m_images.size());
     for (qsizetype i = 0; i < data.Sequence.size(); ++i) {
-        m_steps.append(frames.value(data.Sequence[i]));
+        m_frameOfStep.append(data.Sequence[i]);
         m_ms.append(JiffiesToMs(data.Jiffies.value(i)));
     }
+}
+
+const QCursor &TScreenCursor::Step(int i) const
+{
+    const int frame = m_frameOfStep[i];
+    std::optional<QCursor> &cursor = m_cursors[frame];
+    if (!cursor)
+        cursor = QCursor(QPixmap::fromImage(m_images[frame]), m_hotSpots[frame].x(), m_hotSpots[frame].y());
+    return *cursor;
 }
 
 TCursorHandle LoadCursorFromFile(const QString &path, QString *error)

@@ -5,10 +5,12 @@
 // through its frames.
 
 #include <QCursor>
+#include <QImage>
 #include <QList>
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 struct TCursorFileData;
 
@@ -19,20 +21,24 @@ constexpr int crSQLWait = -17; // while a database statement runs
 constexpr int crHandPoint = -21;
 
 // A loaded cursor: one step for a static cursor, several for an animated
-// one. Needs the GUI application.
+// one. The cursor of a frame is made when it is first shown (it needs the
+// GUI application then).
 class TScreenCursor
 {
 public:
     explicit TScreenCursor(const QCursor &cursor);
     explicit TScreenCursor(const TCursorFileData &data);
 
-    int StepCount() const { return m_steps.size(); }
-    const QCursor &Step(int i) const { return m_steps[i]; }
+    int StepCount() const { return int(m_frameOfStep.size()); }
+    const QCursor &Step(int i) const;
     int StepMs(int i) const { return m_ms[i]; }
-    bool IsAnimated() const { return m_steps.size() > 1; }
+    bool IsAnimated() const { return m_frameOfStep.size() > 1; }
 
 private:
-    QList<QCursor> m_steps;
+    QList<QImage> m_images;
+    QList<QPoint> m_hotSpots;
+    mutable QList<std::optional<QCursor>> m_cursors; // by frame
+    QList<int> m_frameOfStep;
     QList<int> m_ms;
 };
 
