@@ -1,13 +1,17 @@
-// Draws the program's cursors and writes them as the files the windows keep
-// as resources: the animated wait cursor (12 frames of 32 x 32, 32-bit with
-// alpha) and the static hand cursor 1003 (32 x 32, 1-bit with mask).
+// Draws the program's cursors and its splash picture and writes them as the
+// files the windows keep as resources: the animated wait cursor (12 frames
+// of 32 x 32, 32-bit with alpha), the static hand cursor 1003 (32 x 32,
+// 1-bit with mask) and the splash window's picture (drawn here once: its
+// text would cost the start-up a millisecond on every run).
 //   trevin_mkcursor OUTDIR
 
 #include <QByteArray>
 #include <QColor>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QImage>
+#include <QLinearGradient>
 #include <QPainter>
 #include <QString>
 
@@ -220,6 +224,40 @@ QByteArray HandCursor()
     return CurFile(Dib1(image), 13, 6); // the fingertip
 }
 
+// The splash window's picture, 400 x 110.
+QImage SplashPicture()
+{
+    QImage picture(400, 110, QImage::Format_RGB32);
+    QPainter p(&picture);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient sky(0, 0, picture.width(), picture.height());
+    sky.setColorAt(0, QColor(0x16, 0x33, 0x5c));
+    sky.setColorAt(1, QColor(0x2c, 0x7a, 0x8c));
+    p.fillRect(picture.rect(), sky);
+    // The ring of the wait cursor, large.
+    for (int i = 0; i < 12; ++i) {
+        const double angle = 2 * std::numbers::pi * i / 12 - std::numbers::pi / 2;
+        const double fade = i / 11.0;
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor::fromRgbF(1.0, 1.0, 1.0, 0.95 - 0.7 * fade));
+        p.drawEllipse(QPointF(56 + 32 * std::cos(angle), 58 + 32 * std::sin(angle)), 7 - 3 * fade, 7 - 3 * fade);
+    }
+    p.setPen(Qt::white);
+    QFont title = p.font();
+    title.setPixelSize(34);
+    title.setBold(true);
+    p.setFont(title);
+    p.drawText(QRect(108, 26, 290, 42), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("SELBRAN"));
+    QFont line = p.font();
+    line.setPixelSize(14);
+    line.setBold(false);
+    p.setFont(line);
+    p.drawText(QRect(110, 68, 290, 22), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("Информационно-торговая система"));
+    p.end();
+    return picture;
+}
+
 bool Write(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
@@ -233,6 +271,10 @@ bool Write(const QString &path, const QByteArray &bytes)
 
 int main(int argc, char **argv)
 {
+    // Text needs the fonts of a GUI application; no display is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     if (argc != 2) {
         std::fputs("usage: trevin_mkcursor OUTDIR\n", stderr);
         return 2;
@@ -241,5 +283,9 @@ int main(int argc, char **argv)
     if (!Write(dir.filePath(QStringLiteral("selbran.ani")), WaitCursor()) ||
         !Write(dir.filePath(QStringLiteral("1003.cur")), HandCursor()))
         return 1;
+    const QString splash = dir.filePath(QStringLiteral("splash.png"));
+    if (!SplashPicture().save(splash, "PNG"))
+        return 1;
+    std::printf("%s written\n", qPrintable(splash));
     return 0;
 }
