@@ -166,6 +166,9 @@ sqlite3 *TZConnection::OpenSqliteFile() const
         throw EDatabaseError(text);
     }
     sqlite3_busy_timeout(db, SqliteBusyTimeout());
+    // A long statement holds the event loop: its wait cursor is stepped
+    // from inside it.
+    sqlite3_progress_handler(db, 20000, [](void *) { return Screen::AnimateCursor(), 0; }, nullptr);
     return db;
 }
 

@@ -75,7 +75,12 @@ void OpenDocument(const QString &text)
 
 QString FeedbackAddress()
 {
-    return QStringLiteral("trevin@selbran.ru");
+    return QStringLiteral("trevin@example.org");
+}
+
+QString HomePageAddress()
+{
+    return QStringLiteral("http://www.example.org/");
 }
 
 void OpenFeedbackMail()

@@ -38,8 +38,9 @@ void OpenDocument(const QString &text);
 
 // A new mail message to the maker's feedback address.
 void OpenFeedbackMail();
-// The maker's feedback address.
+// The maker's feedback address and home page.
 QString FeedbackAddress();
+QString HomePageAddress();
 
 // Tests record the address instead of opening it; an empty hook puts the
 // desktop back.

@@ -4,7 +4,9 @@
 #include "components/SDialogs.h"
 #include "platform/application.h"
 #include "services/tools_dbdate.h"
+#include "windows/cursor.h"
 #include "windows/main/main.h"
+#include "windows/start.h"
 
 #include <memory>
 
@@ -12,7 +14,12 @@ int ProgramMain(int argc, char **argv)
 {
     TApplication app(argc, argv);
     DetectWine();
-    // The splash window joins here.
+    // Painted at once: the main window's creation below keeps the event
+    // loop from running for a while.
+    frmStart = new TfrmStart();
+    frmStart->show();
+    frmStart->repaint();
+    QCoreApplication::processEvents();
     TApplication::SetTitle(QStringLiteral("SELBRAN - Информационно-торговая система."));
     TApplication::SetExceptionHandler([](const QString &text) { ShowMessageText(text); });
 
@@ -20,15 +27,21 @@ int ProgramMain(int argc, char **argv)
     try {
         window = std::make_unique<TfrmMain>();
     } catch (const EApplicationHalt &halt) {
+        delete frmStart;
+        frmStart = nullptr;
+        FreeAnimatedCursors();
         return halt.ExitCode();
     }
     frmMain = window.get();
     // Every long job runs in this one window; it lives until the program ends.
     const auto progress = std::make_unique<TfrmProgress>();
     frmProgress = progress.get();
-    // The splash closes here.
+    if (frmStart)
+        frmStart->close(); // frees itself
     window->show();
     const int code = app.exec();
     frmMain = nullptr;
+    window.reset();
+    FreeAnimatedCursors();
     return code;
 }

@@ -13,6 +13,7 @@
 #include "services/sqlite_func.h"
 #include "services/tools_dbdate.h"
 #include "services/vtbl.h"
+#include "windows/cursor.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -46,6 +47,7 @@ TfrmMain::TfrmMain(const QString &appDir, QWidget *parent)
     SetupTree();
     SetupSearch();
     SetupResults();
+    SetupHelp();
     connect(btnBack, &QToolButton::clicked, this, GuardedSlot(this, &TfrmMain::btnBackClick));
     connect(btnNext, &QToolButton::clicked, this, GuardedSlot(this, &TfrmMain::btnNextClick));
     ZSQLMonitor1.MaxTraceCount = 100;
@@ -156,7 +158,8 @@ void TfrmMain::FormCreate()
     ShowSelectedNode();
     EnprRootNode->setExpanded(true);
     GoodRootNode->setExpanded(true);
-    // 20: the animated wait cursor joins here.
+    // 20
+    InstallAnimatedCursors();
     // 21
     ZConnection1.SQLHourGlass = true;
     // 22

@@ -232,6 +232,13 @@ private:
     void Edit1KeyDown(int key, Qt::KeyboardModifiers shift);
     void PageViewerKeyDown(QTextBrowser *viewer, int key, Qt::KeyboardModifiers shift);
     void Button2Click();
+    // --- help menu and the remarks button (main_help.cpp) ---
+    QToolButton *ToolButton7 = nullptr;
+    void SetupHelp();
+    void N8Click();
+    void N10Click();
+    void N11Click();
+    void ToolButton7Click();
 
     // The eight search boxes with histories, in the order of the settings.
     QList<QComboBox *> HistoryBoxes() const;
