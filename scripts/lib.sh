@@ -2,7 +2,7 @@
 # when missing.
 
 TREVIN_PACKAGES=(
-    g++ cmake ninja-build pkg-config
+    g++ cmake ninja-build pkg-config clang-format
     qt6-base-dev libsoci-dev libboost-dev libsqlite3-dev libmariadb-dev
     libgtest-dev libgmock-dev
     mariadb-server mariadb-client

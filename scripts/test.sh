@@ -14,6 +14,7 @@ BUILD_SAN="$ROOT/build-sanitize"
 
 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTREVIN_WERROR=ON
 ninja -C "$BUILD" -j"$JOBS"
+ninja -C "$BUILD" format-check
 
 GENCAT="$BUILD/tools/trevin_gencat"
 if [ ! -x "$GENCAT" ]; then
