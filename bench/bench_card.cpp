@@ -109,8 +109,8 @@ int main(int argc, char **argv)
                     static_cast<long long>(openMs));
         std::printf("%zu cards (%s layout, typed view): median %.3f ms, mean %.3f ms, worst %.3f ms\n", cardNs.size(),
                     compact ? "compact" : "table", card.median, card.mean, card.worst);
-        std::printf("baseline, one address look-up per row: median %.3f ms, mean %.3f ms, worst %.3f ms\n",
-                    base.median, base.mean, base.worst);
+        std::printf("baseline, one address look-up per row: median %.3f ms, mean %.3f ms, worst %.3f ms\n", base.median,
+                    base.mean, base.worst);
         std::printf("card / baseline (median): %.1f; %lld characters built\n", card.median / base.median,
                     static_cast<long long>(bytes));
     } catch (const std::exception &e) {

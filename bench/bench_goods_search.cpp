@@ -61,8 +61,8 @@ long long BareMysql(const searchbench::TTarget &t, const QString &database, cons
 {
     MYSQL *m = mysql_init(nullptr);
     if (!mysql_real_connect(m, t.host.toUtf8().constData(), t.user.toUtf8().constData(),
-                            t.password.toUtf8().constData(), database.toUtf8().constData(), unsigned(t.port),
-                            nullptr, 0)) {
+                            t.password.toUtf8().constData(), database.toUtf8().constData(), unsigned(t.port), nullptr,
+                            0)) {
         std::fprintf(stderr, "mysql: %s\n", mysql_error(m));
         return -1;
     }
@@ -108,7 +108,8 @@ int main(int argc, char **argv)
 
     TfrmMain w(dir.path());
     const long startKb = bench::StatusKb("VmHWM");
-    w.findChild<QTreeWidget *>(QStringLiteral("TreeView"))->setCurrentItem(w.findChild<QTreeWidget *>(QStringLiteral("TreeView"))->topLevelItem(0));
+    w.findChild<QTreeWidget *>(QStringLiteral("TreeView"))
+        ->setCurrentItem(w.findChild<QTreeWidget *>(QStringLiteral("TreeView"))->topLevelItem(0));
     auto *findButton = w.findChild<QPushButton *>(QStringLiteral("btnFindGood"));
     TZReadOnlyQuery &goods = GridRows(w, "DBGrid1");
     w.findChild<QComboBox *>(QStringLiteral("cbFindGoodName"))->setEditText(word);
@@ -140,8 +141,8 @@ int main(int argc, char **argv)
         };
         auto doBare = [&] {
             bare.push_back(bench::Measure([&] {
-                bareRows = target.host.isEmpty() ? BareSqlite(target.sqliteFile, sql)
-                                                 : BareMysql(target, CurrentDb, sql);
+                bareRows =
+                    target.host.isEmpty() ? BareSqlite(target.sqliteFile, sql) : BareMysql(target, CurrentDb, sql);
             }));
         };
         doFind();

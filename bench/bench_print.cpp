@@ -38,8 +38,7 @@
 #include <map>
 #include <vector>
 
-namespace
-{
+namespace {
 
 QString Escape(const QString &text)
 {
@@ -71,10 +70,10 @@ QString CardReport(TZConnection &conn, int cards)
 QString GoodsTable(TZConnection &conn, int rows, int chunk)
 {
     TZReadOnlyQuery q(&conn);
-    q.SetSQL(QStringLiteral(
-                 "select g.name as name, g.price as price, g.cur as cur, a.sfn as sfn from good g, address a "
-                 "where g.cid=343 and a.cid=g.cid and a.fid=g.fid and a.adr_id=g.adr_id limit ") +
-             QString::number(rows));
+    q.SetSQL(
+        QStringLiteral("select g.name as name, g.price as price, g.cur as cur, a.sfn as sfn from good g, address a "
+                       "where g.cid=343 and a.cid=g.cid and a.fid=g.fid and a.adr_id=g.adr_id limit ") +
+        QString::number(rows));
     q.Open();
     QString body = QStringLiteral("<table width=\"100%\" border=1 cellspacing=0 cellpadding=2>"
                                   "<tr><th>Товар/услуга</th><th>Цена</th><th>Организация</th></tr>");
@@ -108,8 +107,7 @@ int Child(const QString &path, const QString &kind, int count, bool baseline, in
     bench::OpenSqlite(conn, path);
     QElapsedTimer t;
     t.start();
-    const QString body =
-        kind == QLatin1String("cards") ? CardReport(conn, count) : GoodsTable(conn, count, chunk);
+    const QString body = kind == QLatin1String("cards") ? CardReport(conn, count) : GoodsTable(conn, count, chunk);
     QString head, foot;
     BuildHtmlPageHead(head);
     BuildHtmlPageFoot(foot);
@@ -239,8 +237,8 @@ int main(int argc, char **argv)
             (void)cmin;
             (void)bdmin;
             std::printf("%-6s %6d %6d %10.0f | %12.0f / %-13.0f | %12.0f / %-13.0f | %10.0f %10.1f\n",
-                        qPrintable(jobs[j].kind), jobs[j].count, rec[0].pages, bdmed, lmin, lmed, bmin, bmed,
-                        cmed, double(peak) / 1024.0);
+                        qPrintable(jobs[j].kind), jobs[j].count, rec[0].pages, bdmed, lmin, lmed, bmin, bmed, cmed,
+                        double(peak) / 1024.0);
         }
     } catch (const std::exception &e) {
         std::fprintf(stderr, "bench_print: %s\n", e.what());

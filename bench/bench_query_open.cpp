@@ -31,14 +31,9 @@ long long Step(sqlite3 *db, bool read)
             continue;
         for (int c = 0; c < columns; ++c) {
             switch (sqlite3_column_type(st, c)) {
-            case SQLITE_INTEGER:
-                sink += sqlite3_column_int64(st, c);
-                break;
-            case SQLITE_FLOAT:
-                sink += (long long)sqlite3_column_double(st, c);
-                break;
-            case SQLITE_NULL:
-                break;
+            case SQLITE_INTEGER: sink += sqlite3_column_int64(st, c); break;
+            case SQLITE_FLOAT: sink += (long long)sqlite3_column_double(st, c); break;
+            case SQLITE_NULL: break;
             default:
                 sink += reinterpret_cast<const char *>(sqlite3_column_text(st, c))[0];
                 sink += sqlite3_column_bytes(st, c);

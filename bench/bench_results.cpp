@@ -39,7 +39,6 @@ TZReadOnlyQuery &GridRows(TfrmMain &w, const char *grid)
     return dynamic_cast<TZReadOnlyQuery &>(*w.findChild<TDBGrid *>(QString::fromLatin1(grid))->DataSource()->DataSet());
 }
 
-
 // Presses Down in the grid and waits until the window is painted.
 std::vector<qint64> MoveDown(TfrmMain &w, int rows)
 {
@@ -105,7 +104,8 @@ int main(int argc, char **argv)
         QCoreApplication::processEvents();
         const qint64 startMs = startTimer.elapsed();
 
-        w.findChild<QTreeWidget *>(QStringLiteral("TreeView"))->setCurrentItem(w.findChild<QTreeWidget *>(QStringLiteral("TreeView"))->topLevelItem(1));
+        w.findChild<QTreeWidget *>(QStringLiteral("TreeView"))
+            ->setCurrentItem(w.findChild<QTreeWidget *>(QStringLiteral("TreeView"))->topLevelItem(1));
         w.findChild<QComboBox *>(QStringLiteral("cbFindEnprName"))->setEditText(QStringLiteral("ооо"));
         QElapsedTimer searchTimer;
         searchTimer.start();

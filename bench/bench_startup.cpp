@@ -81,8 +81,7 @@ int main(int argc, char **argv)
             const qint64 us = StartOnce(dir.path(), asProgram, status, nodes);
             (asProgram ? full : bare).push_back(us);
             std::printf("run %d %s: start-up %.2f ms, %d tree nodes, status \"%s\"\n", run + 1,
-                        asProgram ? "with splash and cursor" : "bare", us / 1000.0, nodes,
-                        status.toUtf8().constData());
+                        asProgram ? "with splash and cursor" : "bare", us / 1000.0, nodes, status.toUtf8().constData());
         }
     }
     Report("bare", bare);

@@ -107,8 +107,8 @@ TPrivateMysql *TPrivateMysql::Instance(QString *why)
         s->m_port = FreePort();
         if (!dir.isValid() || s->m_port == 0)
             failure = QStringLiteral("no folder or port");
-        else if (QStandardPaths::findExecutable(QStringLiteral("mariadbd"), {QStringLiteral("/usr/sbin"),
-                                                                          QStringLiteral("/usr/local/sbin")})
+        else if (QStandardPaths::findExecutable(QStringLiteral("mariadbd"),
+                                                {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin")})
                      .isEmpty() &&
                  QStandardPaths::findExecutable(QStringLiteral("mariadbd")).isEmpty())
             failure = QStringLiteral("mariadbd not installed");
@@ -149,9 +149,10 @@ bool TPrivateMysql::Start(QString *why)
         return true;
     // Without grant tables and InnoDB the server starts in a few seconds on
     // an empty folder; any login is accepted.
-    const QByteArray server = QStandardPaths::findExecutable(QStringLiteral("mariadbd"),
-                                                            {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin")})
-                                  .toLocal8Bit();
+    const QByteArray server =
+        QStandardPaths::findExecutable(QStringLiteral("mariadbd"),
+                                       {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin")})
+            .toLocal8Bit();
     const passwd *account = ::getpwuid(::getuid());
     const QByteArray user(account ? account->pw_name : "root");
     const QList<QByteArray> args = {
@@ -245,11 +246,11 @@ bool TPrivateMysql::Load(QString *why)
         return false;
     }
     QString output;
-    const bool ok = Run(QStringLiteral("mariadb"),
-                        {QStringLiteral("--no-defaults"),
-                         QStringLiteral("--socket=") + m_dir + QStringLiteral("/mysqld.sock"), QStringLiteral("-uroot"),
-                         QStringLiteral("--default-character-set=cp1251")},
-                        script, &output);
+    const bool ok =
+        Run(QStringLiteral("mariadb"),
+            {QStringLiteral("--no-defaults"), QStringLiteral("--socket=") + m_dir + QStringLiteral("/mysqld.sock"),
+             QStringLiteral("-uroot"), QStringLiteral("--default-character-set=cp1251")},
+            script, &output);
     if (!ok && why)
         *why = QStringLiteral("loading the catalogue failed: ") + output;
     return ok;

@@ -14,9 +14,9 @@ struct MysqlServer {
     int port = 0;
     QString user;
     QString password;
-    QString master;   // holds current_db
+    QString master;    // holds current_db
     QString catalogue; // the catalogue database current_db names
-    QString stat;     // statistics database
+    QString stat;      // statistics database
 };
 MysqlServer Mysql();
 // True when a server is configured; when TREVIN_REQUIRE_MYSQL is set and no
@@ -52,25 +52,25 @@ private:
 } // namespace testenv
 
 // Skips (or, in CI, fails) a test that needs the network deployment.
-#define REQUIRE_MYSQL()                                                                  \
-    do {                                                                                 \
-        if (!testenv::HaveMysql()) {                                                     \
-            if (!qEnvironmentVariableIsEmpty("TREVIN_REQUIRE_MYSQL"))                    \
-                FAIL() << "TREVIN_REQUIRE_MYSQL is set but no test MariaDB is configured"; \
-            GTEST_SKIP() << "no test MariaDB (set TREVIN_MYSQL_PORT)";                   \
-        }                                                                                \
+#define REQUIRE_MYSQL()                                                                                                \
+    do {                                                                                                               \
+        if (!testenv::HaveMysql()) {                                                                                   \
+            if (!qEnvironmentVariableIsEmpty("TREVIN_REQUIRE_MYSQL"))                                                  \
+                FAIL() << "TREVIN_REQUIRE_MYSQL is set but no test MariaDB is configured";                             \
+            GTEST_SKIP() << "no test MariaDB (set TREVIN_MYSQL_PORT)";                                                 \
+        }                                                                                                              \
     } while (0)
 
 // Points server at the test process's own MariaDB; skips like REQUIRE_MYSQL
 // (fails when TREVIN_REQUIRE_MYSQL is set and it cannot run).
-#define REQUIRE_PRIVATE_MYSQL(server)                                                    \
-    do {                                                                                 \
-        REQUIRE_MYSQL();                                                                 \
-        QString why_;                                                                    \
-        server = testenv::TPrivateMysql::Instance(&why_);                                \
-        if (!server) {                                                                   \
-            if (!qEnvironmentVariableIsEmpty("TREVIN_REQUIRE_MYSQL"))                    \
-                FAIL() << "no private MariaDB: " << why_.toStdString();                  \
-            GTEST_SKIP() << "no private MariaDB: " << why_.toStdString();                \
-        }                                                                                \
+#define REQUIRE_PRIVATE_MYSQL(server)                                                                                  \
+    do {                                                                                                               \
+        REQUIRE_MYSQL();                                                                                               \
+        QString why_;                                                                                                  \
+        server = testenv::TPrivateMysql::Instance(&why_);                                                              \
+        if (!server) {                                                                                                 \
+            if (!qEnvironmentVariableIsEmpty("TREVIN_REQUIRE_MYSQL"))                                                  \
+                FAIL() << "no private MariaDB: " << why_.toStdString();                                                \
+            GTEST_SKIP() << "no private MariaDB: " << why_.toStdString();                                              \
+        }                                                                                                              \
     } while (0)

@@ -10,8 +10,7 @@
 #include <cstdio>
 #include <exception>
 
-namespace
-{
+namespace {
 
 void PrintUsage()
 {
@@ -70,8 +69,7 @@ int main(int argc, char **argv)
             if (ok) {
                 options.goods = text.toInt(&ok);
                 if (!ok || options.goods < 0) {
-                    std::fprintf(stderr, "trevin_gencat: --goods needs a number >= 0, not \"%s\"\n",
-                                 qPrintable(text));
+                    std::fprintf(stderr, "trevin_gencat: --goods needs a number >= 0, not \"%s\"\n", qPrintable(text));
                     return 2;
                 }
             }

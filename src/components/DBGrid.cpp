@@ -43,7 +43,10 @@ TDBGrid::TDBGrid(QWidget *parent) : TCustomDBGrid(parent)
 
 TDBGrid::~TDBGrid() = default;
 
-TCustomDBGrid *TDBGrid::MakeSubGrid(QWidget *parent) { return new TDBGrid(parent); }
+TCustomDBGrid *TDBGrid::MakeSubGrid(QWidget *parent)
+{
+    return new TDBGrid(parent);
+}
 
 // --- position menu -----------------------------------------------------------
 
@@ -100,7 +103,10 @@ QString TDBGrid::CurrentRowText()
     return text;
 }
 
-void TDBGrid::CopyCurrentRow() { CopyTextToClipboard(CurrentRowText()); }
+void TDBGrid::CopyCurrentRow()
+{
+    CopyTextToClipboard(CurrentRowText());
+}
 
 // --- keys and mouse ------------------------------------------------------------
 

@@ -25,7 +25,10 @@ int TDBGridColumns::IndexOf(const TColumn *column) const
     return -1;
 }
 
-std::unique_ptr<TColumn> TDBGridColumns::MakeItem() { return std::make_unique<TColumn>(this); }
+std::unique_ptr<TColumn> TDBGridColumns::MakeItem()
+{
+    return std::make_unique<TColumn>(this);
+}
 
 TColumn *TDBGridColumns::Append()
 {
@@ -48,7 +51,10 @@ TColumn *TDBGridColumns::Append()
     return c;
 }
 
-TColumn *TDBGridColumns::AppendColumn() { return Append(); }
+TColumn *TDBGridColumns::AppendColumn()
+{
+    return Append();
+}
 
 TColumn *TDBGridColumns::AppendTransientColumn()
 {
@@ -157,7 +163,10 @@ void TDBGridColumns::RegenerateColumns()
     m_grid->CloseLayoutBracket();
 }
 
-void TDBGridColumns::BeginUpdate() { ++m_updateCount; }
+void TDBGridColumns::BeginUpdate()
+{
+    ++m_updateCount;
+}
 
 void TDBGridColumns::EndUpdate()
 {

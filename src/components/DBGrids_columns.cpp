@@ -140,7 +140,10 @@ TFont &TColumnTitle::Font()
     return m_font;
 }
 
-void TColumnTitle::SetFont(const TFont &value) { m_font.Assign(value); }
+void TColumnTitle::SetFont(const TFont &value)
+{
+    m_font.Assign(value);
+}
 
 void TColumnTitle::FontChanged()
 {
@@ -187,11 +190,20 @@ TColumn::TColumn(TDBGridColumns *collection)
 
 TColumn::~TColumn() = default;
 
-std::unique_ptr<TColumnTitle> TColumn::MakeTitle() { return std::make_unique<TColumnTitle>(this); }
+std::unique_ptr<TColumnTitle> TColumn::MakeTitle()
+{
+    return std::make_unique<TColumnTitle>(this);
+}
 
-int TColumn::Index() const { return m_collection ? m_collection->IndexOf(this) : -1; }
+int TColumn::Index() const
+{
+    return m_collection ? m_collection->IndexOf(this) : -1;
+}
 
-TCustomDBGrid *TColumn::Grid() const { return m_collection ? m_collection->Grid() : nullptr; }
+TCustomDBGrid *TColumn::Grid() const
+{
+    return m_collection ? m_collection->Grid() : nullptr;
+}
 
 void TColumn::Changed(bool allItems)
 {
@@ -268,7 +280,10 @@ TAlignment TColumn::DefaultAlignment() const
     return taLeftJustify;
 }
 
-TAlignment TColumn::Alignment() const { return (m_assigned & avAlignment) ? m_alignment : DefaultAlignment(); }
+TAlignment TColumn::Alignment() const
+{
+    return (m_assigned & avAlignment) ? m_alignment : DefaultAlignment();
+}
 
 void TColumn::SetAlignment(TAlignment value)
 {
@@ -297,9 +312,15 @@ QColor TColumn::DefaultColor() const
     return clWindow();
 }
 
-QColor TColumn::Color() const { return (m_assigned & avColor) ? m_color : DefaultColor(); }
+QColor TColumn::Color() const
+{
+    return (m_assigned & avColor) ? m_color : DefaultColor();
+}
 
-void TColumn::SetColor(const QColor &value) { StoreAssigned(avColor, m_color, value); }
+void TColumn::SetColor(const QColor &value)
+{
+    StoreAssigned(avColor, m_color, value);
+}
 
 TFont &TColumn::DefaultFont() const
 {
@@ -325,7 +346,10 @@ TFont &TColumn::Font()
     return m_font;
 }
 
-void TColumn::SetFont(const TFont &value) { m_font.Assign(value); }
+void TColumn::SetFont(const TFont &value)
+{
+    m_font.Assign(value);
+}
 
 void TColumn::FontChanged()
 {
@@ -342,7 +366,10 @@ TImeMode TColumn::DefaultImeMode() const
     return m_imeMode;
 }
 
-TImeMode TColumn::ImeMode() const { return (m_assigned & avImeMode) ? m_imeMode : DefaultImeMode(); }
+TImeMode TColumn::ImeMode() const
+{
+    return (m_assigned & avImeMode) ? m_imeMode : DefaultImeMode();
+}
 
 void TColumn::SetImeMode(TImeMode value)
 {
@@ -360,7 +387,10 @@ QString TColumn::DefaultImeName() const
     return m_imeName;
 }
 
-QString TColumn::ImeName() const { return (m_assigned & avImeName) ? m_imeName : DefaultImeName(); }
+QString TColumn::ImeName() const
+{
+    return (m_assigned & avImeName) ? m_imeName : DefaultImeName();
+}
 
 void TColumn::SetImeName(const QString &value)
 {
@@ -387,7 +417,10 @@ void TColumn::SetPickList(const QStringList *value)
     PickList() = *value;
 }
 
-void TColumn::SetPopupMenu(QMenu *menu) { m_popupMenu = menu; }
+void TColumn::SetPopupMenu(QMenu *menu)
+{
+    m_popupMenu = menu;
+}
 
 bool TColumn::DefaultReadOnly() const
 {
@@ -398,7 +431,10 @@ bool TColumn::DefaultReadOnly() const
     return f && f->ReadOnly();
 }
 
-bool TColumn::ReadOnly() const { return (m_assigned & avReadOnly) ? m_readOnly : DefaultReadOnly(); }
+bool TColumn::ReadOnly() const
+{
+    return (m_assigned & avReadOnly) ? m_readOnly : DefaultReadOnly();
+}
 
 void TColumn::SetReadOnly(bool value)
 {
@@ -491,7 +527,10 @@ bool TColumn::IsUnfoldable() const
     return f && (f->DataType() == ftADT || f->DataType() == ftArray);
 }
 
-bool TColumn::Expanded() const { return m_expanded && IsUnfoldable(); }
+bool TColumn::Expanded() const
+{
+    return m_expanded && IsUnfoldable();
+}
 
 void TColumn::SetExpanded(bool value)
 {
@@ -646,4 +685,3 @@ void TColumn::MoveToIndex(int index)
     }
     m_collection->MoveItem(Index(), index);
 }
-

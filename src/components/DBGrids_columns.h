@@ -45,7 +45,20 @@ enum TColumnValue : unsigned {
 using TColumnValues = unsigned;
 
 enum TColumnButtonStyle { cbsAuto, cbsEllipsis, cbsNone };
-enum TImeMode { imDisable, imClose, imOpen, imDontCare, imSAlpha, imAlpha, imHira, imSKata, imKata, imChinese, imSHanguel, imHanguel };
+enum TImeMode {
+    imDisable,
+    imClose,
+    imOpen,
+    imDontCare,
+    imSAlpha,
+    imAlpha,
+    imHira,
+    imSKata,
+    imKata,
+    imChinese,
+    imSHanguel,
+    imHanguel
+};
 // Qt's counterpart of an input-method mode: input methods off for
 // imDisable, otherwise on with the nearest hint (Latin for the alphanumeric
 // modes; Qt has none for kana, Hangul or Chinese, nor for opening or closing
@@ -180,8 +193,7 @@ private:
     void FontChanged();
     // Keeps a value the program assigned and reports the change; the same
     // value assigned again changes nothing.
-    template <class T>
-    void StoreAssigned(TColumnValue flag, T &member, const T &value)
+    template <class T> void StoreAssigned(TColumnValue flag, T &member, const T &value)
     {
         if ((m_assigned & flag) && value == member)
             return;

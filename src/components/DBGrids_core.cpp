@@ -108,9 +108,15 @@ TCustomDBGrid::~TCustomDBGrid()
     ReleaseDrawBitmapUser();
 }
 
-TDBGridColumns *TCustomDBGrid::MakeColumnCollection() { return new TDBGridColumns(this); }
+TDBGridColumns *TCustomDBGrid::MakeColumnCollection()
+{
+    return new TDBGridColumns(this);
+}
 
-TGridDataLink *TCustomDBGrid::MakeDataLink() { return new TGridDataLink(this); }
+TGridDataLink *TCustomDBGrid::MakeDataLink()
+{
+    return new TGridDataLink(this);
+}
 
 TDBGridColumns &TCustomDBGrid::Columns()
 {
@@ -119,7 +125,10 @@ TDBGridColumns &TCustomDBGrid::Columns()
     return *m_columns;
 }
 
-void TCustomDBGrid::SetColumns(const TDBGridColumns &value) { Columns().TakeSettingsFrom(value); }
+void TCustomDBGrid::SetColumns(const TDBGridColumns &value)
+{
+    Columns().TakeSettingsFrom(value);
+}
 
 TGridDataLink &TCustomDBGrid::DataLink()
 {
@@ -398,7 +407,10 @@ void TCustomDBGrid::FieldRemoved(TField *field)
 
 // --- data source and link state ---------------------------------------------------
 
-TDataSource *TCustomDBGrid::DataSource() const { return m_dataLink ? m_dataLink->DataSource() : nullptr; }
+TDataSource *TCustomDBGrid::DataSource() const
+{
+    return m_dataLink ? m_dataLink->DataSource() : nullptr;
+}
 
 void TCustomDBGrid::SetDataSource(TDataSource *value)
 {
@@ -506,8 +518,7 @@ bool TCustomDBGrid::EditorMayModify()
         if (!f->OnSetText)
             return false;
         break;
-    default:
-        break;
+    default: break;
     }
     link.Edit();
     if (link.DataSet()->State() == dsEdit || link.DataSet()->State() == dsInsert) {
@@ -517,9 +528,15 @@ bool TCustomDBGrid::EditorMayModify()
     return false;
 }
 
-bool TCustomDBGrid::EditorMayShow() { return m_layoutLock == 0 && TBaseGrid::EditorMayShow(); }
+bool TCustomDBGrid::EditorMayShow()
+{
+    return m_layoutLock == 0 && TBaseGrid::EditorMayShow();
+}
 
-TInplaceEdit *TCustomDBGrid::MakeCellEditor() { return new TDBGridInplaceEdit(this); }
+TInplaceEdit *TCustomDBGrid::MakeCellEditor()
+{
+    return new TDBGridInplaceEdit(this);
+}
 
 // --- focus and popup ---------------------------------------------------------------
 

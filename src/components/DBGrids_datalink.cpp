@@ -4,7 +4,10 @@
 
 #include <QScopedValueRollback>
 
-void RaiseInvalidGridError(const QString &text) { throw EInvalidGridOperation(text); }
+void RaiseInvalidGridError(const QString &text)
+{
+    throw EInvalidGridOperation(text);
+}
 
 void CheckBidirectional(const TDataSet *dataSet)
 {
@@ -12,9 +15,15 @@ void CheckBidirectional(const TDataSet *dataSet)
         throw EDatabaseError(QStringLiteral("Operation not allowed on a unidirectional dataset"));
 }
 
-TGridDataLink::TGridDataLink(TCustomDBGrid *grid) : m_grid(grid) { VisualControl = true; }
+TGridDataLink::TGridDataLink(TCustomDBGrid *grid) : m_grid(grid)
+{
+    VisualControl = true;
+}
 
-TGridDataLink::~TGridDataLink() { ClearFieldMap(); }
+TGridDataLink::~TGridDataLink()
+{
+    ClearFieldMap();
+}
 
 void TGridDataLink::ClearFieldMap()
 {
@@ -88,9 +97,15 @@ void TGridDataLink::HandleDataSetChange()
     m_modified = false;
 }
 
-void TGridDataLink::HandleDataSetScroll(int distance) { m_grid->AfterDataScroll(distance); }
+void TGridDataLink::HandleDataSetScroll(int distance)
+{
+    m_grid->AfterDataScroll(distance);
+}
 
-void TGridDataLink::HandleEditingChange() { m_grid->AfterEditingChange(); }
+void TGridDataLink::HandleEditingChange()
+{
+    m_grid->AfterEditingChange();
+}
 
 void TGridDataLink::HandleFocusRequest(TField **field)
 {

@@ -45,9 +45,15 @@ void ReleaseDrawBitmapUser()
     }
 }
 
-int DrawBitmapUsers() { return g_drawBitmapUsers; }
+int DrawBitmapUsers()
+{
+    return g_drawBitmapUsers;
+}
 
-QSize DrawBitmapSize() { return DrawBitmap().isNull() ? QSize() : DrawBitmap().size(); }
+QSize DrawBitmapSize()
+{
+    return DrawBitmap().isNull() ? QSize() : DrawBitmap().size();
+}
 
 void WriteCellText(TCanvas &canvas, const QRect &rect, int dx, bool rightToLeft, TAlignment alignment,
                    const QString &text, int dy)
@@ -80,7 +86,9 @@ void WriteCellText(TCanvas &canvas, const QRect &rect, int dx, bool rightToLeft,
         if (canvas.RightToLeft())
             alignment = Mirrored(alignment);
         int flags = Qt::TextWordWrap | Qt::TextExpandTabs | Qt::AlignTop;
-        flags |= alignment == taRightJustify ? Qt::AlignRight : alignment == taCenter ? Qt::AlignHCenter : Qt::AlignLeft;
+        flags |= alignment == taRightJustify ? Qt::AlignRight
+                 : alignment == taCenter     ? Qt::AlignHCenter
+                                             : Qt::AlignLeft;
         if (rightToLeft)
             bp.setLayoutDirection(Qt::RightToLeft);
         bp.drawText(QRect(dx, dy, rect.width() - 1 - dx, rect.height() - 1 - dy), flags, text);
@@ -315,8 +323,8 @@ void TCustomDBGrid::PaintTitleCell(int, int row, QRect rect, TGridDrawState &sta
             opt.rect = inner;
             // Right while collapsed, left while expanded; mirrored right to left.
             const bool pointsLeft = master->Expanded() != rtl;
-            style()->drawPrimitive(pointsLeft ? QStyle::PE_IndicatorArrowLeft : QStyle::PE_IndicatorArrowRight, &opt,
-                                   p, this);
+            style()->drawPrimitive(pointsLeft ? QStyle::PE_IndicatorArrowLeft : QStyle::PE_IndicatorArrowRight, &opt, p,
+                                   this);
             p->restore();
         }
     }
@@ -411,8 +419,8 @@ void TCustomDBGrid::ApplyColumnAttributes()
             }
         }
         const int gridCol = DataToGridColumn(i);
-        SetTabStop(gridCol, c->IsDisplayed() && !c->ReadOnly() && link.Active() && f && !f->Calculated() &&
-                                !readOnlyField);
+        SetTabStop(gridCol,
+                   c->IsDisplayed() && !c->ReadOnly() && link.Active() && f && !f->Calculated() && !readOnlyField);
         SetColWidth(gridCol, c->Width());
     }
     if (m_options & dgIndicator)

@@ -71,8 +71,7 @@ void TDBLookupListBox::SetKeyValue(const QVariant &value)
 
 TDBGridInplaceEdit::TDBGridInplaceEdit(TCustomDBGrid *grid)
     : TInplaceEditList(grid), m_lookupSource(std::make_unique<TDataSource>())
-{
-}
+{}
 
 TDBGridInplaceEdit::~TDBGridInplaceEdit()
 {
@@ -80,7 +79,10 @@ TDBGridInplaceEdit::~TDBGridInplaceEdit()
         m_dataList->SetListSource(nullptr);
 }
 
-TCustomDBGrid *TDBGridInplaceEdit::DBGrid() const { return static_cast<TCustomDBGrid *>(Grid()); }
+TCustomDBGrid *TDBGridInplaceEdit::DBGrid() const
+{
+    return static_cast<TCustomDBGrid *>(Grid());
+}
 
 void TDBGridInplaceEdit::RefreshContents()
 {
@@ -168,4 +170,7 @@ void TDBGridInplaceEdit::CloseList(bool accept)
     }
 }
 
-void TDBGridInplaceEdit::ForwardEditButton() { DBGrid()->AfterEditButtonClick(); }
+void TDBGridInplaceEdit::ForwardEditButton()
+{
+    DBGrid()->AfterEditButtonClick();
+}

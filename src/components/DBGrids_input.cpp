@@ -41,7 +41,10 @@ QString TCustomDBGrid::EditorTextOf(int col, int)
     return text;
 }
 
-void TCustomDBGrid::KeepEditorText(int, int, const QString &text) { m_editText = text; }
+void TCustomDBGrid::KeepEditorText(int, int, const QString &text)
+{
+    m_editText = text;
+}
 
 void TCustomDBGrid::WriteEditorToField()
 {
@@ -148,7 +151,10 @@ void TCustomDBGrid::MarkClickedRow(TShiftState shift)
     }
 }
 
-bool TCustomDBGrid::AcceptsKey(int, TShiftState) { return true; }
+bool TCustomDBGrid::AcceptsKey(int, TShiftState)
+{
+    return true;
+}
 
 void TCustomDBGrid::HandleKeyDown(int &key, TShiftState shift)
 {
@@ -176,8 +182,8 @@ void TCustomDBGrid::HandleKeyDown(int &key, TShiftState shift)
                     m_selecting = true;
                     markAfter = true;
                 } else {
-                    markAfter = m_markedRows->CompareMarks(m_markedRows->CurrentRowBookmark(), m_selectionAnchor) !=
-                                -direction;
+                    markAfter =
+                        m_markedRows->CompareMarks(m_markedRows->CurrentRowBookmark(), m_selectionAnchor) != -direction;
                     if (!markAfter)
                         m_markedRows->SetCurrentRowMarked(false);
                 }
@@ -228,7 +234,7 @@ void TCustomDBGrid::HandleKeyDown(int &key, TShiftState shift)
     };
     auto confirmDelete = [&] {
         const QString text = m_markedRows->MarkedCount() < 2 ? QStringLiteral("Delete record?")
-                                                               : QStringLiteral("Delete all selected records?");
+                                                             : QStringLiteral("Delete all selected records?");
         if (!(m_options & dgConfirmDelete))
             return true;
         return MessageDialog(text, mtConfirmation, mbOK | mbCancel, 0) != mrCancel;
@@ -237,11 +243,23 @@ void TCustomDBGrid::HandleKeyDown(int &key, TShiftState shift)
     if (shift & ssCtrl) {
         switch (key) {
         case VK_PRIOR:
-        case VK_UP: dropMarks(); link.MoveBy(-link.ActiveRecord()); break;
+        case VK_UP:
+            dropMarks();
+            link.MoveBy(-link.ActiveRecord());
+            break;
         case VK_NEXT:
-        case VK_DOWN: dropMarks(); link.MoveBy(link.BufferCount() - link.ActiveRecord() - 1); break;
-        case VK_HOME: dropMarks(); ds->First(); break;
-        case VK_END: dropMarks(); ds->Last(); break;
+        case VK_DOWN:
+            dropMarks();
+            link.MoveBy(link.BufferCount() - link.ActiveRecord() - 1);
+            break;
+        case VK_HOME:
+            dropMarks();
+            ds->First();
+            break;
+        case VK_END:
+            dropMarks();
+            ds->Last();
+            break;
         case VK_LEFT: ShiftCurrentColumn(m_indicatorOffset, 1); break;
         case VK_RIGHT: ShiftCurrentColumn(ColCount() - 1, -1); break;
         case VK_DELETE:
@@ -285,8 +303,14 @@ void TCustomDBGrid::HandleKeyDown(int &key, TShiftState shift)
         } else
             ShiftCurrentColumn(ColCount() - 1, -1);
         break;
-    case VK_PRIOR: dropMarks(); link.MoveBy(-VisibleRowCount()); break;
-    case VK_NEXT: dropMarks(); link.MoveBy(VisibleRowCount()); break;
+    case VK_PRIOR:
+        dropMarks();
+        link.MoveBy(-VisibleRowCount());
+        break;
+    case VK_NEXT:
+        dropMarks();
+        link.MoveBy(VisibleRowCount());
+        break;
     case VK_INSERT:
         if (canEditData()) {
             dropMarks();
@@ -334,7 +358,8 @@ bool TCustomDBGrid::HitsExpandButton(int x, int y, TColumn *&column)
         return false;
     const int arrow = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     const bool rtl = layoutDirection() == Qt::RightToLeft;
-    const QRect square = rtl ? QRect(r.left(), r.top(), arrow, arrow) : QRect(r.right() + 1 - arrow, r.top(), arrow, arrow);
+    const QRect square =
+        rtl ? QRect(r.left(), r.top(), arrow, arrow) : QRect(r.right() + 1 - arrow, r.top(), arrow, arrow);
     if (!square.contains(x, y))
         return false;
     column = master;
@@ -364,8 +389,7 @@ void TCustomDBGrid::HandleMouseDown(TMouseButton button, TShiftState shift, int 
         TBaseGrid::HandleMouseDown(button, shift, x, y);
         return;
     }
-    if (m_dragKindDock && cell.x() < m_indicatorOffset && cell.y() < m_titleOffset && cell.x() >= 0 &&
-        cell.y() >= 0) {
+    if (m_dragKindDock && cell.x() < m_indicatorOffset && cell.y() < m_titleOffset && cell.x() >= 0 && cell.y() >= 0) {
         // A pop-up sub-grid is dragged by its corner.
         if (QWindow *w = window()->windowHandle())
             w->startSystemMove();
@@ -525,7 +549,10 @@ void TCustomDBGrid::HandleFocusLoss()
 
 // --- pop-up sub-grids of nested datasets ---------------------------------------------
 
-TCustomDBGrid *TCustomDBGrid::MakeSubGrid(QWidget *parent) { return new TCustomDBGrid(parent); }
+TCustomDBGrid *TCustomDBGrid::MakeSubGrid(QWidget *parent)
+{
+    return new TCustomDBGrid(parent);
+}
 
 void TCustomDBGrid::OpenPopupEditor(TColumn *column, int x, int y)
 {

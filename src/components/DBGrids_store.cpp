@@ -30,7 +30,10 @@ void FontFromJson(TFont &font, const QJsonObject &json)
     font.SetCharset(loaded.Charset());
 }
 
-QString ColorText(const QColor &color) { return color.name(QColor::HexArgb); }
+QString ColorText(const QColor &color)
+{
+    return color.name(QColor::HexArgb);
+}
 } // namespace
 
 void TCustomDBGrid::DeclareStoredProperties(QJsonObject &definition)

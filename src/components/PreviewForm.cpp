@@ -25,8 +25,7 @@
 
 #include <functional>
 
-namespace
-{
+namespace {
 
 const char16_t *const ZoomEntries[] = {u"Вся страница", u"По ширине", u"Прочее", u"25%",  u"50%",  u"75%",
                                        u"100%",         u"125%",      u"150%",   u"200%", u"300%", u"400%"};
@@ -63,8 +62,8 @@ QIcon SheetsIcon(int sheets)
 
 QIcon CursorIcon(const QString &name)
 {
-    return QIcon(Screen::LoadProgramCursor(name).pixmap().scaled(20, 20, Qt::KeepAspectRatio,
-                                                                 Qt::SmoothTransformation));
+    return QIcon(
+        Screen::LoadProgramCursor(name).pixmap().scaled(20, 20, Qt::KeepAspectRatio, Qt::SmoothTransformation));
 }
 
 // A scroll box that reports its own resizing once its client area is laid
@@ -87,8 +86,8 @@ protected:
 } // namespace
 
 TPreviewForm::TPreviewForm(QWidget *owner, THTMLViewer *view, bool &aborted)
-    : QDialog(owner, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                         Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint)
+    : QDialog(owner, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
+                         Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("PreviewForm"));
     setWindowTitle(QStringLiteral("Просмотр печати"));
@@ -107,8 +106,7 @@ TPreviewForm::TPreviewForm(QWidget *owner, THTMLViewer *view, bool &aborted)
 
     Viewer = view;
     PageRecorder = std::make_unique<TMetaFilePrinter>();
-    RunWithProgress(0, QStringLiteral("Подготовка данных..."),
-                    [this](QObject *sender) { BuildPages(sender); });
+    RunWithProgress(0, QStringLiteral("Подготовка данных..."), [this](QObject *sender) { BuildPages(sender); });
     aborted = Aborted;
 }
 
@@ -124,14 +122,14 @@ void TPreviewForm::BuildControls()
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
     ToolBar1->setIconSize(QSize(20, 20));
     QStyle *st = style();
-    FirstPageSpeed = AddButton(ToolBar1, "FirstPageSpeed", u"На первую страницу",
-                               st->standardIcon(QStyle::SP_MediaSkipBackward));
-    PrevPageSpeed = AddButton(ToolBar1, "PrevPageSpeed", u"Предыдущая страница",
-                              st->standardIcon(QStyle::SP_MediaSeekBackward));
-    NextPageSpeed = AddButton(ToolBar1, "NextPageSpeed", u"Следующая страница",
-                              st->standardIcon(QStyle::SP_MediaSeekForward));
-    LastPageSpeed = AddButton(ToolBar1, "LastPageSpeed", u"На последнюю страницу",
-                              st->standardIcon(QStyle::SP_MediaSkipForward));
+    FirstPageSpeed =
+        AddButton(ToolBar1, "FirstPageSpeed", u"На первую страницу", st->standardIcon(QStyle::SP_MediaSkipBackward));
+    PrevPageSpeed =
+        AddButton(ToolBar1, "PrevPageSpeed", u"Предыдущая страница", st->standardIcon(QStyle::SP_MediaSeekBackward));
+    NextPageSpeed =
+        AddButton(ToolBar1, "NextPageSpeed", u"Следующая страница", st->standardIcon(QStyle::SP_MediaSeekForward));
+    LastPageSpeed =
+        AddButton(ToolBar1, "LastPageSpeed", u"На последнюю страницу", st->standardIcon(QStyle::SP_MediaSkipForward));
     ToolBar1->addSeparator();
     ZoomBox = new QComboBox(ToolBar1);
     ZoomBox->setObjectName(QStringLiteral("ZoomBox"));
@@ -139,19 +137,17 @@ void TPreviewForm::BuildControls()
         ZoomBox->addItem(QString::fromUtf16(entry));
     ToolBar1->addWidget(ZoomBox);
     ToolBar1->addSeparator();
-    ZoomCursorBut = AddButton(ToolBar1, "ZoomCursorBut", u"Режим масштабирования",
-                              CursorIcon(QStringLiteral("ZOOM_CURSOR")));
+    ZoomCursorBut =
+        AddButton(ToolBar1, "ZoomCursorBut", u"Режим масштабирования", CursorIcon(QStringLiteral("ZOOM_CURSOR")));
     HandCursorBut =
         AddButton(ToolBar1, "HandCursorBut", u"Режим перемещения", CursorIcon(QStringLiteral("HAND_CURSOR")));
     ToolBar1->addSeparator();
     OnePageBut = AddButton(ToolBar1, "OnePageBut", u"Одна страница", SheetsIcon(1));
     TwoPageBut = AddButton(ToolBar1, "TwoPageBut", u"Две страницы", SheetsIcon(2));
     ToolBar1->addSeparator();
-    ToolButton4 =
-        AddButton(ToolBar1, "ToolButton4", u"Печать",
-                  QIcon::fromTheme(QStringLiteral("document-print"), st->standardIcon(QStyle::SP_FileIcon)));
-    for (auto [first, second] :
-         {std::pair{ZoomCursorBut, HandCursorBut}, std::pair{OnePageBut, TwoPageBut}}) {
+    ToolButton4 = AddButton(ToolBar1, "ToolButton4", u"Печать",
+                            QIcon::fromTheme(QStringLiteral("document-print"), st->standardIcon(QStyle::SP_FileIcon)));
+    for (auto [first, second] : {std::pair{ZoomCursorBut, HandCursorBut}, std::pair{OnePageBut, TwoPageBut}}) {
         auto *group = new QButtonGroup(this);
         first->setCheckable(true);
         second->setCheckable(true);
@@ -224,9 +220,7 @@ void TPreviewForm::BuildControls()
 
 void TPreviewForm::BuildPages(QObject *)
 {
-    Viewer->OnPageEvent = [this](QObject *sender, int page, bool &stop) {
-        ShowPageProgress(sender, page, stop);
-    };
+    Viewer->OnPageEvent = [this](QObject *sender, int page, bool &stop) { ShowPageProgress(sender, page, stop); };
     Viewer->PrintPreview(*PageRecorder);
     Viewer->OnPageEvent = nullptr;
     Aborted = ProgressStopFlag;
@@ -235,9 +229,7 @@ void TPreviewForm::BuildPages(QObject *)
 
 void TPreviewForm::PrintPages(QObject *)
 {
-    Viewer->OnPageEvent = [this](QObject *sender, int page, bool &stop) {
-        ShowPageProgress(sender, page, stop);
-    };
+    Viewer->OnPageEvent = [this](QObject *sender, int page, bool &stop) { ShowPageProgress(sender, page, stop); };
     Viewer->Print(FromPage, ToPage);
     Viewer->OnPageEvent = nullptr;
     Aborted = ProgressStopFlag;
@@ -342,11 +334,9 @@ void TPreviewForm::ScrollBox1Resize()
 
     const int w = pageWidth + 20 + (two ? PagePanel2->width() + 20 : 0);
     const int h = pageHeight + 20;
-    ContainPanel->resize(w < client.width() ? client.width() - 1 : w,
-                         h < client.height() ? client.height() - 1 : h);
+    ContainPanel->resize(w < client.width() ? client.width() - 1 : w, h < client.height() ? client.height() - 1 : h);
 
-    const int top =
-        pageHeight + 20 < ContainPanel->height() ? ContainPanel->height() / 2 - pageHeight / 2 : 10;
+    const int top = pageHeight + 20 < ContainPanel->height() ? ContainPanel->height() / 2 - pageHeight / 2 : 10;
     const int left = w < ContainPanel->width() ? ContainPanel->width() / 2 - (w - 20) / 2 : 10;
     PagePanel->move(left, top);
     PagePanel2->move(left + pageWidth + 20, top);
@@ -424,8 +414,7 @@ void TPreviewForm::PrintWithDialog()
         FromPage = 1;
         ToPage = count;
     }
-    RunWithProgress(0, QStringLiteral("Подготовка данных..."),
-                    [this](QObject *sender) { PrintPages(sender); });
+    RunWithProgress(0, QStringLiteral("Подготовка данных..."), [this](QObject *sender) { PrintPages(sender); });
 }
 
 void TPreviewForm::DrawPage(QPainter &painter, int page)
@@ -447,8 +436,7 @@ void TPreviewForm::PBPaint(QWidget *box)
     if (page < 0 || page >= PageRecorder->PageCount())
         return;
     const TMetaFilePrinter &pages = *PageRecorder;
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
-                           QPainter::SmoothPixmapTransform);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing | QPainter::SmoothPixmapTransform);
     painter.setViewport(box->rect());
     painter.setWindow(-pages.OffsetX, -pages.OffsetY, pages.PaperWidth, pages.PaperHeight);
     DrawPage(painter, page);
@@ -500,9 +488,7 @@ bool TPreviewForm::eventFilter(QObject *watched, QEvent *event)
     if (watched == PB1 || watched == PB2) {
         auto *box = static_cast<QWidget *>(watched);
         switch (event->type()) {
-        case QEvent::Paint:
-            PBPaint(box);
-            return true;
+        case QEvent::Paint: PBPaint(box); return true;
         case QEvent::MouseButtonPress:
             if (box == PB1)
                 PB1MouseDown(static_cast<QMouseEvent *>(event));
@@ -515,8 +501,7 @@ bool TPreviewForm::eventFilter(QObject *watched, QEvent *event)
             if (box == PB1)
                 PB1MouseUp();
             return true;
-        default:
-            break;
+        default: break;
         }
     }
     return QDialog::eventFilter(watched, event);

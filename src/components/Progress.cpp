@@ -22,8 +22,7 @@
 TfrmProgress *frmProgress = nullptr;
 bool ProgressStopFlag = false;
 
-namespace
-{
+namespace {
 
 void AddFrameLine(QWidget *parent, const QRect &geometry, const QColor &colour)
 {
@@ -38,8 +37,7 @@ void AddFrameLine(QWidget *parent, const QRect &geometry, const QColor &colour)
 } // namespace
 
 TfrmProgress::TfrmProgress(QWidget *parent)
-    : QDialog(parent,
-              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName(QStringLiteral("frmProgress"));
     setFixedSize(375, 127);
@@ -138,8 +136,7 @@ void TfrmProgress::keyPressEvent(QKeyEvent *event)
         BitBtn1->trigger();
         event->accept();
         return;
-    default:
-        QDialog::keyPressEvent(event);
+    default: QDialog::keyPressEvent(event);
     }
 }
 

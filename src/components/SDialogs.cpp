@@ -68,16 +68,11 @@ int MulDiv(int value, int numerator, int denominator)
 QString KindTitle(TMsgDlgType kind)
 {
     switch (kind) {
-    case mtWarning:
-        return QStringLiteral("Внимание");
-    case mtError:
-        return QStringLiteral("Ошибка");
-    case mtInformation:
-        return QStringLiteral("Информация");
-    case mtConfirmation:
-        return QStringLiteral("Подтверждение");
-    case mtCustom:
-        break;
+    case mtWarning: return QStringLiteral("Внимание");
+    case mtError: return QStringLiteral("Ошибка");
+    case mtInformation: return QStringLiteral("Информация");
+    case mtConfirmation: return QStringLiteral("Подтверждение");
+    case mtCustom: break;
     }
     const QString title = TApplication::Title();
     return title.isEmpty() ? QCoreApplication::applicationName() : title;
@@ -86,20 +81,11 @@ QString KindTitle(TMsgDlgType kind)
 bool KindIcon(TMsgDlgType kind, QStyle::StandardPixmap *pixmap)
 {
     switch (kind) {
-    case mtWarning:
-        *pixmap = QStyle::SP_MessageBoxWarning;
-        return true;
-    case mtError:
-        *pixmap = QStyle::SP_MessageBoxCritical;
-        return true;
-    case mtInformation:
-        *pixmap = QStyle::SP_MessageBoxInformation;
-        return true;
-    case mtConfirmation:
-        *pixmap = QStyle::SP_MessageBoxQuestion;
-        return true;
-    case mtCustom:
-        break;
+    case mtWarning: *pixmap = QStyle::SP_MessageBoxWarning; return true;
+    case mtError: *pixmap = QStyle::SP_MessageBoxCritical; return true;
+    case mtInformation: *pixmap = QStyle::SP_MessageBoxInformation; return true;
+    case mtConfirmation: *pixmap = QStyle::SP_MessageBoxQuestion; return true;
+    case mtCustom: break;
     }
     return false;
 }
@@ -121,8 +107,7 @@ QSize MeasureText(const QFont &font, const QString &text, int maxWidth)
     for (const QString &para : text.split(u'\n')) {
         const qreal natural =
             para.contains(u'\t')
-                ? exact.boundingRect(QRectF(0, 0, 1 << 20, 0), Qt::TextExpandTabs | Qt::TextSingleLine, para)
-                      .width()
+                ? exact.boundingRect(QRectF(0, 0, 1 << 20, 0), Qt::TextExpandTabs | Qt::TextSingleLine, para).width()
                 : exact.horizontalAdvance(para);
         int paraWidth = int(std::ceil(natural));
         if (paraWidth > maxWidth)
@@ -336,8 +321,8 @@ TMessageForm *CreateMessageForm(const QString &messageText, TMsgDlgType kind, TM
     return form;
 }
 
-int MessageDialogPosHelp(const QString &text, TMsgDlgType kind, TMsgDlgButtons buttons, int helpContext,
-                         int x, int y, const QString &helpFile)
+int MessageDialogPosHelp(const QString &text, TMsgDlgType kind, TMsgDlgButtons buttons, int helpContext, int x, int y,
+                         const QString &helpFile)
 {
     std::unique_ptr<TMessageForm> form(CreateMessageForm(text, kind, buttons));
     form->HelpContext = helpContext;
@@ -358,8 +343,7 @@ int MessageDialog(const QString &text, TMsgDlgType kind, TMsgDlgButtons buttons,
     return MessageDialogPosHelp(text, kind, buttons, helpContext, -1, -1, QString());
 }
 
-int MessageDialogPos(const QString &text, TMsgDlgType kind, TMsgDlgButtons buttons, int helpContext,
-                     int x, int y)
+int MessageDialogPos(const QString &text, TMsgDlgType kind, TMsgDlgButtons buttons, int helpContext, int x, int y)
 {
     return MessageDialogPosHelp(text, kind, buttons, helpContext, x, y, QString());
 }

@@ -29,8 +29,8 @@ enum TMsgDlgBtn : unsigned {
 using TMsgDlgButtons = unsigned;
 
 // Modal results.
-constexpr int mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6,
-              mrNo = 7, mrAll = 8, mrNoToAll = 9, mrYesToAll = 10;
+constexpr int mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6, mrNo = 7,
+              mrAll = 8, mrNoToAll = 9, mrYesToAll = 10;
 
 // The box itself: a dialog laid out in dialog units of the system's message
 // font; buttons are named after their kind ("Yes", "OK", ...), the text label
@@ -64,11 +64,10 @@ private:
 };
 
 TMessageForm *CreateMessageForm(const QString &text, TMsgDlgType kind, TMsgDlgButtons buttons);
-int MessageDialogPosHelp(const QString &text, TMsgDlgType kind, TMsgDlgButtons buttons, int helpContext,
-                         int x, int y, const QString &helpFile);
+int MessageDialogPosHelp(const QString &text, TMsgDlgType kind, TMsgDlgButtons buttons, int helpContext, int x, int y,
+                         const QString &helpFile);
 int MessageDialog(const QString &text, TMsgDlgType kind, TMsgDlgButtons buttons, int helpContext);
-int MessageDialogPos(const QString &text, TMsgDlgType kind, TMsgDlgButtons buttons, int helpContext,
-                     int x, int y);
+int MessageDialogPos(const QString &text, TMsgDlgType kind, TMsgDlgButtons buttons, int helpContext, int x, int y);
 void ShowMessagePos(const QString &text, int x, int y);
 // The program-wide box: application title, no icon, one OK button.
 void ShowMessageText(const QString &text);

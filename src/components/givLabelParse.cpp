@@ -6,8 +6,7 @@
 #include <QFontMetrics>
 #include <QPalette>
 
-namespace
-{
+namespace {
 
 // Trim as the label's texts expect it: blanks and control characters.
 QString TrimBlanks(const QString &text)

@@ -29,8 +29,7 @@ void TCursorCollection::Clear()
 // --- item ---
 
 TmpAnimatedCursorItem::TmpAnimatedCursorItem(TCursorCollection *collection)
-    : m_collection(collection), m_list(dynamic_cast<TmpAnimatedCursorList *>(collection)),
-      m_id(collection->NextId())
+    : m_collection(collection), m_list(dynamic_cast<TmpAnimatedCursorList *>(collection)), m_id(collection->NextId())
 {
     collection->m_items.append(this);
     m_cursorId = qint16(m_list ? NextFreeCursorID() : m_id + 1);

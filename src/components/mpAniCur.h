@@ -51,8 +51,7 @@ private:
 };
 
 // A binary value an item keeps in the stored form.
-struct TStoredBinaryValue
-{
+struct TStoredBinaryValue {
     QString Name;
     std::function<void(QIODevice &)> Load;
     std::function<void(QIODevice &)> Save;

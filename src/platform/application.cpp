@@ -32,8 +32,8 @@ class TIdleSource : public QObject
 public:
     explicit TIdleSource(QObject *parent) : QObject(parent)
     {
-        connect(QAbstractEventDispatcher::instance(parent->thread()), &QAbstractEventDispatcher::aboutToBlock,
-                this, [this] { AboutToBlock(); });
+        connect(QAbstractEventDispatcher::instance(parent->thread()), &QAbstractEventDispatcher::aboutToBlock, this,
+                [this] { AboutToBlock(); });
     }
 
     std::function<void()> handler;

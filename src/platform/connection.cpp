@@ -31,8 +31,7 @@ public:
     {
         m_last = query;
         if (m_monitor)
-            m_monitor->LogEvent(QStringLiteral("Execute"),
-                                FromCp1251(query.data(), qsizetype(query.size())));
+            m_monitor->LogEvent(QStringLiteral("Execute"), FromCp1251(query.data(), qsizetype(query.size())));
     }
     std::string get_last_query() const override { return m_last; }
 
@@ -73,8 +72,7 @@ TZConnection::~TZConnection()
 
 QString TZConnection::BackendName(const QString &protocol)
 {
-    return protocol.startsWith(QLatin1String("mysql")) ? QStringLiteral("mysql")
-                                                       : QStringLiteral("sqlite3");
+    return protocol.startsWith(QLatin1String("mysql")) ? QStringLiteral("mysql") : QStringLiteral("sqlite3");
 }
 
 QString TZConnection::ClientLibraryFile(const QString &protocol)
@@ -168,7 +166,8 @@ sqlite3 *TZConnection::OpenSqliteFile() const
     sqlite3_busy_timeout(db, SqliteBusyTimeout());
     // A long statement holds the event loop: its wait cursor is stepped
     // from inside it.
-    sqlite3_progress_handler(db, 20000, [](void *) { return Screen::AnimateCursor(), 0; }, nullptr);
+    sqlite3_progress_handler(
+        db, 20000, [](void *) { return Screen::AnimateCursor(), 0; }, nullptr);
     return db;
 }
 

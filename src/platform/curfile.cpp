@@ -108,18 +108,10 @@ bool ReadDib(const TBytes &b, QImage &out, QString *error)
         for (int x = 0; x < width; ++x) {
             QRgb c = 0;
             switch (bpp) {
-            case 1:
-                c = PaletteColor(b, palette, paletteCount, (b.Byte(row + x / 8) >> (7 - x % 8)) & 1);
-                break;
-            case 4:
-                c = PaletteColor(b, palette, paletteCount, (b.Byte(row + x / 2) >> (x % 2 ? 0 : 4)) & 15);
-                break;
-            case 8:
-                c = PaletteColor(b, palette, paletteCount, b.Byte(row + x));
-                break;
-            case 24:
-                c = qRgb(b.Byte(row + 3 * x + 2), b.Byte(row + 3 * x + 1), b.Byte(row + 3 * x));
-                break;
+            case 1: c = PaletteColor(b, palette, paletteCount, (b.Byte(row + x / 8) >> (7 - x % 8)) & 1); break;
+            case 4: c = PaletteColor(b, palette, paletteCount, (b.Byte(row + x / 2) >> (x % 2 ? 0 : 4)) & 15); break;
+            case 8: c = PaletteColor(b, palette, paletteCount, b.Byte(row + x)); break;
+            case 24: c = qRgb(b.Byte(row + 3 * x + 2), b.Byte(row + 3 * x + 1), b.Byte(row + 3 * x)); break;
             case 32:
                 c = qRgba(b.Byte(row + 4 * x + 2), b.Byte(row + 4 * x + 1), b.Byte(row + 4 * x),
                           b.Byte(row + 4 * x + 3));

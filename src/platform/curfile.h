@@ -12,14 +12,12 @@
 #include <QPoint>
 #include <QString>
 
-struct TCursorFrame
-{
+struct TCursorFrame {
     QImage Image; // ARGB32, premultiplied
     QPoint HotSpot;
 };
 
-struct TCursorFileData
-{
+struct TCursorFileData {
     QList<TCursorFrame> Frames;
     // Steps of the animation: the frame shown and how long, in jiffies of
     // 1/60 s. A static cursor has one step of frame 0.

@@ -7,8 +7,7 @@
 #include <QPainterPath>
 #include <QPixmap>
 
-namespace
-{
+namespace {
 
 QPixmap BlankCursor()
 {

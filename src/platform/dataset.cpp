@@ -253,9 +253,8 @@ void TDataSet::LoadBuffer(Buffer &buffer, int row)
         const TField *key = FindField(f->KeyFields);
         if (!key)
             continue;
-        buffer.values[std::size_t(f->m_index)] = f->Coerce(
-            f->LookupDataSet->Lookup(f->LookupKeyFields, buffer.values[std::size_t(key->m_index)],
-                                     f->LookupResultField));
+        buffer.values[std::size_t(f->m_index)] = f->Coerce(f->LookupDataSet->Lookup(
+            f->LookupKeyFields, buffer.values[std::size_t(key->m_index)], f->LookupResultField));
     }
     CalculateFields(buffer);
 }
@@ -597,8 +596,7 @@ void TDataSet::DataEvent(TDataEvent event, qintptr info)
 {
     if (m_disableCount > 0) {
         // Editor text must still reach the fields before a post.
-        if (event != deUpdateRecord && event != deCheckBrowseMode)
-        {
+        if (event != deUpdateRecord && event != deCheckBrowseMode) {
             if (event == deLayoutChange)
                 m_disabledLayout = true;
             return;

@@ -50,15 +50,15 @@ enum TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert, dsCalcFields };
 
 // Notifications from a dataset to its data sources and their links.
 enum TDataEvent {
-    deFieldChange,     // info: the field
-    deRecordChange,    // info: the field or null
+    deFieldChange,  // info: the field
+    deRecordChange, // info: the field or null
     deDataSetChange,
-    deDataSetScroll,   // info: distance
+    deDataSetScroll, // info: distance
     deLayoutChange,
-    deUpdateRecord,    // write pending control edits into the fields
-    deUpdateState,     // state (inactive, browse, edit, insert) changed
+    deUpdateRecord, // write pending control edits into the fields
+    deUpdateState,  // state (inactive, browse, edit, insert) changed
     deCheckBrowseMode,
-    deFocusControl,    // info: TField** (cleared when handled)
+    deFocusControl, // info: TField** (cleared when handled)
 };
 
 using TDataSetNotifyEvent = std::function<void(TDataSet &)>;
@@ -216,7 +216,7 @@ private:
     friend class TField;
 
     struct Buffer {
-        int row = -1; // -1: the record being inserted
+        int row = -1;                 // -1: the record being inserted
         std::vector<QVariant> values; // by field index
         bool calculated = false;      // the calculated-fields handler ran on it
     };
@@ -261,7 +261,7 @@ private:
     bool m_eof = true;
     bool m_unidirectional = false;
     bool m_modified = false;
-    Buffer m_savedRecord; // the record before Edit
+    Buffer m_savedRecord;   // the record before Edit
     int m_insertBefore = 0; // row the record being inserted goes before
     Buffer *m_calcBuffer = nullptr;
     int m_disableCount = 0;

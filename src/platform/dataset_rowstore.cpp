@@ -108,8 +108,7 @@ std::uint64_t GetVarint(const unsigned char *&p)
 
 } // namespace
 
-void TRowStore::ReadRow(int row, const std::vector<char> &wanted, std::vector<QVariant> &out,
-                        TextDecoder decode) const
+void TRowStore::ReadRow(int row, const std::vector<char> &wanted, std::vector<QVariant> &out, TextDecoder decode) const
 {
     const std::uint64_t at = m_rows[std::size_t(row)];
     const unsigned char *p =
@@ -137,8 +136,8 @@ void TRowStore::ReadRow(int row, const std::vector<char> &wanted, std::vector<QV
             const std::uint64_t len = GetVarint(p);
             if (want) {
                 const char *bytes = reinterpret_cast<const char *>(p);
-                out[std::size_t(c)] = decode ? QVariant(decode(bytes, qsizetype(len)))
-                                             : QVariant(QByteArray(bytes, qsizetype(len)));
+                out[std::size_t(c)] =
+                    decode ? QVariant(decode(bytes, qsizetype(len))) : QVariant(QByteArray(bytes, qsizetype(len)));
             }
             p += len;
             break;

@@ -119,10 +119,10 @@ private:
         std::size_t size;
     };
     std::vector<TBlock> m_chunks;
-    char *m_base = nullptr;     // start of the last chunk
-    char *m_out = nullptr;      // next free byte in it
-    char *m_end = nullptr;      // its end
-    char *m_rowStart = nullptr; // the row being built
+    char *m_base = nullptr;          // start of the last chunk
+    char *m_out = nullptr;           // next free byte in it
+    char *m_end = nullptr;           // its end
+    char *m_rowStart = nullptr;      // the row being built
     std::uint64_t *m_rows = nullptr; // chunk << 32 | offset
     std::size_t m_rowCount = 0;
     std::size_t m_rowCapacity = 0;

@@ -96,8 +96,7 @@ void TDataSource::NotifyLinks(TDataEvent event, qintptr info)
         if (OnUpdateData)
             OnUpdateData(*this);
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -205,9 +204,7 @@ void TDataLink::DataEvent(TDataEvent event, qintptr info)
     if (!m_active)
         return;
     switch (event) {
-    case deDataSetScroll:
-        HandleDataSetScroll(Scrolled(int(info)));
-        break;
+    case deDataSetScroll: HandleDataSetScroll(Scrolled(int(info))); break;
     case deDataSetChange:
         UpdateRange();
         HandleDataSetChange();
@@ -217,20 +214,11 @@ void TDataLink::DataEvent(TDataEvent event, qintptr info)
         HandleLayoutChange();
         break;
     case deFieldChange:
-    case deRecordChange:
-        HandleRecordChange(reinterpret_cast<TField *>(info));
-        break;
-    case deUpdateRecord:
-        UpdateRecord();
-        break;
-    case deCheckBrowseMode:
-        HandleCheckBrowseMode();
-        break;
-    case deFocusControl:
-        HandleFocusRequest(reinterpret_cast<TField **>(info));
-        break;
-    default:
-        break;
+    case deRecordChange: HandleRecordChange(reinterpret_cast<TField *>(info)); break;
+    case deUpdateRecord: UpdateRecord(); break;
+    case deCheckBrowseMode: HandleCheckBrowseMode(); break;
+    case deFocusControl: HandleFocusRequest(reinterpret_cast<TField **>(info)); break;
+    default: break;
     }
 }
 

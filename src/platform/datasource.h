@@ -92,7 +92,11 @@ protected:
     // Notifications; the defaults chain as noted.
     virtual void HandleActiveChange() {}
     virtual void HandleDataSetChange() { HandleRecordChange(nullptr); }
-    virtual void HandleDataSetScroll(int distance) { (void)distance; HandleDataSetChange(); }
+    virtual void HandleDataSetScroll(int distance)
+    {
+        (void)distance;
+        HandleDataSetChange();
+    }
     virtual void HandleEditingChange() {}
     // field: the field asking for focus; set it to null when handled.
     virtual void HandleFocusRequest(TField **field) { (void)field; }

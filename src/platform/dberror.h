@@ -9,10 +9,7 @@
 class Exception : public std::runtime_error
 {
 public:
-    explicit Exception(const QString &message)
-        : std::runtime_error(message.toStdString()), m_message(message)
-    {
-    }
+    explicit Exception(const QString &message) : std::runtime_error(message.toStdString()), m_message(message) {}
     const QString &Message() const { return m_message; }
 
 private:

@@ -7,8 +7,7 @@
 #include <QPrinter>
 #include <QStringList>
 
-namespace
-{
+namespace {
 std::function<bool(TPrintDialog &)> &PrintHook()
 {
     static std::function<bool(TPrintDialog &)> hook;
@@ -27,8 +26,8 @@ QStringList NameFilters(const QString &filter)
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList filters;
     for (int i = 0; i + 1 < parts.size(); i += 2)
-        filters << parts[i] + QStringLiteral(" (") +
-                       QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')) + QLatin1Char(')');
+        filters << parts[i] + QStringLiteral(" (") + QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')) +
+                       QLatin1Char(')');
     return filters;
 }
 } // namespace
@@ -57,8 +56,7 @@ bool TPrintDialog::Execute(QWidget *parent)
     dialog.setOptions(options);
     dialog.setMinMax(MinPage, MaxPage);
     dialog.setFromTo(FromPage, ToPage);
-    dialog.setPrintRange(PrintRange == prPageNums ? QAbstractPrintDialog::PageRange
-                                                  : QAbstractPrintDialog::AllPages);
+    dialog.setPrintRange(PrintRange == prPageNums ? QAbstractPrintDialog::PageRange : QAbstractPrintDialog::AllPages);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     PrintRange = dialog.printRange() == QAbstractPrintDialog::PageRange ? prPageNums : prAllPages;

@@ -107,14 +107,10 @@ int TField::DisplayWidth() const
     if (m_displayWidth >= 0)
         return m_displayWidth;
     switch (m_dataType) {
-    case ftString:
-        return m_size;
-    case ftInteger:
-        return 10;
-    case ftLargeint:
-        return 15;
-    default:
-        return 10;
+    case ftString: return m_size;
+    case ftInteger: return 10;
+    case ftLargeint: return 15;
+    default: return 10;
     }
 }
 
@@ -227,10 +223,8 @@ QVariant TField::Coerce(const QVariant &value) const
             s.truncate(m_size);
         return s;
     }
-    case ftMemo:
-        return FormatText(value);
-    default:
-        return value;
+    case ftMemo: return FormatText(value);
+    default: return value;
     }
 }
 
@@ -342,20 +336,13 @@ TField *TField::AddChild(std::unique_ptr<TField> child)
 std::unique_ptr<TField> CreateField(TFieldType type, int size)
 {
     switch (type) {
-    case ftInteger:
-        return std::make_unique<TIntegerField>();
-    case ftLargeint:
-        return std::make_unique<TLargeintField>();
-    case ftFloat:
-        return std::make_unique<TFloatField>();
-    case ftString:
-        return std::make_unique<TStringField>(size > 0 ? size : 20);
-    case ftMemo:
-        return std::make_unique<TMemoField>();
+    case ftInteger: return std::make_unique<TIntegerField>();
+    case ftLargeint: return std::make_unique<TLargeintField>();
+    case ftFloat: return std::make_unique<TFloatField>();
+    case ftString: return std::make_unique<TStringField>(size > 0 ? size : 20);
+    case ftMemo: return std::make_unique<TMemoField>();
     case ftADT:
-    case ftDataSet:
-        return std::make_unique<TObjectField>(type);
-    default:
-        return std::make_unique<TField>(type, size);
+    case ftDataSet: return std::make_unique<TObjectField>(type);
+    default: return std::make_unique<TField>(type, size);
     }
 }

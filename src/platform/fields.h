@@ -127,10 +127,10 @@ public:
     void FocusControl();
 
     // --- lookup fields ---
-    QString KeyFields;          // field(s) of this dataset holding the key
+    QString KeyFields; // field(s) of this dataset holding the key
     TDataSet *LookupDataSet = nullptr;
-    QString LookupKeyFields;    // key field of the lookup dataset
-    QString LookupResultField;  // field of the lookup dataset shown
+    QString LookupKeyFields;   // key field of the lookup dataset
+    QString LookupResultField; // field of the lookup dataset shown
 
     // --- object fields: sub-fields (only ftADT/ftDataSet fields have any) ---
     const std::vector<TField *> &Fields() const { return m_children; }

@@ -50,7 +50,6 @@ TShiftState ShiftFromQt(Qt::KeyboardModifiers modifiers)
     return s;
 }
 
-
 TBaseGrid::TBaseGrid(QWidget *parent)
     : QAbstractScrollArea(parent), m_font(new TFont(this)), m_color(clWindow()), m_fixedColor(clBtnFace())
 {
@@ -63,14 +62,12 @@ TBaseGrid::TBaseGrid(QWidget *parent)
     verticalScrollBar()->setRange(0, 0);
     horizontalScrollBar()->setRange(0, 0);
     // Scrolling moves the dataset, which may fail.
-    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this,
-            GuardedSlot(this, &TBaseGrid::OnVertAction));
+    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, GuardedSlot(this, &TBaseGrid::OnVertAction));
     connect(verticalScrollBar(), &QScrollBar::sliderReleased, this, GuardedSlot([this] {
                 HandleVerticalScroll(scPosition, verticalScrollBar()->sliderPosition());
                 ApplyVertScrollBar();
             }));
-    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this,
-            GuardedSlot(this, &TBaseGrid::OnHorzValue));
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, GuardedSlot(this, &TBaseGrid::OnHorzValue));
     m_font->SetFont(font());
     connect(m_font, &TFont::Changed, this, GuardedSlot([this] {
                 m_parentFont = false;
@@ -86,7 +83,10 @@ TBaseGrid::TBaseGrid(QWidget *parent)
     m_row = m_anchorRow = m_topRow = 1;
 }
 
-TBaseGrid::~TBaseGrid() { m_destroying = true; }
+TBaseGrid::~TBaseGrid()
+{
+    m_destroying = true;
+}
 
 // --- options and counts --------------------------------------------------
 
@@ -231,7 +231,10 @@ void TBaseGrid::SetGridLineWidth(int width)
     InvalidateGrid();
 }
 
-bool TBaseGrid::TabStop(int col) const { return col >= 0 && col < ColCount() && m_tabStops[col]; }
+bool TBaseGrid::TabStop(int col) const
+{
+    return col >= 0 && col < ColCount() && m_tabStops[col];
+}
 
 void TBaseGrid::SetTabStop(int col, bool stop)
 {
@@ -415,9 +418,15 @@ QRect TBaseGrid::Selection() const
                  QPoint(qMax(m_col, m_anchorCol), qMax(m_row, m_anchorRow)));
 }
 
-void TBaseGrid::SetCol(int col) { MoveCurrent(col, m_row, true, true); }
+void TBaseGrid::SetCol(int col)
+{
+    MoveCurrent(col, m_row, true, true);
+}
 
-void TBaseGrid::SetRow(int row) { MoveCurrent(m_col, row, true, true); }
+void TBaseGrid::SetRow(int row)
+{
+    MoveCurrent(m_col, row, true, true);
+}
 
 void TBaseGrid::MoveCurrent(int col, int row, bool moveAnchor, bool show)
 {
@@ -574,11 +583,20 @@ void TBaseGrid::ScrollDataRows(int fromRow, int dy)
 
 // --- invalidation --------------------------------------------------------
 
-void TBaseGrid::InvalidateCell(int col, int row) { InvalidateCells(col, row, col, row); }
+void TBaseGrid::InvalidateCell(int col, int row)
+{
+    InvalidateCells(col, row, col, row);
+}
 
-void TBaseGrid::InvalidateRow(int row) { InvalidateCells(0, row, ColCount() - 1, row); }
+void TBaseGrid::InvalidateRow(int row)
+{
+    InvalidateCells(0, row, ColCount() - 1, row);
+}
 
-void TBaseGrid::InvalidateCol(int col) { InvalidateCells(col, 0, col, RowCount() - 1); }
+void TBaseGrid::InvalidateCol(int col)
+{
+    InvalidateCells(col, 0, col, RowCount() - 1);
+}
 
 void TBaseGrid::InvalidateCells(int left, int top, int right, int bottom)
 {
@@ -604,7 +622,10 @@ void TBaseGrid::InvalidateCells(int left, int top, int right, int bottom)
         viewport()->update(QRect(x0, y0, x1 - x0, y1 - y0));
 }
 
-void TBaseGrid::InvalidateGrid() { viewport()->update(); }
+void TBaseGrid::InvalidateGrid()
+{
+    viewport()->update();
+}
 
 // --- fonts and colours ---------------------------------------------------
 
@@ -665,7 +686,10 @@ void TBaseGrid::CreateHandle()
         AfterWindowCreate();
 }
 
-void TBaseGrid::AfterWindowCreate() { m_handleAllocated = true; }
+void TBaseGrid::AfterWindowCreate()
+{
+    m_handleAllocated = true;
+}
 
 void TBaseGrid::EndLoad()
 {
@@ -730,4 +754,3 @@ void TBaseGrid::MoveColumn(int from, int to)
 }
 
 void TBaseGrid::AfterColumnMove(int, int) {}
-

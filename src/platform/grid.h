@@ -53,9 +53,9 @@ using TShiftState = unsigned;
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 
 // Virtual-key codes.
-constexpr int VK_BACK = 8, VK_TAB = 9, VK_RETURN = 13, VK_ESCAPE = 27, VK_SPACE = 32, VK_PRIOR = 33,
-              VK_NEXT = 34, VK_END = 35, VK_HOME = 36, VK_LEFT = 37, VK_UP = 38, VK_RIGHT = 39,
-              VK_DOWN = 40, VK_INSERT = 45, VK_DELETE = 46, VK_F2 = 113;
+constexpr int VK_BACK = 8, VK_TAB = 9, VK_RETURN = 13, VK_ESCAPE = 27, VK_SPACE = 32, VK_PRIOR = 33, VK_NEXT = 34,
+              VK_END = 35, VK_HOME = 36, VK_LEFT = 37, VK_UP = 38, VK_RIGHT = 39, VK_DOWN = 40, VK_INSERT = 45,
+              VK_DELETE = 46, VK_F2 = 113;
 // Qt key to virtual-key code; 0 for keys without one.
 int VirtualKeyFromQt(int qtKey);
 TShiftState ShiftFromQt(Qt::KeyboardModifiers modifiers);
@@ -82,8 +82,7 @@ using TGridScrollDirections = unsigned;
 
 using TNotifyEvent = std::function<void(QObject *sender)>;
 using TKeyEvent = std::function<void(QObject *sender, int &key, TShiftState shift)>;
-using TMouseWheelEvent =
-    std::function<void(QObject *sender, TShiftState shift, int delta, QPoint pos, bool &handled)>;
+using TMouseWheelEvent = std::function<void(QObject *sender, TShiftState shift, int delta, QPoint pos, bool &handled)>;
 
 class TBaseGrid : public QAbstractScrollArea
 {

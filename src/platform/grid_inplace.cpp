@@ -12,9 +12,8 @@
 TInplaceEdit::TInplaceEdit(TBaseGrid *grid) : QLineEdit(grid->viewport()), m_grid(grid)
 {
     setFrame(false);
-    connect(this, &QLineEdit::textEdited, this, GuardedSlot([this](const QString &text) {
-                m_grid->KeepEditorText(m_grid->Col(), m_grid->Row(), text);
-            }));
+    connect(this, &QLineEdit::textEdited, this,
+            GuardedSlot([this](const QString &text) { m_grid->KeepEditorText(m_grid->Col(), m_grid->Row(), text); }));
 }
 
 QString InputMaskFromEditMask(const QString &editMask)
@@ -96,18 +95,13 @@ bool TInplaceEdit::ForwardsKey(int key, TShiftState shift) const
     case VK_TAB:
     case VK_ESCAPE:
     case VK_INSERT:
-    case VK_F2:
-        return true;
-    case VK_DELETE:
-        return shift & ssCtrl;
+    case VK_F2: return true;
+    case VK_DELETE: return shift & ssCtrl;
     case VK_LEFT:
-    case VK_HOME:
-        return cursorPosition() == 0 && !hasSelectedText();
+    case VK_HOME: return cursorPosition() == 0 && !hasSelectedText();
     case VK_RIGHT:
-    case VK_END:
-        return cursorPosition() == text().size() && !hasSelectedText();
-    default:
-        return false;
+    case VK_END: return cursorPosition() == text().size() && !hasSelectedText();
+    default: return false;
     }
 }
 
@@ -209,7 +203,10 @@ void TInplaceEditList::resizeEvent(QResizeEvent *e)
     PlaceButton();
 }
 
-void TInplaceEditList::OpenList() { DropDown(); }
+void TInplaceEditList::OpenList()
+{
+    DropDown();
+}
 
 void TInplaceEditList::DropDown()
 {
@@ -247,9 +244,15 @@ void TInplaceEditList::HideList()
     update();
 }
 
-void TInplaceEditList::CloseList(bool) { HideList(); }
+void TInplaceEditList::CloseList(bool)
+{
+    HideList();
+}
 
-void TInplaceEditList::ListClicked() { CloseList(true); }
+void TInplaceEditList::ListClicked()
+{
+    CloseList(true);
+}
 
 void TInplaceEditList::focusOutEvent(QFocusEvent *e)
 {

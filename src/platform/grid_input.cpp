@@ -39,7 +39,10 @@ TShiftState MouseShift(const QMouseEvent *e)
 
 // --- keys ----------------------------------------------------------------
 
-bool TBaseGrid::AcceptsKey(int, TShiftState) { return true; }
+bool TBaseGrid::AcceptsKey(int, TShiftState)
+{
+    return true;
+}
 
 void TBaseGrid::HandleKeyDown(int &key, TShiftState shift)
 {
@@ -146,15 +149,30 @@ void TBaseGrid::HandleMouseDown(TMouseButton button, TShiftState shift, int x, i
         ShowEditor();
 }
 
-bool TBaseGrid::StartColumnMove(int &origin, int, int) { return origin >= m_fixedCols && origin < ColCount(); }
+bool TBaseGrid::StartColumnMove(int &origin, int, int)
+{
+    return origin >= m_fixedCols && origin < ColCount();
+}
 
-bool TBaseGrid::CheckColumnMoveTarget(int, int &target) { return target >= m_fixedCols && target < ColCount(); }
+bool TBaseGrid::CheckColumnMoveTarget(int, int &target)
+{
+    return target >= m_fixedCols && target < ColCount();
+}
 
-bool TBaseGrid::FinishColumnMove(int, int) { return true; }
+bool TBaseGrid::FinishColumnMove(int, int)
+{
+    return true;
+}
 
-bool TBaseGrid::PerformAction(QAction *) { return false; }
+bool TBaseGrid::PerformAction(QAction *)
+{
+    return false;
+}
 
-bool TBaseGrid::RefreshActionState(QAction *) { return false; }
+bool TBaseGrid::RefreshActionState(QAction *)
+{
+    return false;
+}
 
 void TBaseGrid::HandleMouseUp(TMouseButton, TShiftState, int, int)
 {
@@ -240,23 +258,38 @@ void TBaseGrid::wheelEvent(QWheelEvent *e)
 
 // --- in-place editor -----------------------------------------------------
 
-QString TBaseGrid::EditorMask(int, int) { return {}; }
+QString TBaseGrid::EditorMask(int, int)
+{
+    return {};
+}
 
-TInplaceEdit *TBaseGrid::MakeCellEditor() { return new TInplaceEdit(this); }
+TInplaceEdit *TBaseGrid::MakeCellEditor()
+{
+    return new TInplaceEdit(this);
+}
 
 bool TBaseGrid::EditorMayShow()
 {
-    return (m_options & goEditing) && !(m_options & goRowSelect) && m_col >= m_fixedCols &&
-           m_row >= m_fixedRows && ColWidth(m_col) > 0 && !m_destroying;
+    return (m_options & goEditing) && !(m_options & goRowSelect) && m_col >= m_fixedCols && m_row >= m_fixedRows &&
+           ColWidth(m_col) > 0 && !m_destroying;
 }
 
-QString TBaseGrid::EditorTextOf(int, int) { return QString(); }
+QString TBaseGrid::EditorTextOf(int, int)
+{
+    return QString();
+}
 
 void TBaseGrid::KeepEditorText(int, int, const QString &) {}
 
-TEditStyle TBaseGrid::EditorKind(int, int) { return esSimple; }
+TEditStyle TBaseGrid::EditorKind(int, int)
+{
+    return esSimple;
+}
 
-bool TBaseGrid::EditorAcceptsKey(QChar) { return true; }
+bool TBaseGrid::EditorAcceptsKey(QChar)
+{
+    return true;
+}
 
 void TBaseGrid::SetEditorMode(bool on)
 {

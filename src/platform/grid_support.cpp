@@ -13,14 +13,38 @@ QColor PaletteColor(QPalette::ColorGroup group, QPalette::ColorRole role)
 }
 } // namespace
 
-QColor clWindow() { return PaletteColor(QPalette::Active, QPalette::Base); }
-QColor clWindowText() { return PaletteColor(QPalette::Active, QPalette::Text); }
-QColor clBtnFace() { return PaletteColor(QPalette::Active, QPalette::Button); }
-QColor clHighlight() { return PaletteColor(QPalette::Active, QPalette::Highlight); }
-QColor clHighlightText() { return PaletteColor(QPalette::Active, QPalette::HighlightedText); }
-QColor clGrayText() { return PaletteColor(QPalette::Disabled, QPalette::Text); }
-QColor clBtnShadow() { return PaletteColor(QPalette::Active, QPalette::Dark); }
-QColor clBtnHighlight() { return PaletteColor(QPalette::Active, QPalette::Light); }
+QColor clWindow()
+{
+    return PaletteColor(QPalette::Active, QPalette::Base);
+}
+QColor clWindowText()
+{
+    return PaletteColor(QPalette::Active, QPalette::Text);
+}
+QColor clBtnFace()
+{
+    return PaletteColor(QPalette::Active, QPalette::Button);
+}
+QColor clHighlight()
+{
+    return PaletteColor(QPalette::Active, QPalette::Highlight);
+}
+QColor clHighlightText()
+{
+    return PaletteColor(QPalette::Active, QPalette::HighlightedText);
+}
+QColor clGrayText()
+{
+    return PaletteColor(QPalette::Disabled, QPalette::Text);
+}
+QColor clBtnShadow()
+{
+    return PaletteColor(QPalette::Active, QPalette::Dark);
+}
+QColor clBtnHighlight()
+{
+    return PaletteColor(QPalette::Active, QPalette::Light);
+}
 
 QColor ColorFromBgr(quint32 bgr)
 {
@@ -29,11 +53,12 @@ QColor ColorFromBgr(quint32 bgr)
 
 // --- TFont ---------------------------------------------------------------
 
-TFont::TFont(QObject *parent) : QObject(parent), m_font(QApplication::font()), m_color(clWindowText())
-{
-}
+TFont::TFont(QObject *parent) : QObject(parent), m_font(QApplication::font()), m_color(clWindowText()) {}
 
-void TFont::Notify() { emit Changed(); }
+void TFont::Notify()
+{
+    emit Changed();
+}
 
 void TFont::SetFont(const QFont &font)
 {

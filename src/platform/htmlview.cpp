@@ -71,8 +71,7 @@ void THTMLViewer::ApplyDefaults()
     document()->setDefaultStyleSheet(QStringLiteral("a { color: %1; }").arg(m_hotSpotColour.name()));
 }
 
-namespace
-{
+namespace {
 
 // Qt narrows a column to its percentage even below its longest word, one
 // letter a line; the pages this view shows ask for "1%" meaning "no wider
@@ -123,8 +122,7 @@ bool THTMLViewer::Print(int fromPage, int toPage)
     fromPage = std::max(fromPage, 1);
     toPage = std::min(toPage, pages.PageCount());
 
-    const QString file =
-        printer->outputFormat() == QPrinter::PdfFormat ? printer->outputFileName() : QString();
+    const QString file = printer->outputFormat() == QPrinter::PdfFormat ? printer->outputFileName() : QString();
     QPainter painter;
     bool stop = false;
     for (int page = fromPage; page <= toPage && !stop; ++page) {

@@ -34,8 +34,7 @@ TIniFile::TIniFile(const QString &fileName) : m_fileName(fileName)
             continue;
         const QString key = line.left(eq).trimmed().toLower();
         QString value = line.mid(eq + 1).trimmed();
-        if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
-            value.back() == value.front())
+        if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front())
             value = value.mid(1, value.size() - 2);
         if (!current->contains(key))
             current->insert(key, value);

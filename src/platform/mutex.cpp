@@ -2,8 +2,7 @@
 
 #include <QSharedMemory>
 
-TNamedMutex::TNamedMutex(const QString &name)
-    : m_memory(std::make_unique<QSharedMemory>(name))
+TNamedMutex::TNamedMutex(const QString &name) : m_memory(std::make_unique<QSharedMemory>(name))
 {
     if (m_memory->create(1))
         return;

@@ -3,8 +3,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
-namespace
-{
+namespace {
 std::function<QStringList()> &NamesHook()
 {
     static std::function<QStringList()> hook;

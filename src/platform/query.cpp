@@ -109,14 +109,10 @@ namespace querydetail {
 QByteArray ParamText(const QVariant &v)
 {
     switch (v.typeId()) {
-    case QMetaType::QDate:
-        return v.toDate().toString(QStringLiteral("yyyy-MM-dd")).toLatin1();
-    case QMetaType::QDateTime:
-        return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toLatin1();
-    case QMetaType::QByteArray:
-        return v.toByteArray();
-    default:
-        return ToCp1251(v.toString());
+    case QMetaType::QDate: return v.toDate().toString(QStringLiteral("yyyy-MM-dd")).toLatin1();
+    case QMetaType::QDateTime: return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toLatin1();
+    case QMetaType::QByteArray: return v.toByteArray();
+    default: return ToCp1251(v.toString());
     }
 }
 
@@ -131,10 +127,8 @@ bool IsIntegerParam(const QVariant &v)
     case QMetaType::Short:
     case QMetaType::UShort:
     case QMetaType::Long:
-    case QMetaType::ULong:
-        return true;
-    default:
-        return false;
+    case QMetaType::ULong: return true;
+    default: return false;
     }
 }
 
@@ -203,8 +197,9 @@ TFieldDef SqliteColumnDef(sqlite3_stmt *stmt, int column)
     const QString t = QString::fromLatin1(decl).toUpper();
     if (t.contains(QLatin1String("INT")))
         def.DataType = t.contains(QLatin1String("BIG")) ? ftLargeint : ftInteger;
-    else if (t.contains(QLatin1String("REAL")) || t.contains(QLatin1String("FLOA")) || t.contains(QLatin1String("DOUB")) ||
-             t.contains(QLatin1String("NUMERIC")) || t.contains(QLatin1String("DECIMAL")))
+    else if (t.contains(QLatin1String("REAL")) || t.contains(QLatin1String("FLOA")) ||
+             t.contains(QLatin1String("DOUB")) || t.contains(QLatin1String("NUMERIC")) ||
+             t.contains(QLatin1String("DECIMAL")))
         def.DataType = ftFloat;
     else {
         def.DataType = ftMemo;
@@ -247,15 +242,9 @@ void TZReadOnlyQuery::FetchSqlite()
                 // the connection's lock, which every column function takes.
                 sqlite3_value *v = sqlite3_column_value(st.stmt, c);
                 switch (sqlite3_value_type(v)) {
-                case SQLITE_INTEGER:
-                    m_store.AddInt(sqlite3_value_int64(v));
-                    break;
-                case SQLITE_FLOAT:
-                    m_store.AddReal(sqlite3_value_double(v));
-                    break;
-                case SQLITE_NULL:
-                    m_store.AddNull();
-                    break;
+                case SQLITE_INTEGER: m_store.AddInt(sqlite3_value_int64(v)); break;
+                case SQLITE_FLOAT: m_store.AddReal(sqlite3_value_double(v)); break;
+                case SQLITE_NULL: m_store.AddNull(); break;
                 default: {
                     const char *text = reinterpret_cast<const char *>(sqlite3_value_text(v));
                     const int bytes = sqlite3_value_bytes(v);

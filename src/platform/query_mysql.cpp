@@ -162,23 +162,17 @@ TColumnKind KindOf(const MYSQL_FIELD &f)
     case MYSQL_TYPE_SHORT:
     case MYSQL_TYPE_INT24:
     case MYSQL_TYPE_LONG:
-    case MYSQL_TYPE_YEAR:
-        return TColumnKind::Int;
-    case MYSQL_TYPE_LONGLONG:
-        return (f.flags & UNSIGNED_FLAG) ? TColumnKind::UnsignedInt : TColumnKind::Int;
+    case MYSQL_TYPE_YEAR: return TColumnKind::Int;
+    case MYSQL_TYPE_LONGLONG: return (f.flags & UNSIGNED_FLAG) ? TColumnKind::UnsignedInt : TColumnKind::Int;
     case MYSQL_TYPE_FLOAT:
     case MYSQL_TYPE_DOUBLE:
     case MYSQL_TYPE_DECIMAL:
-    case MYSQL_TYPE_NEWDECIMAL:
-        return TColumnKind::Real;
+    case MYSQL_TYPE_NEWDECIMAL: return TColumnKind::Real;
     case MYSQL_TYPE_DATE:
-    case MYSQL_TYPE_NEWDATE:
-        return TColumnKind::Date;
+    case MYSQL_TYPE_NEWDATE: return TColumnKind::Date;
     case MYSQL_TYPE_DATETIME:
-    case MYSQL_TYPE_TIMESTAMP:
-        return TColumnKind::DateTime;
-    default:
-        return TColumnKind::Text;
+    case MYSQL_TYPE_TIMESTAMP: return TColumnKind::DateTime;
+    default: return TColumnKind::Text;
     }
 }
 
@@ -187,15 +181,11 @@ TFieldType FieldTypeOf(const MYSQL_FIELD &f, TColumnKind kind)
     switch (kind) {
     case TColumnKind::Int:
         // An unsigned int does not fit the signed 32-bit field.
-        return f.type == MYSQL_TYPE_LONGLONG || (f.type == MYSQL_TYPE_LONG && (f.flags & UNSIGNED_FLAG))
-                   ? ftLargeint
-                   : ftInteger;
-    case TColumnKind::UnsignedInt:
-        return ftLargeint;
-    case TColumnKind::Real:
-        return ftFloat;
-    default:
-        return ftMemo;
+        return f.type == MYSQL_TYPE_LONGLONG || (f.type == MYSQL_TYPE_LONG && (f.flags & UNSIGNED_FLAG)) ? ftLargeint
+                                                                                                         : ftInteger;
+    case TColumnKind::UnsignedInt: return ftLargeint;
+    case TColumnKind::Real: return ftFloat;
+    default: return ftMemo;
     }
 }
 
@@ -250,15 +240,9 @@ void OpenMysql(TZConnection &connection, const QString &sql, const QVector<TPara
             }
             const std::size_t n = lengths[c];
             switch (kinds[c]) {
-            case TColumnKind::Int:
-                store.AddInt(Number<qint64>(v, n));
-                break;
-            case TColumnKind::UnsignedInt:
-                store.AddInt(qint64(Number<quint64>(v, n)));
-                break;
-            case TColumnKind::Real:
-                store.AddReal(Number<double>(v, n));
-                break;
+            case TColumnKind::Int: store.AddInt(Number<qint64>(v, n)); break;
+            case TColumnKind::UnsignedInt: store.AddInt(qint64(Number<quint64>(v, n))); break;
+            case TColumnKind::Real: store.AddReal(Number<double>(v, n)); break;
             case TColumnKind::Date: {
                 // A date reads as that day's midnight.
                 char text[32];
@@ -271,9 +255,7 @@ void OpenMysql(TZConnection &connection, const QString &sql, const QVector<TPara
             case TColumnKind::DateTime:
                 store.AddText(v, std::min<std::size_t>(n, 19)); // whole seconds
                 break;
-            case TColumnKind::Text:
-                store.AddText(v, n);
-                break;
+            case TColumnKind::Text: store.AddText(v, n); break;
             }
         }
         store.EndRow();

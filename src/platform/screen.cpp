@@ -73,8 +73,7 @@ bool HaveGuiApplication()
 
 TScreenCursor::TScreenCursor(const QCursor &cursor)
     : m_images{QImage()}, m_hotSpots{cursor.hotSpot()}, m_cursors{cursor}, m_frameOfStep{0}, m_ms{0}
-{
-}
+{}
 
 TScreenCursor::TScreenCursor(const TCursorFileData &data)
 {
@@ -124,12 +123,9 @@ QCursor Screen::Cursor(int id)
         return h->Step(0);
     switch (id) {
     case crHourGlass:
-    case crSQLWait:
-        return QCursor(Qt::WaitCursor);
-    case crHandPoint:
-        return QCursor(Qt::PointingHandCursor);
-    default:
-        return QCursor(Qt::ArrowCursor);
+    case crSQLWait: return QCursor(Qt::WaitCursor);
+    case crHandPoint: return QCursor(Qt::PointingHandCursor);
+    default: return QCursor(Qt::ArrowCursor);
     }
 }
 

@@ -23,8 +23,7 @@ QString TRegistryIniFile::Path(const QString &section, const QString &name) cons
     return SectionPath(section) + u'/' + name;
 }
 
-QString TRegistryIniFile::ReadString(const QString &section, const QString &name,
-                                     const QString &def) const
+QString TRegistryIniFile::ReadString(const QString &section, const QString &name, const QString &def) const
 {
     const QVariant v = m_settings->value(Path(section, name));
     return v.isValid() ? v.toString() : def;

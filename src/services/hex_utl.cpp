@@ -1,7 +1,6 @@
 #include "services/hex_utl.h"
 
-namespace
-{
+namespace {
 
 constexpr char16_t kFirst = u'0';
 constexpr char16_t kLast = u'f';

@@ -20,19 +20,16 @@
 
 void BuildHtmlPageHead(QString &text)
 {
-    text = QStringLiteral(
-               "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1251\">"
-               "<table width=\"100%\" border=0><tr><td><i>SELBRAN - Информационно-торговая система</i>"
-               "</td><td align=right><i>") +
-           QLocale().toString(QDate::currentDate(), QLocale::ShortFormat) +
-           QStringLiteral("</i></td></tr></table>");
+    text = QStringLiteral("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1251\">"
+                          "<table width=\"100%\" border=0><tr><td><i>SELBRAN - Информационно-торговая система</i>"
+                          "</td><td align=right><i>") +
+           QLocale().toString(QDate::currentDate(), QLocale::ShortFormat) + QStringLiteral("</i></td></tr></table>");
 }
 
 void BuildHtmlPageFoot(QString &text)
 {
-    text = QStringLiteral(
-        "<br><table width=\"100%\" border=0><tr><td align=center><i>"
-        "© SELBRAN - Информационно-торговая система. Все права защищены.</i></td></tr></table>");
+    text = QStringLiteral("<br><table width=\"100%\" border=0><tr><td align=center><i>"
+                          "© SELBRAN - Информационно-торговая система. Все права защищены.</i></td></tr></table>");
 }
 
 void GetMyDocumentsFolder(QString &path)
@@ -97,8 +94,8 @@ void SaveHtmlToFile(QWidget *form, const QString &html, bool &cancelled)
 
     int choice = mrNone; // new file
     if (QFileInfo::exists(name))
-        choice = MessageDialog(QStringLiteral("Файл ") + name + QStringLiteral(" уже существует. "),
-                               mtConfirmation, mbCancel | mbNoToAll | mbYesToAll, 0);
+        choice = MessageDialog(QStringLiteral("Файл ") + name + QStringLiteral(" уже существует. "), mtConfirmation,
+                               mbCancel | mbNoToAll | mbYesToAll, 0);
     if (choice != mrNone && choice != mrNoToAll && choice != mrYesToAll) {
         cancelled = true;
         return;

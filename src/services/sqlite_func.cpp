@@ -147,8 +147,8 @@ void RegisterSqliteFunctionsOn(sqlite3 *db)
 {
     if (!db)
         return;
-    sqlite3_create_function(db, "postext", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, PosTextCallback,
-                            nullptr, nullptr);
+    sqlite3_create_function(db, "postext", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, PosTextCallback, nullptr,
+                            nullptr);
     sqlite3_create_function(db, "checkwt", 8, SQLITE_UTF8, nullptr, CheckWorkTimeCallback, nullptr, nullptr);
 }
 

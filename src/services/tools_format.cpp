@@ -28,17 +28,10 @@ QString EscapeHtmlText(const QString &text)
     out.reserve(text.size());
     for (const QChar c : text) {
         switch (c.unicode()) {
-        case u'&':
-            out += QLatin1String("&amp;");
-            break;
-        case u'<':
-            out += QLatin1String("&lt;");
-            break;
-        case u'>':
-            out += QLatin1String("&gt;");
-            break;
-        default:
-            out += c;
+        case u'&': out += QLatin1String("&amp;"); break;
+        case u'<': out += QLatin1String("&lt;"); break;
+        case u'>': out += QLatin1String("&gt;"); break;
+        default: out += c;
         }
     }
     return out;
@@ -138,13 +131,11 @@ QString FormatPriceText(const QString &text, const QString &currency)
 
 // ---- addresses
 
-QString FormatAddress(const QString &city, const QString &streetName, const QString &streetType,
-                      const QString &house, const QString &letter, const QString &office,
-                      const QString &extension, const QString &district, bool withCity)
+QString FormatAddress(const QString &city, const QString &streetName, const QString &streetType, const QString &house,
+                      const QString &letter, const QString &office, const QString &extension, const QString &district,
+                      bool withCity)
 {
-    const auto isDashes = [](const QString &s) {
-        return s == QLatin1String("--") || s == QLatin1String("---");
-    };
+    const auto isDashes = [](const QString &s) { return s == QLatin1String("--") || s == QLatin1String("---"); };
     const QString street = isDashes(streetName) ? QString() : streetName;
     const QString region = isDashes(district) ? QString() : district;
     const QString houseNo = house == QLatin1String("0") ? QString() : house;
@@ -189,11 +180,11 @@ QString LoadAddressText(TZReadOnlyQuery &query, int cid, int fid, int adr_id, bo
 {
     TSqlWaitCursorOff cursorOff(query.Connection);
     query.Close();
-    query.SetSQL(QStringLiteral(
-        "select r.name_big as name_big,s.name as street_name,t.name_small as street_type,house,lit,"
-        "office,ext,y.name as city_name from address a, street_name s, street_type t, city y, "
-        "city_region r where a.cid=:cid and a.fid=:fid and a.adr_id=:adr_id and a.cid=y.cid and "
-        "a.cid=s.cid and a.strn_id=s.id and s.strt_id=t.id and r.cid=a.cid and r.id=a.cr_id limit 1"));
+    query.SetSQL(
+        QStringLiteral("select r.name_big as name_big,s.name as street_name,t.name_small as street_type,house,lit,"
+                       "office,ext,y.name as city_name from address a, street_name s, street_type t, city y, "
+                       "city_region r where a.cid=:cid and a.fid=:fid and a.adr_id=:adr_id and a.cid=y.cid and "
+                       "a.cid=s.cid and a.strn_id=s.id and s.strt_id=t.id and r.cid=a.cid and r.id=a.cr_id limit 1"));
     query.ParamByName(QStringLiteral("cid")).SetAsInteger(cid);
     query.ParamByName(QStringLiteral("fid")).SetAsInteger(fid);
     query.ParamByName(QStringLiteral("adr_id")).SetAsInteger(adr_id);
@@ -202,9 +193,8 @@ QString LoadAddressText(TZReadOnlyQuery &query, int cid, int fid, int adr_id, bo
     const auto field = [&query](const char *name) {
         return query.IsEmpty() ? QString() : query.FieldByName(QLatin1String(name)).AsString();
     };
-    const QString text = FormatAddress(field("city_name"), field("street_name"), field("street_type"),
-                                       field("house"), field("lit"), field("office"), field("ext"),
-                                       field("name_big"), withCity);
+    const QString text = FormatAddress(field("city_name"), field("street_name"), field("street_type"), field("house"),
+                                       field("lit"), field("office"), field("ext"), field("name_big"), withCity);
     query.Close();
     return text;
 }
@@ -244,8 +234,7 @@ QString FormatPhoneCount(int count)
 {
     if (count < 1)
         return QString();
-    return QString::number(count) +
-           QStringLiteral(" телефонов (смотри карточку организации или нажми пробел)");
+    return QString::number(count) + QStringLiteral(" телефонов (смотри карточку организации или нажми пробел)");
 }
 
 // ---- weekdays

@@ -31,9 +31,9 @@ QString GroupThousands(const QString &text);
 double ParsePriceText(const QString &text);
 QString FormatPriceText(const QString &text, const QString &currency);
 
-QString FormatAddress(const QString &city, const QString &streetName, const QString &streetType,
-                      const QString &house, const QString &letter, const QString &office,
-                      const QString &extension, const QString &district, bool withCity);
+QString FormatAddress(const QString &city, const QString &streetName, const QString &streetType, const QString &house,
+                      const QString &letter, const QString &office, const QString &extension, const QString &district,
+                      bool withCity);
 // Reads one address through the lent query (left closed) and formats it.
 QString LoadAddressText(TZReadOnlyQuery &query, int cid, int fid, int adr_id, bool withCity);
 

@@ -26,12 +26,9 @@ int RightOf(const QRect &rect)
 int TextX(const QRect &rect, TCanvas &canvas, const QString &text, TAlignment alignment)
 {
     switch (alignment) {
-    case taLeftJustify:
-        return rect.x() + 2;
-    case taRightJustify:
-        return RightOf(rect) - canvas.TextWidth(text) - 3;
-    default:
-        return rect.x() + rect.width() / 2 - canvas.TextWidth(text) / 2;
+    case taLeftJustify: return rect.x() + 2;
+    case taRightJustify: return RightOf(rect) - canvas.TextWidth(text) - 3;
+    default: return rect.x() + rect.width() / 2 - canvas.TextWidth(text) / 2;
     }
 }
 

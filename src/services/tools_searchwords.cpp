@@ -70,8 +70,7 @@ QString BackslashLikeLiteral(const QString &escapedWord)
 QString WordFragment(const QString &word, const QString &column, QChar separator)
 {
     const QString w = EscapeSqlText(word);
-    const bool backslash = w.contains(u'\\') &&
-                           UnescapeSqlText(UnescapeSqlText(w)).contains(u'\\');
+    const bool backslash = w.contains(u'\\') && UnescapeSqlText(UnescapeSqlText(w)).contains(u'\\');
     const bool last = separator.isNull();
     QString connective;
     if (separator == u' ')
@@ -82,15 +81,13 @@ QString WordFragment(const QString &word, const QString &column, QChar separator
         connective = QStringLiteral(" OR");
 
     if (IsMysqlProtocol()) {
-        const QString test = column + QStringLiteral(" like '%") +
-                             (backslash ? BackslashLikeLiteral(w) : w) + QStringLiteral("%')");
+        const QString test =
+            column + QStringLiteral(" like '%") + (backslash ? BackslashLikeLiteral(w) : w) + QStringLiteral("%')");
         return last ? u' ' + test : QStringLiteral("( ") + test + connective;
     }
-    const QString needle = w.contains(u'\'') || w.contains(u'"') || backslash
-                               ? QuotedNeedleLiteral(w)
-                               : u'\'' + UpperAnsi(w) + u'\'';
-    const QString test = QStringLiteral("postext(") + needle + QStringLiteral(" , ") + column +
-                         QStringLiteral(")>0");
+    const QString needle =
+        w.contains(u'\'') || w.contains(u'"') || backslash ? QuotedNeedleLiteral(w) : u'\'' + UpperAnsi(w) + u'\'';
+    const QString test = QStringLiteral("postext(") + needle + QStringLiteral(" , ") + column + QStringLiteral(")>0");
     return last ? u' ' + test + u')' : QStringLiteral("( ") + test + QStringLiteral(" )") + connective;
 }
 

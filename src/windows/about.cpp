@@ -117,8 +117,7 @@ TfrmAbout::TfrmAbout(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::MSWindo
                             NamePicture(QSize(114, 54)));
     Image2 = PictureOnPanel(this, QStringLiteral("Panel2"), QStringLiteral("Image2"), QRect(133, 8, 118, 58),
                             RingPicture(QSize(114, 54)));
-    Label1 = Text(this, QStringLiteral("Label1"), QStringLiteral("Распространяется бесплатно."),
-                  QPoint(8, 72));
+    Label1 = Text(this, QStringLiteral("Label1"), QStringLiteral("Распространяется бесплатно."), QPoint(8, 72));
     Label6 = Text(this, QStringLiteral("Label6"), QStringLiteral("Версия"), QPoint(8, 94));
     lblVersion = Text(this, QStringLiteral("lblVersion"), QStringLiteral("2.0"), QPoint(56, 94));
     QFont bold = lblVersion->font();

@@ -13,8 +13,7 @@ static void InitCursorResources()
 
 Tfrmcursor *frmcursor = nullptr;
 
-Tfrmcursor::Tfrmcursor(QWidget *parent)
-    : QWidget(parent), mpAnimatedCursors1(std::make_unique<TmpAnimatedCursors>())
+Tfrmcursor::Tfrmcursor(QWidget *parent) : QWidget(parent), mpAnimatedCursors1(std::make_unique<TmpAnimatedCursors>())
 {
     setObjectName(QStringLiteral("frmcursor"));
     InitCursorResources();

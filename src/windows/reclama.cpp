@@ -13,8 +13,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-namespace
-{
+namespace {
 
 constexpr int kBannerInterval = 4000;
 int g_interval = 0;

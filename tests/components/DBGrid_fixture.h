@@ -16,7 +16,10 @@ namespace markgrid {
 // The options of the catalogue's result grids, read-only.
 constexpr TDBGridOptions ResultGridOptions = gridtest::SystemGridOptions;
 
-inline QString S(const char16_t *text) { return QString::fromUtf16(text); }
+inline QString S(const char16_t *text)
+{
+    return QString::fromUtf16(text);
+}
 
 inline void ShowGrid(TDBGrid &grid, TDataSource &source)
 {
@@ -71,7 +74,9 @@ struct Goods {
     }
 };
 
-inline std::vector<int> Rows(std::initializer_list<int> rows) { return rows; }
-
+inline std::vector<int> Rows(std::initializer_list<int> rows)
+{
+    return rows;
+}
 
 } // namespace markgrid

@@ -41,10 +41,11 @@ struct QueryGrid {
         connection.Connect();
         connection.ExecuteDirect(QStringLiteral("create table good (id integer primary key, name text, price real)"));
         if (rows > 0)
-            connection.ExecuteDirect(QStringLiteral("insert into good select x, 'good ' || x, x * 1.5 from (with recursive "
-                                                "c(x) as (select 1 union all select x + 1 from c where x < %1) "
-                                                "select x from c)")
-                                     .arg(rows));
+            connection.ExecuteDirect(
+                QStringLiteral("insert into good select x, 'good ' || x, x * 1.5 from (with recursive "
+                               "c(x) as (select 1 union all select x + 1 from c where x < %1) "
+                               "select x from c)")
+                    .arg(rows));
         query.SetSQL(QStringLiteral("select id, name, price from good order by id"));
         source.SetDataSet(&query);
         ShowGrid(grid, source);

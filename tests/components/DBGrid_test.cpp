@@ -95,10 +95,15 @@ TEST(DBGridMenu, ItemsInOrderWithTheirCaptions)
     EXPECT_EQ(f.grid.PopupMenu(), f.grid.PositionMenu);
     const QList<QAction *> items = f.grid.PositionMenu->actions();
     ASSERT_EQ(items.size(), 7);
-    const QList<QAction *> fields = {f.grid.CopyItem, nullptr, f.grid.MarkItem, f.grid.UnmarkItem, nullptr,
-                                     f.grid.MarkAllItem, f.grid.UnmarkAllItem};
-    const QStringList captions = {S(u"Копировать позицию в буфер"), QString(), S(u"Выделить позицию"),
-                                  S(u"Снять выделение"), QString(), S(u"Выделить ВСЕ позиции"),
+    const QList<QAction *> fields = {f.grid.CopyItem,     nullptr, f.grid.MarkItem,
+                                     f.grid.UnmarkItem,   nullptr, f.grid.MarkAllItem,
+                                     f.grid.UnmarkAllItem};
+    const QStringList captions = {S(u"Копировать позицию в буфер"),
+                                  QString(),
+                                  S(u"Выделить позицию"),
+                                  S(u"Снять выделение"),
+                                  QString(),
+                                  S(u"Выделить ВСЕ позиции"),
                                   S(u"Снять выделение со ВСЕХ позиций")};
     for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(items[i]->isSeparator(), fields[i] == nullptr) << i;

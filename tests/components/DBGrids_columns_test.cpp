@@ -129,7 +129,8 @@ TEST(DBGridColumn, WidthRules)
     TColumn *c = f.name;
     // Not assigned: the natural width.
     const TFont &font = c->Font();
-    const int digits = f.ds.FieldByName(QStringLiteral("name")).DisplayWidth() * font.TextWidth(QStringLiteral("0")) + 4;
+    const int digits =
+        f.ds.FieldByName(QStringLiteral("name")).DisplayWidth() * font.TextWidth(QStringLiteral("0")) + 4;
     const int title = c->Title().Font().TextWidth(c->Title().Caption()) + 4;
     EXPECT_EQ(c->NaturalWidth(), qMax(digits, title));
     EXPECT_EQ(c->Width(), c->NaturalWidth());

@@ -294,11 +294,10 @@ TEST(DBGridEditing, BinaryLikeFieldsNeedATextHandler)
         TFieldType type;
         bool binary;
     } cases[] = {
-        {ftBytes, true},      {ftVarBytes, true},   {ftBlob, true},        {ftMemo, true},
-        {ftGraphic, true},    {ftFmtMemo, true},    {ftParadoxOle, true},  {ftDBaseOle, true},
-        {ftTypedBinary, true}, {ftCursor, true},    {ftADT, true},         {ftArray, true},
-        {ftReference, true},  {ftDataSet, true},    {ftString, false},     {ftInteger, false},
-        {ftFloat, false},
+        {ftBytes, true},    {ftVarBytes, true},   {ftBlob, true},      {ftMemo, true},        {ftGraphic, true},
+        {ftFmtMemo, true},  {ftParadoxOle, true}, {ftDBaseOle, true},  {ftTypedBinary, true}, {ftCursor, true},
+        {ftADT, true},      {ftArray, true},      {ftReference, true}, {ftDataSet, true},     {ftString, false},
+        {ftInteger, false}, {ftFloat, false},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(int(c.type));

@@ -155,7 +155,7 @@ TEST(GridBookmarks, MarksStaySortedAndSearchesAreCached)
     marks.FindMark(b, index);
     marks.FindMark(b, index);
     EXPECT_EQ(marks.SearchCount(), searches); // answered by the cache
-    marks.SetCurrentRowMarked(false); // finds it through the cache, then empties the cache
+    marks.SetCurrentRowMarked(false);         // finds it through the cache, then empties the cache
     marks.FindMark(b, index);
     EXPECT_EQ(marks.SearchCount(), searches + 1);
     marks.ClearMarks();

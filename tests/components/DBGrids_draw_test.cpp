@@ -62,7 +62,7 @@ TEST(DBGridPaintIndicator, GlyphsFollowTheStateAndTheMarks)
         const QRect inner = cell.adjusted(1, 1, -1, -1);
         return QPoint(inner.right() + 1 - 6 - 1, (inner.top() + inner.bottom() + 1 - 11) / 2);
     };
-    EXPECT_EQ(BoxOf(img, f.grid.CellRect(0, 3), Blue), QRect(origin(3), QSize(6, 11))); // arrow with dot
+    EXPECT_EQ(BoxOf(img, f.grid.CellRect(0, 3), Blue), QRect(origin(3), QSize(6, 11)));               // arrow with dot
     EXPECT_EQ(BoxOf(img, f.grid.CellRect(0, 5), Blue), QRect(origin(5) + QPoint(0, 4), QSize(4, 4))); // dot
     // Other indicator cells stay empty in the fixed colour.
     const QRect inner4 = f.grid.CellRect(0, 4).adjusted(1, 1, -1, -1);
@@ -159,7 +159,9 @@ TEST(DBGridPaintCells, ColumnEventFiresAlwaysHiddenColumnsNever)
     f.grid.Columns()[1]->SetVisible(false);
     f.grid.SetDefaultDrawing(false);
     QList<int> seen;
-    f.grid.OnDrawColumnCell = [&](QObject *, const QRect &, int dataCol, TColumn *, TGridDrawState) { seen << dataCol; };
+    f.grid.OnDrawColumnCell = [&](QObject *, const QRect &, int dataCol, TColumn *, TGridDrawState) {
+        seen << dataCol;
+    };
     f.Shot();
     EXPECT_EQ(seen.count(0), 4);
     EXPECT_EQ(seen.count(1), 0);
@@ -299,7 +301,7 @@ TEST(DBGridCellText, PlacesTheTextByAlignmentAndFillsTheCell)
     };
     QRect ink = inkOf(taLeftJustify);
     EXPECT_NEAR(ink.left(), r.left() + 2, 1);
-    EXPECT_EQ(img.pixel(r.bottomRight()), qRgb(255, 255, 255)); // the whole cell is filled
+    EXPECT_EQ(img.pixel(r.bottomRight()), qRgb(255, 255, 255));        // the whole cell is filled
     EXPECT_EQ(img.pixel(r.topLeft() - QPoint(1, 1)), qRgb(255, 0, 0)); // and nothing outside
     ink = inkOf(taRightJustify);
     EXPECT_NEAR(ink.right(), r.right() + 1 - 3 - 1, 1);

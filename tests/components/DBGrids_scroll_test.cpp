@@ -46,7 +46,10 @@ void SizeForRows(TCustomDBGrid &grid, int n)
         grid.resize(400, ++h);
 }
 
-int Pitch(TCustomDBGrid &grid) { return grid.DefaultRowHeight() + grid.GridLineWidth(); }
+int Pitch(TCustomDBGrid &grid)
+{
+    return grid.DefaultRowHeight() + grid.GridLineWidth();
+}
 
 } // namespace
 

@@ -27,8 +27,7 @@
 
 #include <cmath>
 
-namespace
-{
+namespace {
 
 QString S(const char16_t *text)
 {
@@ -90,10 +89,7 @@ struct TShownPreview {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     QString Status() const { return form->findChild<QLabel *>(QStringLiteral("StatusPanel0"))->text(); }
-    QToolButton *Button(const char *name) const
-    {
-        return form->findChild<QToolButton *>(QLatin1String(name));
-    }
+    QToolButton *Button(const char *name) const { return form->findChild<QToolButton *>(QLatin1String(name)); }
     QComboBox *ZoomBox() const { return form->findChild<QComboBox *>(QStringLiteral("ZoomBox")); }
     QWidget *Widget(const char *name) const { return form->findChild<QWidget *>(QLatin1String(name)); }
     // Picks a zoom entry the way a user does: open the list, walk to it, Enter.
@@ -148,11 +144,8 @@ TEST(PreviewForm, NavigationStatesAndStatusFollowThePage)
         const char *click;
         int page; // 1-based, as shown
     };
-    const Step steps[] = {{nullptr, 1},
-                          {"NextPageSpeed", 2},
-                          {"LastPageSpeed", n},
-                          {"PrevPageSpeed", n - 1},
-                          {"FirstPageSpeed", 1}};
+    const Step steps[] = {
+        {nullptr, 1}, {"NextPageSpeed", 2}, {"LastPageSpeed", n}, {"PrevPageSpeed", n - 1}, {"FirstPageSpeed", 1}};
     for (const Step &s : steps) {
         if (s.click)
             QTest::mouseClick(many.Button(s.click), Qt::LeftButton);
@@ -181,8 +174,7 @@ TEST(PreviewForm, ToolBarHintsZoomEntriesAndCursors)
     QStringList entries;
     for (int i = 0; i < p.ZoomBox()->count(); ++i)
         entries << p.ZoomBox()->itemText(i);
-    EXPECT_EQ(entries.join(u'|'),
-              S(u"Вся страница|По ширине|Прочее|25%|50%|75%|100%|125%|150%|200%|300%|400%"));
+    EXPECT_EQ(entries.join(u'|'), S(u"Вся страница|По ширине|Прочее|25%|50%|75%|100%|125%|150%|200%|300%|400%"));
     EXPECT_EQ(p.ZoomBox()->currentText(), S(u"100%"));
     EXPECT_DOUBLE_EQ(p.form->CurrentZoom(), 1.0);
     EXPECT_TRUE(p.Button("ZoomCursorBut")->isChecked());
@@ -369,8 +361,7 @@ TEST(PreviewForm, PrintsTheChosenRangeToAPdfFile)
         EXPECT_EQ(form->WasAborted(), r.cancel) << i;
         EXPECT_EQ(frmProgress->windowTitle(), S(u"Подготовка данных..."));
         if (!r.cancel) { // the last page printed
-            EXPECT_EQ(LabelText(frmProgress->givHTMLabel1),
-                      S(u"Лист %1").arg(r.range == prPageNums ? r.to : n));
+            EXPECT_EQ(LabelText(frmProgress->givHTMLabel1), S(u"Лист %1").arg(r.range == prPageNums ? r.to : n));
         }
     }
     SetPrintDialogHook({});

@@ -17,8 +17,7 @@
 
 #include <memory>
 
-namespace
-{
+namespace {
 
 QString S(const char16_t *text)
 {
@@ -297,11 +296,10 @@ TEST(Progress, FailingJobReachesTheDefaultErrorHandler)
 TEST(Progress, JobCannotStartAnotherJob)
 {
     bool innerRan = false;
-    EXPECT_THROW(RunWithProgress(1, S(u"outer"),
-                                 [&](QObject *) {
-                                     RunWithProgress(1, S(u"inner"), [&](QObject *) { innerRan = true; });
-                                 }),
-                 Exception);
+    EXPECT_THROW(
+        RunWithProgress(1, S(u"outer"),
+                        [&](QObject *) { RunWithProgress(1, S(u"inner"), [&](QObject *) { innerRan = true; }); }),
+        Exception);
     EXPECT_FALSE(innerRan);
     EXPECT_FALSE(frmProgress->isVisible());
     EXPECT_FALSE(frmProgress->Busy());

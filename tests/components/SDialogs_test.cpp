@@ -64,15 +64,14 @@ TEST(MessageForm, ButtonsHaveTheirNamesCaptionsOrderAndResults)
     const TMsgDlgButtons all = (1u << 11) - 1;
     FormPtr form = Make(QStringLiteral("Всё"), mtConfirmation, all);
     const QList<QPushButton *> buttons = ButtonsLeftToRight(form.get());
-    const QStringList names{QStringLiteral("Yes"),    QStringLiteral("No"),      QStringLiteral("OK"),
-                            QStringLiteral("Cancel"), QStringLiteral("Abort"),   QStringLiteral("Retry"),
-                            QStringLiteral("Ignore"), QStringLiteral("All"),     QStringLiteral("NoToAll"),
+    const QStringList names{QStringLiteral("Yes"),      QStringLiteral("No"),    QStringLiteral("OK"),
+                            QStringLiteral("Cancel"),   QStringLiteral("Abort"), QStringLiteral("Retry"),
+                            QStringLiteral("Ignore"),   QStringLiteral("All"),   QStringLiteral("NoToAll"),
                             QStringLiteral("YesToAll"), QStringLiteral("Help")};
-    const QStringList captions{QStringLiteral("&Да"),    QStringLiteral("&Нет"),     QStringLiteral("OK"),
-                               QStringLiteral("Отмена"), QStringLiteral("Прервать"), QStringLiteral("Повтор"),
-                               QStringLiteral("Игнорировать"), QStringLiteral("&Все"),
-                               QStringLiteral("Очистить"), QStringLiteral("Дополнить"),
-                               QStringLiteral("&Помощь")};
+    const QStringList captions{QStringLiteral("&Да"),          QStringLiteral("&Нет"),     QStringLiteral("OK"),
+                               QStringLiteral("Отмена"),       QStringLiteral("Прервать"), QStringLiteral("Повтор"),
+                               QStringLiteral("Игнорировать"), QStringLiteral("&Все"),     QStringLiteral("Очистить"),
+                               QStringLiteral("Дополнить"),    QStringLiteral("&Помощь")};
     const int results[] = {mrYes, mrNo, mrOk, mrCancel, mrAbort, mrRetry, mrIgnore, mrAll, mrNoToAll, mrYesToAll};
     ASSERT_EQ(buttons.size(), 11);
     for (int i = 0; i < 11; ++i) {
@@ -191,9 +190,8 @@ TEST(MessageForm, LongTextWrapsAtHalfTheScreen)
 TEST(MessageForm, TheWholeTextFitsItsLabelInAnyFontSize)
 {
     const QFont saved = QApplication::font("QMessageBox");
-    QString sqlError =
-        QStringLiteral("Ошибка выполнения запроса: no such column: a.price_rub in select a.id, "
-                       "a.name, a.price from good a, address s where a.cid=343 and ");
+    QString sqlError = QStringLiteral("Ошибка выполнения запроса: no such column: a.price_rub in select a.id, "
+                                      "a.name, a.price from good a, address s where a.cid=343 and ");
     sqlError += QStringLiteral("( postext('ХЛЕБ' , a.name)>0 ) ").repeated(6);
     const QString texts[] = {
         QStringLiteral("no such table: db_date"),
@@ -212,12 +210,11 @@ TEST(MessageForm, TheWholeTextFitsItsLabelInAnyFontSize)
             auto *message = form->findChild<QLabel *>(QStringLiteral("Message"));
             ASSERT_NE(message, nullptr);
             const QRect needed = message->fontMetrics().boundingRect(
-                QRect(0, 0, message->width(), 0),
-                int(message->alignment()) | Qt::TextWordWrap | Qt::TextExpandTabs, message->text());
+                QRect(0, 0, message->width(), 0), int(message->alignment()) | Qt::TextWordWrap | Qt::TextExpandTabs,
+                message->text());
             EXPECT_LE(needed.height(), message->height()) << points << " pt: " << text.toStdString();
             EXPECT_LE(needed.width(), message->width()) << points << " pt: " << text.toStdString();
-            EXPECT_LE(message->geometry().bottom(),
-                      form->findChild<QPushButton *>(QStringLiteral("OK"))->y());
+            EXPECT_LE(message->geometry().bottom(), form->findChild<QPushButton *>(QStringLiteral("OK"))->y());
         }
     }
     // A message that fits on one line at half the screen stays on one line.
@@ -234,9 +231,7 @@ TEST(MessageForm, TextBeyondTheScreenScrollsAndTheButtonsStayOnIt)
     const QRect free = QGuiApplication::primaryScreen()->availableGeometry();
     QStringList lines;
     for (int i = 0; i < 300; ++i)
-        lines << QStringLiteral("select a.id, a.name from good a where a.cid=%1 and a.gid=%2")
-                     .arg(i)
-                     .arg(i * 7);
+        lines << QStringLiteral("select a.id, a.name from good a where a.cid=%1 and a.gid=%2").arg(i).arg(i * 7);
     const struct {
         const char *what;
         QString text;
@@ -261,14 +256,13 @@ TEST(MessageForm, TextBeyondTheScreenScrollsAndTheButtonsStayOnIt)
         form->show();
         // The whole text is in the label, and its last line can be scrolled to.
         const QRect needed = message->fontMetrics().boundingRect(
-            QRect(0, 0, message->width(), 0),
-            int(message->alignment()) | Qt::TextWordWrap | Qt::TextExpandTabs, message->text());
+            QRect(0, 0, message->width(), 0), int(message->alignment()) | Qt::TextWordWrap | Qt::TextExpandTabs,
+            message->text());
         EXPECT_LE(needed.height(), message->height());
         EXPECT_GT(area->verticalScrollBar()->maximum() + area->horizontalScrollBar()->maximum(), 0);
         area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
         area->horizontalScrollBar()->setValue(area->horizontalScrollBar()->maximum());
-        const QPoint lastCorner =
-            message->mapTo(area->viewport(), QPoint(message->width() - 1, message->height() - 1));
+        const QPoint lastCorner = message->mapTo(area->viewport(), QPoint(message->width() - 1, message->height() - 1));
         EXPECT_TRUE(area->viewport()->rect().contains(lastCorner));
         form->hide();
         EXPECT_EQ(PressKey(form.get(), Qt::Key_Return), mrOk);
@@ -290,8 +284,8 @@ TEST(MessageForm, IsAFixedSizeDialogWithTitleAndCloseOnly)
         EXPECT_TRUE(flags & Qt::WindowTitleHint);
         EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
         EXPECT_TRUE(flags & Qt::MSWindowsFixedSizeDialogHint);
-        EXPECT_FALSE(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
-                              Qt::WindowContextHelpButtonHint));
+        EXPECT_FALSE(flags &
+                     (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowContextHelpButtonHint));
         EXPECT_EQ(form->minimumSize(), form->maximumSize());
         form->hide();
     }

@@ -9,7 +9,8 @@
 TEST(Clipboard, Cp1251TextArrivesAsTheSameUnicodeLetters)
 {
     // "Привет, Ёж! №5" in Windows-1251 bytes, as the catalogue stores it.
-    const QByteArray bytes("\xCF\xF0\xE8\xE2\xE5\xF2, \xA8\xE6! \xB9" "5");
+    const QByteArray bytes("\xCF\xF0\xE8\xE2\xE5\xF2, \xA8\xE6! \xB9"
+                           "5");
     CopyTextToClipboard(FromCp1251(bytes));
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("Привет, Ёж! №5"));
 }

@@ -9,16 +9,14 @@
 #include <QPalette>
 #include <QTest>
 
-namespace
-{
+namespace {
 
 QString S(const char16_t *text)
 {
     return QString::fromUtf16(text);
 }
 
-QFontMetrics Metrics(const TgivHTMLabel &label, int size, TFontStyles style = 0,
-                     const QString &face = QString())
+QFontMetrics Metrics(const TgivHTMLabel &label, int size, TFontStyles style = 0, const QString &face = QString())
 {
     QFont f = label.font();
     if (!face.isEmpty())

@@ -47,8 +47,7 @@ protected:
 
 TEST_F(AniCurTest, NewItemTakesTheFirstNumberNoDescribedItemUses)
 {
-    struct Case
-    {
+    struct Case {
         const char *name;
         QList<std::pair<int, QString>> items;
         int expected;
@@ -171,11 +170,10 @@ TEST_F(AniCurTest, LoadingLeavesNoTemporaryFile)
     TmpAnimatedCursors component;
     TmpAnimatedCursorItem *item = component.Cursors()->Add();
     EXPECT_FALSE(item->LoadCursorHandle().has_value()); // no data
-    item->Install();                                     // does nothing
+    item->Install();                                    // does nothing
     EXPECT_FALSE(Screen::CursorHandle(item->CursorID()));
 
-    const struct
-    {
+    const struct {
         const char *name;
         QByteArray bytes;
         bool loads;

@@ -41,8 +41,7 @@ TEST(Application, DefaultHandlerShowsTheErrorsOwnText)
         TApplication::HandleException();
     }
     EXPECT_EQ(scope.shown, (QStringList{QStringLiteral("no such table: db_date"),
-                                         QStringLiteral("file is not a database"),
-                                         QStringLiteral("Unknown error")}));
+                                        QStringLiteral("file is not a database"), QStringLiteral("Unknown error")}));
 }
 
 TEST(Application, CyrillicMessagesKeepTheirText)

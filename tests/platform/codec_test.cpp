@@ -29,11 +29,11 @@ TEST(Codec, UnencodableCharactersBecomeQuestionMarks)
 TEST(Codec, UpperAndLowerCaseCoverTheWholeCodePage)
 {
     EXPECT_EQ(Cp1251Upper('a'), 'A');
-    EXPECT_EQ(Cp1251Upper(0xB8), 0xA8);           // ё -> Ё
-    EXPECT_EQ(Cp1251Upper(0xFF), 0xDF);           // я -> Я
-    EXPECT_EQ(Cp1251Upper(0xA2), 0xA1);           // ў -> Ў
-    EXPECT_EQ(Cp1251Upper(0x9A), 0x8A);           // љ -> Љ
-    EXPECT_EQ(Cp1251Lower(0xC0), 0xE0);           // А -> а
+    EXPECT_EQ(Cp1251Upper(0xB8), 0xA8); // ё -> Ё
+    EXPECT_EQ(Cp1251Upper(0xFF), 0xDF); // я -> Я
+    EXPECT_EQ(Cp1251Upper(0xA2), 0xA1); // ў -> Ў
+    EXPECT_EQ(Cp1251Upper(0x9A), 0x8A); // љ -> Љ
+    EXPECT_EQ(Cp1251Lower(0xC0), 0xE0); // А -> а
     EXPECT_EQ(Cp1251Upper('1'), '1');
     for (int i = 0; i < 256; ++i) {
         const uchar u = Cp1251Upper(uchar(i));

@@ -134,8 +134,7 @@ QByteArray CursorFile()
 
 TEST(CursorFile, AnimationStepsFromHeaderSequenceAndRates)
 {
-    struct Case
-    {
+    struct Case {
         const char *name;
         QByteArray file;
         QList<int> sequence;
@@ -187,8 +186,7 @@ TEST(CursorFile, RefusesWhatItCannotRead)
     QByteArray tallBitmap = Cur(32, 32, 0, 0);
     tallBitmap[22 + 8] = '\x00'; // height 2 * 0x100 + 64 rows: more rows than bytes
     tallBitmap[22 + 9] = '\x02';
-    const struct
-    {
+    const struct {
         const char *name;
         QByteArray file;
     } cases[] = {
@@ -227,8 +225,7 @@ TEST(CursorFile, RefusesWhatItCannotRead)
 
 TEST(CursorFile, PixelsFromAlphaOrMask)
 {
-    struct Case
-    {
+    struct Case {
         const char *name;
         QByteArray file;
         QPoint at;

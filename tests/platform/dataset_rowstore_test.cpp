@@ -11,8 +11,8 @@ TEST(RowStore, RoundTripsEveryKindOfCell)
     TRowStore store;
     store.SetColumnCount(4);
     store.Clear();
-    const qint64 ints[] = {0, -1, 1, 127, 128, -129, std::numeric_limits<qint64>::max(),
-                           std::numeric_limits<qint64>::min()};
+    const qint64 ints[] = {
+        0, -1, 1, 127, 128, -129, std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::min()};
     const QByteArray bytes("\xd5\xcb\xc5\xc1\0 end", 9); // zero byte inside
     for (qint64 v : ints) {
         store.BeginRow();

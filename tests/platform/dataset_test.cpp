@@ -245,7 +245,7 @@ TEST(DataSetWindow, BufferCountChangesKeepTheCurrentRecordVisible)
     auto &[ds, src, link] = f;
     link.SetBufferCount(10);
     ds.Open();
-    ds.Last(); // window 21..30
+    ds.Last();               // window 21..30
     link.SetBufferCount(15); // grows upwards at the end of the data
     EXPECT_EQ(link.RecordCount(), 15);
     EXPECT_EQ(link.ActiveRecord(), 14);

@@ -166,7 +166,8 @@ TEST(BaseGrid, RightToLeftIsTheMirrorImage)
     // Only one window is active: both draw with the active colours.
     QPalette same = QApplication::palette();
     for (int role = 0; role < QPalette::NColorRoles; ++role)
-        same.setColor(QPalette::Inactive, QPalette::ColorRole(role), same.color(QPalette::Active, QPalette::ColorRole(role)));
+        same.setColor(QPalette::Inactive, QPalette::ColorRole(role),
+                      same.color(QPalette::Active, QPalette::ColorRole(role)));
     for (ProbeGrid *g : {&ltr, &rtl}) {
         g->setPalette(same);
         g->SetFillsCells(true);

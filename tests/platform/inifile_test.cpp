@@ -22,7 +22,8 @@ QString WriteIni(QTemporaryDir &dir, const QString &text)
 TEST(IniFile, SectionsAndKeysIgnoreCaseAndMissingGiveDefaults)
 {
     QTemporaryDir dir;
-    TIniFile ini(WriteIni(dir, QStringLiteral("[Main]\r\nProtocol = mysql \r\n; comment\r\n[transfer_city]\r\ncount=abc\r\n")));
+    TIniFile ini(
+        WriteIni(dir, QStringLiteral("[Main]\r\nProtocol = mysql \r\n; comment\r\n[transfer_city]\r\ncount=abc\r\n")));
     EXPECT_EQ(ini.ReadString(QStringLiteral("main"), QStringLiteral("PROTOCOL"), QStringLiteral("sqlite")),
               QStringLiteral("mysql"));
     EXPECT_EQ(ini.ReadString(QStringLiteral("main"), QStringLiteral("missing"), QStringLiteral("d")),

@@ -19,8 +19,7 @@
 
 #include <vector>
 
-namespace
-{
+namespace {
 
 // The page count a PDF file declares in its page tree; -1 without a file.
 int PdfPageCount(const QString &path)
@@ -174,9 +173,8 @@ TEST(HtmlViewPrint, StopWhilePrintingLeavesNoFile)
 TEST(HtmlView, AOnePercentColumnKeepsItsWordsWhole)
 {
     THTMLViewer view;
-    view.LoadFromString(
-        QStringLiteral("<table width=\"100%\"><tr><td width=\"1%\"><b>Вид деятельности</b></td>"
-                       "<td>Продажа: Электротовары</td></tr></table>"));
+    view.LoadFromString(QStringLiteral("<table width=\"100%\"><tr><td width=\"1%\"><b>Вид деятельности</b></td>"
+                                       "<td>Продажа: Электротовары</td></tr></table>"));
     view.document()->setTextWidth(600);
     view.document()->documentLayout()->documentSize();
     QTextFrame *root = view.document()->rootFrame();

@@ -202,8 +202,9 @@ TEST(QueryBothDeployments, SameParametersGiveTheSameUnicodeText)
     auto my = testdb::OpenMysqlScratch(QStringLiteral("dataset_scratch"));
     my->ExecuteDirect(QStringLiteral("drop table if exists good"));
     QStringList ddl = kGoods;
-    ddl[0] = QStringLiteral("create temporary table good (cid int, fid int, adr_id int, name varchar(255), price double) "
-                            "character set cp1251");
+    ddl[0] =
+        QStringLiteral("create temporary table good (cid int, fid int, adr_id int, name varchar(255), price double) "
+                       "character set cp1251");
     testdb::Exec(*my, ddl);
 
     QTemporaryDir dir;
@@ -256,22 +257,24 @@ std::unique_ptr<TZConnection> KindsTable(int rows)
         "create temporary table kinds (id int primary key, t tinyint, s smallint, m mediumint, i int, u int unsigned, "
         "b bigint, ub bigint unsigned, f float, d double, n decimal(10,2), dt date, ts datetime, "
         "v varchar(40), x text, bl blob, r double, tm time) character set cp1251"));
-    my->ExecuteDirect(QStringLiteral(
-        "insert into kinds select k, if(k % 7 = 0, null, k % 256 - 128), -k, k * 1000, -k * 100000, "
-        "4000000000 + k, -k * 1000000000000, 10000000000 + k, k + 0.5, k / 4, k + 0.25, "
-        "date '2024-01-01' + interval k day, timestamp '2024-01-01 10:20:30' + interval k minute, "
-        "concat('Товар №', k), repeat('ё', k % 50), if(k % 3 = 0, null, 'абв'), "
-        "if(k % 2 = 0, k / 3e0, -k * 1e-7 * if(k % 5 = 0, 1e30, 1)), sec_to_time(k * 30) "
-        "from (select a.d + b.d * 10 + c.d * 100 + e.d * 1000 as k from "
-        "(select 0 d union all select 1 union all select 2 union all select 3 union all select 4 union all "
-        "select 5 union all select 6 union all select 7 union all select 8 union all select 9) a, "
-        "(select 0 d union all select 1 union all select 2 union all select 3 union all select 4 union all "
-        "select 5 union all select 6 union all select 7 union all select 8 union all select 9) b, "
-        "(select 0 d union all select 1 union all select 2 union all select 3 union all select 4 union all "
-        "select 5 union all select 6 union all select 7 union all select 8 union all select 9) c, "
-        "(select 0 d union all select 1 union all select 2 union all select 3 union all select 4 union all "
-        "select 5 union all select 6 union all select 7 union all select 8 union all select 9) e) q "
-        "where k between 1 and %1").arg(rows));
+    my->ExecuteDirect(
+        QStringLiteral(
+            "insert into kinds select k, if(k % 7 = 0, null, k % 256 - 128), -k, k * 1000, -k * 100000, "
+            "4000000000 + k, -k * 1000000000000, 10000000000 + k, k + 0.5, k / 4, k + 0.25, "
+            "date '2024-01-01' + interval k day, timestamp '2024-01-01 10:20:30' + interval k minute, "
+            "concat('Товар №', k), repeat('ё', k % 50), if(k % 3 = 0, null, 'абв'), "
+            "if(k % 2 = 0, k / 3e0, -k * 1e-7 * if(k % 5 = 0, 1e30, 1)), sec_to_time(k * 30) "
+            "from (select a.d + b.d * 10 + c.d * 100 + e.d * 1000 as k from "
+            "(select 0 d union all select 1 union all select 2 union all select 3 union all select 4 union all "
+            "select 5 union all select 6 union all select 7 union all select 8 union all select 9) a, "
+            "(select 0 d union all select 1 union all select 2 union all select 3 union all select 4 union all "
+            "select 5 union all select 6 union all select 7 union all select 8 union all select 9) b, "
+            "(select 0 d union all select 1 union all select 2 union all select 3 union all select 4 union all "
+            "select 5 union all select 6 union all select 7 union all select 8 union all select 9) c, "
+            "(select 0 d union all select 1 union all select 2 union all select 3 union all select 4 union all "
+            "select 5 union all select 6 union all select 7 union all select 8 union all select 9) e) q "
+            "where k between 1 and %1")
+            .arg(rows));
     return my;
 }
 
@@ -286,7 +289,7 @@ TEST(QueryBothDeployments, ParameterValuesReachTheStatementUnchanged)
         connections.push_back(testdb::OpenMysqlScratch(QStringLiteral("dataset_scratch")));
     const QString tricky = QStringLiteral("Д'Артаньян \\ \"кавычки\" -- :name ёЁ");
     const std::vector<QVariant> values = {QVariant(tricky), QVariant(QString()), QVariant(-1234567890123LL),
-                                          QVariant(0.1),    QVariant(-2.5e-7),  QVariant(QDate(2024, 3, 5)),
+                                          QVariant(0.1),    QVariant(-2.5e-7),   QVariant(QDate(2024, 3, 5)),
                                           QVariant()};
     for (auto &c : connections) {
         SCOPED_TRACE(c->Protocol.toStdString());
@@ -367,10 +370,9 @@ TEST(QueryNetwork, EveryColumnKindAcrossFetchBatches)
     q.Open();
     ASSERT_EQ(q.RecordCount(), kRows);
     const std::vector<std::pair<const char *, TFieldType>> types = {
-        {"id", ftInteger}, {"t", ftInteger},  {"s", ftInteger},    {"m", ftInteger}, {"i", ftInteger},
-        {"u", ftLargeint}, {"b", ftLargeint}, {"ub", ftLargeint},  {"f", ftFloat},   {"d", ftFloat},
-        {"n", ftFloat},    {"dt", ftMemo},    {"ts", ftMemo},      {"v", ftMemo},    {"x", ftMemo},
-        {"bl", ftMemo},    {"r", ftFloat},    {"tm", ftMemo}};
+        {"id", ftInteger}, {"t", ftInteger},   {"s", ftInteger}, {"m", ftInteger}, {"i", ftInteger}, {"u", ftLargeint},
+        {"b", ftLargeint}, {"ub", ftLargeint}, {"f", ftFloat},   {"d", ftFloat},   {"n", ftFloat},   {"dt", ftMemo},
+        {"ts", ftMemo},    {"v", ftMemo},      {"x", ftMemo},    {"bl", ftMemo},   {"r", ftFloat},   {"tm", ftMemo}};
     ASSERT_EQ(q.FieldCount(), int(types.size()));
     for (const auto &[name, type] : types)
         EXPECT_EQ(q.FieldByName(QLatin1String(name)).DataType(), type) << name;

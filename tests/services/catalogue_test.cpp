@@ -31,8 +31,8 @@ std::vector<ChildRow> PhonesOf(TZConnection &c, qint64 cid, qint64 fid, int adr)
     q.Open();
     std::vector<ChildRow> rows;
     for (q.First(); !q.Eof(); q.Next())
-        rows.push_back({q.FieldByName(QStringLiteral("adr_id")).AsInteger(),
-                        q.FieldByName(QStringLiteral("allinfo")).AsString()});
+        rows.push_back(
+            {q.FieldByName(QStringLiteral("adr_id")).AsInteger(), q.FieldByName(QStringLiteral("allinfo")).AsString()});
     return rows;
 }
 

@@ -43,24 +43,41 @@ TEST(FieldDefs, GoodsResultInBothDeployments)
     TZReadOnlyQuery local, network;
     DeclareGoodResultFields(local, false);
     DeclareGoodResultFields(network, true);
-    ExpectFields(local, {{"sprice", ftString, C, 20},       {"sname", ftString, C, 255},
-                         {"price", ftFloat, D, 0},          {"name", ftMemo, D, 0},
-                         {"cur", ftMemo, D, 0},             {"sfn", ftMemo, D, 0},
-                         {"ssfn", ftString, C, 255},        {"price_rub", ftFloat, D, 0},
-                         {"id", ftInteger, D, 0},           {"discount", ftString, D, 1},
-                         {"cid", ftInteger, D, 0},          {"fid", ftInteger, D, 0},
-                         {"adr_id", ftInteger, D, 0},       {"gid", ftInteger, D, 0},
-                         {"wgroupname", ftString, C, 255},  {"wsupergroupname", ftString, C, 255},
+    ExpectFields(local, {{"sprice", ftString, C, 20},
+                         {"sname", ftString, C, 255},
+                         {"price", ftFloat, D, 0},
+                         {"name", ftMemo, D, 0},
+                         {"cur", ftMemo, D, 0},
+                         {"sfn", ftMemo, D, 0},
+                         {"ssfn", ftString, C, 255},
+                         {"price_rub", ftFloat, D, 0},
+                         {"id", ftInteger, D, 0},
+                         {"discount", ftString, D, 1},
+                         {"cid", ftInteger, D, 0},
+                         {"fid", ftInteger, D, 0},
+                         {"adr_id", ftInteger, D, 0},
+                         {"gid", ftInteger, D, 0},
+                         {"wgroupname", ftString, C, 255},
+                         {"wsupergroupname", ftString, C, 255},
                          {"sphones", ftString, C, 255}});
-    ExpectFields(network, {{"sprice", ftString, C, 20},       {"sname", ftString, C, 255},
-                           {"price", ftFloat, D, 0},          {"name", ftString, D, 255},
-                           {"cur", ftString, D, 10},          {"sfn", ftString, D, 255},
-                           {"ssfn", ftString, C, 255},        {"price_rub", ftFloat, D, 0},
-                           {"org", ftInteger, D, 0},          {"id", ftLargeint, D, 0},
-                           {"discount", ftString, D, 1},      {"cid", ftLargeint, D, 0},
-                           {"fid", ftLargeint, D, 0},         {"adr_id", ftInteger, D, 0},
-                           {"gid", ftInteger, D, 0},          {"wgroupname", ftString, C, 255},
-                           {"wsupergroupname", ftString, C, 255}, {"sphones", ftString, C, 255}});
+    ExpectFields(network, {{"sprice", ftString, C, 20},
+                           {"sname", ftString, C, 255},
+                           {"price", ftFloat, D, 0},
+                           {"name", ftString, D, 255},
+                           {"cur", ftString, D, 10},
+                           {"sfn", ftString, D, 255},
+                           {"ssfn", ftString, C, 255},
+                           {"price_rub", ftFloat, D, 0},
+                           {"org", ftInteger, D, 0},
+                           {"id", ftLargeint, D, 0},
+                           {"discount", ftString, D, 1},
+                           {"cid", ftLargeint, D, 0},
+                           {"fid", ftLargeint, D, 0},
+                           {"adr_id", ftInteger, D, 0},
+                           {"gid", ftInteger, D, 0},
+                           {"wgroupname", ftString, C, 255},
+                           {"wsupergroupname", ftString, C, 255},
+                           {"sphones", ftString, C, 255}});
 }
 
 TEST(FieldDefs, OrganisationResultInBothDeployments)
@@ -68,17 +85,35 @@ TEST(FieldDefs, OrganisationResultInBothDeployments)
     TZReadOnlyQuery local, network;
     DeclareEnprResultFields(local, false);
     DeclareEnprResultFields(network, true);
-    ExpectFields(local, {{"cid", ftInteger, D, 0},      {"fid", ftInteger, D, 0},     {"adr_id", ftInteger, D, 0},
-                         {"sfn", ftMemo, D, 0},         {"sallinfo", ftString, C, 255}, {"street_name", ftMemo, D, 0},
-                         {"name_big", ftMemo, D, 0},    {"street_type", ftMemo, D, 0}, {"house", ftMemo, D, 0},
-                         {"lit", ftMemo, D, 0},         {"office", ftMemo, D, 0},     {"ext", ftMemo, D, 0},
-                         {"city_name", ftMemo, D, 0},   {"ssfn", ftString, C, 255}});
-    ExpectFields(network,
-                 {{"cid", ftLargeint, D, 0},      {"fid", ftLargeint, D, 0},      {"adr_id", ftInteger, D, 0},
-                  {"org", ftInteger, D, 0},       {"sfn", ftString, D, 255},      {"sallinfo", ftString, C, 255},
-                  {"street_name", ftString, D, 255}, {"name_big", ftString, D, 255}, {"street_type", ftString, D, 255},
-                  {"house", ftString, D, 10},     {"lit", ftString, D, 10},       {"office", ftString, D, 10},
-                  {"ext", ftString, D, 100},      {"city_name", ftString, D, 20}, {"ssfn", ftString, C, 255}});
+    ExpectFields(local, {{"cid", ftInteger, D, 0},
+                         {"fid", ftInteger, D, 0},
+                         {"adr_id", ftInteger, D, 0},
+                         {"sfn", ftMemo, D, 0},
+                         {"sallinfo", ftString, C, 255},
+                         {"street_name", ftMemo, D, 0},
+                         {"name_big", ftMemo, D, 0},
+                         {"street_type", ftMemo, D, 0},
+                         {"house", ftMemo, D, 0},
+                         {"lit", ftMemo, D, 0},
+                         {"office", ftMemo, D, 0},
+                         {"ext", ftMemo, D, 0},
+                         {"city_name", ftMemo, D, 0},
+                         {"ssfn", ftString, C, 255}});
+    ExpectFields(network, {{"cid", ftLargeint, D, 0},
+                           {"fid", ftLargeint, D, 0},
+                           {"adr_id", ftInteger, D, 0},
+                           {"org", ftInteger, D, 0},
+                           {"sfn", ftString, D, 255},
+                           {"sallinfo", ftString, C, 255},
+                           {"street_name", ftString, D, 255},
+                           {"name_big", ftString, D, 255},
+                           {"street_type", ftString, D, 255},
+                           {"house", ftString, D, 10},
+                           {"lit", ftString, D, 10},
+                           {"office", ftString, D, 10},
+                           {"ext", ftString, D, 100},
+                           {"city_name", ftString, D, 20},
+                           {"ssfn", ftString, C, 255}});
 }
 
 TEST(FieldDefs, DeclaredQueryReadsOnlyItsFieldsAndCutsCalculatedText)

@@ -23,8 +23,7 @@
 
 #include <optional>
 
-namespace
-{
+namespace {
 
 QString S(const char16_t *text)
 {
@@ -61,12 +60,10 @@ TEST(HtmlPage, HeadAndFootFrameThePage)
 {
     QString head, foot;
     BuildHtmlPageHead(head);
-    EXPECT_EQ(head,
-              S(u"<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1251\">"
-                u"<table width=\"100%\" border=0><tr><td><i>SELBRAN - Информационно-торговая система</i>"
-                u"</td><td align=right><i>") +
-                  QLocale().toString(QDate::currentDate(), QLocale::ShortFormat) +
-                  S(u"</i></td></tr></table>"));
+    EXPECT_EQ(head, S(u"<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1251\">"
+                      u"<table width=\"100%\" border=0><tr><td><i>SELBRAN - Информационно-торговая система</i>"
+                      u"</td><td align=right><i>") +
+                        QLocale().toString(QDate::currentDate(), QLocale::ShortFormat) + S(u"</i></td></tr></table>"));
     BuildHtmlPageFoot(foot);
     EXPECT_TRUE(foot.contains(QStringLiteral("SELBRAN")));
     EXPECT_TRUE(foot.endsWith(QStringLiteral("</table>")));
@@ -122,8 +119,7 @@ TEST(HtmlPage, PreviewShowsTheFramedPageInVerdana)
     PrintOrPreviewHtml(nullptr, S(u"<p>Тело страницы</p>"), true);
     EXPECT_TRUE(boxes.texts.isEmpty());
     EXPECT_EQ(status, S(u"Лист 1 из 1"));
-    EXPECT_TRUE(seen.trimmed().startsWith(S(u"SELBRAN - Информационно-торговая система")))
-        << seen.toStdString();
+    EXPECT_TRUE(seen.trimmed().startsWith(S(u"SELBRAN - Информационно-торговая система"))) << seen.toStdString();
     EXPECT_TRUE(seen.contains(QLocale().toString(QDate::currentDate(), QLocale::ShortFormat)));
     EXPECT_TRUE(seen.contains(S(u"Тело страницы")));
     EXPECT_TRUE(seen.trimmed().endsWith(S(u"Все права защищены."))) << seen.toStdString();
@@ -179,8 +175,7 @@ TEST(HtmlPage, SaveWritesTheBodyBytesAsChosen)
     };
     QTemporaryDir dir;
     for (const Case &c : cases) {
-        const QString path =
-            dir.filePath(QString::fromLatin1(c.name).replace(u' ', u'_') + QStringLiteral(".htm"));
+        const QString path = dir.filePath(QString::fromLatin1(c.name).replace(u' ', u'_') + QStringLiteral(".htm"));
         if (c.before) {
             QFile f(path);
             ASSERT_TRUE(f.open(QIODevice::WriteOnly));

@@ -21,8 +21,7 @@ namespace scratch {
 class TDeployment
 {
 public:
-    explicit TDeployment(bool network)
-        : m_protocol(Protocol), m_isNetwork(IsNetwork)
+    explicit TDeployment(bool network) : m_protocol(Protocol), m_isNetwork(IsNetwork)
     {
         Protocol = network ? QStringLiteral("mysql") : QStringLiteral("sqlite");
         IsNetwork = network;

@@ -40,7 +40,7 @@ TEST(FreshnessWarning, TextAndRepresentatives)
     EXPECT_FALSE(text.endsWith(QStringLiteral("\n\r")));
     const QStringList lines = text.split(QStringLiteral("\n\r"));
     ASSERT_GE(lines.size(), 6);
-    const QStringList codes{QStringLiteral("343"), QStringLiteral("351"), QStringLiteral("3452"),
+    const QStringList codes{QStringLiteral("343"),  QStringLiteral("351"),  QStringLiteral("3452"),
                             QStringLiteral("3435"), QStringLiteral("3439"), QStringLiteral("34392")};
     const QRegularExpression phone(QStringLiteral("г\\. \\S.* \\((\\d+)\\) ([\\d-]+)$"));
     for (int i = 0; i < 6; ++i) {
@@ -92,7 +92,10 @@ struct TBoxRecorder {
 };
 
 struct TTodayGuard {
-    explicit TTodayGuard(QDate today) { SetTodayHook([today] { return today; }); }
+    explicit TTodayGuard(QDate today)
+    {
+        SetTodayHook([today] { return today; });
+    }
     ~TTodayGuard() { SetTodayHook({}); }
 };
 

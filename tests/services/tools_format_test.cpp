@@ -109,8 +109,7 @@ TEST(EscapeHtml, MarkupCharactersBecomeEntities)
          QStringLiteral("ООО &quot;Д'Артаньян&quot;, №2")},
         {QStringLiteral("<img src=file:///etc/passwd>"), QStringLiteral("&lt;img src=file:///etc/passwd&gt;"),
          QStringLiteral("&lt;img src=file:///etc/passwd&gt;")},
-        {QStringLiteral("A&B &amp;"), QStringLiteral("A&amp;B &amp;amp;"),
-         QStringLiteral("A&amp;B &amp;amp;")},
+        {QStringLiteral("A&B &amp;"), QStringLiteral("A&amp;B &amp;amp;"), QStringLiteral("A&amp;B &amp;amp;")},
         {QStringLiteral("x\" onclick=\"y"), QStringLiteral("x\" onclick=\"y"),
          QStringLiteral("x&quot; onclick=&quot;y")},
         {QString(), QString(), QString()},
@@ -136,8 +135,8 @@ TEST(GroupThousands, Cases)
 
 TEST(ParsePriceText, BothDecimalMarksInAnyLocale)
 {
-    for (const QLocale &locale : {QLocale::c(), QLocale(QLocale::Russian, QLocale::Russia),
-                                  QLocale(QLocale::English, QLocale::UnitedStates)}) {
+    for (const QLocale &locale :
+         {QLocale::c(), QLocale(QLocale::Russian, QLocale::Russia), QLocale(QLocale::English, QLocale::UnitedStates)}) {
         TLocaleGuard guard(locale);
         SCOPED_TRACE(locale.name().toStdString());
         EXPECT_DOUBLE_EQ(ParsePriceText(QStringLiteral("12,50")), 12.5);
@@ -163,18 +162,18 @@ TEST(FormatPriceText, ParsesThenFormats)
 
 TEST(FormatAddress, Examples)
 {
-    EXPECT_EQ(FormatAddress(QString(), QStringLiteral("Ленина"), QStringLiteral("пр."), QStringLiteral("5"),
-                            QString(), QString(), QString(), QStringLiteral("Ленинский"), false),
+    EXPECT_EQ(FormatAddress(QString(), QStringLiteral("Ленина"), QStringLiteral("пр."), QStringLiteral("5"), QString(),
+                            QString(), QString(), QStringLiteral("Ленинский"), false),
               QStringLiteral("пр. Ленина 5, Ленинский"));
-    EXPECT_EQ(FormatAddress(QStringLiteral("Тюмень"), QStringLiteral("--"), QString(), QStringLiteral("0"),
-                            QString(), QStringLiteral("3"), QString(), QString(), true),
+    EXPECT_EQ(FormatAddress(QStringLiteral("Тюмень"), QStringLiteral("--"), QString(), QStringLiteral("0"), QString(),
+                            QStringLiteral("3"), QString(), QString(), true),
               QStringLiteral("г. Тюмень, оф. 3"));
     EXPECT_EQ(FormatAddress(QString(), QStringLiteral("Ленина"), QString(), QStringLiteral("5"), QString(),
                             QStringLiteral("12"), QStringLiteral("вход со двора"), QString(), false),
               QStringLiteral("ул. Ленина 5, оф. 12  (вход со двора)"));
     EXPECT_EQ(FormatAddress(QStringLiteral("Тюмень"), QStringLiteral("Ленина"), QStringLiteral("ул."),
-                            QStringLiteral("5"), QStringLiteral("а"), QString(), QString(),
-                            QStringLiteral("---"), true),
+                            QStringLiteral("5"), QStringLiteral("а"), QString(), QString(), QStringLiteral("---"),
+                            true),
               QStringLiteral("г. Тюмень, ул. Ленина 5/а"));
 }
 
@@ -185,8 +184,8 @@ TEST(FormatAddress, EmptyParts)
     EXPECT_EQ(FormatAddress({}, {}, {}, {}, {}, {}, QStringLiteral("вход со двора"), {}, false),
               QStringLiteral("(вход со двора)"));
     // House "0" drops the letter as well.
-    EXPECT_EQ(FormatAddress({}, QStringLiteral("Мира"), QStringLiteral("ул."), QStringLiteral("0"),
-                            QStringLiteral("б"), {}, {}, {}, false),
+    EXPECT_EQ(FormatAddress({}, QStringLiteral("Мира"), QStringLiteral("ул."), QStringLiteral("0"), QStringLiteral("б"),
+                            {}, {}, {}, false),
               QStringLiteral("ул. Мира"));
     EXPECT_EQ(FormatAddress({}, QStringLiteral("---"), {}, QStringLiteral("7"), QStringLiteral("б"), {}, {},
                             QStringLiteral("--"), false),
@@ -219,11 +218,9 @@ TEST(Weekdays, NamesAndDigits)
 
 TEST(ParseSqlDateTime, ReadsByPosition)
 {
-    EXPECT_EQ(ParseSqlDateTime(QStringLiteral("2006-05-17 08:30:00")),
-              QDateTime(QDate(2006, 5, 17), QTime(8, 30, 0)));
+    EXPECT_EQ(ParseSqlDateTime(QStringLiteral("2006-05-17 08:30:00")), QDateTime(QDate(2006, 5, 17), QTime(8, 30, 0)));
     // The separators are not examined.
-    EXPECT_EQ(ParseSqlDateTime(QStringLiteral("2006/05/17T08.30.05")),
-              QDateTime(QDate(2006, 5, 17), QTime(8, 30, 5)));
+    EXPECT_EQ(ParseSqlDateTime(QStringLiteral("2006/05/17T08.30.05")), QDateTime(QDate(2006, 5, 17), QTime(8, 30, 5)));
     EXPECT_EQ(ParseSqlDateTime(QStringLiteral("2006-05-17")), ZeroDateTime());
     EXPECT_EQ(ParseSqlDateTime(QString()), ZeroDateTime());
     EXPECT_EQ(ZeroDateTime().date(), QDate(1899, 12, 30));
@@ -248,8 +245,7 @@ TEST(DateTimeText, TimeLeftOutAtMidnight)
 {
     TLocaleGuard ru(QLocale(QLocale::Russian, QLocale::Russia));
     EXPECT_EQ(DateTimeText(QDateTime(QDate(2006, 5, 17), QTime(0, 0))), QStringLiteral("17.05.2006"));
-    EXPECT_EQ(DateTimeText(QDateTime(QDate(2006, 5, 17), QTime(8, 30, 5))),
-              QStringLiteral("17.05.2006 08:30:05"));
+    EXPECT_EQ(DateTimeText(QDateTime(QDate(2006, 5, 17), QTime(8, 30, 5))), QStringLiteral("17.05.2006 08:30:05"));
     EXPECT_EQ(DateTimeText(ZeroDateTime()), QStringLiteral("30.12.1899"));
 }
 
@@ -270,27 +266,28 @@ namespace {
 void CreateFirmTables(TZConnection &c, bool mysql)
 {
     const QString t = mysql ? QStringLiteral("create temporary table ") : QStringLiteral("create table ");
-    scratch::Exec(c, {
-        t + QStringLiteral("city (cid int, name varchar(60))"),
-        t + QStringLiteral("street_name (cid int, id int, name varchar(60), strt_id int)"),
-        t + QStringLiteral("street_type (id int, name_small varchar(20))"),
-        t + QStringLiteral("city_region (cid int, id int, name_small varchar(20), name_big varchar(60))"),
-        t + QStringLiteral("address (cid int, fid int, adr_id int, sfn varchar(60), cr_id int, strn_id int, "
-                           "house varchar(10), lit varchar(10), office varchar(10), ext varchar(60), "
-                           "order_post int, allinfo varchar(60))"),
-        t + QStringLiteral("phone (cid int, fid int, adr_id int, allinfo varchar(60), code varchar(10), "
-                           "phone varchar(20), prior int)"),
-        QStringLiteral("insert into city values (343, 'Екатеринбург')"),
-        QStringLiteral("insert into street_name values (343, 1, 'Ленина', 1), (343, 2, 'Мира', 9)"),
-        QStringLiteral("insert into street_type values (1, 'пр.')"),
-        QStringLiteral("insert into city_region values (343, 1, '---', 'Ленинский')"),
-        QStringLiteral("insert into address values (343, 7, 1, 'Ромашка', 1, 1, '5', 'а', '12', '', 1, ''),"
-                       " (343, 7, 2, 'Ромашка', 1, 2, '3', '', '', '', 2, '')"),
-        QStringLiteral("insert into phone values (343, 7, 0, '', '', '', 1),"
-                       " (343, 7, 1, '222-33-44', '', '2223344', 1),"
-                       " (343, 7, 2, '555-66-77', '', '5556677', 1),"
-                       " (343, 8, 1, '111-11-11', '', '1111111', 1)"),
-    });
+    scratch::Exec(
+        c, {
+               t + QStringLiteral("city (cid int, name varchar(60))"),
+               t + QStringLiteral("street_name (cid int, id int, name varchar(60), strt_id int)"),
+               t + QStringLiteral("street_type (id int, name_small varchar(20))"),
+               t + QStringLiteral("city_region (cid int, id int, name_small varchar(20), name_big varchar(60))"),
+               t + QStringLiteral("address (cid int, fid int, adr_id int, sfn varchar(60), cr_id int, strn_id int, "
+                                  "house varchar(10), lit varchar(10), office varchar(10), ext varchar(60), "
+                                  "order_post int, allinfo varchar(60))"),
+               t + QStringLiteral("phone (cid int, fid int, adr_id int, allinfo varchar(60), code varchar(10), "
+                                  "phone varchar(20), prior int)"),
+               QStringLiteral("insert into city values (343, 'Екатеринбург')"),
+               QStringLiteral("insert into street_name values (343, 1, 'Ленина', 1), (343, 2, 'Мира', 9)"),
+               QStringLiteral("insert into street_type values (1, 'пр.')"),
+               QStringLiteral("insert into city_region values (343, 1, '---', 'Ленинский')"),
+               QStringLiteral("insert into address values (343, 7, 1, 'Ромашка', 1, 1, '5', 'а', '12', '', 1, ''),"
+                              " (343, 7, 2, 'Ромашка', 1, 2, '3', '', '', '', 2, '')"),
+               QStringLiteral("insert into phone values (343, 7, 0, '', '', '', 1),"
+                              " (343, 7, 1, '222-33-44', '', '2223344', 1),"
+                              " (343, 7, 2, '555-66-77', '', '5556677', 1),"
+                              " (343, 8, 1, '111-11-11', '', '1111111', 1)"),
+           });
 }
 
 void CheckCatalogueReads(TZConnection &c, bool network)
@@ -362,10 +359,13 @@ TEST(CatalogueTexts, SampleCatalogueSameInBothDeployments)
     TZReadOnlyQuery nq(network.get());
     lq.SetSQL(QStringLiteral("select cid, fid, adr_id from address order by cid, fid, adr_id limit 60"));
     lq.Open();
-    struct TKey { int cid, fid, adr; };
+    struct TKey {
+        int cid, fid, adr;
+    };
     QList<TKey> keys;
     for (; !lq.Eof(); lq.Next())
-        keys.append({lq.FieldByName(QStringLiteral("cid")).AsInteger(), lq.FieldByName(QStringLiteral("fid")).AsInteger(),
+        keys.append({lq.FieldByName(QStringLiteral("cid")).AsInteger(),
+                     lq.FieldByName(QStringLiteral("fid")).AsInteger(),
                      lq.FieldByName(QStringLiteral("adr_id")).AsInteger()});
     ASSERT_FALSE(keys.isEmpty());
     int withPhones = 0;
@@ -390,7 +390,8 @@ TEST(CatalogueTexts, SampleCatalogueSameInBothDeployments)
         // The same rows are counted on either database.
         scratch::TDeployment d(true);
         EXPECT_EQ(LoadPhonesText(k.cid, k.fid, k.adr, lq), networkPhones);
-        EXPECT_TRUE(networkPhones.endsWith(QStringLiteral(" телефонов (смотри карточку организации или нажми пробел)")));
+        EXPECT_TRUE(
+            networkPhones.endsWith(QStringLiteral(" телефонов (смотри карточку организации или нажми пробел)")));
     }
     EXPECT_GT(withPhones, 0);
 }

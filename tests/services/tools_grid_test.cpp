@@ -95,8 +95,7 @@ TEST(DrawCellHighlighted, FirstOccurrenceOfAWordInAnyCaseIsRed)
 TEST(DrawCellHighlighted, WordInsideAnEarlierMarkEndsTheRedEarly)
 {
     TCell cell;
-    DrawCellHighlighted(cell.rect, QStringLiteral("abcdef cd"), cell.canvas, taLeftJustify,
-                        QStringLiteral("abcdef"));
+    DrawCellHighlighted(cell.rect, QStringLiteral("abcdef cd"), cell.canvas, taLeftJustify, QStringLiteral("abcdef"));
     const QImage image = cell.Done();
     const auto red = Span(image, IsRed);
     ASSERT_GE(red.first, 0);

@@ -73,7 +73,8 @@ TEST(BuildWordCondition, DialectNeedsExactProtocol)
 {
     scratch::TDeployment local(false);
     Protocol = QStringLiteral("MySQL");
-    EXPECT_TRUE(BuildWordCondition(QStringLiteral("a"), QStringLiteral("f"), QString()).contains(QLatin1String("postext")));
+    EXPECT_TRUE(
+        BuildWordCondition(QStringLiteral("a"), QStringLiteral("f"), QString()).contains(QLatin1String("postext")));
 }
 
 TEST(BuildWordCondition, QuotesReachTheSqlOnlyAsEscapesOrHex)
@@ -95,8 +96,7 @@ TEST(BuildWordCondition, SplitsAtTheFirstSeparatorHoweverFar)
 {
     scratch::TDeployment network(true);
     const QString longWord(12000, u'я');
-    const QString condition =
-        BuildWordCondition(longWord + QStringLiteral("!ы"), QStringLiteral("f"), QString());
+    const QString condition = BuildWordCondition(longWord + QStringLiteral("!ы"), QStringLiteral("f"), QString());
     EXPECT_EQ(condition, QStringLiteral(" (( f like '%") + longWord + QStringLiteral("%') AND NOT f like '%ы%')"));
 }
 
@@ -106,9 +106,9 @@ TEST(SplitSearchWords, SeparatorsAndEmptyText)
 {
     QStringList words{QStringLiteral("kept")};
     SplitSearchWords(QStringLiteral(" хлеб!(батон)  O'Neil | a#b&c "), words);
-    EXPECT_EQ(words, (QStringList{QStringLiteral("kept"), QStringLiteral("хлеб"), QStringLiteral("батон"),
-                                  QStringLiteral("O"), QStringLiteral("Neil"), QStringLiteral("a"),
-                                  QStringLiteral("b"), QStringLiteral("c")}));
+    EXPECT_EQ(words,
+              (QStringList{QStringLiteral("kept"), QStringLiteral("хлеб"), QStringLiteral("батон"), QStringLiteral("O"),
+                           QStringLiteral("Neil"), QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
     QStringList empty;
     SplitSearchWords(QStringLiteral(" !|() "), empty);
     EXPECT_EQ(empty, QStringList{QString()});
@@ -181,10 +181,18 @@ struct TWordsTable {
 const QStringList &FixedRows()
 {
     static const QStringList rows{
-        QStringLiteral("' or 1=1 --"), QStringLiteral("O'Neil и партнёры"), QStringLiteral("ООО \"Ромашка\""),
-        QStringLiteral("скидка 100%"), QStringLiteral("a_b"), QStringLiteral("c:\\dir\\new"),
-        QStringLiteral("хлеб белый"), QStringLiteral("Батон нарезной"), QStringLiteral("ХЛЕБОЗАВОД №1"),
-        QStringLiteral("хлев"), QStringLiteral("(скобки) | ! ;"), QStringLiteral("1=1"),
+        QStringLiteral("' or 1=1 --"),
+        QStringLiteral("O'Neil и партнёры"),
+        QStringLiteral("ООО \"Ромашка\""),
+        QStringLiteral("скидка 100%"),
+        QStringLiteral("a_b"),
+        QStringLiteral("c:\\dir\\new"),
+        QStringLiteral("хлеб белый"),
+        QStringLiteral("Батон нарезной"),
+        QStringLiteral("ХЛЕБОЗАВОД №1"),
+        QStringLiteral("хлев"),
+        QStringLiteral("(скобки) | ! ;"),
+        QStringLiteral("1=1"),
     };
     return rows;
 }
@@ -297,10 +305,9 @@ TWordsTable NetworkWordsTable(const QStringList &rows)
 void CheckRepresentativeSearches(TWordsTable &t)
 {
     const bool net = t.network;
-    for (const QString &text : {QStringLiteral("хлеб|батон"), QStringLiteral("' or 1=1 --"),
-                                QStringLiteral("O'Neil"), QStringLiteral("\"Ромашка\""),
-                                QStringLiteral("хлеб !белый"), QStringLiteral("хле !в|завод"),
-                                QStringLiteral("(скобки) ;"), QStringLiteral("1=1")}) {
+    for (const QString &text : {QStringLiteral("хлеб|батон"), QStringLiteral("' or 1=1 --"), QStringLiteral("O'Neil"),
+                                QStringLiteral("\"Ромашка\""), QStringLiteral("хлеб !белый"),
+                                QStringLiteral("хле !в|завод"), QStringLiteral("(скобки) ;"), QStringLiteral("1=1")}) {
         SCOPED_TRACE(text.toStdString());
         EXPECT_EQ(Found(t, Condition(text, net)), Expected(t, text, net));
     }
@@ -346,8 +353,7 @@ QString RandomText(QRandomGenerator &rng, bool withEscapes)
     static const QString plain = QStringLiteral(":абвгАБВГabcdXY01 !|'\"()-=;*/?#&@.,\tпр\u4E2D\u00E9");
     static const QString escapes = QStringLiteral("\\%_\r\n") + QChar(0) + QChar(1) + QChar(0x1F);
     const QString &alphabet = withEscapes ? plain + escapes : plain;
-    const int length = rng.bounded(100) == 0 ? 3000 + rng.bounded(3000)
-                                             : rng.bounded(1, withEscapes ? 25 : 8);
+    const int length = rng.bounded(100) == 0 ? 3000 + rng.bounded(3000) : rng.bounded(1, withEscapes ? 25 : 8);
     QString s;
     for (int i = 0; i < length; ++i) {
         // Long texts are mostly long words, so the word count stays sane.
@@ -431,16 +437,19 @@ TEST(WordConditionSql, SampleCatalogueFindsTheSameGoodsInBothDeployments)
     for (; !lq.Eof(); lq.Next()) {
         const QStringList words = lq.FieldByName(QStringLiteral("name")).AsString().split(u' ', Qt::SkipEmptyParts);
         if (words.size() >= 2)
-            searches << words[0].left(4).toLower() + u' ' + words[1].toUpper() << words[0] + QStringLiteral("|") + words.last()
+            searches << words[0].left(4).toLower() + u' ' + words[1].toUpper()
+                     << words[0] + QStringLiteral("|") + words.last()
                      << words[0] + QStringLiteral(" !") + words[1].left(3);
     }
     ASSERT_FALSE(searches.isEmpty());
     const auto found = [](TZReadOnlyQuery &q, const QString &text, bool net) {
-        q.SetSQL(QStringLiteral("select cid, id from good a where ") + Condition(text, net).replace(QLatin1String("words.name"), QLatin1String("a.name")));
+        q.SetSQL(QStringLiteral("select cid, id from good a where ") +
+                 Condition(text, net).replace(QLatin1String("words.name"), QLatin1String("a.name")));
         q.Open();
         QSet<QString> keys;
         for (; !q.Eof(); q.Next())
-            keys.insert(q.FieldByName(QStringLiteral("cid")).AsString() + u'/' + q.FieldByName(QStringLiteral("id")).AsString());
+            keys.insert(q.FieldByName(QStringLiteral("cid")).AsString() + u'/' +
+                        q.FieldByName(QStringLiteral("id")).AsString());
         return keys;
     };
     int nonEmpty = 0;

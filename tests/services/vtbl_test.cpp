@@ -8,14 +8,15 @@ TEST(GroupLists, LookUps)
 {
     QTemporaryDir dir;
     auto c = scratch::OpenScratchSqlite(dir);
-    scratch::Exec(*c, {
-        QStringLiteral("create table wsupergroup (super_id int, name text)"),
-        QStringLiteral("create table wgroup (gid int, super_id int, name text)"),
-        // Two sections share id 1: the first by name wins.
-        QStringLiteral("insert into wsupergroup values (1, 'Продукты'), (1, 'Авто'), (2, 'Услуги')"),
-        QStringLiteral("insert into wgroup values (10, 1, 'Хлеб'), (20, 2, 'Ремонт'), (30, 9, 'Сироты'),"
-                       " (40, 0, 'Дубль'), (40, 2, 'Дубль услуги')"),
-    });
+    scratch::Exec(*c,
+                  {
+                      QStringLiteral("create table wsupergroup (super_id int, name text)"),
+                      QStringLiteral("create table wgroup (gid int, super_id int, name text)"),
+                      // Two sections share id 1: the first by name wins.
+                      QStringLiteral("insert into wsupergroup values (1, 'Продукты'), (1, 'Авто'), (2, 'Услуги')"),
+                      QStringLiteral("insert into wgroup values (10, 1, 'Хлеб'), (20, 2, 'Ремонт'), (30, 9, 'Сироты'),"
+                                     " (40, 0, 'Дубль'), (40, 2, 'Дубль услуги')"),
+                  });
     TZReadOnlyQuery q(c.get());
     LoadGroupLists(q);
     EXPECT_FALSE(q.Active());

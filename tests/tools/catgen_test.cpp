@@ -17,8 +17,7 @@
 
 #include <stdexcept>
 
-namespace
-{
+namespace {
 
 const char *const kChildTables[] = {"good", "phone", "people", "attr", "discount", "transport", "web", "wt"};
 
@@ -220,8 +219,8 @@ TEST(CatalogueGenerator, HardCasesArePresent)
     EXPECT_GT(db.Count("select count(*) from wt where sb is null and eb is null"), 0);
     // Discounts current for decades, expired ones, open-ended promotions.
     const QByteArray today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")).toLatin1();
-    EXPECT_GT(db.Count("select count(*) from discount where tp='d' and start_date<='" + today +
-                       "' and end_date>='" + today + "'"),
+    EXPECT_GT(db.Count("select count(*) from discount where tp='d' and start_date<='" + today + "' and end_date>='" +
+                       today + "'"),
               0);
     EXPECT_GT(db.Count("select count(*) from discount where tp='d' and end_date<'" + today + "'"), 0);
     EXPECT_GT(db.Count("select count(*) from discount where tp='a' and end_date='2100-01-01'"), 0);
@@ -241,8 +240,7 @@ TEST(CatalogueGenerator, HardCasesArePresent)
     EXPECT_GT(db.Count("select count(*) from people where visible='0'"), 0);
     EXPECT_GT(db.Count("select count(*) from web where visible='0'"), 0);
     for (const char *tp : {"w", "e", "i", "x"})
-        EXPECT_GT(db.Count(QByteArray("select count(*) from web where visible='1' and tp='") + tp + "'"), 0)
-            << tp;
+        EXPECT_GT(db.Count(QByteArray("select count(*) from web where visible='1' and tp='") + tp + "'"), 0) << tp;
     // Prices in every currency, and prices on request.
     for (const char *cur : {"rubl", "doll", "euro"})
         EXPECT_GT(db.Count(QByteArray("select count(*) from good where cur='") + cur + "'"), 0);
@@ -312,8 +310,7 @@ TEST(CatalogueGenerator, OptionsShapeTheCatalogue)
     EXPECT_EQ(db.Count("select count(*) from good_cnt"), 0);
     EXPECT_GT(db.Count("select count(*) from firm"), 0);
     EXPECT_EQ(db.Count("select count(*) from pragma_table_info('firm') where name='prd'"), 0);
-    EXPECT_EQ(Db(testenv::SampleCatalogue())
-                  .Count("select count(*) from pragma_table_info('firm') where name='prd'"),
+    EXPECT_EQ(Db(testenv::SampleCatalogue()).Count("select count(*) from pragma_table_info('firm') where name='prd'"),
               1);
 
     CatalogueOptions badDate;
@@ -342,15 +339,13 @@ TEST(CatalogueGenerator, CommandLineReportsErrors)
 
     const QString db = dir.filePath(u"cli.dat"_qs);
     const QString sql = dir.filePath(u"cli.sql"_qs);
-    p.start(QStringLiteral(TREVIN_GENCAT),
-            {u"--sqlite"_qs, db, u"--mysql-script"_qs, sql, u"--goods"_qs, u"50"_qs});
+    p.start(QStringLiteral(TREVIN_GENCAT), {u"--sqlite"_qs, db, u"--mysql-script"_qs, sql, u"--goods"_qs, u"50"_qs});
     ASSERT_TRUE(p.waitForFinished(30000));
     EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().constData();
     EXPECT_EQ(Db(db).Count("select count(*) from good"), 50);
     EXPECT_TRUE(ReadAll(sql).contains("USE `trevin_cat`;"));
 
-    p.start(QStringLiteral(TREVIN_GENCAT),
-            {u"--sqlite"_qs, dir.filePath(u"missing/x.dat"_qs), u"--goods"_qs, u"5"_qs});
+    p.start(QStringLiteral(TREVIN_GENCAT), {u"--sqlite"_qs, dir.filePath(u"missing/x.dat"_qs), u"--goods"_qs, u"5"_qs});
     ASSERT_TRUE(p.waitForFinished(30000));
     EXPECT_EQ(p.exitCode(), 1);
     EXPECT_FALSE(p.readAllStandardError().isEmpty());
@@ -387,8 +382,7 @@ TEST(CatalogueGenerator, MysqlScriptLoadsTheSameRows)
     const QString file = dir.filePath(u"load.dat"_qs);
     CatalogueStats stats;
     WriteSqliteCatalogue(file, options);
-    WriteMysqlScript(script, options, u"generator_master"_qs, u"generator_cat"_qs, u"generator_stat"_qs,
-                     &stats);
+    WriteMysqlScript(script, options, u"generator_master"_qs, u"generator_cat"_qs, u"generator_stat"_qs, &stats);
     int rc = 0;
     RunClient({}, ReadAll(script), &rc);
     ASSERT_EQ(rc, 0);
@@ -396,20 +390,18 @@ TEST(CatalogueGenerator, MysqlScriptLoadsTheSameRows)
     const Db db(file);
     for (const auto &[table, rows] : stats) {
         const QByteArray t = QByteArray::fromStdString(table);
-        const QByteArray out = RunClient(
-            {u"-e"_qs, u"select count(*) from generator_cat."_qs + QString::fromLatin1(t)}, {}, &rc);
+        const QByteArray out =
+            RunClient({u"-e"_qs, u"select count(*) from generator_cat."_qs + QString::fromLatin1(t)}, {}, &rc);
         EXPECT_EQ(out.trimmed().toLongLong(), db.Count("select count(*) from " + t)) << table;
         EXPECT_EQ(rows, db.Count("select count(*) from " + t)) << table;
     }
-    EXPECT_EQ(
-        RunClient({u"-e"_qs, u"select name from generator_cat.city where cid=343"_qs}, {}, &rc).trimmed(),
-        Cp(u"Екатеринбург"));
+    EXPECT_EQ(RunClient({u"-e"_qs, u"select name from generator_cat.city where cid=343"_qs}, {}, &rc).trimmed(),
+              Cp(u"Екатеринбург"));
     EXPECT_EQ(RunClient({u"-e"_qs, u"select db from generator_master.current_db"_qs}, {}, &rc).trimmed(),
               "generator_cat");
     // Same texts byte for byte, quotes and backslashes included.
     const QByteArray names = RunClient(
-        {u"--raw"_qs, u"-e"_qs, u"select sfn from generator_cat.address order by cid,fid,adr_id"_qs}, {},
-        &rc);
+        {u"--raw"_qs, u"-e"_qs, u"select sfn from generator_cat.address order by cid,fid,adr_id"_qs}, {}, &rc);
     QByteArray expected;
     for (const QByteArray &n : db.Column("select sfn from address order by cid,fid,adr_id"))
         expected += n + '\n';
@@ -421,9 +413,9 @@ TEST(CatalogueGenerator, MysqlScriptLoadsTheSameRows)
                              "column_name in ('cid','fid','adr_id','gid','sw','end_date','update_firm',"
                              "'price','prd') order by 1"_qs},
                   {}, &rc);
-    for (const char *t : {"good.cid=bigint", "good.fid=bigint", "good.adr_id=int", "good.gid=int",
-                          "good.price=double", "wt.sw=time", "discount.end_date=date",
-                          "firm.update_firm=datetime", "firm.prd=int", "address.adr_id=int"})
+    for (const char *t :
+         {"good.cid=bigint", "good.fid=bigint", "good.adr_id=int", "good.gid=int", "good.price=double", "wt.sw=time",
+          "discount.end_date=date", "firm.update_firm=datetime", "firm.prd=int", "address.adr_id=int"})
         EXPECT_TRUE(types.contains(QByteArray(t) + '\n')) << t;
     // Times come back through the format the card uses.
     EXPECT_EQ(RunClient({u"-e"_qs, u"select count(*) from generator_cat.wt where "
@@ -433,8 +425,8 @@ TEST(CatalogueGenerator, MysqlScriptLoadsTheSameRows)
               "0");
 
     // The month-table template creates a table the statistics insert fits.
-    const QByteArray format = RunClient(
-        {u"--raw"_qs, u"-e"_qs, u"select format from generator_stat.format where id=1"_qs}, {}, &rc);
+    const QByteArray format =
+        RunClient({u"--raw"_qs, u"-e"_qs, u"select format from generator_stat.format where id=1"_qs}, {}, &rc);
     ASSERT_TRUE(format.contains("`DB_NAME`"));
     QByteArray create = format.trimmed();
     create.replace("`DB_NAME`", "generator_stat.s2026_12");

@@ -330,10 +330,10 @@ TEST_P(FirmCard, CompactCardHighlightsTheTypedWordsInTheirSectionsOnly)
         discounts = Red(discounts);
     // With a view no telephone is a link; the network lists only the count,
     // the row without a text included.
-    const QString phones =
-        m_network ? QStringLiteral("4 телефонов (смотри карточку организации или нажми пробел)<br><br>")
-                  : QStringLiteral("(343) ") + Red(QStringLiteral("371")) +
-                        QStringLiteral("-25-40<br>8 (343) 222-33-44<br>8-912-345-67-89 (сот.)<br><br>");
+    const QString phones = m_network
+                               ? QStringLiteral("4 телефонов (смотри карточку организации или нажми пробел)<br><br>")
+                               : QStringLiteral("(343) ") + Red(QStringLiteral("371")) +
+                                     QStringLiteral("-25-40<br>8 (343) 222-33-44<br>8-912-345-67-89 (сот.)<br><br>");
     const QString expected =
         kOpen + Heading(QStringLiteral("ООО ") + Red(QStringLiteral("Альфа"))) + QStringLiteral("<br>") +
         QStringLiteral("<b>Вид деятельности</b><br>Продажа: ") + Red(QStringLiteral("хлеб")) +
@@ -345,9 +345,8 @@ TEST_P(FirmCard, CompactCardHighlightsTheTypedWordsInTheirSectionsOnly)
         QStringLiteral(" 5/а, оф. 12  (вход со двора)<br><font size=\"-1\">Как проехать:<br>Авт. 5<br></font><br>") +
         QStringLiteral("<b>Виртуальные адреса</b><br>сайт: <a href=\"http://www.alfa.ru\" target=\"_blank\" "
                        "rel=\"nofollow\">www.") +
-        Red(QStringLiteral("alfa")) +
-        QStringLiteral(".ru</a><br>e-mail: <a href=\"mailto:info@alfa.ru\">info@") + Red(QStringLiteral("alfa")) +
-        QStringLiteral(".ru</a>(отдел ") + Red(QStringLiteral("продаж")) +
+        Red(QStringLiteral("alfa")) + QStringLiteral(".ru</a><br>e-mail: <a href=\"mailto:info@alfa.ru\">info@") +
+        Red(QStringLiteral("alfa")) + QStringLiteral(".ru</a>(отдел ") + Red(QStringLiteral("продаж")) +
         QStringLiteral(")<br>ICQ: 123456789(менеджер)<br>(справочная)<br><br>") +
         QStringLiteral("<b>Равноправные подразделения</b><br><a href=filial_343_1_2>ООО Альфа (склад)</a><br>"
                        "г. Екатеринбург, пр. Мира 10<br><br>") +
@@ -415,8 +414,9 @@ TEST_P(FirmCard, WholeFirmCollectsEveryAddressAndListsAllBranches)
 {
     const QString card = Card(*m_query, 343, 1, 0, false);
     EXPECT_TRUE(card.contains(Row(QStringLiteral("Вид деятельности"), QStringLiteral("Продажа: хлеб<br>Склад<br>"))));
-    EXPECT_TRUE(card.contains(Row(QStringLiteral("Персонал"),
-                                  QStringLiteral("Иванов Иван - директор<br>Петрова Анна<br>Кузнецов - кладовщик<br>"))));
+    EXPECT_TRUE(
+        card.contains(Row(QStringLiteral("Персонал"),
+                          QStringLiteral("Иванов Иван - директор<br>Петрова Анна<br>Кузнецов - кладовщик<br>"))));
     EXPECT_TRUE(card.contains(QStringLiteral("Как проехать:<br>Авт. 5<br>Трамв. 7<br></font>")));
     EXPECT_TRUE(card.contains(QStringLiteral("(343) 999-88-77<br>")));
     EXPECT_TRUE(card.contains(QStringLiteral("Скидка склада")));
@@ -437,11 +437,12 @@ TEST_P(FirmCard, WorkingTimeUsesFirstAndLastDayAndTheFlags)
     wt.Wt = true;
     // Rows in order of the days text: '' < '1234567' < '135' < '4'.
     EXPECT_EQ(Card(*m_query, 343, 2, 1, true, nullptr, wt),
-              kOpen + QStringLiteral("<br><b>Время работы</b><br>"
-                                     " с 08:00 до 17:00 с 12:00 до 13:00<br>"
-                                     "без выходных с 08:00 до 22:00 с 13:00 до 13:30<br>"
-                                     "Понедельник-Пятница с 09:00 до 13:00 без перерыва<br>"
-                                     "Четверг круглосуточно без перерыва - приём<br><br>") +
+              kOpen +
+                  QStringLiteral("<br><b>Время работы</b><br>"
+                                 " с 08:00 до 17:00 с 12:00 до 13:00<br>"
+                                 "без выходных с 08:00 до 22:00 с 13:00 до 13:30<br>"
+                                 "Понедельник-Пятница с 09:00 до 13:00 без перерыва<br>"
+                                 "Четверг круглосуточно без перерыва - приём<br><br>") +
                   kCompactClose);
 }
 
@@ -511,8 +512,7 @@ TEST_P(FirmCard, WaitCursorIsOffWhileBuildingAndRestoredAfterwards)
     m_conn->SQLHourGlass = true;
     m_conn->ExecuteDirect(QStringLiteral("drop table web"));
     QString html = QStringLiteral("старая карточка");
-    EXPECT_THROW(BuildFirmCardHtml(*m_query, 343, 1, 1, true, nullptr, TCardSections::All(), html),
-                 EDatabaseError);
+    EXPECT_THROW(BuildFirmCardHtml(*m_query, 343, 1, 1, true, nullptr, TCardSections::All(), html), EDatabaseError);
     EXPECT_EQ(html, QStringLiteral("старая карточка"));
     EXPECT_TRUE(m_conn->SQLHourGlass);
 }
@@ -537,19 +537,15 @@ TEST_P(FirmCard, CatalogueMarkupShowsAsTextAndReadsNothing)
     TTelephonyGuard guard(&telephony);
     scratch::Exec(
         *m_conn,
-        {QStringLiteral(
-             "insert into address values (343,9,1,'<h1>Злая & Co</h1>',1,1,'1','','','<img "
-             "src=file:///etc/passwd>','',''), (343,9,2,'<i>Филиал</i> & склад',1,2,'2','','','','','')"),
+        {QStringLiteral("insert into address values (343,9,1,'<h1>Злая & Co</h1>',1,1,'1','','','<img "
+                        "src=file:///etc/passwd>','',''), (343,9,2,'<i>Филиал</i> & склад',1,2,'2','','','','','')"),
          QStringLiteral("insert into attr values (343,9,1,'<img src=file:///etc/passwd>')"),
-         QStringLiteral(
-             "insert into discount values (343,9,1,'d','<s>скидка</s> &amp;','2000-01-01','2099-12-31')"),
-         QStringLiteral(
-             "insert into phone values (343,9,1,'<a href=transfer_1>ложный</a> & 222','343','2223344',1)"),
+         QStringLiteral("insert into discount values (343,9,1,'d','<s>скидка</s> &amp;','2000-01-01','2099-12-31')"),
+         QStringLiteral("insert into phone values (343,9,1,'<a href=transfer_1>ложный</a> & 222','343','2223344',1)"),
          QStringLiteral("insert into people values (343,9,1,'<b>Петров</b>','<i>директор</i> & Co','1',1)"),
          QStringLiteral("insert into transport values (343,9,1,'<u>Авт.</u> 5',1)"),
-         QStringLiteral(
-             "insert into web values (343,9,1,'w','evil.ru\" onclick=\"x','<script>x</script>','1',1), "
-             "(343,9,1,'e','a@b.ru\"><img src=x>','','1',2)"),
+         QStringLiteral("insert into web values (343,9,1,'w','evil.ru\" onclick=\"x','<script>x</script>','1',1), "
+                        "(343,9,1,'e','a@b.ru\"><img src=x>','','1',2)"),
          QStringLiteral("insert into wt values (343,9,1,'0','0','1','12345','09:00:00','18:00:00','00:00:00',"
                         "'00:00:00','<b>кто</b>')")});
 
@@ -593,8 +589,7 @@ TEST_P(FirmCard, CatalogueMarkupShowsAsTextAndReadsNothing)
                 }
             }
             QStringList expected = {QStringLiteral("http://evil.ru\" onclick=\"x"),
-                                    QStringLiteral("mailto:a@b.ru\"><img src=x>"),
-                                    QStringLiteral("filial_343_9_2")};
+                                    QStringLiteral("mailto:a@b.ru\"><img src=x>"), QStringLiteral("filial_343_9_2")};
             if (!view && !(compact && m_network))
                 expected.prepend(QStringLiteral("transfer_3432223344"));
             EXPECT_EQ(links, expected);
@@ -618,8 +613,8 @@ TEST(FirmCardLocal, DateTextsOfTheWrongLengthShowNoDate)
     TCardSections dates = TCardSections::None();
     dates.Update = true;
     EXPECT_EQ(Card(q, 343, 1, 1, false, nullptr, dates),
-              kOpen + kTableStart + Row(QStringLiteral("Дата измен. прайс-листа"), QStringLiteral("17.05.2006 10:00:00")) +
-                  kTableClose);
+              kOpen + kTableStart +
+                  Row(QStringLiteral("Дата измен. прайс-листа"), QStringLiteral("17.05.2006 10:00:00")) + kTableClose);
     conn->ExecuteDirect(QStringLiteral("update firm set update_firm='2006-13-17 10:00:00'"));
     QString html;
     EXPECT_THROW(BuildFirmCardHtml(q, 343, 1, 1, false, nullptr, dates, html), Exception);
@@ -670,15 +665,14 @@ const char *const kNoPriceDate =
     "order by a.cid<>343, a.cid, a.fid, a.adr_id limit 1";
 
 const TGoldenCase kGoldenCases[] = {
-    {"all_sections", kAllSections, true, true},   {"all_sections", kAllSections, false, false},
-    {"whole_firm", kWholeFirm, true, false},      {"whole_firm", kWholeFirm, false, false},
+    {"all_sections", kAllSections, true, true},     {"all_sections", kAllSections, false, false},
+    {"whole_firm", kWholeFirm, true, false},        {"whole_firm", kWholeFirm, false, false},
     {"no_street_type", kNoStreetType, true, false}, {"dash_street", kDashStreet, false, false},
-    {"no_goods", kNoGoods, false, false},         {"no_price_date", kNoPriceDate, false, false},
+    {"no_goods", kNoGoods, false, false},           {"no_price_date", kNoPriceDate, false, false},
 };
 
 class GoldenCard : public ::testing::TestWithParam<std::tuple<int, bool>>
-{
-};
+{};
 
 TEST_P(GoldenCard, MatchesTheCheckedFile)
 {
@@ -710,9 +704,10 @@ TEST_P(GoldenCard, MatchesTheCheckedFile)
     view.EnprWeb = QStringLiteral("ru");
     const QByteArray html = Card(q, cid, fid, adr, c.compact, c.typedView ? &view : nullptr).toUtf8();
 
-    const QString file = QStringLiteral(TREVIN_TEST_DATA "/card/%1.%2.%3.html")
-                             .arg(QLatin1String(c.name), c.compact ? QStringLiteral("compact") : QStringLiteral("table"),
-                                  network ? QStringLiteral("network") : QStringLiteral("local"));
+    const QString file =
+        QStringLiteral(TREVIN_TEST_DATA "/card/%1.%2.%3.html")
+            .arg(QLatin1String(c.name), c.compact ? QStringLiteral("compact") : QStringLiteral("table"),
+                 network ? QStringLiteral("network") : QStringLiteral("local"));
     QFile f(file);
     if (!qEnvironmentVariableIsEmpty("TREVIN_UPDATE_GOLDEN")) {
         QDir().mkpath(QFileInfo(file).path());

@@ -14,8 +14,7 @@
 
 #include <sys/stat.h>
 
-namespace
-{
+namespace {
 
 QByteArray Png(QRgb colour)
 {
@@ -119,15 +118,13 @@ protected:
         SetTodayHook([] { return QDate(2027, 1, 9); }); // 40 days later
         if (!filesSql.isEmpty())
             ExecSqliteFile(Path(QStringLiteral("trevin.dat")),
-                           "create table files(prefix varchar(50), name varchar(255), body text);" +
-                               filesSql);
+                           "create table files(prefix varchar(50), name varchar(255), body text);" + filesSql);
         if (!cityIni.isEmpty())
             WriteFile(QStringLiteral("city_sp/city.ini"), cityIni);
     }
     static QByteArray Row(const char *name, const QByteArray &picture)
     {
-        return "insert into files values('banner','" + QByteArray(name) + "','" +
-               HexEncode(picture).toLatin1() + "');";
+        return "insert into files values('banner','" + QByteArray(name) + "','" + HexEncode(picture).toLatin1() + "');";
     }
     void BannerFile(const char *name, const QByteArray &bytes)
     {
@@ -168,8 +165,7 @@ TEST_F(MainBanner, OpeningBannerFromFileOrRowThenTheWarning)
         {"no row", false, {}, Row("m2.jpg", kBlue), "message"},
         // The look-up asks for one row: a doubled row still gives its banner.
         {"two rows", false, {}, Row("m1.jpg", kRed) + Row("m1.jpg", kBlue), "banner red|message"},
-        {"garbage file", true, QByteArray("not a picture\n").repeated(20), Row("m1.jpg", kRed),
-         "banner none|message"},
+        {"garbage file", true, QByteArray("not a picture\n").repeated(20), Row("m1.jpg", kRed), "banner none|message"},
         {"empty file", true, QByteArray(), Row("m1.jpg", kRed), "banner none|message"},
         {"truncated JPEG file", true, jpeg.left(60), {}, "banner none|message"},
         {"garbage row",
@@ -217,11 +213,10 @@ TEST_F(MainBanner, ButtonSwitchWaitsForTheButtonOnOpeningAndClosing)
         w->close();
         EXPECT_FALSE(w->isVisible());
         const QStringList expected =
-            button ? QStringList{QStringLiteral("banner red Далее>"), QStringLiteral("pressed"),
-                                 QStringLiteral("message"), QStringLiteral("banner blue Выход"),
-                                 QStringLiteral("pressed")}
-                   : QStringList{QStringLiteral("banner red"), QStringLiteral("message"),
-                                 QStringLiteral("banner blue")};
+            button
+                ? QStringList{QStringLiteral("banner red Далее>"), QStringLiteral("pressed"), QStringLiteral("message"),
+                              QStringLiteral("banner blue Выход"), QStringLiteral("pressed")}
+                : QStringList{QStringLiteral("banner red"), QStringLiteral("message"), QStringLiteral("banner blue")};
         EXPECT_EQ(events, expected);
         EXPECT_FALSE(BannerOpen());
     }

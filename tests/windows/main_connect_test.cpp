@@ -52,8 +52,7 @@ public:
               if (!m_done.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_stop; }))
                   job();
           })
-    {
-    }
+    {}
     ~TLater()
     {
         {

@@ -31,10 +31,12 @@ const QString kTitle = QStringLiteral("SELBRAN - Информационно-то
 inline QStringList TreeTablesSql(const QString &prefix)
 {
     return {QStringLiteral("create table ") + prefix + QStringLiteral("city(cid integer, name varchar(20))"),
-            QStringLiteral("create table ") + prefix + QStringLiteral("wsupergroup(super_id integer, name varchar(255))"),
+            QStringLiteral("create table ") + prefix +
+                QStringLiteral("wsupergroup(super_id integer, name varchar(255))"),
             QStringLiteral("create table ") + prefix +
                 QStringLiteral("wgroup(gid integer, super_id integer, name varchar(255))"),
-            QStringLiteral("create table ") + prefix + QStringLiteral("good_gid_cnt(cid integer, gid integer, cnt integer)"),
+            QStringLiteral("create table ") + prefix +
+                QStringLiteral("good_gid_cnt(cid integer, gid integer, cnt integer)"),
             QStringLiteral("create table ") + prefix + QStringLiteral("good_cnt(cid integer, cnt integer)"),
             QStringLiteral("create table ") + prefix + QStringLiteral("firm_cnt(cid integer, cnt integer)"),
             QStringLiteral("create table ") + prefix +
@@ -88,8 +90,8 @@ protected:
         const testenv::MysqlServer s = testenv::Mysql();
         return QStringLiteral("[protocol_mysql]\nhostname=") + s.host + QStringLiteral("\nport=") +
                QString::number(s.port) + QStringLiteral("\nuser=") + s.user + QStringLiteral("\npassword=") +
-               s.password + QStringLiteral("\nmaster_database=") + master + QStringLiteral("\nstat_database=") +
-               stat + u'\n';
+               s.password + QStringLiteral("\nmaster_database=") + master + QStringLiteral("\nstat_database=") + stat +
+               u'\n';
     }
 
     // Runs statements on a SQLite file with the C API, past our own layers.

@@ -56,9 +56,9 @@ TEST_F(MainHelpTest, HelpMenuAndRemarksButtonOpenTheMakersAddresses)
     QStringList entries;
     for (QAction *a : help->actions())
         entries.append(a->isSeparator() ? QStringLiteral("-") : a->objectName() + u'=' + a->text());
-    EXPECT_EQ(entries, QStringList({QStringLiteral("N8=SELBRAN домашняя страница"),
-                                    QStringLiteral("N11=Отзывы и предложения"), QStringLiteral("-"),
-                                    QStringLiteral("N10=О программе ...")}));
+    EXPECT_EQ(entries,
+              QStringList({QStringLiteral("N8=SELBRAN домашняя страница"), QStringLiteral("N11=Отзывы и предложения"),
+                           QStringLiteral("-"), QStringLiteral("N10=О программе ...")}));
 
     Entry(help, QStringLiteral("N8"))->trigger();
     Entry(help, QStringLiteral("N11"))->trigger();

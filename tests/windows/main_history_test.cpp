@@ -90,7 +90,7 @@ TEST_F(MainHistory, BackAndForwardRestoreTheViews)
     Click(Get<QToolButton>(*w, "btnBack"));
     // The goods view with its filters, re-run from its stored text.
     EXPECT_TRUE(Get<QWidget>(*w, "pnlEnpr")->isHidden());
-    EXPECT_EQ(Nav(), NavOf(QStringLiteral("о")) .chopped(1) + QStringLiteral(" предоставляющие скидки район:\"") +
+    EXPECT_EQ(Nav(), NavOf(QStringLiteral("о")).chopped(1) + QStringLiteral(" предоставляющие скидки район:\"") +
                          Get<QComboBox>(*w, "cbGoodRegion")->itemText(2) + QStringLiteral("\")"));
     EXPECT_EQ(StatusText(*w), secondStatus);
     EXPECT_EQ(GoodRows(*w).RecordCount(), secondRows);

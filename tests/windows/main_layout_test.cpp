@@ -72,7 +72,8 @@ TEST_P(MainLayout, FitsAtTheSmallestSizeAndMaximised)
     SaveShot(w.get(), QStringLiteral("goods-800") + Suffix());
     if (GetParam()) {
         auto *phones = Get<QLabel>(*w, "DBText7");
-        EXPECT_GE(phones->width(), phones->fontMetrics().horizontalAdvance(phones->text())) << phones->text().toStdString();
+        EXPECT_GE(phones->width(), phones->fontMetrics().horizontalAdvance(phones->text()))
+            << phones->text().toStdString();
     }
     const int treeWidth = tree->width();
 
@@ -81,8 +82,8 @@ TEST_P(MainLayout, FitsAtTheSmallestSizeAndMaximised)
     FindFirms();
     SaveShot(w.get(), QStringLiteral("firms-800") + Suffix());
     EXPECT_EQ(tree->width(), treeWidth);
-    for (const char *name : {"cbFindEnprName", "cbFindEnprAttr", "cbFindEnprPost", "cbFindEnprWeb",
-                             "cbFindEnprPhone", "cbFindEnprPeople"}) {
+    for (const char *name : {"cbFindEnprName", "cbFindEnprAttr", "cbFindEnprPost", "cbFindEnprWeb", "cbFindEnprPhone",
+                             "cbFindEnprPeople"}) {
         QLineEdit *edit = Get<QComboBox>(*w, name)->lineEdit();
         EXPECT_GE(edit->width(), 12 * edit->fontMetrics().averageCharWidth()) << name;
     }

@@ -18,8 +18,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 class MainLog : public TSampleWindow
-{
-};
+{};
 } // namespace
 
 TEST_F(MainLog, SpecialFilesInPlaceOfConfigurationOrLogDoNotHoldTheStart)
@@ -54,8 +53,8 @@ TEST_F(MainLog, SpecialFilesInPlaceOfConfigurationOrLogDoNotHoldTheStart)
             for (int i = 0; i < 500 && !stop; ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
             while (!stop) {
-                const int fd = ::open(QFile::encodeName(fifo).constData(),
-                                      (c.written ? O_RDONLY : O_WRONLY) | O_NONBLOCK);
+                const int fd =
+                    ::open(QFile::encodeName(fifo).constData(), (c.written ? O_RDONLY : O_WRONLY) | O_NONBLOCK);
                 if (fd >= 0) {
                     char buffer[4096];
                     for (int i = 0; c.written && i < 20; ++i) {

@@ -10,8 +10,7 @@
 
 #include <filesystem>
 
-namespace
-{
+namespace {
 
 class MainPages : public TSampleWindow
 {
@@ -100,8 +99,7 @@ TEST_F(MainPages, OneTabPerFolderInReverseListingOrder)
     QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
 
     QStringList expected{QStringLiteral("Selbran")};
-    for (const auto &entry :
-         std::filesystem::directory_iterator(Path(QStringLiteral("pages")).toStdString())) {
+    for (const auto &entry : std::filesystem::directory_iterator(Path(QStringLiteral("pages")).toStdString())) {
         const QString name = QString::fromStdString(entry.path().filename().string());
         if (!name.startsWith(u'.') && name != QStringLiteral("locked"))
             expected.insert(1, name);
@@ -128,9 +126,8 @@ TEST_F(MainPages, OneTabPerFolderInReverseListingOrder)
         EXPECT_TRUE(tabs->widget(i)->isAncestorOf(bar));
         EXPECT_FALSE(MenusEnabled(*w));
         const QString text = Viewer(*w)->toPlainText();
-        EXPECT_EQ(text, tabs->tabText(i) == QStringLiteral("Пусто")
-                            ? QString()
-                            : QStringLiteral("Папка ") + tabs->tabText(i));
+        EXPECT_EQ(text, tabs->tabText(i) == QStringLiteral("Пусто") ? QString()
+                                                                    : QStringLiteral("Папка ") + tabs->tabText(i));
     }
     tabs->setCurrentIndex(0);
     EXPECT_FALSE(bar->isVisible());

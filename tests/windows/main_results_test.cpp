@@ -92,8 +92,8 @@ protected:
     {
         TZReadOnlyQuery q(&Peer(*w).ZConnection1());
         QString html;
-        BuildFirmCardHtml(q, I(EnprRows(*w), "cid"), I(EnprRows(*w), "fid"), I(EnprRows(*w), "adr_id"), true, &Peer(*w).History(),
-                          TCardSections::All(), html);
+        BuildFirmCardHtml(q, I(EnprRows(*w), "cid"), I(EnprRows(*w), "fid"), I(EnprRows(*w), "adr_id"), true,
+                          &Peer(*w).History(), TCardSections::All(), html);
         QTextDocument doc;
         doc.setHtml(html);
         return doc.toPlainText();
@@ -103,8 +103,8 @@ protected:
     // The cell of a data row (0 = first shown) and column.
     QRect Cell(TCustomDBGrid *grid, int row, int col)
     {
-        return grid->CellRect(grid->DataToGridColumn(col), grid->TitleOffset() + row).intersected(
-            grid->viewport()->rect());
+        return grid->CellRect(grid->DataToGridColumn(col), grid->TitleOffset() + row)
+            .intersected(grid->viewport()->rect());
     }
 
     std::unique_ptr<TRecordingMain> w;
@@ -232,9 +232,9 @@ TEST_P(MainResults, AddressLinesShowTheCityOnlyForSearchesOverAllCities)
 
     FindEnpr(QStringLiteral("а"));
     EXPECT_EQ(F(EnprRows(*w), "sallinfo"),
-              FormatAddress(F(EnprRows(*w), "city_name"), F(EnprRows(*w), "street_name"), F(EnprRows(*w), "street_type"),
-                            F(EnprRows(*w), "house"), F(EnprRows(*w), "lit"), F(EnprRows(*w), "office"), F(EnprRows(*w), "ext"),
-                            F(EnprRows(*w), "name_big"), true)
+              FormatAddress(F(EnprRows(*w), "city_name"), F(EnprRows(*w), "street_name"),
+                            F(EnprRows(*w), "street_type"), F(EnprRows(*w), "house"), F(EnprRows(*w), "lit"),
+                            F(EnprRows(*w), "office"), F(EnprRows(*w), "ext"), F(EnprRows(*w), "name_big"), true)
                   .left(255));
     EXPECT_EQ(Get<TDBText>(*w, "DBText4")->text(), F(EnprRows(*w), "sallinfo"));
     Select(*w, City(EnprRoot(*w), 351));
@@ -263,7 +263,10 @@ TEST_P(MainResults, CardFollowsTheOrganisationRowWhileItsPanelIsShown)
     ASSERT_NE(ExpectedCard(), kept) << "every organisation has the same card";
     const int row = EnprRows(*w).RecNo();
     const auto key = [&] {
-        return QStringLiteral("%1/%2/%3").arg(I(EnprRows(*w), "cid")).arg(I(EnprRows(*w), "fid")).arg(I(EnprRows(*w), "adr_id"));
+        return QStringLiteral("%1/%2/%3")
+            .arg(I(EnprRows(*w), "cid"))
+            .arg(I(EnprRows(*w), "fid"))
+            .arg(I(EnprRows(*w), "adr_id"));
     };
     const QString organisation = key();
     EXPECT_EQ(Card(), kept);
@@ -295,7 +298,9 @@ TEST_P(MainResults, TitleClickSortsByTheColumnAndTheHistoryKeepsIt)
     Get<TDBGrid>(*w, "DBGrid1")->viewport()->repaint();
     const QImage image = Grab(Get<TDBGrid>(*w, "DBGrid1"));
     const auto top = [&](int col) {
-        return image.pixel(Get<TDBGrid>(*w, "DBGrid1")->CellRect(Get<TDBGrid>(*w, "DBGrid1")->DataToGridColumn(col), 0).center().x(), 0);
+        return image.pixel(
+            Get<TDBGrid>(*w, "DBGrid1")->CellRect(Get<TDBGrid>(*w, "DBGrid1")->DataToGridColumn(col), 0).center().x(),
+            0);
     };
     EXPECT_EQ(top(1), clBtnShadow().rgb());
     EXPECT_EQ(top(0), clBtnHighlight().rgb());
@@ -324,11 +329,14 @@ TEST_P(MainResults, RowsOpenThePriceListAndTheTelephones)
     EXPECT_TRUE(w->opened.isEmpty());
 
     FindGoods(QStringLiteral("а"));
-    const QString row = QStringLiteral("%1 %2 %3").arg(I(GoodRows(*w), "cid")).arg(I(GoodRows(*w), "fid")).arg(
-        I(GoodRows(*w), "adr_id"));
+    const QString row = QStringLiteral("%1 %2 %3")
+                            .arg(I(GoodRows(*w), "cid"))
+                            .arg(I(GoodRows(*w), "fid"))
+                            .arg(I(GoodRows(*w), "adr_id"));
     const QString id = F(GoodRows(*w), "id");
     QTest::keyClick(Get<TDBGrid>(*w, "DBGrid1"), Qt::Key_Return);
-    QTest::mouseDClick(Get<TDBGrid>(*w, "DBGrid1")->viewport(), Qt::LeftButton, {}, Cell(Get<TDBGrid>(*w, "DBGrid1"), 0, 0).center());
+    QTest::mouseDClick(Get<TDBGrid>(*w, "DBGrid1")->viewport(), Qt::LeftButton, {},
+                       Cell(Get<TDBGrid>(*w, "DBGrid1"), 0, 0).center());
     QTest::keyClick(Get<TDBGrid>(*w, "DBGrid1"), Qt::Key_Space);
     QStringList expected = {QStringLiteral("price ") + row + u' ' + id, QStringLiteral("price ") + row + u' ' + id};
     // Space is the network version's: it marks the row and lists its telephones.
@@ -339,8 +347,10 @@ TEST_P(MainResults, RowsOpenThePriceListAndTheTelephones)
 
     w->opened.clear();
     FindEnpr(QStringLiteral("а"));
-    const QString enpr = QStringLiteral("%1 %2 %3 0").arg(I(EnprRows(*w), "cid")).arg(I(EnprRows(*w), "fid")).arg(
-        I(EnprRows(*w), "adr_id"));
+    const QString enpr = QStringLiteral("%1 %2 %3 0")
+                             .arg(I(EnprRows(*w), "cid"))
+                             .arg(I(EnprRows(*w), "fid"))
+                             .arg(I(EnprRows(*w), "adr_id"));
     Get<TDBGrid>(*w, "DBGrid2")->setFocus();
     QTest::keyClick(Get<TDBGrid>(*w, "DBGrid2"), Qt::Key_Return);
     QTest::keyClick(Get<TDBGrid>(*w, "DBGrid2"), Qt::Key_Space);
@@ -388,7 +398,8 @@ TEST_P(MainResults, TypedWordsAndDiscountMarksAreRed)
     const int current = Get<TDBGrid>(*w, "DBGrid1")->DataLink().ActiveRecord();
     for (int row = 1; row < Get<TDBGrid>(*w, "DBGrid1")->DataLink().RecordCount(); ++row) {
         Get<TDBGrid>(*w, "DBGrid1")->DataLink().SetActiveRecord(row);
-        EXPECT_EQ(Count(image, Cell(Get<TDBGrid>(*w, "DBGrid1"), row, 1), IsRed) > 0, I(GoodRows(*w), "discount") == 1) << row;
+        EXPECT_EQ(Count(image, Cell(Get<TDBGrid>(*w, "DBGrid1"), row, 1), IsRed) > 0, I(GoodRows(*w), "discount") == 1)
+            << row;
     }
     Get<TDBGrid>(*w, "DBGrid1")->DataLink().SetActiveRecord(current);
 }
@@ -484,8 +495,8 @@ TEST_P(MainResults, DetailLabelHintsShowTheWholeValue)
     FindGoods(QStringLiteral("а"));
     TDBText *label = Get<TDBText>(*w, "DBText1");
     EXPECT_FALSE(label->ShowHint());
-    QMouseEvent move(QEvent::MouseMove, QPointF(4, 4), label->mapToGlobal(QPointF(4, 4)), Qt::NoButton,
-                     Qt::NoButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(4, 4), label->mapToGlobal(QPointF(4, 4)), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
     QCoreApplication::sendEvent(label, &move);
     EXPECT_TRUE(label->ShowHint());
     EXPECT_EQ(label->toolTip(), F(GoodRows(*w), "sname"));
@@ -511,14 +522,14 @@ INSTANTIATE_TEST_SUITE_P(Deployments, MainResults, ::testing::Values(false, true
 // --- view switches and the card viewer: deployment-independent -------------------
 
 class MainView : public MainResults
-{
-};
+{};
 
 TEST_P(MainView, SwitchesKeepMenuAndButtonInStep)
 {
     QAction *menu = w->findChild<QAction *>(QStringLiteral("mnuToolBar"));
     auto *bar = Get<QToolBar>(*w, "ToolBar1");
-    for (QToolButton *b : {Get<QToolButton>(*w, "btnToolBar"), Get<QToolButton>(*w, "btnStatusBar"), Get<QToolButton>(*w, "btnRichStr"), Get<QToolButton>(*w, "btnFullRecv")})
+    for (QToolButton *b : {Get<QToolButton>(*w, "btnToolBar"), Get<QToolButton>(*w, "btnStatusBar"),
+                           Get<QToolButton>(*w, "btnRichStr"), Get<QToolButton>(*w, "btnFullRecv")})
         EXPECT_TRUE(b->isChecked()) << b->objectName().toStdString();
     EXPECT_FALSE(Get<QToolButton>(*w, "btnDollar")->isChecked());
     EXPECT_EQ(Get<QToolButton>(*w, "btnDollar")->toolTip(), QStringLiteral("Конвертация валюты"));

@@ -55,7 +55,7 @@ TEST_P(MainSearch, GoodsByTheUserWithEveryFilter)
     const int found = GoodRows(*w).RecordCount();
     EXPECT_GT(found, 0);
     EXPECT_EQ(StatusText(*w), Peer(*w).GetCountsText(0, 1, 343, 0, 0) + QStringLiteral(", найдено ") +
-                                   QString::number(found) + QStringLiteral(" товаров/услуг"));
+                                  QString::number(found) + QStringLiteral(" товаров/услуг"));
     EXPECT_EQ(Peer(*w).History().Kind, 0);
     EXPECT_TRUE(Peer(*w).History().ByUser);
     EXPECT_EQ(Peer(*w).History().GoodName, QStringLiteral("а"));
@@ -98,9 +98,10 @@ TEST_P(MainSearch, GoodsStartConditions)
     Box("cbFindGoodName")->setEditText(QStringLiteral("   "));
     Get<QPushButton>(*w, "btnFindGood")->click();
     ASSERT_TRUE(GoodRows(*w).Active());
-    EXPECT_EQ(GoodRows(*w).RecordCount(), Scalar(QStringLiteral(
-        "select count(*) from good g, address a where g.cid=3439 and a.cid=g.cid and a.fid=g.fid and "
-        "(g.adr_id=0 or g.adr_id=a.adr_id)")));
+    EXPECT_EQ(GoodRows(*w).RecordCount(),
+              Scalar(QStringLiteral(
+                  "select count(*) from good g, address a where g.cid=3439 and a.cid=g.cid and a.fid=g.fid and "
+                  "(g.adr_id=0 or g.adr_id=a.adr_id)")));
     EXPECT_EQ(Nav(), QStringLiteral("Товары, Услуги / Каменск-Уральский (рез.поиска - )"));
     EXPECT_FALSE(Peer(*w).History().GoodSql.contains(QStringLiteral("postext")));
     EXPECT_FALSE(Peer(*w).History().GoodSql.contains(QStringLiteral(" like ")));
@@ -129,7 +130,7 @@ TEST_P(MainSearch, GoodsStartConditions)
     Box("cbGoodMicroRegion")->setCurrentIndex(1);
     Get<QPushButton>(*w, "btnFindGood")->click();
     EXPECT_TRUE(Peer(*w).History().GoodSql.contains(QStringLiteral("d.cmr_id=") +
-                                            QString::number(Box("cbGoodMicroRegion")->itemData(1).toInt())));
+                                                    QString::number(Box("cbGoodMicroRegion")->itemData(1).toInt())));
 }
 
 TEST_P(MainSearch, TreeDrivenGoodsRunIgnoresTheBoxes)
@@ -175,7 +176,7 @@ TEST_P(MainSearch, ClearButtonsEmptyThePanels)
     EXPECT_FALSE(GoodRows(*w).Active()) << "no search";
 
     Select(*w, City(EnprRoot(*w), 343));
-    const char *boxes[] = {"cbFindEnprName", "cbFindEnprAttr", "cbFindEnprPost",
+    const char *boxes[] = {"cbFindEnprName", "cbFindEnprAttr",  "cbFindEnprPost",
                            "cbFindEnprWeb",  "cbFindEnprPhone", "cbFindEnprPeople"};
     for (const char *b : boxes)
         Box(b)->setEditText(QStringLiteral("x"));
@@ -203,7 +204,7 @@ TEST_P(MainSearch, OrganisationsByTheUser)
     EXPECT_GT(found, 0);
     EXPECT_LT(found, treeRows);
     EXPECT_EQ(StatusText(*w), Peer(*w).GetCountsText(1, 1, 343, 0, 0) + QStringLiteral(", найдено ") +
-                                   QString::number(found) + QStringLiteral(" организаций"));
+                                  QString::number(found) + QStringLiteral(" организаций"));
     EXPECT_EQ(Peer(*w).History().Kind, 1);
     EXPECT_TRUE(Peer(*w).History().ByUser);
     EXPECT_EQ(Peer(*w).History().EnprName, QStringLiteral("ООО"));
@@ -237,9 +238,11 @@ TEST_P(MainSearch, OrganisationStartConditionsAndTheRoot)
 
     // A tree-driven run at the root: every address of every city.
     Peer(*w).FindEnterprises(false);
-    EXPECT_EQ(EnprRows(*w).RecordCount(), Scalar(QStringLiteral(
-        "select count(*) from address a, street_name s, street_type t, city y, city_region r where a.cid=y.cid and "
-        "a.cid=s.cid and a.strn_id=s.id and s.strt_id=t.id and r.cid=a.cid and r.id=a.cr_id")));
+    EXPECT_EQ(
+        EnprRows(*w).RecordCount(),
+        Scalar(QStringLiteral(
+            "select count(*) from address a, street_name s, street_type t, city y, city_region r where a.cid=y.cid and "
+            "a.cid=s.cid and a.strn_id=s.id and s.strt_id=t.id and r.cid=a.cid and r.id=a.cr_id")));
     EXPECT_EQ(Peer(*w).History().EnprCid, 0);
     EXPECT_FALSE(Peer(*w).History().ByUser);
     EXPECT_FALSE(Peer(*w).History().EnprSql.contains(QStringLiteral("distinct")));
@@ -269,8 +272,8 @@ TEST_P(MainSearch, OccasionalPrdOrderOnTheNetwork)
     for (int i = 0; i < 4; ++i) {
         next = i == 0 ? 0 : (i == 1 ? 1 : (i == 2 ? 2 : 9));
         Get<QPushButton>(*w, "btnFindGood")->click();
-        EXPECT_EQ(Peer(*w).History().GoodOrderBy, GetParam() ? QStringLiteral(" order by ") + expected[i]
-                                                     : QStringLiteral(" order by  random() "));
+        EXPECT_EQ(Peer(*w).History().GoodOrderBy,
+                  GetParam() ? QStringLiteral(" order by ") + expected[i] : QStringLiteral(" order by  random() "));
         EXPECT_TRUE(GoodRows(*w).Active());
     }
     EXPECT_EQ(calls, GetParam() ? 4 : 0) << "drawn only where the prd order exists";
@@ -278,8 +281,8 @@ TEST_P(MainSearch, OccasionalPrdOrderOnTheNetwork)
     Box("cbFindEnprName")->setEditText(QStringLiteral("а"));
     next = 1;
     Get<QPushButton>(*w, "btnFindEnpr")->click();
-    EXPECT_EQ(Peer(*w).History().EnprOrderBy, GetParam() ? QStringLiteral(" order by  org,prd,rand() ")
-                                                 : QStringLiteral(" order by  random() "));
+    EXPECT_EQ(Peer(*w).History().EnprOrderBy,
+              GetParam() ? QStringLiteral(" order by  org,prd,rand() ") : QStringLiteral(" order by  random() "));
     EXPECT_TRUE(EnprRows(*w).Active());
 }
 
@@ -288,8 +291,7 @@ INSTANTIATE_TEST_SUITE_P(Deployments, MainSearch, ::testing::Values(false, true)
 
 namespace {
 class MainSearchLog : public TSampleWindow
-{
-};
+{};
 } // namespace
 
 TEST_F(MainSearchLog, SqlLogShowsTheSearchesAsExecuted)

@@ -5,8 +5,7 @@
 #include <QAbstractItemView>
 #include <QTest>
 
-namespace
-{
+namespace {
 
 const char *const kGoodBoxes[] = {"cbFindGoodName", "cbFindGoodEnprName"};
 const char *const kEnprBoxes[] = {"cbFindEnprName",  "cbFindEnprAttr", "cbFindEnprPost",
@@ -68,8 +67,7 @@ TEST_F(SearchBoxesAfterRestart, EveryBoxStartsEmptyWithItsHistoryInTheDropDown)
         for (int i = 0; i < count; ++i) {
             QComboBox *box = Get<QComboBox>(*w, boxes[i]);
             EXPECT_EQ(box->lineEdit()->text(), QString()) << boxes[i];
-            EXPECT_EQ(DropDown(box),
-                      (QStringList{QStringLiteral("новое%1").arg(i), QStringLiteral("старое%1").arg(i)}))
+            EXPECT_EQ(DropDown(box), (QStringList{QStringLiteral("новое%1").arg(i), QStringLiteral("старое%1").arg(i)}))
                 << boxes[i];
         }
     }
@@ -80,9 +78,8 @@ TEST_F(SearchBoxesAfterRestart, EveryBoxStartsEmptyWithItsHistoryInTheDropDown)
     TypeInto(name->lineEdit(), QStringLiteral("ООО"));
     name->setFocus();
     QTest::keyClick(name->lineEdit(), Qt::Key_Return);
-    EXPECT_TRUE(Get<QLineEdit>(*w, "edNavigave")
-                    ->text()
-                    .endsWith(QStringLiteral("(рез.поиска - организация: \"ООО\")")))
+    EXPECT_TRUE(
+        Get<QLineEdit>(*w, "edNavigave")->text().endsWith(QStringLiteral("(рез.поиска - организация: \"ООО\")")))
         << Get<QLineEdit>(*w, "edNavigave")->text().toStdString();
     name->showPopup();
     EXPECT_EQ(name->view()->currentIndex().data().toString(), QStringLiteral("ООО"));

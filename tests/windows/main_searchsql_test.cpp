@@ -89,10 +89,13 @@ std::vector<TEnprCase> EnprCases()
     add("telephone", [](auto &p) { p.byUser = true, p.phone = QStringLiteral("371"); });
     add("web", [](auto &p) { p.byUser = true, p.web = QStringLiteral("info !old"); });
     add("staff", [](auto &p) { p.byUser = true, p.people = QStringLiteral("Иванов"); });
-    add("district", [](auto &p) { p.byUser = true, p.level = 1, p.cid = 343, p.name = QStringLiteral("а"),
-                                  p.useRegion = true, p.regionId = 3; });
-    add("micro-district", [](auto &p) { p.byUser = true, p.level = 1, p.cid = 343, p.name = QStringLiteral("а"),
-                                        p.useMicroRegion = true, p.microRegionId = 5; });
+    add("district", [](auto &p) {
+        p.byUser = true, p.level = 1, p.cid = 343, p.name = QStringLiteral("а"), p.useRegion = true, p.regionId = 3;
+    });
+    add("micro-district", [](auto &p) {
+        p.byUser = true, p.level = 1, p.cid = 343, p.name = QStringLiteral("а"), p.useMicroRegion = true,
+        p.microRegionId = 5;
+    });
     add("working now", [](auto &p) { p.byUser = true, p.name = QStringLiteral("а"), p.workNow = true; });
     add("discount", [](auto &p) { p.byUser = true, p.name = QStringLiteral("а"), p.discount = true; });
     add("prd order", [](auto &p) { p.byUser = true, p.name = QStringLiteral("а"), p.prdOrder = true; });
@@ -327,9 +330,9 @@ TEST_P(SearchRun, WordFindsEveryOfferAtEveryAddress)
     EXPECT_GT(found.size(), 3);
 
     // A good offered at every address (adr_id 0) yields one row per address.
-    const auto multi = Raw(QStringLiteral(
-        "select g.id, count(*) from good g, address a where g.adr_id=0 and a.cid=g.cid and a.fid=g.fid "
-        "group by g.id having count(*) > 1 order by g.id limit 1"));
+    const auto multi = Raw(
+        QStringLiteral("select g.id, count(*) from good g, address a where g.adr_id=0 and a.cid=g.cid and a.fid=g.fid "
+                       "group by g.id having count(*) > 1 order by g.id limit 1"));
     ASSERT_EQ(multi.size(), 1u);
     TGoodSearchParams all;
     all.today = p.today;
@@ -360,11 +363,11 @@ TEST_P(SearchRun, TreeLevelsNarrowTheOffers)
     p.level = 1, p.cid = 351;
     EXPECT_EQ(Goods(p).size(), count([](const TOffer &o, const QStringList &) { return o.cid == u"351"_qs; }));
     p.level = 2, p.nodeNumber = sub[0][2].toInt();
-    EXPECT_EQ(Goods(p).size(), count([&](const TOffer &o, const QStringList &g) {
-                  return o.cid == u"351"_qs && g[2] == sub[0][2];
-              }));
+    EXPECT_EQ(Goods(p).size(),
+              count([&](const TOffer &o, const QStringList &g) { return o.cid == u"351"_qs && g[2] == sub[0][2]; }));
     p.level = 3, p.nodeNumber = sub[0][1].toInt();
-    const int inSub = count([&](const TOffer &o, const QStringList &g) { return o.cid == u"351"_qs && g[1] == sub[0][1]; });
+    const int inSub =
+        count([&](const TOffer &o, const QStringList &g) { return o.cid == u"351"_qs && g[1] == sub[0][1]; });
     EXPECT_EQ(Goods(p).size(), inSub);
     EXPECT_GT(inSub, 0);
 }
@@ -400,7 +403,8 @@ TEST_P(SearchRun, DiscountsByDate)
         while (!q.Eof()) {
             const QString k = q.FieldByName(QStringLiteral("id")).AsString() + u'/' +
                               q.FieldByName(QStringLiteral("adr_id")).AsString();
-            EXPECT_EQ(q.FieldByName(QStringLiteral("discount")).AsString() == u"1"_qs, expected.contains(k)) << k.toStdString();
+            EXPECT_EQ(q.FieldByName(QStringLiteral("discount")).AsString() == u"1"_qs, expected.contains(k))
+                << k.toStdString();
             marked += expected.contains(k);
             q.Next();
         }
@@ -437,8 +441,9 @@ TEST_P(SearchRun, WorkingNow)
         }
         return;
     }
-    for (const QDateTime &now : {QDateTime(QDate(2026, 12, 9), QTime(10, 30)), QDateTime(QDate(2026, 12, 13), QTime(3, 0)),
-                                 QDateTime(QDate(2026, 12, 12), QTime(23, 15))}) {
+    for (const QDateTime &now :
+         {QDateTime(QDate(2026, 12, 9), QTime(10, 30)), QDateTime(QDate(2026, 12, 13), QTime(3, 0)),
+          QDateTime(QDate(2026, 12, 12), QTime(23, 15))}) {
         SetCheckWtClock([now] { return now; });
         QSet<QString> expected;
         for (const TOffer &o : offers)
@@ -510,10 +515,11 @@ QString RandomSearchText(QRandomGenerator &rng)
     static const QString pool = QStringLiteral("''''\"\"\\\\\\%%__!!||()()--;;#* \t\r\nabcxyzАБВабвёЁЯя0123456789") +
                                 QChar(0) + QChar(1) + QChar(0x1A) + QChar(0x7F) + QChar(0x2019) + QChar(0xFF07) +
                                 QChar(0x4E2D) + QChar(0x20AC) + QChar(0xA0);
-    static const QStringList pieces = {QStringLiteral("' or 1=1 --"), QStringLiteral("\\'"), QStringLiteral("\\\\'"),
-                                       QStringLiteral("\\n"), QStringLiteral("'||'"), QStringLiteral("%' --"),
-                                       QStringLiteral("\") or (\""), QStringLiteral("x'; drop table good; --"),
-                                       QStringLiteral("😀"), QStringLiteral("*/ /*")};
+    static const QStringList pieces = {QStringLiteral("' or 1=1 --"), QStringLiteral("\\'"),
+                                       QStringLiteral("\\\\'"),       QStringLiteral("\\n"),
+                                       QStringLiteral("'||'"),        QStringLiteral("%' --"),
+                                       QStringLiteral("\") or (\""),  QStringLiteral("x'; drop table good; --"),
+                                       QStringLiteral("😀"),           QStringLiteral("*/ /*")};
     QString s;
     const int kind = int(rng.bounded(100));
     const int length = kind < 1 ? int(rng.bounded(1000, 3000)) : int(rng.bounded(0, 24));

@@ -24,8 +24,7 @@
 namespace {
 
 class MainWindowStart : public TMainWindowFixture
-{
-};
+{};
 
 } // namespace
 
@@ -298,10 +297,10 @@ void MakeServerCatalogue(const QString &master, const QString &current, bool cat
             << QStringLiteral("create table ") + current +
                    (withPrd ? QStringLiteral(".firm(cid int, fid int, org int, Prd int)")
                             : QStringLiteral(".firm(cid int, fid int, org int)"));
-        for (const QString &table : {QStringLiteral("city"), QStringLiteral("wsupergroup"), QStringLiteral("wgroup"),
-                                     QStringLiteral("good_gid_cnt"), QStringLiteral("good_cnt"),
-                                     QStringLiteral("firm_cnt"), QStringLiteral("city_region"),
-                                     QStringLiteral("city_micro_region")})
+        for (const QString &table :
+             {QStringLiteral("city"), QStringLiteral("wsupergroup"), QStringLiteral("wgroup"),
+              QStringLiteral("good_gid_cnt"), QStringLiteral("good_cnt"), QStringLiteral("firm_cnt"),
+              QStringLiteral("city_region"), QStringLiteral("city_micro_region")})
             sql << QStringLiteral("drop table if exists ") + current + u'.' + table;
         sql << TreeTablesSql(current + u'.');
     }
@@ -360,13 +359,12 @@ TEST_F(MainWindowNetwork, CurrentDbNamingTheMasterMeansNoReconnect)
 TEST_F(MainWindowNetwork, FailedSecondConnectNamesTheCurrentDb)
 {
     REQUIRE_MYSQL();
-    MakeServerCatalogue(QStringLiteral("foundation_bad_master"), QStringLiteral("foundation_no_such_db"), false,
-                        false);
+    MakeServerCatalogue(QStringLiteral("foundation_bad_master"), QStringLiteral("foundation_no_such_db"), false, false);
     WriteNetworkIni(QStringLiteral("foundation_bad_master"));
     EXPECT_EQ(HaltCode(), 1);
     const testenv::MysqlServer s = testenv::Mysql();
-    EXPECT_EQ(shown, QStringList{QStringLiteral("  Ошибка соединения с HostName=") + s.host +
-                                 QStringLiteral(", Port=") + QString::number(s.port) +
-                                 QStringLiteral(", Database=foundation_no_such_db, User=") + s.user +
-                                 QStringLiteral("  ")});
+    EXPECT_EQ(shown,
+              QStringList{QStringLiteral("  Ошибка соединения с HostName=") + s.host + QStringLiteral(", Port=") +
+                          QString::number(s.port) + QStringLiteral(", Database=foundation_no_such_db, User=") + s.user +
+                          QStringLiteral("  ")});
 }

@@ -9,9 +9,14 @@ namespace {
 
 using MainTree = TSampleDeployment;
 
-const QStringList kCityOrder = {QStringLiteral("Екатеринбург"), QStringLiteral("Челябинск"), QStringLiteral("Тюмень"),
-                                QStringLiteral("Нижний Тагил"), QStringLiteral("Каменск-Уральский"),
-                                QStringLiteral("Первоуральск"), QStringLiteral("Магнитогорск"), QStringLiteral("Миасс"),
+const QStringList kCityOrder = {QStringLiteral("Екатеринбург"),
+                                QStringLiteral("Челябинск"),
+                                QStringLiteral("Тюмень"),
+                                QStringLiteral("Нижний Тагил"),
+                                QStringLiteral("Каменск-Уральский"),
+                                QStringLiteral("Первоуральск"),
+                                QStringLiteral("Магнитогорск"),
+                                QStringLiteral("Миасс"),
                                 QStringLiteral("Серов")};
 
 // Sections of a city counted from the goods themselves, not from the counters.
@@ -54,12 +59,12 @@ TEST_P(MainTree, StartsOnTheGoodsRootWithBothRootsExpanded)
     EXPECT_FALSE(Get<QWidget>(*w, "pnlFindGood")->isHidden());
     EXPECT_TRUE(Get<QWidget>(*w, "pnlFindEnpr")->isHidden());
     EXPECT_FALSE(Get<QAction>(*w, "mnuDollar")->isEnabled());
-    const int sections = Scalar(QStringLiteral(
-        "select count(distinct super_id) from wgroup where gid in (select gid from good)"));
+    const int sections =
+        Scalar(QStringLiteral("select count(distinct super_id) from wgroup where gid in (select gid from good)"));
     const int subsections = Scalar(QStringLiteral("select count(distinct gid) from good"));
     EXPECT_EQ(StatusText(*w), QStringLiteral("Всего, 9 городов, %1 разделов, %2 подразделов, 5000 товаров/услуг")
-                                   .arg(sections)
-                                   .arg(subsections));
+                                  .arg(sections)
+                                  .arg(subsections));
     EXPECT_EQ(Items(Get<QComboBox>(*w, "cbGoodRegion")), QStringList{QStringLiteral("---=0")});
     EXPECT_EQ(Items(Get<QComboBox>(*w, "cbGoodMicroRegion")), QStringList{QStringLiteral("---=0")});
     EXPECT_EQ(Get<QComboBox>(*w, "cbGoodRegion")->currentIndex(), 0);
@@ -107,11 +112,10 @@ TEST_P(MainTree, CountsOfEveryLevel)
     auto w = Start();
     QTreeWidgetItem *city = City(GoodRoot(*w), 351);
     Select(*w, city);
-    EXPECT_EQ(StatusText(*w),
-              QStringLiteral("Всего, %1 разделов, %2 подразделов, %3 товаров/услуг")
-                  .arg(Column(SectionsOfCitySql(351)).size())
-                  .arg(Scalar(QStringLiteral("select count(distinct gid) from good where cid=351")))
-                  .arg(Scalar(QStringLiteral("select count(*) from good where cid=351"))));
+    EXPECT_EQ(StatusText(*w), QStringLiteral("Всего, %1 разделов, %2 подразделов, %3 товаров/услуг")
+                                  .arg(Column(SectionsOfCitySql(351)).size())
+                                  .arg(Scalar(QStringLiteral("select count(distinct gid) from good where cid=351")))
+                                  .arg(Scalar(QStringLiteral("select count(*) from good where cid=351"))));
     EXPECT_EQ(Get<QLineEdit>(*w, "edNavigave")->text(), QStringLiteral("Товары, Услуги / Челябинск"));
     EXPECT_EQ(Peer(*w).TreeView1GetImageIndex(), 3);
 
@@ -119,10 +123,10 @@ TEST_P(MainTree, CountsOfEveryLevel)
     const int superId = TfrmMainTestPeer::NodeNumber(section);
     Select(*w, section);
     EXPECT_EQ(StatusText(*w), QStringLiteral("Всего, %1 подразделов, %2 товаров/услуг")
-                                   .arg(section->childCount())
-                                   .arg(Scalar(QStringLiteral("select count(*) from good a, wgroup g where "
-                                                              "a.gid=g.gid and g.super_id=%1 and a.cid=351")
-                                                   .arg(superId))));
+                                  .arg(section->childCount())
+                                  .arg(Scalar(QStringLiteral("select count(*) from good a, wgroup g where "
+                                                             "a.gid=g.gid and g.super_id=%1 and a.cid=351")
+                                                  .arg(superId))));
     QStringList subList;
     for (int i = 0; i < Get<QTreeWidget>(*w, "TreeView1")->topLevelItemCount(); ++i)
         subList << Get<QTreeWidget>(*w, "TreeView1")->topLevelItem(i)->text(0);
@@ -139,8 +143,8 @@ TEST_P(MainTree, CountsOfEveryLevel)
     EXPECT_EQ(StatusText(*w),
               QStringLiteral("Всего, %1 товаров/услуг")
                   .arg(Scalar(QStringLiteral("select count(*) from good where cid=351 and gid=%1").arg(gid))));
-    EXPECT_EQ(Get<QLineEdit>(*w, "edNavigave")->text(),
-              QStringLiteral("Товары, Услуги / Челябинск / ") + section->text(0) + QStringLiteral(" / ") + sub->text(0));
+    EXPECT_EQ(Get<QLineEdit>(*w, "edNavigave")->text(), QStringLiteral("Товары, Услуги / Челябинск / ") +
+                                                            section->text(0) + QStringLiteral(" / ") + sub->text(0));
     EXPECT_TRUE(GoodRows(*w).Active()) << "a subsection runs the goods search";
     EXPECT_FALSE(Get<QWidget>(*w, "pnlGood")->isHidden());
     EXPECT_TRUE(Get<QTreeWidget>(*w, "TreeView1")->isHidden());
@@ -151,8 +155,9 @@ TEST_P(MainTree, CountsOfEveryLevel)
               Scalar(QStringLiteral("select count(*) from city_region where cid=351")));
 
     Select(*w, EnprRoot(*w));
-    EXPECT_EQ(StatusText(*w), QStringLiteral("Всего, 9 городов, %1 организаций")
-                                   .arg(Scalar(QStringLiteral("select count(*) from firm"))));
+    EXPECT_EQ(
+        StatusText(*w),
+        QStringLiteral("Всего, 9 городов, %1 организаций").arg(Scalar(QStringLiteral("select count(*) from firm"))));
     EXPECT_EQ(Items(Get<QComboBox>(*w, "cbEnprRegion")), QStringList{QStringLiteral("---=0")});
     EXPECT_EQ(Items(Get<QComboBox>(*w, "cbEnprMicroRegion")), QStringList{QStringLiteral("---=0")});
     EXPECT_EQ(Peer(*w).TreeView1GetImageIndex(), 5);
@@ -161,12 +166,12 @@ TEST_P(MainTree, CountsOfEveryLevel)
 
     Select(*w, City(EnprRoot(*w), 3452));
     EXPECT_EQ(StatusText(*w), QStringLiteral("Всего, %1 организаций")
-                                   .arg(Scalar(QStringLiteral("select count(*) from firm where cid=3452"))));
+                                  .arg(Scalar(QStringLiteral("select count(*) from firm where cid=3452"))));
     EXPECT_TRUE(EnprRows(*w).Active()) << "an organisations city runs the organisation search";
     EXPECT_EQ(EnprRows(*w).RecordCount(), Scalar(QStringLiteral("select count(*) from address a, street_name s, "
-                                                             "street_type t, city_region r where a.cid=3452 and "
-                                                             "s.cid=a.cid and s.id=a.strn_id and t.id=s.strt_id "
-                                                             "and r.cid=a.cid and r.id=a.cr_id")));
+                                                                "street_type t, city_region r where a.cid=3452 and "
+                                                                "s.cid=a.cid and s.id=a.strn_id and t.id=s.strt_id "
+                                                                "and r.cid=a.cid and r.id=a.cr_id")));
     EXPECT_FALSE(Get<QWidget>(*w, "pnlEnpr")->isHidden());
     EXPECT_EQ(Peer(*w).History().Kind, 1);
     EXPECT_EQ(Get<QComboBox>(*w, "cbEnprRegion")->count(),
@@ -177,7 +182,8 @@ TEST_P(MainTree, CountsOfEveryLevel)
     EXPECT_EQ(Peer(*w).GetCountsText(1, 2, 0, 0, 0), QStringLiteral("Всего"));
     EXPECT_EQ(Peer(*w).GetCountsText(0, 4, 0, 0, 0), QStringLiteral("Всего"));
     // A city without goods sums to 0.
-    EXPECT_EQ(Peer(*w).GetCountsText(0, 1, 34385, 0, 0), QStringLiteral("Всего, 0 разделов, 0 подразделов, 0 товаров/услуг"));
+    EXPECT_EQ(Peer(*w).GetCountsText(0, 1, 34385, 0, 0),
+              QStringLiteral("Всего, 0 разделов, 0 подразделов, 0 товаров/услуг"));
     EXPECT_TRUE(shown.isEmpty()) << shown.join(u'|').toStdString();
 }
 
@@ -203,8 +209,9 @@ TEST_P(MainTree, DistrictListsOfACity)
     EXPECT_TRUE(micro.contains(QStringLiteral("---=0")));
     EXPECT_TRUE(micro.contains(QStringLiteral("--прочие--=0")));
     EXPECT_FALSE(micro.contains(QStringLiteral("--=0")));
-    EXPECT_TRUE(micro.contains(QStringLiteral("Уралмаш=%1").arg(Scalar(
-        QStringLiteral("select id from city_micro_region where cid=343 and name='Уралмаш'")))));
+    EXPECT_TRUE(micro.contains(
+        QStringLiteral("Уралмаш=%1")
+            .arg(Scalar(QStringLiteral("select id from city_micro_region where cid=343 and name='Уралмаш'")))));
 }
 
 INSTANTIATE_TEST_SUITE_P(Deployments, MainTree, ::testing::Values(false, true),
@@ -212,8 +219,7 @@ INSTANTIATE_TEST_SUITE_P(Deployments, MainTree, ::testing::Values(false, true),
 
 namespace {
 class MainTreeLocal : public TSampleWindow
-{
-};
+{};
 } // namespace
 
 TEST_F(MainTreeLocal, MainCityFromTheCityFileComesFirst)

@@ -16,8 +16,7 @@
 #include <QTest>
 #include <QTimer>
 
-namespace
-{
+namespace {
 
 const QRgb kRed = qRgb(200, 30, 30);
 
@@ -79,11 +78,10 @@ protected:
             seen.windowSize = w.size();
             seen.pictureSize = w.HTMLViewer1->size();
             seen.flags = w.windowFlags();
-            seen.scrollBars = w.HTMLViewer1->verticalScrollBar()->isVisible() ||
-                              w.HTMLViewer1->horizontalScrollBar()->isVisible();
+            seen.scrollBars =
+                w.HTMLViewer1->verticalScrollBar()->isVisible() || w.HTMLViewer1->horizontalScrollBar()->isVisible();
             if (QScreen *screen = QGuiApplication::primaryScreen())
-                seen.centred =
-                    (w.geometry().center() - screen->availableGeometry().center()).manhattanLength() <= 2;
+                seen.centred = (w.geometry().center() - screen->availableGeometry().center()).manhattanLength() <= 2;
             seen.picture = w.HTMLViewer1->grab().toImage();
             if (act)
                 act(w);
@@ -151,13 +149,9 @@ TEST_F(Banner, ClosesByTimerButtonEscOrClickIntoThePicture)
         {"button", true, [](TfrmReclama &w) { QTest::mouseClick(w.Button1, Qt::LeftButton); }},
         {"Esc", true, [](TfrmReclama &w) { QTest::keyClick(&w, Qt::Key_Escape); }},
         {"click into the picture", true,
-         [](TfrmReclama &w) {
-             QTest::mouseClick(w.HTMLViewer1->viewport(), Qt::LeftButton, {}, QPoint(50, 50));
-         }},
+         [](TfrmReclama &w) { QTest::mouseClick(w.HTMLViewer1->viewport(), Qt::LeftButton, {}, QPoint(50, 50)); }},
         {"click into the picture", false,
-         [](TfrmReclama &w) {
-             QTest::mouseClick(w.HTMLViewer1->viewport(), Qt::LeftButton, {}, QPoint(50, 50));
-         }},
+         [](TfrmReclama &w) { QTest::mouseClick(w.HTMLViewer1->viewport(), Qt::LeftButton, {}, QPoint(50, 50)); }},
     };
     SetBannerInterval(60000);
     for (const auto &way : ways) {
@@ -196,7 +190,6 @@ TEST_F(Banner, PictureComesFromTheBytesWhateverItsFormat)
         ASSERT_TRUE(seen.shown) << c.what;
         ASSERT_FALSE(seen.picture.isNull()) << c.what;
         EXPECT_EQ(Near(seen.picture.pixel(150, 100), kRed), c.red) << c.what;
-        EXPECT_TRUE(Near(seen.picture.pixel(500, 400), qRgb(255, 255, 255)))
-            << c.what << ": outside the picture";
+        EXPECT_TRUE(Near(seen.picture.pixel(500, 400), qRgb(255, 255, 255))) << c.what << ": outside the picture";
     }
 }

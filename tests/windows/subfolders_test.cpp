@@ -18,15 +18,14 @@ TEST(Subfolders, ReverseOfTheListingOrderWithoutHiddenReadOnlyFilesOrLinks)
         ASSERT_TRUE(QDir().mkpath(pages + u'/' + QString::fromUtf8(name)));
     QFile(pages + QStringLiteral("/index.html")).open(QIODevice::WriteOnly); // a file, not a folder
     ASSERT_TRUE(QFile::link(pages + QStringLiteral("/A"), pages + QStringLiteral("/link")));
-    ASSERT_TRUE(QFile::setPermissions(pages + QStringLiteral("/locked"),
-                                      QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    ASSERT_TRUE(
+        QFile::setPermissions(pages + QStringLiteral("/locked"), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
 
     // The file system's own order, read past Qt.
     QStringList listed;
     for (const auto &entry : std::filesystem::directory_iterator(pages.toStdString())) {
         const QString name = QString::fromStdString(entry.path().filename().string());
-        if (QStringList{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"),
-                        QStringLiteral("Новости")}
+        if (QStringList{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("Новости")}
                 .contains(name))
             listed.prepend(pages + u'/' + name);
     }

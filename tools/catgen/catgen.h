@@ -22,8 +22,7 @@ using CatalogueStats = std::map<std::string, long long>;
 // Writes a fresh SQLite catalogue (an existing file is replaced). Texts are
 // Windows-1251 bytes, times 'hh:mm:ss' and dates 'YYYY-MM-DD' texts.
 // Throws std::runtime_error on failure.
-void WriteSqliteCatalogue(const QString &path, const CatalogueOptions &options,
-                          CatalogueStats *stats = nullptr);
+void WriteSqliteCatalogue(const QString &path, const CatalogueOptions &options, CatalogueStats *stats = nullptr);
 
 // Writes the SQL that creates and fills the master database (with
 // current_db), the catalogue database and the statistics database; a

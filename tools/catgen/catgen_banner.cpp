@@ -5,8 +5,7 @@
 
 #include <stdexcept>
 
-namespace catgen
-{
+namespace catgen {
 
 QByteArray MakeBannerHex(int variant)
 {

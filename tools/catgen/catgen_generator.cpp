@@ -12,10 +12,8 @@
 #include <stdexcept>
 #include <unordered_map>
 
-namespace catgen
-{
-namespace
-{
+namespace catgen {
+namespace {
 
 // Exchange rates of the sample prices.
 constexpr double kDollarRate = 26.5;
@@ -101,8 +99,7 @@ private:
     static QByteArray FormatLocal(const QByteArray &digits);
     QByteArray DateTimeBefore(int maxDays);
     void EmitPhones(const CityDef &city, int fid, int adrId, int &prior);
-    void EmitGoods(const CityDef &city, int fid, const FirmPlan &plan,
-                   const std::vector<const SubsectionDef *> &subs,
+    void EmitGoods(const CityDef &city, int fid, const FirmPlan &plan, const std::vector<const SubsectionDef *> &subs,
                    const std::vector<const SectionDef *> &owners);
 
     const CatalogueOptions &m_options;
@@ -146,8 +143,7 @@ void Generator::Run()
     for (const CityDef &c : Cities()) {
         long long goods = 0;
         if (c.goodsWeight > 0) {
-            goods = (&c == lastWeighted) ? m_options.goods - assigned
-                                         : m_options.goods * c.goodsWeight / totalWeight;
+            goods = (&c == lastWeighted) ? m_options.goods - assigned : m_options.goods * c.goodsWeight / totalWeight;
             assigned += goods;
         }
         EmitCity(c, goods);
@@ -256,15 +252,9 @@ QByteArray Generator::RandomFirmName(const SectionDef &section)
     const NameWord &w = Pick(FirmWords());
     QByteArray name;
     switch (m_rng.Below(5)) {
-    case 0:
-        name = Enc(w.text) + Enc(section.firmWord);
-        break;
-    case 1:
-        name = Enc(section.firmWord) + Enc(w.text);
-        break;
-    default:
-        name = Enc(w.text);
-        break;
+    case 0: name = Enc(w.text) + Enc(section.firmWord); break;
+    case 1: name = Enc(section.firmWord) + Enc(w.text); break;
+    default: name = Enc(w.text); break;
     }
     if (form.isEmpty())
         return Enc(u"Магазин \"") + name + '"';
@@ -321,8 +311,8 @@ void Generator::EmitPhones(const CityDef &city, int fid, int adrId, int &prior)
             static const char *const operators[] = {"912", "922", "902", "950", "904", "908"};
             code = operators[m_rng.Below(6)];
             phone = LocalNumber(7);
-            allinfo = "8-" + code + '-' + phone.left(3) + '-' + phone.mid(3, 2) + '-' + phone.mid(5, 2) +
-                      Enc(u" (сот.)");
+            allinfo =
+                "8-" + code + '-' + phone.left(3) + '-' + phone.mid(3, 2) + '-' + phone.mid(5, 2) + Enc(u" (сот.)");
         } else if (kind < 12) { // eleven digits with the trunk prefix
             code = '8' + cityCode;
             phone = LocalNumber(city.phoneDigits);
@@ -344,8 +334,7 @@ void Generator::EmitPhones(const CityDef &city, int fid, int adrId, int &prior)
 }
 
 void Generator::EmitGoods(const CityDef &city, int fid, const FirmPlan &plan,
-                          const std::vector<const SubsectionDef *> &subs,
-                          const std::vector<const SectionDef *> &owners)
+                          const std::vector<const SubsectionDef *> &subs, const std::vector<const SectionDef *> &owners)
 {
     for (int i = 0; i < plan.goods; ++i) {
         const int si = m_rng.Below(int(subs.size()));
@@ -364,8 +353,7 @@ void Generator::EmitGoods(const CityDef &city, int fid, const FirmPlan &plan,
         }
 
         const long long cents =
-            (static_cast<long long>(sub.minPrice) + m_rng.Below(std::max(1, sub.maxPrice - sub.minPrice))) *
-                100 +
+            (static_cast<long long>(sub.minPrice) + m_rng.Below(std::max(1, sub.maxPrice - sub.minPrice))) * 100 +
             (m_rng.Chance(50) ? 0 : (m_rng.Chance(50) ? 50 : 90));
         double price = cents / 100.0;
         double priceRub = price;
@@ -387,8 +375,7 @@ void Generator::EmitGoods(const CityDef &city, int fid, const FirmPlan &plan,
             (plan.addresses > 1 ? m_rng.Chance(60) : m_rng.Chance(50)) ? 0 : m_rng.Range(1, plan.addresses);
         if (i == 0 && !plan.firstGoodName.isEmpty())
             name = plan.firstGoodName;
-        Emit(tGood, city.cid, fid, adrId, m_nextGoodId++, sub.gid, section.superId, name, price, cur,
-             priceRub);
+        Emit(tGood, city.cid, fid, adrId, m_nextGoodId++, sub.gid, section.superId, name, price, cur, priceRub);
         ++m_goodGidCnt[{city.cid, sub.gid}];
         ++m_goodCnt[city.cid];
     }
@@ -489,8 +476,7 @@ void Generator::EmitFirm(const CityDef &city, const CityStreets &streets, int fi
     const int people = m_rng.Below(5);
     for (int i = 0; i < people; ++i) {
         const int adr = (plan.addresses > 1 && m_rng.Chance(30)) ? m_rng.Range(1, plan.addresses) : 0;
-        Emit(tPeople, city.cid, fid, adr, PersonName(), Enc(Pick(Posts())), m_rng.Chance(15) ? "0" : "1",
-             i + 1);
+        Emit(tPeople, city.cid, fid, adr, PersonName(), Enc(Pick(Posts())), m_rng.Chance(15) ? "0" : "1", i + 1);
     }
 
     // Discounts and promotions.
@@ -498,8 +484,7 @@ void Generator::EmitFirm(const CityDef &city, const CityStreets &streets, int fi
     if (plan.allDiscounts) {
         for (size_t i = 0; i < discounts.size(); ++i) {
             const DiscountDef &d = discounts[i];
-            Emit(tDiscount, city.cid, fid, int(i % 3 == 2 ? 1 : 0), d.tp, Enc(d.name), d.startDate,
-                 d.endDate);
+            Emit(tDiscount, city.cid, fid, int(i % 3 == 2 ? 1 : 0), d.tp, Enc(d.name), d.startDate, d.endDate);
         }
     } else if (m_rng.Chance(30)) {
         const int n = m_rng.Range(1, 3);
@@ -526,8 +511,7 @@ void Generator::EmitFirm(const CityDef &city, const CityStreets &streets, int fi
                     text += ", " + QByteArray::number(m_rng.Range(1, 90));
             }
             // A single address's directions are often kept for the whole firm.
-            Emit(tTransport, city.cid, fid, plan.addresses == 1 && i == 0 && m_rng.Chance(30) ? 0 : adr, text,
-                 i + 1);
+            Emit(tTransport, city.cid, fid, plan.addresses == 1 && i == 0 && m_rng.Chance(30) ? 0 : adr, text, i + 1);
         }
     }
 
@@ -563,8 +547,8 @@ void Generator::EmitFirm(const CityDef &city, const CityStreets &streets, int fi
         const QByteArray who = m_rng.Chance(15) ? Enc(Pick(WorkTimeWho())) : QByteArray();
         for (const WtRow &r : rows) {
             auto t = [](const char *s) { return s ? Value(s) : Value(); };
-            Emit(tWt, city.cid, fid, adr, r.allDays, r.allTimes, r.noBreaks, r.days, t(r.sw), t(r.ew),
-                 t(r.sb), t(r.eb), who);
+            Emit(tWt, city.cid, fid, adr, r.allDays, r.allTimes, r.noBreaks, r.days, t(r.sw), t(r.ew), t(r.sb), t(r.eb),
+                 who);
         }
     };
     if (plan.allWorkTimes) {

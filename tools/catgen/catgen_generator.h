@@ -7,8 +7,7 @@
 
 #include <cstdint>
 
-namespace catgen
-{
+namespace catgen {
 
 // Small deterministic generator (splitmix64): the same seed gives the same
 // numbers on every platform and library version.

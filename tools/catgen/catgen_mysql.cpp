@@ -10,10 +10,8 @@
 
 #include <stdexcept>
 
-namespace catgen
-{
-namespace
-{
+namespace catgen {
+namespace {
 
 // Rows per INSERT statement, and statements per transaction.
 constexpr int kRowsPerInsert = 400;
@@ -37,23 +35,15 @@ const char kStatTemplate[] = "create table if not exists `DB_NAME` ("
 QByteArray MysqlType(const ColumnDef &c)
 {
     switch (c.type) {
-    case ColType::Key64:
-        return "BIGINT";
+    case ColType::Key64: return "BIGINT";
     case ColType::Key32:
-    case ColType::Int:
-        return "INT";
-    case ColType::Real:
-        return "DOUBLE";
-    case ColType::Text:
-        return "VARCHAR(" + QByteArray::number(c.size) + ")";
-    case ColType::LongText:
-        return "LONGTEXT";
-    case ColType::Time:
-        return "TIME";
-    case ColType::Date:
-        return "DATE";
-    case ColType::DateTime:
-        return "DATETIME";
+    case ColType::Int: return "INT";
+    case ColType::Real: return "DOUBLE";
+    case ColType::Text: return "VARCHAR(" + QByteArray::number(c.size) + ")";
+    case ColType::LongText: return "LONGTEXT";
+    case ColType::Time: return "TIME";
+    case ColType::Date: return "DATE";
+    case ColType::DateTime: return "DATETIME";
     }
     return "TEXT";
 }
@@ -63,26 +53,13 @@ void AppendLiteral(QByteArray &out, const QByteArray &text)
     out += '\'';
     for (char c : text) {
         switch (c) {
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\'':
-            out += "\\'";
-            break;
-        case '\0':
-            out += "\\0";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\x1a':
-            out += "\\Z";
-            break;
-        default:
-            out += c;
+        case '\\': out += "\\\\"; break;
+        case '\'': out += "\\'"; break;
+        case '\0': out += "\\0"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\x1a': out += "\\Z"; break;
+        default: out += c;
         }
     }
     out += '\'';
@@ -97,12 +74,10 @@ class MysqlScript : public RowSink
 {
 public:
     MysqlScript(const QString &path, bool withPrd)
-        : m_file(path), m_tables(CatalogueTables(withPrd)), m_pending(kTableCount),
-          m_pendingRows(kTableCount, 0)
+        : m_file(path), m_tables(CatalogueTables(withPrd)), m_pending(kTableCount), m_pendingRows(kTableCount, 0)
     {
         if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            throw std::runtime_error("cannot write " + path.toStdString() + ": " +
-                                     m_file.errorString().toStdString());
+            throw std::runtime_error("cannot write " + path.toStdString() + ": " + m_file.errorString().toStdString());
     }
 
     void Write(const QByteArray &text)
@@ -134,18 +109,10 @@ public:
                 out += ',';
             const Value &v = i < count ? values[i] : Value();
             switch (v.kind) {
-            case Value::Null:
-                out += "NULL";
-                break;
-            case Value::Int:
-                out += QByteArray::number(v.i);
-                break;
-            case Value::Real:
-                out += QByteArray::number(v.d, 'g', QLocale::FloatingPointShortest);
-                break;
-            case Value::Text:
-                AppendLiteral(out, v.t);
-                break;
+            case Value::Null: out += "NULL"; break;
+            case Value::Int: out += QByteArray::number(v.i); break;
+            case Value::Real: out += QByteArray::number(v.d, 'g', QLocale::FloatingPointShortest); break;
+            case Value::Text: AppendLiteral(out, v.t); break;
             }
         }
         out += ')';
@@ -179,8 +146,7 @@ public:
             for (const IndexDef &i : CatalogueIndexes()) {
                 if (i.table != t)
                     continue;
-                sql +=
-                    sql.isEmpty() ? QByteArray("ALTER TABLE `") + m_tables[t].name + "` " : QByteArray(", ");
+                sql += sql.isEmpty() ? QByteArray("ALTER TABLE `") + m_tables[t].name + "` " : QByteArray(", ");
                 QByteArray cols = QByteArray("`") + i.columns + "`";
                 cols.replace(",", "`,`");
                 sql += QByteArray("ADD INDEX `") + i.name + "` (" + cols + ")";
@@ -243,8 +209,7 @@ void WriteMysqlScript(const QString &path, const CatalogueOptions &options, cons
 
         script.Write("CREATE DATABASE IF NOT EXISTS " + master + " DEFAULT CHARACTER SET cp1251;\n");
         script.Write("DROP TABLE IF EXISTS " + master + ".`current_db`;\n");
-        script.Write("CREATE TABLE " + master +
-                     ".`current_db` (`db` VARCHAR(64) NOT NULL) DEFAULT CHARSET=cp1251;\n");
+        script.Write("CREATE TABLE " + master + ".`current_db` (`db` VARCHAR(64) NOT NULL) DEFAULT CHARSET=cp1251;\n");
         QByteArray insert = "INSERT INTO " + master + ".`current_db` VALUES (";
         AppendLiteral(insert, catalogueDb.toLatin1());
         script.Write(insert + ");\n");

@@ -1,7 +1,6 @@
 #include "catgen/catgen_schema.h"
 
-namespace catgen
-{
+namespace catgen {
 
 std::vector<TableDef> CatalogueTables(bool withPrd)
 {
@@ -13,11 +12,9 @@ std::vector<TableDef> CatalogueTables(bool withPrd)
     t[tStreetType] = {"street_type", {{"id", C::Key32}, {"name_small", C::Text, 255}}};
     t[tStreetName] = {"street_name",
                       {{"cid", C::Key64}, {"id", C::Key32}, {"name", C::Text, 255}, {"strt_id", C::Key32}}};
-    t[tCityRegion] = {
-        "city_region",
-        {{"cid", C::Key64}, {"id", C::Key32}, {"name_small", C::Text, 255}, {"name_big", C::Text, 255}}};
-    t[tCityMicroRegion] = {"city_micro_region",
-                           {{"cid", C::Key64}, {"id", C::Key32}, {"name", C::Text, 255}}};
+    t[tCityRegion] = {"city_region",
+                      {{"cid", C::Key64}, {"id", C::Key32}, {"name_small", C::Text, 255}, {"name_big", C::Text, 255}}};
+    t[tCityMicroRegion] = {"city_micro_region", {{"cid", C::Key64}, {"id", C::Key32}, {"name", C::Text, 255}}};
     t[tFirm] = {"firm",
                 {{"cid", C::Key64},
                  {"fid", C::Key64},
@@ -39,9 +36,8 @@ std::vector<TableDef> CatalogueTables(bool withPrd)
                     {"ext", C::Text, 100},
                     {"order_post", C::Text, 255},
                     {"allinfo", C::Text, 255}}};
-    t[tAddressMicroRegion] = {
-        "address_micro_region",
-        {{"cid", C::Key64}, {"fid", C::Key64}, {"adr_id", C::Key32}, {"cmr_id", C::Key32}}};
+    t[tAddressMicroRegion] = {"address_micro_region",
+                              {{"cid", C::Key64}, {"fid", C::Key64}, {"adr_id", C::Key32}, {"cmr_id", C::Key32}}};
     t[tGood] = {"good",
                 {{"cid", C::Key64},
                  {"fid", C::Key64},
@@ -78,12 +74,9 @@ std::vector<TableDef> CatalogueTables(bool withPrd)
                      {"name", C::Text, 255},
                      {"start_date", C::Date},
                      {"end_date", C::Date}}};
-    t[tTransport] = {"transport",
-                     {{"cid", C::Key64},
-                      {"fid", C::Key64},
-                      {"adr_id", C::Key32},
-                      {"name", C::Text, 255},
-                      {"prior", C::Int}}};
+    t[tTransport] = {
+        "transport",
+        {{"cid", C::Key64}, {"fid", C::Key64}, {"adr_id", C::Key32}, {"name", C::Text, 255}, {"prior", C::Int}}};
     t[tWeb] = {"web",
                {{"cid", C::Key64},
                 {"fid", C::Key64},

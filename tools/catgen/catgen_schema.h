@@ -9,8 +9,7 @@
 
 #include <vector>
 
-namespace catgen
-{
+namespace catgen {
 
 enum class ColType {
     Key64,    // BIGINT on MySQL

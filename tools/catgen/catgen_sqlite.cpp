@@ -9,22 +9,17 @@
 #include <stdexcept>
 #include <string>
 
-namespace catgen
-{
-namespace
-{
+namespace catgen {
+namespace {
 
 const char *SqliteType(ColType type)
 {
     switch (type) {
     case ColType::Key64:
     case ColType::Key32:
-    case ColType::Int:
-        return "INTEGER";
-    case ColType::Real:
-        return "REAL";
-    default:
-        return "TEXT"; // texts, and times and dates as text
+    case ColType::Int: return "INTEGER";
+    case ColType::Real: return "REAL";
+    default: return "TEXT"; // texts, and times and dates as text
     }
 }
 
@@ -88,8 +83,7 @@ public:
     void CreateIndexes()
     {
         for (const IndexDef &i : CatalogueIndexes())
-            Exec(std::string("CREATE INDEX ") + i.name + " ON " + m_tables[i.table].name + " (" + i.columns +
-                 ")");
+            Exec(std::string("CREATE INDEX ") + i.name + " ON " + m_tables[i.table].name + " (" + i.columns + ")");
     }
 
     void Row(Table table, const Value *values, int count) override
@@ -99,18 +93,10 @@ public:
         for (int i = 0; i < columns; ++i) {
             const Value &v = i < count ? values[i] : Value();
             switch (v.kind) {
-            case Value::Null:
-                sqlite3_bind_null(stmt, i + 1);
-                break;
-            case Value::Int:
-                sqlite3_bind_int64(stmt, i + 1, v.i);
-                break;
-            case Value::Real:
-                sqlite3_bind_double(stmt, i + 1, v.d);
-                break;
-            case Value::Text:
-                sqlite3_bind_text(stmt, i + 1, v.t.constData(), int(v.t.size()), SQLITE_TRANSIENT);
-                break;
+            case Value::Null: sqlite3_bind_null(stmt, i + 1); break;
+            case Value::Int: sqlite3_bind_int64(stmt, i + 1, v.i); break;
+            case Value::Real: sqlite3_bind_double(stmt, i + 1, v.d); break;
+            case Value::Text: sqlite3_bind_text(stmt, i + 1, v.t.constData(), int(v.t.size()), SQLITE_TRANSIENT); break;
             }
         }
         if (sqlite3_step(stmt) != SQLITE_DONE)

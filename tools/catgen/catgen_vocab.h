@@ -5,8 +5,7 @@
 
 #include <vector>
 
-namespace catgen
-{
+namespace catgen {
 
 struct SubsectionDef {
     int gid;

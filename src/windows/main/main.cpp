@@ -95,7 +95,7 @@ void TfrmMain::SetupToolBar()
 
 QList<QComboBox *> TfrmMain::HistoryBoxes() const
 {
-    return {ui->cbFindEnprName, ui->cbFindEnprAttr, ui->cbFindEnprPost,  ui->cbFindEnprPhone,
+    return {ui->cbFindEnprName, ui->cbFindEnprAttr,   ui->cbFindEnprPost, ui->cbFindEnprPhone,
             ui->cbFindEnprWeb,  ui->cbFindEnprPeople, ui->cbFindGoodName, ui->cbFindGoodEnprName};
 }
 
@@ -265,9 +265,8 @@ void TfrmMain::FileNotFound(const QString &path)
 void TfrmMain::ConnectFailure()
 {
     StartupFailure(QStringLiteral("  Ошибка соединения с HostName=") + ZConnection1.HostName +
-                   QStringLiteral(", Port=") + QString::number(ZConnection1.Port) +
-                   QStringLiteral(", Database=") + ZConnection1.Database + QStringLiteral(", User=") +
-                   ZConnection1.User + QStringLiteral("  "));
+                   QStringLiteral(", Port=") + QString::number(ZConnection1.Port) + QStringLiteral(", Database=") +
+                   ZConnection1.Database + QStringLiteral(", User=") + ZConnection1.User + QStringLiteral("  "));
 }
 
 void TfrmMain::DetectFirmPrd()
@@ -304,8 +303,8 @@ void TfrmMain::LoadTransferCities()
     const QString section = QStringLiteral("transfer_city");
     const int count = qMin(IniFile->ReadInteger(section, QStringLiteral("count"), 0), kMaxTransferCities);
     for (int i = 1; i <= count; ++i)
-        TransferCities.append(IniFile->ReadString(section, QStringLiteral("city_") + QString::number(i),
-                                                  QStringLiteral("0")));
+        TransferCities.append(
+            IniFile->ReadString(section, QStringLiteral("city_") + QString::number(i), QStringLiteral("0")));
 }
 
 void TfrmMain::LoadSettings()

@@ -93,10 +93,12 @@ private:
     QMap<int, QString> EnprSortOrders;
     // The goods side (Query4, DataSource1, DBGrid1) and the organisation
     // side (Query5, DataSource2, DBGrid2 beside the card).
-    TResultPane m_goods{Query4, DataSource1, GoodSortOrders,
-                        {&THistoryRec::GoodSql, &THistoryRec::GoodOrderBy, &THistoryRec::GoodSortCol}, {0, 2}, true};
-    TResultPane m_enpr{Query5, DataSource2, EnprSortOrders,
-                       {&THistoryRec::EnprSql, &THistoryRec::EnprOrderBy, &THistoryRec::EnprSortCol}, {0, 1}, false};
+    TResultPane m_goods{Query4,         DataSource1,
+                        GoodSortOrders, {&THistoryRec::GoodSql, &THistoryRec::GoodOrderBy, &THistoryRec::GoodSortCol},
+                        {0, 2},         true};
+    TResultPane m_enpr{Query5,         DataSource2,
+                       EnprSortOrders, {&THistoryRec::EnprSql, &THistoryRec::EnprOrderBy, &THistoryRec::EnprSortCol},
+                       {0, 1},         false};
     // Tree images: 2/3 goods branch expanded/collapsed, 4/5 organisations.
     QList<QIcon> ImageList1;
 

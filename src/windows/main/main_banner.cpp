@@ -12,8 +12,7 @@
 #include <QFileInfo>
 #include <QPointer>
 
-namespace
-{
+namespace {
 
 // One-shot idle work of the run, in this order: the opening banner, then the
 // freshness warning.
@@ -24,8 +23,7 @@ bool FreshnessChecked = false;
 // The banner called name: the file beside the program wins over the row of
 // the catalogue's files table. Errors of the file are swallowed (no
 // banner); errors of the look-up go to the caller.
-void ShowBannerOf(const QString &appDir, TZReadOnlyQuery &query, const QString &name, bool isLast,
-                  bool withButton)
+void ShowBannerOf(const QString &appDir, TZReadOnlyQuery &query, const QString &name, bool isLast, bool withButton)
 {
     const QString path = appDir + QStringLiteral("city_sp/banner/") + name;
     const QFileInfo info(path);

@@ -24,8 +24,7 @@ class THistoryEntry : public QAction
 public:
     THistoryEntry(const QString &caption, std::unique_ptr<THistoryRec> record, QObject *parent)
         : QAction(caption, parent), Record(std::move(record))
-    {
-    }
+    {}
     std::unique_ptr<THistoryRec> Record;
 };
 

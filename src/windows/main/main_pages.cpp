@@ -26,8 +26,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-namespace
-{
+namespace {
 
 const char *const kPagePath = "pagePath";
 
@@ -52,15 +51,13 @@ void LoadPage(QTextBrowser *viewer)
     const QString folder = viewer->property(kPagePath).toString();
     viewer->setSearchPaths({folder});
     QByteArray bytes;
-    viewer->setHtml(ReadRegularFile(folder + QStringLiteral("/index.html"), &bytes) ? PageText(bytes)
-                                                                                    : QString());
+    viewer->setHtml(ReadRegularFile(folder + QStringLiteral("/index.html"), &bytes) ? PageText(bytes) : QString());
     viewer->document()->size(); // lays the whole page out, so its height is known
 }
 
 QTextBrowser *SheetViewer(QWidget *sheet)
 {
-    return sheet ? sheet->findChild<QTextBrowser *>(QStringLiteral("PageViewer"), Qt::FindDirectChildrenOnly)
-                 : nullptr;
+    return sheet ? sheet->findChild<QTextBrowser *>(QStringLiteral("PageViewer"), Qt::FindDirectChildrenOnly) : nullptr;
 }
 
 QVBoxLayout *SheetLayout(QWidget *sheet)
@@ -124,8 +121,7 @@ void TfrmMain::CreatePages()
             GuardedSlot([this](int index) { PageShow(PagesControl->widget(index)); }));
     connect(ui->btnPagesFind, &QPushButton::clicked, this, GuardedSlot(this, &TfrmMain::btnPagesFindClick));
     connect(ui->Button2, &QPushButton::clicked, this, GuardedSlot(this, &TfrmMain::Button2Click));
-    connect(ui->Edit1, &QLineEdit::textChanged, this,
-            GuardedSlot([this](const QString &) { Edit1Change(); }));
+    connect(ui->Edit1, &QLineEdit::textChanged, this, GuardedSlot([this](const QString &) { Edit1Change(); }));
     new TEventHook(ui->Edit1, QEvent::KeyPress, [this](QEvent *event) {
         const auto *key = static_cast<QKeyEvent *>(event);
         Edit1KeyDown(key->key(), key->modifiers());

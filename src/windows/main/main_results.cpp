@@ -35,8 +35,8 @@ QLabel *Caption(const char16_t *text, QWidget *parent)
 }
 
 // A detail line: bold caption, then the label that shows the field.
-TDBText *AddDetail(QGridLayout *layout, int row, const char16_t *caption, const char *name,
-                   TDataSource *source, const char *field)
+TDBText *AddDetail(QGridLayout *layout, int row, const char16_t *caption, const char *name, TDataSource *source,
+                   const char *field)
 {
     QWidget *panel = layout->parentWidget();
     layout->addWidget(Caption(caption, panel), row, 0);
@@ -105,8 +105,8 @@ void TfrmMain::SetupGoodPanel()
     QPalette red = star->palette();
     red.setColor(QPalette::WindowText, ColorFromBgr(0x0000FF));
     star->setPalette(red);
-    auto *note = new QLabel(QStringLiteral("- при ссылке на \"Гранвель\" - скидки. Подробнее в карточке организации."),
-                            footer);
+    auto *note =
+        new QLabel(QStringLiteral("- при ссылке на \"Гранвель\" - скидки. Подробнее в карточке организации."), footer);
     note->setObjectName(QStringLiteral("lblGoodNote"));
     footerLayout->addWidget(star);
     footerLayout->addWidget(note, 1);
@@ -131,8 +131,9 @@ void TfrmMain::SetupGoodPanel()
 
 void TfrmMain::SetupEnprPanel()
 {
-    DBGrid2 = m_enpr.CreateGrid(ui->pnlEnprGrid, "DBGrid2",
-                                {{"ssfn", u"организация", 180, taLeftJustify}, {"sallinfo", u"адрес", 115, taLeftJustify}});
+    DBGrid2 =
+        m_enpr.CreateGrid(ui->pnlEnprGrid, "DBGrid2",
+                          {{"ssfn", u"организация", 180, taLeftJustify}, {"sallinfo", u"адрес", 115, taLeftJustify}});
     WirePane(m_enpr, {&TfrmMain::DBGrid2DrawColumnCell, &TfrmMain::DBGrid2TitleClick, &TfrmMain::DBGrid2DblClick,
                       &TfrmMain::DBGrid2KeyDown, &TfrmMain::Query5CalcFields, &TfrmMain::DataSource2DataChange,
                       &TfrmMain::pnlEnprGridResize});

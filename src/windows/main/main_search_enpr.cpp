@@ -90,8 +90,7 @@ void TfrmMain::FindEnterprises(bool byUser)
         };
         for (const auto &part : parts) {
             if (!part.text.isEmpty())
-                description =
-                    TrimText(description + QString::fromUtf16(part.label) + u'"' + part.text + u'"');
+                description = TrimText(description + QString::fromUtf16(part.label) + u'"' + part.text + u'"');
             RememberComboText(part.box);
         }
     }

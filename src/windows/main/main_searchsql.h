@@ -19,14 +19,14 @@ struct TGoodSearchParams {
     int microRegionId = 0;
     bool workNow = false;
     bool discount = false;
-    bool prdOrder = false;  // network: the occasional org,prd,rand() order
-    QString today;          // local: YYYY-MM-DD
+    bool prdOrder = false; // network: the occasional org,prd,rand() order
+    QString today;         // local: YYYY-MM-DD
 };
 
 struct TEnprSearchParams {
     bool byUser = false;
     int level = 0;
-    int cid = 0; // the node's number at level 1
+    int cid = 0;                                  // the node's number at level 1
     QString name, post, attr, web, people, phone; // the boxes as typed
     bool useRegion = false;
     int regionId = 0;

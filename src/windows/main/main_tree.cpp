@@ -20,8 +20,8 @@
 
 namespace {
 
-constexpr int kNumberRole = Qt::UserRole;      // main tree: cid, super_id or gid
-constexpr int kNodeRole = Qt::UserRole + 1;    // sub-list: the main-tree node
+constexpr int kNumberRole = Qt::UserRole;   // main tree: cid, super_id or gid
+constexpr int kNodeRole = Qt::UserRole + 1; // sub-list: the main-tree node
 
 // A small folder: open or closed, in the colour of its branch.
 QIcon FolderIcon(const QColor &colour, bool open)
@@ -60,8 +60,8 @@ void TfrmMain::SetupTree()
 {
     const QColor goods(0x2e, 0x7d, 0x32);
     const QColor firms(0x1e, 0x5a, 0xa8);
-    ImageList1 = {DotIcon(goods), DotIcon(firms), FolderIcon(goods, true), FolderIcon(goods, false),
-                  FolderIcon(firms, true), FolderIcon(firms, false)};
+    ImageList1 = {DotIcon(goods),           DotIcon(firms),          FolderIcon(goods, true),
+                  FolderIcon(goods, false), FolderIcon(firms, true), FolderIcon(firms, false)};
 
     m_statusPanel0 = new QLabel(ui->StatusBar1);
     m_statusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
@@ -73,8 +73,7 @@ void TfrmMain::SetupTree()
             }));
     connect(ui->TreeView, &QTreeWidget::itemExpanded, this, &TfrmMain::UpdateTreeIcons);
     connect(ui->TreeView, &QTreeWidget::itemCollapsed, this, &TfrmMain::UpdateTreeIcons);
-    connect(ui->TreeView1, &QTreeWidget::itemDoubleClicked, this,
-            GuardedSlot(this, &TfrmMain::TreeView1DblClick));
+    connect(ui->TreeView1, &QTreeWidget::itemDoubleClicked, this, GuardedSlot(this, &TfrmMain::TreeView1DblClick));
     connect(ui->N16, &QAction::triggered, this, GuardedSlot(this, &TfrmMain::N16Click));
     connect(ui->N14, &QAction::triggered, this, GuardedSlot(this, &TfrmMain::N14Click));
 }
@@ -170,11 +169,11 @@ void TfrmMain::AddTreeChildren(QTreeWidgetItem *cityNode, int cid)
 void TfrmMain::BuildTree()
 {
     Query1.Close();
-    Query1.SetSQL(QStringLiteral(
-                      "select * from city order by case when cid=343 then 0 else case when cid=351 then 1 else "
-                      "case when cid=3452 then 2 else case when cid=3435 then 3 else case when cid=3439 then 4 "
-                      "else case when cid=34392 then 5 else  100 end end end end end end -case when cid=") +
-                  QString::number(MainCity) + QStringLiteral(" then 1000 else 0 end ") + QStringLiteral(",name"));
+    Query1.SetSQL(
+        QStringLiteral("select * from city order by case when cid=343 then 0 else case when cid=351 then 1 else "
+                       "case when cid=3452 then 2 else case when cid=3435 then 3 else case when cid=3439 then 4 "
+                       "else case when cid=34392 then 5 else  100 end end end end end end -case when cid=") +
+        QString::number(MainCity) + QStringLiteral(" then 1000 else 0 end ") + QStringLiteral(",name"));
     Query1.Open();
     while (!Query1.Eof()) {
         const int cid = Query1.FieldByName(QStringLiteral("cid")).AsInteger();
@@ -291,8 +290,7 @@ void TfrmMain::FillRegionList(TZReadOnlyQuery &query, QComboBox *combo, int cid,
     query.Open();
     combo->clear();
     while (!query.Eof()) {
-        combo->addItem(query.FieldByName(nameColumn).AsString(),
-                       query.FieldByName(QStringLiteral("id")).AsInteger());
+        combo->addItem(query.FieldByName(nameColumn).AsString(), query.FieldByName(QStringLiteral("id")).AsInteger());
         query.Next();
     }
     query.Close();

@@ -37,8 +37,7 @@ void TfrmMain::SetupCardViewer()
     font.setPointSize(8);
     HTMLViewer1->document()->setDefaultFont(font);
     ui->pnlAllInfo->layout()->addWidget(HTMLViewer1);
-    connect(HTMLViewer1, &QTextBrowser::anchorClicked, this,
-            GuardedSlot(this, &TfrmMain::HTMLViewer1HotSpotClick));
+    connect(HTMLViewer1, &QTextBrowser::anchorClicked, this, GuardedSlot(this, &TfrmMain::HTMLViewer1HotSpotClick));
     new TEventHook(HTMLViewer1, QEvent::KeyPress, [this](QEvent *event) {
         const auto *key = static_cast<QKeyEvent *>(event);
         HTMLViewer1KeyDown(key->key(), key->modifiers());
@@ -167,8 +166,8 @@ void TfrmMain::showEvent(QShowEvent *event)
             widest = qMax(widest, view->fontMetrics().horizontalAdvance(root->child(j)->text(0)));
     }
     // A city sits two indentations in, after its picture.
-    const int tree = qBound(kMinTreeWidth, widest + 2 * view->indentation() + 16 + 12 + 2 * view->frameWidth(),
-                            kMaxTreeWidth);
+    const int tree =
+        qBound(kMinTreeWidth, widest + 2 * view->indentation() + 16 + 12 + 2 * view->frameWidth(), kMaxTreeWidth);
     ui->Splitter1->setSizes({tree, qMax(0, ui->Splitter1->width() - tree)});
 }
 
@@ -189,8 +188,7 @@ void TfrmMain::SetupViewSwitches()
     btnToolBar = make("btnToolBar", QStringLiteral("Панель инструментов"), TViewIcon::ToolBar, true);
     btnStatusBar = make("btnStatusBar", QStringLiteral("Строка состояния"), TViewIcon::StatusBar, true);
     btnRichStr = make("btnRichStr", QStringLiteral("Расширенная строка"), TViewIcon::RichStr, true);
-    btnFullRecv =
-        make("btnFullRecv", QStringLiteral("Панель с полными реквизитами"), TViewIcon::FullRecv, true);
+    btnFullRecv = make("btnFullRecv", QStringLiteral("Панель с полными реквизитами"), TViewIcon::FullRecv, true);
     btnDollar = make("btnDollar", QStringLiteral("Конвертация валюты"), TViewIcon::Dollar, false);
 
     connect(ui->mnuToolBar, &QAction::triggered, this, GuardedSlot(this, &TfrmMain::mnuToolBarClick));

@@ -21,12 +21,11 @@ int OrgOf(const TDataSet &query)
 
 } // namespace
 
-TResultPane::TResultPane(TZReadOnlyQuery &query, TDataSource &source, QMap<int, QString> &sortOrders,
-                         TViewFields view, QSet<int> stretching, bool quietReopen)
+TResultPane::TResultPane(TZReadOnlyQuery &query, TDataSource &source, QMap<int, QString> &sortOrders, TViewFields view,
+                         QSet<int> stretching, bool quietReopen)
     : Query(query), Source(source), m_sortOrders(sortOrders), m_view(view), m_stretching(std::move(stretching)),
       m_quietReopen(quietReopen)
-{
-}
+{}
 
 TDBGrid *TResultPane::CreateGrid(QWidget *panel, const char *name, std::initializer_list<TColumnSpec> columns)
 {

@@ -9,8 +9,8 @@ void ListSubfolders(const QString &prefix, int index, const QString &folder, QSt
     if (!dir.exists())
         return;
     // Unsorted: the order the file system lists them in.
-    const QFileInfoList entries = dir.entryInfoList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    const QFileInfoList entries =
+        dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
     for (const QFileInfo &entry : entries) {
         const QString name = entry.fileName();
         if (!entry.isDir() || entry.isSymLink() || name.startsWith(u'.') || name.endsWith(u'.'))

@@ -16,8 +16,5 @@ struct TCardSections {
     bool Filial = true;    // the firm's other addresses
 
     static TCardSections All() { return {}; }
-    static TCardSections None()
-    {
-        return {false, false, false, false, false, false, false, false, false, false};
-    }
+    static TCardSections None() { return {false, false, false, false, false, false, false, false, false, false}; }
 };

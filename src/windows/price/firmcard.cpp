@@ -16,8 +16,7 @@ namespace {
 
 // Rows of one address, of the whole firm (adr_id 0), or of every address
 // when the card is for the firm as a whole.
-const QString kAddressCondition =
-    QStringLiteral(" cid=:cid and fid=:fid and (adr_id in (:adr_id,0)  or :adr_id=0 )");
+const QString kAddressCondition = QStringLiteral(" cid=:cid and fid=:fid and (adr_id in (:adr_id,0)  or :adr_id=0 )");
 
 const QString kOpening = QStringLiteral("<table border=0 width=\"100%\"><tr><td>");
 const QString kCompactAfterHeading = QStringLiteral("<br>");
@@ -70,8 +69,7 @@ public:
                  const TCardSections &sections)
         : m_q(query), m_cid(cid), m_fid(fid), m_adrId(adrId), m_compact(compact), m_history(history),
           m_sections(sections)
-    {
-    }
+    {}
 
     QString Build();
 
@@ -209,11 +207,11 @@ void TCardBuilder::AddDiscounts()
             const QString endText = DiscountDateText(Text("end_date"), &end);
             // Open-ended promotions end on 2100-01-01 and show no period,
             // whatever the short date format looks like.
-            const bool openEnded = endText == QLatin1String("2100-01-01") ||
-                                   endText == QLatin1String("01.01.2100") || end == QDate(2100, 1, 1);
+            const bool openEnded = endText == QLatin1String("2100-01-01") || endText == QLatin1String("01.01.2100") ||
+                                   end == QDate(2100, 1, 1);
             if (!openEnded)
-                body += QStringLiteral(" Акция проводится с ") + EscapeHtmlText(startText) +
-                        QStringLiteral(" по ") + EscapeHtmlText(endText);
+                body += QStringLiteral(" Акция проводится с ") + EscapeHtmlText(startText) + QStringLiteral(" по ") +
+                        EscapeHtmlText(endText);
         }
         body += kBr;
     }
@@ -322,8 +320,8 @@ void TCardBuilder::AddWeb()
             body += QStringLiteral("сайт: <a href=\"http://") + EscapeHtmlAttribute(name) +
                     QStringLiteral("\" target=\"_blank\" rel=\"nofollow\">") + shown + QStringLiteral("</a>");
         else if (tp == QLatin1String("e"))
-            body += QStringLiteral("e-mail: <a href=\"mailto:") + EscapeHtmlAttribute(name) +
-                    QStringLiteral("\">") + shown + QStringLiteral("</a>");
+            body += QStringLiteral("e-mail: <a href=\"mailto:") + EscapeHtmlAttribute(name) + QStringLiteral("\">") +
+                    shown + QStringLiteral("</a>");
         else if (tp == QLatin1String("i"))
             body += QStringLiteral("ICQ: ") + shown;
         const QString who = Text("who");
@@ -344,15 +342,15 @@ void TCardBuilder::AddBranches()
                QString::number(m_cid) + QStringLiteral(" and fid=") + QString::number(m_fid) +
                QStringLiteral(" and adr_id<>") + QString::number(m_adrId) + QStringLiteral(" order by sfn"));
     m_q.Open();
-    const QString link = QStringLiteral("<a href=filial_") + QString::number(m_cid) + u'_' +
-                         QString::number(m_fid) + u'_';
+    const QString link =
+        QStringLiteral("<a href=filial_") + QString::number(m_cid) + u'_' + QString::number(m_fid) + u'_';
     QString body;
     for (; !m_q.Eof(); m_q.Next()) {
         const QString sfn = Text("sfn");
         if (sfn.isEmpty())
             continue;
-        body += link + EscapeHtmlAttribute(Text("adr_id")) + u'>' + EscapeHtmlText(sfn) +
-                QStringLiteral("</a><br>") + EscapeHtmlText(AddressOfRow()) + kBr;
+        body += link + EscapeHtmlAttribute(Text("adr_id")) + u'>' + EscapeHtmlText(sfn) + QStringLiteral("</a><br>") +
+                EscapeHtmlText(AddressOfRow()) + kBr;
     }
     AddSection(sFilial, body);
 }
@@ -360,12 +358,9 @@ void TCardBuilder::AddBranches()
 QString DaysText(const QString &days)
 {
     switch (days.size()) {
-    case 0:
-        return QString();
-    case 1:
-        return GetWeekdayNameOfDigit(days);
-    case 2:
-        return GetWeekdayNameOfDigit(days.left(1)) + u',' + GetWeekdayNameOfDigit(days.mid(1, 1));
+    case 0: return QString();
+    case 1: return GetWeekdayNameOfDigit(days);
+    case 2: return GetWeekdayNameOfDigit(days.left(1)) + u',' + GetWeekdayNameOfDigit(days.mid(1, 1));
     default:
         // First and last day only: 135 reads Monday to Friday.
         return GetWeekdayNameOfDigit(days.left(1)) + u'-' + GetWeekdayNameOfDigit(days.right(1));
@@ -472,8 +467,8 @@ QString TCardBuilder::Build()
 
 } // namespace
 
-void BuildFirmCardHtml(TZReadOnlyQuery &Query, int cid, int fid, int adr_id, bool Compact,
-                       const THistoryRec *History, const TCardSections &Sections, QString &Html)
+void BuildFirmCardHtml(TZReadOnlyQuery &Query, int cid, int fid, int adr_id, bool Compact, const THistoryRec *History,
+                       const TCardSections &Sections, QString &Html)
 {
     TSqlWaitCursorOff cursorOff(Query.Connection);
     Html = TCardBuilder(Query, cid, fid, adr_id, Compact, History, Sections).Build();

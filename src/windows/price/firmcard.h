@@ -16,5 +16,5 @@ class THistoryRec;
 // search words are highlighted, or null; with a view no telephone becomes a
 // transfer link. Database errors pass to the caller; the connection's
 // SQL-wait cursor is off while the card is built and restored afterwards.
-void BuildFirmCardHtml(TZReadOnlyQuery &Query, int cid, int fid, int adr_id, bool Compact,
-                       const THistoryRec *History, const TCardSections &Sections, QString &Html);
+void BuildFirmCardHtml(TZReadOnlyQuery &Query, int cid, int fid, int adr_id, bool Compact, const THistoryRec *History,
+                       const TCardSections &Sections, QString &Html);
