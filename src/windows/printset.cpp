@@ -56,8 +56,8 @@ TfrmPrintSet::TfrmPrintSet(QWidget *owner, int printKind, int hasSelection, bool
     QSize client = m_designClient;
     if (!showFields) {
         gbEnpr->hide();
-        client.rheight() -= (gbEnpr->geometry().top() + gbEnpr->height()) -
-                            (GroupBox1->geometry().top() + GroupBox1->height());
+        client.rheight() -=
+            (gbEnpr->geometry().top() + gbEnpr->height()) - (GroupBox1->geometry().top() + GroupBox1->height());
     }
     setFixedSize(client);
     PlaceAnchoredButtons();
@@ -72,8 +72,8 @@ void TfrmPrintSet::BuildControls()
     setWindowTitle(QStringLiteral("Печать"));
 
     GroupBox1 = Make<QGroupBox>(this, "GroupBox1", QStringLiteral("Печать"), QRect(4, 2, 240, 87));
-    rbSelected = Make<QRadioButton>(GroupBox1, "rbSelected", QStringLiteral("Выделенных позиций"),
-                                    QRect(12, 18, 220, 20));
+    rbSelected =
+        Make<QRadioButton>(GroupBox1, "rbSelected", QStringLiteral("Выделенных позиций"), QRect(12, 18, 220, 20));
     rbCurrent = Make<QRadioButton>(GroupBox1, "rbCurrent", QStringLiteral("Текущей позиции"), QRect(12, 40, 220, 20));
     rbAll = Make<QRadioButton>(GroupBox1, "rbAll", QStringLiteral("Всех позиций"), QRect(12, 62, 220, 20));
     rbSelected->setChecked(true);

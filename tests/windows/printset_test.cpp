@@ -30,8 +30,8 @@ int RunDialog(int kind, int marked, bool fields, TSwitches &s, const std::functi
         acted = true;
         act(*form);
     });
-    const int result = ShowPrintSetDialog(kind, marked, fields, s.v[0], s.v[1], s.v[2], s.v[3], s.v[4], s.v[5],
-                                          s.v[6], s.v[7], s.v[8], s.v[9]);
+    const int result = ShowPrintSetDialog(kind, marked, fields, s.v[0], s.v[1], s.v[2], s.v[3], s.v[4], s.v[5], s.v[6],
+                                          s.v[7], s.v[8], s.v[9]);
     EXPECT_TRUE(acted);
     return result;
 }
