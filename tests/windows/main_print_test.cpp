@@ -18,11 +18,11 @@
 
 namespace {
 
-const QString kHead = QStringLiteral(
-    "<table border=0 width=\"100%\" bgcolor=gray cellpadding=1 cellspacing=1><tr bgcolor=white>"
-    "<td align=center valign=top><b>Товар/Услуга</b></td><td align=center valign=top><b>Цена</b></td>"
-    "<td align=center valign=top><b>Организация</b></td><td align=center valign=top><b>Адрес</b></td>"
-    "<td align=center valign=top><b>Телефон</b></td></tr>");
+const QString kHead =
+    QStringLiteral("<table border=0 width=\"100%\" bgcolor=gray cellpadding=1 cellspacing=1><tr bgcolor=white>"
+                   "<td align=center valign=top><b>Товар/Услуга</b></td><td align=center valign=top><b>Цена</b></td>"
+                   "<td align=center valign=top><b>Организация</b></td><td align=center valign=top><b>Адрес</b></td>"
+                   "<td align=center valign=top><b>Телефон</b></td></tr>");
 // A check box or radio button takes clicks on its box and text only.
 void ClickBox(QAbstractButton *box)
 {
@@ -132,7 +132,8 @@ protected:
                 dialog(*set);
             } else if (auto *progress = qobject_cast<TfrmProgress *>(modal)) {
                 const QString text = progress->givHTMLabel1->Lines().join(u'\n');
-                if (text != QStringLiteral("Подготовка данных...") && seen.progress.value(seen.progress.size() - 1) != text)
+                if (text != QStringLiteral("Подготовка данных...") &&
+                    seen.progress.value(seen.progress.size() - 1) != text)
                     seen.progress << text;
                 if (cancelAt > 0 && text == QStringLiteral("Обработано записей - ") + QString::number(cancelAt))
                     Click(progress->Button1);
@@ -140,8 +141,8 @@ protected:
                 for (QWidget *widget : QApplication::allWidgets())
                     if (auto *view = qobject_cast<THTMLViewer *>(widget))
                         seen.preview = view->toPlainText();
-                SaveShot(preview, Local() ? QStringLiteral("goods-preview-local")
-                                          : QStringLiteral("goods-preview-network"));
+                SaveShot(preview,
+                         Local() ? QStringLiteral("goods-preview-local") : QStringLiteral("goods-preview-network"));
                 preview->close();
             }
         };
@@ -296,9 +297,9 @@ TEST_P(MainPrint, MarkedRowsInGridOrderAndTheViewComesBack)
     ASSERT_EQ(Get<TDBGrid>(*w, "DBGrid1")->MarkedRows().MarkedCount(), 3);
     const TView before = View("DBGrid1");
     const TSeen seen = Run("mnuSave", Ok);
-    EXPECT_EQ(seen.progress, QStringList({QStringLiteral("Обработано записей - 1"),
-                                          QStringLiteral("Обработано записей - 2"),
-                                          QStringLiteral("Обработано записей - 3")}));
+    EXPECT_EQ(seen.progress,
+              QStringList({QStringLiteral("Обработано записей - 1"), QStringLiteral("Обработано записей - 2"),
+                           QStringLiteral("Обработано записей - 3")}));
     EXPECT_EQ(Saved(), kHead + GoodRow(2) + GoodRow(5) + GoodRow(7) + QStringLiteral("</table>"));
     ExpectRestored("DBGrid1", before);
     EXPECT_EQ(Get<TDBGrid>(*w, "DBGrid1")->MarkedRows().MarkedCount(), 3) << "the marks stay";
@@ -411,8 +412,8 @@ TEST_P(MainPrint, SectionsSwitchedOffAreMissingFromEveryCard)
         QString card;
         BuildFirmCardHtml(q, I(firms, "cid"), I(firms, "fid"), I(firms, "adr_id"), false, nullptr, sections, card);
         expected += card;
-        BuildFirmCardHtml(q, I(firms, "cid"), I(firms, "fid"), I(firms, "adr_id"), false, nullptr,
-                          TCardSections::All(), card);
+        BuildFirmCardHtml(q, I(firms, "cid"), I(firms, "fid"), I(firms, "adr_id"), false, nullptr, TCardSections::All(),
+                          card);
         whole += card;
     }
     EXPECT_EQ(Saved(), expected);

@@ -132,11 +132,11 @@ private:
     bool m_done = false;
 };
 
-const QString kGoodsTableHead = QStringLiteral(
-    "<table border=0 width=\"100%\" bgcolor=gray cellpadding=1 cellspacing=1><tr bgcolor=white>"
-    "<td align=center valign=top><b>Товар/Услуга</b></td><td align=center valign=top><b>Цена</b></td>"
-    "<td align=center valign=top><b>Организация</b></td><td align=center valign=top><b>Адрес</b></td>"
-    "<td align=center valign=top><b>Телефон</b></td></tr>");
+const QString kGoodsTableHead =
+    QStringLiteral("<table border=0 width=\"100%\" bgcolor=gray cellpadding=1 cellspacing=1><tr bgcolor=white>"
+                   "<td align=center valign=top><b>Товар/Услуга</b></td><td align=center valign=top><b>Цена</b></td>"
+                   "<td align=center valign=top><b>Организация</b></td><td align=center valign=top><b>Адрес</b></td>"
+                   "<td align=center valign=top><b>Телефон</b></td></tr>");
 
 const QString kGoodRowSql = QStringLiteral(
     "select a.sfn,s.name as street_name,t.name_small as street_type,house,lit,office,ext,y.name as city_name  "
@@ -165,8 +165,7 @@ void BuildGoodRowHtml(TZReadOnlyQuery &query, int cid, int fid, int adr_id, qint
     const auto text = [&query](const char *name) { return query.FieldByName(QString::fromLatin1(name)).AsString(); };
     const QString address = FormatAddress(text("city_name"), text("street_name"), text("street_type"), text("house"),
                                           text("lit"), text("office"), text("ext"), QStringLiteral("---"), true);
-    const QString price =
-        FormatPrice(text("good_cur"), query.FieldByName(QStringLiteral("good_price")).AsFloat());
+    const QString price = FormatPrice(text("good_cur"), query.FieldByName(QStringLiteral("good_price")).AsFloat());
     // Catalogue texts are escaped as in the card, so that a "<" or "&" in a
     // name prints as written.
     row = QStringLiteral("<tr bgcolor=white><td valign=top>") + EscapeHtmlText(text("good_name")) +
@@ -240,8 +239,8 @@ void TfrmMain::btnPrintClick(QObject *sender)
                      : (sender == btnSave || sender == mnuSave)     ? 2
                                                                     : 0;
     TCardSections &s = PrintSections;
-    PrintChoice = ShowPrintSetDialog(kind, marked, enpr, s.Name, s.Attr, s.Phone, s.People, s.Post, s.Transport,
-                                     s.Web, s.Wt, s.Update, s.Filial);
+    PrintChoice = ShowPrintSetDialog(kind, marked, enpr, s.Name, s.Attr, s.Phone, s.People, s.Post, s.Transport, s.Web,
+                                     s.Wt, s.Update, s.Filial);
     if (PrintChoice == -1)
         return;
     const int max = PrintChoice == 0 ? marked : PrintChoice == 1 ? 1 : query.RecordCount();
