@@ -106,7 +106,8 @@ public:
     {
         static int serial = 0;
         m_name = QStringLiteral("trevin-window-messages-") + QString::number(++serial);
-        m_connection = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(QDBusConnection::SessionBus, m_name));
+        m_connection =
+            std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(QDBusConnection::SessionBus, m_name));
         if (!m_connection->isConnected() || !m_connection->interface())
             m_connection.reset();
     }
@@ -128,7 +129,8 @@ public:
             if (!m_connection)
                 break;
             const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
-                m_connection->interface()->registerService(ServiceOf(handle), QDBusConnectionInterface::DontQueueService,
+                m_connection->interface()->registerService(ServiceOf(handle),
+                                                           QDBusConnectionInterface::DontQueueService,
                                                            QDBusConnectionInterface::DontAllowReplacement);
             if (!reply.isValid())
                 break; // the bus does not answer: this program only
@@ -226,7 +228,8 @@ bool TWindowObject::handleMessage(const QDBusMessage &message, const QDBusConnec
 QDBusMessage RemoteCall(TWindowHandle wnd, quint32 msg, qint64 wParam, qint64 lParam)
 {
     if (msg == WM_COPYDATA) {
-        QDBusMessage call = QDBusMessage::createMethodCall(ServiceOf(wnd), PathOf(wnd), kSystemInterface, kCopyDataMember);
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(ServiceOf(wnd), PathOf(wnd), kSystemInterface, kCopyDataMember);
         const auto *data = reinterpret_cast<const TCopyDataStruct *>(quintptr(lParam));
         const QByteArray bytes = data && data->lpData
                                      ? QByteArray(static_cast<const char *>(data->lpData), qsizetype(data->cbData))
