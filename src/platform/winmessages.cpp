@@ -12,6 +12,7 @@
 #include <QDBusVirtualObject>
 #include <QDeadlineTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QMap>
 #include <QPointer>
 #include <QRandomGenerator>
@@ -83,6 +84,20 @@ TWindowHandle HandleOfService(const QString &service)
 class TBusLink;
 TBusLink *g_link = nullptr;
 
+// The session bus the environment names now: the bus library reads it once
+// per process, and a later window must reach the bus of its own time.
+QDBusConnection Connect(const QString &name)
+{
+    QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+    if (address.isEmpty()) {
+        const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+        if (runtime.isEmpty() || !QFileInfo::exists(runtime + QStringLiteral("/bus")))
+            return QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
+        address = QStringLiteral("unix:path=") + runtime + QStringLiteral("/bus");
+    }
+    return QDBusConnection::connectToBus(address, name);
+}
+
 // Takes the calls to one window off the bus and hands them to the thread
 // of the application object, whichever thread the bus library calls from.
 class TWindowObject : public QDBusVirtualObject
@@ -106,8 +121,7 @@ public:
     {
         static int serial = 0;
         m_name = QStringLiteral("trevin-window-messages-") + QString::number(++serial);
-        m_connection =
-            std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(QDBusConnection::SessionBus, m_name));
+        m_connection = std::make_unique<QDBusConnection>(Connect(m_name));
         if (!m_connection->isConnected() || !m_connection->interface())
             m_connection.reset();
     }

@@ -92,10 +92,10 @@ TEST_F(WindowMessages, ABlockIsNeverReadPastTheBytesThatCame)
 {
     // A sender that claims more bytes than it sends.
     QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("liar"));
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.selbran.Window.h") + QString::number(window->Handle()),
-        QStringLiteral("/org/selbran/Window/h") + QString::number(window->Handle()),
-        QStringLiteral("org.selbran.WindowMessage"), QStringLiteral("WM_COPYDATA"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QStringLiteral("org.selbran.Window.h") + QString::number(window->Handle()),
+                                       QStringLiteral("/org/selbran/Window/h") + QString::number(window->Handle()),
+                                       QStringLiteral("org.selbran.WindowMessage"), QStringLiteral("WM_COPYDATA"));
     call << qlonglong(5) << qulonglong(0) << uint(100000) << QByteArray("abc");
     bus.call(call, QDBus::NoBlock);
     ASSERT_TRUE(testbus::RunUntil([&] { return !blocks.isEmpty(); }));

@@ -32,7 +32,7 @@ TWindowHandle g_catalogue = -1;
 bool g_answer = true;
 QString g_answerText = QStringLiteral("1");
 bool g_hang = false;
-bool g_announcing = false; // our own broadcast comes back to us
+bool g_skipOwn = false; // our own broadcast comes back to us first
 
 void Say(const QString &line)
 {
@@ -50,7 +50,11 @@ qint64 SendText(const QString &text)
 void WindowProc(TWindowMessage &m)
 {
     if (m.Msg == g_sendMessage) {
-        if (!g_announcing && m.LParam != g_window->Handle()) {
+        if (g_skipOwn) {
+            g_skipOwn = false;
+            return;
+        }
+        if (m.LParam != g_window->Handle()) {
             g_catalogue = m.LParam;
             Say(QStringLiteral("reply ") + QString::number(m.LParam));
         }
@@ -77,9 +81,8 @@ void WindowProc(TWindowMessage &m)
 
 void Announce(TWindowHandle as)
 {
-    g_announcing = true;
+    g_skipOwn = true;
     SendMessageA(HWND_BROADCAST, g_sendMessage, 0, as);
-    g_announcing = false;
     Say(QStringLiteral("announced ") + QString::number(as));
 }
 
