@@ -2,6 +2,7 @@
 
 #include "platform/query.h"
 #include "services/globals.h"
+#include "services/stat.h"
 #include "services/tools_format.h"
 #include "windows/price/cardtelephony.h"
 #include "windows/price/firmcard.h"
@@ -184,20 +185,12 @@ void TfrmPhones::showEvent(QShowEvent *event)
     }
 }
 
-namespace {
-
-// The statistics row of an opened telephone list; the statistics routine
-// is connected here.
-void WritePhonesRequestStat(TZReadOnlyQuery &, int, int, int, qint64) {}
-
-} // namespace
-
 void ShowFirmPhones(TZReadOnlyQuery &Query, int cid, int fid, int adr_id, qint64 goodId)
 {
     TCardTelephony *telephony = CardTelephony();
     if (telephony)
         telephony->QueryCanTransfer(cid);
-    WritePhonesRequestStat(Query, cid, fid, adr_id, goodId);
+    WriteRequestStat(Query, cid, fid, adr_id, goodId);
     auto form = std::make_unique<TfrmPhones>();
 
     const auto open = [&](const QString &sql) {
