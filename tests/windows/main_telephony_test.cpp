@@ -79,9 +79,17 @@ TEST_F(MainTelephony, NoticesShowInTheToolBarOnlyFromTheTelephonyProgram)
     ASSERT_TRUE(stub->WaitFor(QStringLiteral("sent ")));
     EXPECT_EQ(label->text(), QStringLiteral("Входящий звонок: 123-45-67"))
         << stub->Lines(QString()).join(u'|').toStdString();
+    w->show();
+    SaveShot(w.get(), QStringLiteral("notice"));
     EXPECT_TRUE(label->font().bold());
     EXPECT_TRUE(label->wordWrap());
-    EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(Qt::red));
+    // Painted red: some text pixels are pure red.
+    const QImage image = label->grab().toImage();
+    bool red = false;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            red |= image.pixelColor(x, y).red() > 200 && image.pixelColor(x, y).green() < 60;
+    EXPECT_TRUE(red);
 
     // Another program's notice and answer are ignored.
     TPhoneStub other({QStringLiteral("--no-announce")});

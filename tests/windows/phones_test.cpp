@@ -81,6 +81,7 @@ TEST_F(PhonesWindow, TransferNumbersAreBlueAndADoubleClickTransfersThem)
     MakeFirms();
     StartStub();
     const TShown shown = Show(343, 9001, [&](TfrmPhones &form) {
+        SaveShot(&form, QStringLiteral("phones_local"));
         QListWidget *list = form.ListBox1;
         for (int row : {2, 3, 5, 0}) {
             const QRect rect = list->visualItemRect(list->item(row));

@@ -44,9 +44,8 @@ void TfrmMain::SetupTelephony()
     QFont font = Label24->font();
     font.setBold(true);
     Label24->setFont(font);
-    QPalette red = Label24->palette();
-    red.setColor(QPalette::WindowText, Qt::red);
-    Label24->setPalette(red);
+    // The tool bar's style would paint it in its own text colour.
+    Label24->setStyleSheet(QStringLiteral("QLabel { color: #ff0000; }"));
     Label24->setFixedWidth(260);
     Label24->setFixedHeight(2 * Label24->fontMetrics().lineSpacing() + 2);
     ui->ToolBar1->addWidget(Label24);
