@@ -56,6 +56,8 @@ public:
     }
     bool CanTransfer() const override { return m_canTransfer; }
     bool IsTransferCity(int cid) const override { return TransferCities.contains(QString::number(cid)); }
+    void TransferCall(const QString &) override {}
+    void CardLinkClicked(const QUrl &) override {}
 
 private:
     bool m_canTransfer = false;

@@ -28,7 +28,14 @@ public:
     bool BannerButton() const { return m_w.BannerButton; }
     int MainCity() const { return m_w.MainCity; }
     bool FirmHasPrd() const { return m_w.FirmHasPrd; }
-    qintptr PhoneWnd() const { return m_w.PhoneWnd; }
+    TWindowHandle PhoneWnd() const { return m_w.PhoneWnd; }
+    bool CanTransfer() const { return m_w.CanTransfer; }
+    // The handle other programs reach the window by.
+    TWindowHandle Handle() const { return m_w.Handle(); }
+    bool OnBus() const { return m_w.m_messageWindow && m_w.m_messageWindow->OnBus(); }
+    TZReadOnlyQuery &Query1() const { return m_w.Query1; }
+    // The question a card or the telephones window asks first.
+    void QueryCanTransfer(int cid) const { m_w.QueryCanTransfer(cid); }
     int ConnectCount() const { return m_w.ConnectCount(); }
     QList<QComboBox *> HistoryBoxes() const { return m_w.HistoryBoxes(); }
 

@@ -48,6 +48,7 @@ TfrmMain::TfrmMain(const QString &appDir, QWidget *parent)
     SetupSearch();
     SetupResults();
     SetupHelp();
+    SetupTelephony();
     connect(btnBack, &QToolButton::clicked, this, GuardedSlot(this, &TfrmMain::btnBackClick));
     connect(btnNext, &QToolButton::clicked, this, GuardedSlot(this, &TfrmMain::btnNextClick));
     ZSQLMonitor1.MaxTraceCount = 100;
@@ -72,7 +73,11 @@ TfrmMain::TfrmMain(const QString &appDir, QWidget *parent)
     }
 }
 
-TfrmMain::~TfrmMain() = default;
+TfrmMain::~TfrmMain()
+{
+    if (CardTelephony() == &m_telephony)
+        SetCardTelephony(nullptr);
+}
 
 void TfrmMain::SetupToolBar()
 {
@@ -167,7 +172,8 @@ void TfrmMain::FormCreate()
     HookAppIdle();
     // 23
     PhoneWnd = -1;
-    // 24: the telephony messages join here.
+    // 24
+    RegisterPhoneMessages();
     // 25
     LoadTransferCities();
 }

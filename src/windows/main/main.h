@@ -10,9 +10,11 @@
 #include "platform/inifile.h"
 #include "platform/query.h"
 #include "platform/usersettings.h"
+#include "platform/winmessages.h"
 #include "windows/main/historyrec.h"
 #include "windows/main/resultpane.h"
 #include "windows/price/cardsections.h"
+#include "windows/price/cardtelephony.h"
 
 #include <QIcon>
 #include <QList>
@@ -66,7 +68,8 @@ private:
     std::unique_ptr<TRegistryIniFile> RegIni;
     THistoryRec History;
     QStringList TransferCities;
-    qintptr PhoneWnd = -1;
+    TWindowHandle PhoneWnd = -1;
+    bool CanTransfer = false;
     bool FirmHasPrd = false;
     bool BannerButton = false;
     int MainCity = 0; // the city listed first in the tree, 0 none
@@ -197,11 +200,44 @@ private:
     void DBGrid2KeyDown(int &key, TShiftState shift);
     void DBText1MouseMove(TDBText *sender);
     void HTMLViewer1KeyDown(int key, Qt::KeyboardModifiers shift);
-    // Links of the card beside the organisation grid.
+    // Links of an organisation card: this window's and the firm window's.
     void HTMLViewer1HotSpotClick(const QUrl &link);
     void N6Click();
     void mnuCopyToClipboardClick();
     void PopupMenu1Popup();
+
+    // --- telephony link (main_telephony.cpp) ---
+    // The notice of the telephony program, right of the tool bar.
+    QLabel *Label24 = nullptr;
+    // This window as other programs reach it; from start-up step 24.
+    std::unique_ptr<TMessageWindow> m_messageWindow;
+    // What the card builder and the telephones window ask of the link.
+    class TTelephony : public TCardTelephony
+    {
+    public:
+        explicit TTelephony(TfrmMain &w) : m_w(w) {}
+        void QueryCanTransfer(int cid) override { m_w.QueryCanTransfer(cid); }
+        bool CanTransfer() const override { return m_w.CanTransfer; }
+        bool IsTransferCity(int cid) const override { return m_w.IsTransferCity(cid); }
+        void TransferCall(const QString &number) override { m_w.SendTransferRequest(number); }
+        void CardLinkClicked(const QUrl &link) override { m_w.HTMLViewer1HotSpotClick(link); }
+
+    private:
+        TfrmMain &m_w;
+    };
+    TTelephony m_telephony{*this};
+
+    void SetupTelephony();
+    void RegisterPhoneMessages();
+    TWindowHandle Handle() const;
+    void HandleWindowMessage(TWindowMessage &message);
+    void WMCopyData(TWindowMessage &message);
+    bool IsTransferCity(int cid) const;
+    // The query broadcast: CanTransfer is up to date when it returns.
+    void QueryCanTransfer(int cid);
+    void SendTransferRequest(const QString &number);
+    // A branch link: the firm window of the address it names.
+    void OpenBranchLink(const QString &rest);
 
     // --- view switches of the "Вид" menu and the tool bar (main_view.cpp) ---
     QToolButton *btnToolBar = nullptr;
@@ -340,3 +376,7 @@ void BuildGoodRowHtml(TZReadOnlyQuery &query, int cid, int fid, int adr_id, qint
 
 // The one main window of the program.
 extern TfrmMain *frmMain;
+
+// The two telephony messages, registered at start.
+extern quint32 PhoneSendMessageId;
+extern quint32 PhoneQueryMessageId;

@@ -3,6 +3,7 @@
 // row does when it becomes current or is opened.
 
 #include "windows/main/main.h"
+#include "windows/phones.h"
 #include "windows/main/eventhook.h"
 
 #include "ui_main.h"
@@ -285,9 +286,9 @@ void TfrmMain::OpenFirmPrice(int, int, int, qint64)
     // The firm's price-list window opens here.
 }
 
-void TfrmMain::OpenFirmPhones(int, int, int, qint64)
+void TfrmMain::OpenFirmPhones(int cid, int fid, int adr_id, qint64 goodId)
 {
-    // The telephones window opens here.
+    ShowFirmPhones(Query1, cid, fid, adr_id, goodId);
 }
 
 void TfrmMain::DBText1MouseMove(TDBText *sender)

@@ -62,16 +62,6 @@ void TfrmMain::HTMLViewer1KeyDown(int key, Qt::KeyboardModifiers shift)
     HandleHtmlViewerKeys(HTMLViewer1, key, shift);
 }
 
-void TfrmMain::HTMLViewer1HotSpotClick(const QUrl &link)
-{
-    const QString text = link.toString();
-    // Branch links open the firm window and transfer links the telephony
-    // program; both join with their windows.
-    if (text.startsWith(QLatin1String("filial_")) || text.startsWith(QLatin1String("transfer_")))
-        return;
-    OpenDocument(text);
-}
-
 void TfrmMain::N6Click()
 {
     HTMLViewer1->selectAll();

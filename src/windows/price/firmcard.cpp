@@ -174,16 +174,6 @@ void TCardBuilder::AddActivity()
     AddSection(sAttr, body);
 }
 
-// A promotion's period as the query delivers it: the stored text on the
-// local version, the date in the short date format on the network version.
-QString DiscountDateText(const QString &value, QDate *date)
-{
-    *date = QDate::fromString(value.left(10), QStringLiteral("yyyy-MM-dd"));
-    if (!IsMysqlProtocol() || !date->isValid())
-        return value;
-    return QLocale().toString(*date, QLocale::ShortFormat);
-}
-
 void TCardBuilder::AddDiscounts()
 {
     QString sql = QStringLiteral("SELECT name,start_date,end_date,tp FROM discount WHERE ") + kAddressCondition;
@@ -472,4 +462,12 @@ void BuildFirmCardHtml(TZReadOnlyQuery &Query, int cid, int fid, int adr_id, boo
 {
     TSqlWaitCursorOff cursorOff(Query.Connection);
     Html = TCardBuilder(Query, cid, fid, adr_id, Compact, History, Sections).Build();
+}
+
+QString DiscountDateText(const QString &value, QDate *date)
+{
+    *date = QDate::fromString(value.left(10), QStringLiteral("yyyy-MM-dd"));
+    if (!IsMysqlProtocol() || !date->isValid())
+        return value;
+    return QLocale().toString(*date, QLocale::ShortFormat);
 }

@@ -8,6 +8,8 @@
 
 #include <QString>
 
+class QDate;
+
 class TZReadOnlyQuery;
 class THistoryRec;
 
@@ -18,3 +20,8 @@ class THistoryRec;
 // SQL-wait cursor is off while the card is built and restored afterwards.
 void BuildFirmCardHtml(TZReadOnlyQuery &Query, int cid, int fid, int adr_id, bool Compact, const THistoryRec *History,
                        const TCardSections &Sections, QString &Html);
+
+// A promotion's date as it is shown: the stored text on the local version,
+// the date in the short date format on the network version; date gets the
+// date itself (invalid when the text is none).
+QString DiscountDateText(const QString &value, QDate *date);

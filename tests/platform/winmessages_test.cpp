@@ -1,0 +1,128 @@
+// Window messages with the stand-in telephony program in a second process on
+// a private session bus.
+#include "platform/winmessages.h"
+
+#include "phonestub.h"
+
+#include <gtest/gtest.h>
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QElapsedTimer>
+
+#include <cstring>
+#include <iostream>
+
+namespace {
+
+using testbus::TPhoneStub;
+
+class WindowMessages : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        QString why;
+        if (testbus::TPrivateBus::Address(&why).isEmpty())
+            FAIL() << why.toStdString();
+        testbus::TPrivateBus::Use();
+        send = RegisterWindowMessageA(QStringLiteral("WM_Phone_SendPhoneMessage"));
+        query = RegisterWindowMessageA(QStringLiteral("WM_Phone_QueryCanTransfer"));
+        window = std::make_unique<TMessageWindow>([this](TWindowMessage &m) {
+            received.append(m);
+            if (m.Msg == WM_COPYDATA) {
+                const auto *data = reinterpret_cast<const TCopyDataStruct *>(quintptr(m.LParam));
+                blocks << QByteArray(static_cast<const char *>(data->lpData), data->cbData);
+            }
+        });
+        ASSERT_TRUE(window->OnBus());
+    }
+
+    static qint64 Pointer(const TCopyDataStruct &data) { return qint64(reinterpret_cast<quintptr>(&data)); }
+
+    quint32 send = 0;
+    quint32 query = 0;
+    std::unique_ptr<TMessageWindow> window;
+    QList<TWindowMessage> received;
+    QList<QByteArray> blocks;
+};
+
+TEST_F(WindowMessages, RegisteredNamesShareOneIdAndOddNamesAreRefused)
+{
+    EXPECT_GE(send, 0xC000u);
+    EXPECT_EQ(RegisterWindowMessageA(QStringLiteral("WM_Phone_SendPhoneMessage")), send);
+    EXPECT_NE(send, query);
+    for (const char *bad : {"", "with blank", "dot.ted", "1st"})
+        EXPECT_EQ(RegisterWindowMessageA(QString::fromLatin1(bad)), 0u) << bad;
+}
+
+TEST_F(WindowMessages, AnnouncementAnswerAndBlockTravelBothWays)
+{
+    TPhoneStub stub({QStringLiteral("--answer"), QStringLiteral("1")});
+    ASSERT_TRUE(stub.Started());
+    // Its announcement reaches us with its handle.
+    ASSERT_TRUE(testbus::RunUntil([&] { return !received.isEmpty(); }));
+    EXPECT_EQ(received[0].Msg, send);
+    EXPECT_EQ(received[0].LParam, stub.Handle());
+
+    // The notifying reply does not wait.
+    EXPECT_TRUE(SendNotifyMessageA(stub.Handle(), send, 0, window->Handle()));
+    ASSERT_TRUE(stub.WaitFor(QStringLiteral("reply ")));
+    EXPECT_EQ(stub.Lines(QStringLiteral("reply ")).value(0).toLongLong(), window->Handle());
+
+    // The answer to the question arrives inside the broadcast.
+    received.clear();
+    SendMessageA(HWND_BROADCAST, query, 0, window->Handle());
+    ASSERT_EQ(blocks.size(), 1);
+    EXPECT_EQ(blocks[0], QByteArray("message_2#1", 12));
+    EXPECT_EQ(received.last().WParam, stub.Handle());
+
+    // A block arrives byte for byte, with its sender and dwData.
+    QByteArray block(1024, '\0');
+    std::memcpy(block.data(), "abc\0d", 5);
+    const TCopyDataStruct data{7, quint32(block.size()), block.constData()};
+    SendMessageA(stub.Handle(), WM_COPYDATA, window->Handle(), Pointer(data));
+    const QStringList got = stub.Lines(QStringLiteral("block "));
+    ASSERT_EQ(got.size(), 1) << "the send returns after the receiver handled it";
+    EXPECT_EQ(got[0], QStringLiteral("1024 7 ") + QString::number(window->Handle()) + u' ' +
+                          QString::fromLatin1(block.toHex()));
+}
+
+TEST_F(WindowMessages, ABlockIsNeverReadPastTheBytesThatCame)
+{
+    // A sender that claims more bytes than it sends.
+    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("liar"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QStringLiteral("org.selbran.Window.h") + QString::number(window->Handle()),
+                                       QStringLiteral("/org/selbran/Window/h") + QString::number(window->Handle()),
+                                       QStringLiteral("org.selbran.WindowMessage"), QStringLiteral("WM_COPYDATA"));
+    call << qlonglong(5) << qulonglong(0) << uint(100000) << QByteArray("abc");
+    bus.call(call, QDBus::NoBlock);
+    ASSERT_TRUE(testbus::RunUntil([&] { return !blocks.isEmpty(); }));
+    EXPECT_EQ(blocks[0], QByteArray("abc"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("liar"));
+}
+
+TEST_F(WindowMessages, AHungReceiverHoldsASendForAboutTwoSeconds)
+{
+    TPhoneStub stub({QStringLiteral("--hang")});
+    ASSERT_TRUE(stub.Started());
+    ASSERT_TRUE(testbus::RunUntil([&] { return !received.isEmpty(); }));
+    QElapsedTimer clock;
+    clock.start();
+    SendMessageA(HWND_BROADCAST, query, 0, window->Handle());
+    const qint64 ms = clock.elapsed();
+    EXPECT_GE(ms, kSendMessageTimeout - 100);
+    EXPECT_LT(ms, kSendMessageTimeout + 1000);
+    std::cout << "broadcast with a hung receiver returned after " << ms << " ms\n";
+
+    // A window that has gone answers at once.
+    stub.Process().kill();
+    stub.Process().waitForFinished(2000);
+    clock.restart();
+    const TCopyDataStruct data{0, 3, "abc"};
+    EXPECT_EQ(SendMessageA(stub.Handle(), WM_COPYDATA, window->Handle(), Pointer(data)), 0);
+    EXPECT_LT(clock.elapsed(), 1000);
+}
+
+} // namespace

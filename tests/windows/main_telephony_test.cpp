@@ -1,0 +1,209 @@
+// The main window's side of the telephony link, with the stand-in program
+// in a second process on a private session bus.
+#include "windows/telephony_fixture.h"
+
+#include "services/tools_viewer.h"
+
+#include <QElapsedTimer>
+#include <QTextBrowser>
+
+#include <cstdlib>
+#include <iostream>
+
+namespace {
+
+class MainTelephony : public TTelephonyWindow
+{};
+
+void ClickLink(TfrmMain &w, const QString &link)
+{
+    emit Get<QTextBrowser>(w, "HTMLViewer1")->anchorClicked(QUrl(link));
+}
+
+TEST_F(MainTelephony, AnnouncementIsAnsweredWithTheWindowsHandle)
+{
+    StartLocal();
+    EXPECT_EQ(Peer(*w).PhoneWnd(), -1);
+    StartStub();
+    EXPECT_EQ(stub->Lines(QStringLiteral("reply ")), QStringList{QString::number(Peer(*w).Handle())});
+
+    // An announcement carrying the window's own handle changes nothing and
+    // is not answered.
+    stub->Send(QStringLiteral("announce-as ") + QString::number(Peer(*w).Handle()));
+    ASSERT_TRUE(stub->WaitFor(QStringLiteral("announced ")));
+    testbus::RunUntil([] { return false; }, 300);
+    EXPECT_EQ(Peer(*w).PhoneWnd(), stub->Handle());
+    EXPECT_EQ(stub->Lines(QStringLiteral("reply ")).size(), 1);
+
+    // A later announcement of another program replaces the first.
+    TPhoneStub second;
+    ASSERT_TRUE(second.Started());
+    ASSERT_TRUE(testbus::RunUntil([&] { return Peer(*w).PhoneWnd() == second.Handle(); }));
+}
+
+TEST_F(MainTelephony, OnlyTheEleventhCharacterOfTheAnswerCounts)
+{
+    StartLocal();
+    StartStub();
+    const struct {
+        const char *answer;
+        bool can;
+    } cases[] = {{"1", true}, {"0", false}, {"", false}, {"yes", false}, {"10", true}, {" 1", false}};
+    for (const auto &c : cases) {
+        stub->Send(QStringLiteral("answer ") + QString::fromLatin1(c.answer));
+        stub->Send(QStringLiteral("no-op")); // the answer is set once this echoes
+        ASSERT_TRUE(stub->WaitFor(QStringLiteral("unknown ")));
+        const qsizetype queries = stub->Lines(QStringLiteral("query ")).size();
+        Peer(*w).QueryCanTransfer(343);
+        // The answer came inside the broadcast.
+        EXPECT_EQ(Peer(*w).CanTransfer(), c.can) << c.answer;
+        EXPECT_EQ(stub->Lines(QStringLiteral("query ")).size(), queries + 1);
+    }
+    // A city not in [transfer_city] is never asked, even right after a yes.
+    stub->Send(QStringLiteral("answer 1"));
+    Peer(*w).QueryCanTransfer(343);
+    ASSERT_TRUE(Peer(*w).CanTransfer());
+    const qsizetype queries = stub->Lines(QStringLiteral("query ")).size();
+    Peer(*w).QueryCanTransfer(351);
+    EXPECT_FALSE(Peer(*w).CanTransfer());
+    testbus::RunUntil([] { return false; }, 200);
+    EXPECT_EQ(stub->Lines(QStringLiteral("query ")).size(), queries);
+}
+
+TEST_F(MainTelephony, NoticesShowInTheToolBarOnlyFromTheTelephonyProgram)
+{
+    StartLocal();
+    QLabel *label = Get<QLabel>(*w, "Label24");
+    StartStub();
+    stub->Send(QStringLiteral("notice Входящий звонок: 123-45-67"));
+    ASSERT_TRUE(stub->WaitFor(QStringLiteral("sent ")));
+    EXPECT_EQ(label->text(), QStringLiteral("Входящий звонок: 123-45-67"))
+        << stub->Lines(QString()).join(u'|').toStdString();
+    w->show();
+    SaveShot(w.get(), QStringLiteral("notice"));
+    EXPECT_TRUE(label->font().bold());
+    EXPECT_TRUE(label->wordWrap());
+    // Painted red: some text pixels are pure red.
+    const QImage image = label->grab().toImage();
+    bool red = false;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            red |= image.pixelColor(x, y).red() > 200 && image.pixelColor(x, y).green() < 60;
+    EXPECT_TRUE(red);
+
+    // Another program's notice and answer are ignored.
+    TPhoneStub other({QStringLiteral("--no-announce")});
+    ASSERT_TRUE(other.Started());
+    other.Send(QStringLiteral("to ") + QString::number(Peer(*w).Handle()));
+    other.Send(QStringLiteral("notice чужое"));
+    other.Send(QStringLiteral("copy message_2#1"));
+    ASSERT_TRUE(other.WaitForCount(QStringLiteral("sent "), 2));
+    EXPECT_EQ(label->text(), QStringLiteral("Входящий звонок: 123-45-67"));
+    EXPECT_FALSE(Peer(*w).CanTransfer());
+
+    stub->Send(QStringLiteral("notice"));
+    ASSERT_TRUE(stub->WaitFor(QStringLiteral("sent ")));
+    EXPECT_TRUE(label->text().isEmpty());
+}
+
+TEST_F(MainTelephony, ATransferLinkSendsTheWholeBlockOnlyWhileTransferIsPossible)
+{
+    StartLocal();
+    StartStub({QStringLiteral("--answer"), QStringLiteral("0")});
+    Peer(*w).QueryCanTransfer(343);
+    ClickLink(*w, QStringLiteral("transfer_3437050828"));
+    testbus::RunUntil([] { return false; }, 300);
+    EXPECT_TRUE(stub->Lines(QStringLiteral("block ")).isEmpty());
+
+    stub->Send(QStringLiteral("answer 1"));
+    Peer(*w).QueryCanTransfer(343);
+    ClickLink(*w, QStringLiteral("transfer_3437050828"));
+    // The send waits for the receiver: the block has been logged already.
+    const QStringList blocks = stub->Lines(QStringLiteral("block "));
+    ASSERT_EQ(blocks.size(), 1);
+    QByteArray expected(1024, '\0');
+    expected.replace(0, 20, "message_3#3437050828");
+    EXPECT_EQ(blocks[0], QStringLiteral("1024 0 ") + QString::number(Peer(*w).Handle()) + u' ' +
+                             QString::fromLatin1(expected.toHex()));
+    EXPECT_EQ(stub->Lines(QStringLiteral("transfer ")), QStringList{QStringLiteral("3437050828")});
+
+    // A text too long for the block keeps one zero byte at its end.
+    ClickLink(*w, QStringLiteral("transfer_") + QString(2000, u'7'));
+    ASSERT_EQ(stub->Lines(QStringLiteral("block ")).size(), 2);
+    const QByteArray longBlock =
+        QByteArray::fromHex(stub->Lines(QStringLiteral("block ")).last().section(u' ', 3).toLatin1());
+    EXPECT_EQ(longBlock.size(), 1024);
+    EXPECT_EQ(longBlock.indexOf('\0'), 1023);
+}
+
+TEST_F(MainTelephony, BranchLinksOpenTheFirmWindowAndDamagedOnesOpenNothing)
+{
+    StartLocal();
+    QStringList opened;
+    SetOpenDocumentHook([&](const QUrl &url) { opened << url.toString(); });
+    const struct {
+        const char *link;
+        bool good;
+    } cases[] = {{"filial_343_5_2", true}, {"filial_343_5", false},     {"filial_", false},
+                 {"filial_a_5_2", false},  {"filial_343_5_2_9", false}, {"filial_343__2", false}};
+    for (const auto &c : cases) {
+        shown.clear();
+        ClickLink(*w, QString::fromLatin1(c.link));
+        EXPECT_EQ(shown.isEmpty(), c.good) << c.link;
+        if (!c.good) {
+            EXPECT_TRUE(shown.value(0).contains(QString::fromLatin1(c.link))) << c.link;
+        }
+    }
+    EXPECT_TRUE(opened.isEmpty()) << "no branch link goes to the shell";
+    SetOpenDocumentHook({});
+}
+
+TEST_F(MainTelephony, AHungTelephonyProgramDelaysTheCardByAboutTwoSeconds)
+{
+    StartLocal();
+    StartStub({QStringLiteral("--hang")});
+    // Choosing the city in the tree lists its organisations with the
+    // card of the first.
+    QElapsedTimer clock;
+    clock.start();
+    Select(*w, City(EnprRoot(*w), 343));
+    // The card asks the hung program, then appears all the same.
+    ASSERT_TRUE(testbus::RunUntil([&] {
+        return !stub->Lines(QStringLiteral("query ")).isEmpty() &&
+               !Get<QTextBrowser>(*w, "HTMLViewer1")->toPlainText().isEmpty();
+    }));
+    const qint64 ms = clock.elapsed();
+    std::cout << "organisation search with its card, telephony program hung: " << ms << " ms\n";
+    EXPECT_LT(ms, kSendMessageTimeout + 1500);
+    EXPECT_FALSE(Peer(*w).CanTransfer());
+}
+
+TEST_F(MainTelephony, WithoutASessionBusTheCatalogueRunsAndNeverTransfers)
+{
+    const QByteArray address = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    const QByteArray display = qgetenv("DISPLAY");
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + QFile::encodeName(Path(QStringLiteral("no-bus"))));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(AppDir()));
+    qunsetenv("DISPLAY");
+    UseLocalSample(QStringLiteral("[transfer_city]\ncount=1\ncity_1=343\n"));
+    w = Start();
+    EXPECT_FALSE(Peer(*w).OnBus());
+    Select(*w, City(EnprRoot(*w), 343));
+    Click(Get<QPushButton>(*w, "btnFindEnpr"));
+    EXPECT_GT(EnprRows(*w).RecordCount(), 0);
+    Peer(*w).QueryCanTransfer(343);
+    EXPECT_EQ(Peer(*w).PhoneWnd(), -1);
+    EXPECT_FALSE(Peer(*w).CanTransfer());
+    EXPECT_TRUE(shown.isEmpty()) << shown.join(u'|').toStdString();
+    w.reset();
+    qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+    if (runtime.isEmpty())
+        qunsetenv("XDG_RUNTIME_DIR");
+    else
+        qputenv("XDG_RUNTIME_DIR", runtime);
+    if (!display.isEmpty())
+        qputenv("DISPLAY", display);
+}
+
+} // namespace
