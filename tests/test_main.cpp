@@ -1,8 +1,15 @@
-// Test entry: one QApplication for the whole run, user settings redirected to
-// a private folder so tests never touch the developer's own.
+// Test entry: one application for the whole run (a widgets one unless the
+// program tests code without a window system), user settings redirected to a
+// private folder so tests never touch the developer's own.
 #include <gtest/gtest.h>
 
+#ifdef TREVIN_TEST_WIDGETS
+#include "platform/screen.h"
+
 #include <QApplication>
+#else
+#include <QCoreApplication>
+#endif
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -10,7 +17,13 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+#ifdef TREVIN_TEST_WIDGETS
     QApplication app(argc, argv);
+    // As the program's application object does at start-up.
+    Screen::InstallSqlWaitCursor();
+#else
+    QCoreApplication app(argc, argv);
+#endif
     QTemporaryDir settingsDir;
     QSettings::setDefaultFormat(QSettings::IniFormat);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());

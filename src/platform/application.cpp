@@ -1,6 +1,7 @@
 #include "platform/application.h"
 
 #include "platform/dberror.h"
+#include "platform/screen.h"
 
 #include <QAbstractEventDispatcher>
 #include <QDebug>
@@ -80,7 +81,10 @@ TIdleSource *IdleSource()
 
 } // namespace
 
-TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv) {}
+TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
+{
+    Screen::InstallSqlWaitCursor();
+}
 
 bool TApplication::notify(QObject *receiver, QEvent *event)
 {

@@ -3,7 +3,6 @@
 #include "platform/codec.h"
 #include "platform/dberror.h"
 #include "platform/regularfile.h"
-#include "platform/screen.h"
 
 #include <soci/soci.h>
 #include <sqlite3.h>
@@ -20,6 +19,19 @@ TZConnection::SqliteOpenHook &OpenHook()
 {
     static TZConnection::SqliteOpenHook hook;
     return hook;
+}
+
+TZConnection::TSqlWaitHooks &WaitHooks()
+{
+    static TZConnection::TSqlWaitHooks hooks;
+    return hooks;
+}
+
+int StepSqlWait(void *)
+{
+    if (const auto &step = WaitHooks().step)
+        step();
+    return 0;
 }
 
 // Forwards SOCI's query log to the monitor.
@@ -166,8 +178,7 @@ sqlite3 *TZConnection::OpenSqliteFile() const
     sqlite3_busy_timeout(db, SqliteBusyTimeout());
     // A long statement holds the event loop: its wait cursor is stepped
     // from inside it.
-    sqlite3_progress_handler(
-        db, 20000, [](void *) { return Screen::AnimateCursor(), 0; }, nullptr);
+    sqlite3_progress_handler(db, 20000, &StepSqlWait, nullptr);
     return db;
 }
 
@@ -220,7 +231,7 @@ sqlite3 *TZConnection::SqliteHandle()
 void TZConnection::ExecuteDirect(const QString &sql)
 {
     CheckConnected();
-    TCursorGuard cursor(SQLHourGlass ? crSQLWait : Screen::ActiveCursor());
+    TSqlWaitScope wait(*this);
     if (m_sqlite) {
         if (m_monitor)
             m_monitor->LogEvent(QStringLiteral("Execute"), sql);
@@ -269,6 +280,30 @@ void TZConnection::SetMonitor(TZSQLMonitor *monitor)
 void TZConnection::SetSqliteOpenHook(SqliteOpenHook hook)
 {
     OpenHook() = std::move(hook);
+}
+
+void TZConnection::SetSqlWaitHooks(TSqlWaitHooks hooks)
+{
+    WaitHooks() = std::move(hooks);
+}
+
+const TZConnection::TSqlWaitHooks &TZConnection::SqlWaitHooks()
+{
+    return WaitHooks();
+}
+
+TSqlWaitScope::TSqlWaitScope(const TZConnection &connection)
+{
+    if (const auto &begin = WaitHooks().begin) {
+        m_state = begin(connection.SQLHourGlass);
+        m_begun = true;
+    }
+}
+
+TSqlWaitScope::~TSqlWaitScope()
+{
+    if (m_begun && WaitHooks().end)
+        WaitHooks().end(m_state);
 }
 
 void TZSQLMonitor::LogEvent(const QString &category, const QString &text)

@@ -1,9 +1,10 @@
 #pragma once
 // The database connection in place of the original database components:
 // a SOCI session chosen by protocol ("sqlite-3" or "mysql-4.1"), the SQL-wait
-// cursor switch, statements without result, and the SQL monitor (the optional
-// SQL log). Text crosses this boundary as Windows-1251. An SQLite file is
-// opened directly with the SQLite library, its name passed as it is.
+// cursor switch (through hooks the widgets part installs), statements without
+// result, and the SQL monitor (the optional SQL log). Text crosses this
+// boundary as Windows-1251. An SQLite file is opened directly with the SQLite
+// library, its name passed as it is.
 
 #include <QString>
 #include <QStringList>
@@ -81,6 +82,21 @@ public:
     using SqliteOpenHook = std::function<void(sqlite3 *)>;
     static void SetSqliteOpenHook(SqliteOpenHook hook);
 
+    // What the screen shows while a statement runs (the SQL-wait cursor).
+    // The widgets part installs them at start-up; without them a statement
+    // changes nothing on screen.
+    struct TSqlWaitHooks {
+        // A statement starts; wait is its connection's SQLHourGlass. Returns
+        // what end gets back when the statement is over.
+        std::function<int(bool wait)> begin;
+        std::function<void(int state)> end;
+        // Called now and then from inside a long SQLite statement, which
+        // holds the event loop.
+        std::function<void()> step;
+    };
+    static void SetSqlWaitHooks(TSqlWaitHooks hooks);
+    static const TSqlWaitHooks &SqlWaitHooks();
+
     // SOCI backend name for a protocol ("sqlite3", "mysql").
     static QString BackendName(const QString &protocol);
     // Whether the backend and its client library can be loaded; on failure
@@ -116,6 +132,21 @@ public:
 
 private:
     QStringList m_trace;
+};
+
+// The SQL-wait hooks around one statement: begun here, ended on every way
+// out.
+class TSqlWaitScope
+{
+public:
+    explicit TSqlWaitScope(const TZConnection &connection);
+    ~TSqlWaitScope();
+    TSqlWaitScope(const TSqlWaitScope &) = delete;
+    TSqlWaitScope &operator=(const TSqlWaitScope &) = delete;
+
+private:
+    bool m_begun = false;
+    int m_state = 0;
 };
 
 // Keeps a connection's SQL-wait cursor off for a run of small queries, so

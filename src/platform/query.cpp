@@ -4,7 +4,6 @@
 #include "platform/connection.h"
 #include "platform/dberror.h"
 #include "platform/query_mysql.h"
-#include "platform/screen.h"
 
 #include <sqlite3.h>
 
@@ -288,7 +287,7 @@ void TZReadOnlyQuery::InternalOpen()
     if (!Connection)
         throw EDatabaseError(QStringLiteral("Database connection not assigned"));
     Connection->CheckConnected();
-    TCursorGuard cursor(Connection->SQLHourGlass ? crSQLWait : Screen::ActiveCursor());
+    TSqlWaitScope wait(*Connection);
     try {
         if (Connection->SqliteHandle()) {
             if (TZSQLMonitor *m = Connection->Monitor())
@@ -326,7 +325,7 @@ void TZReadOnlyQuery::ExecSQL()
     if (!Connection)
         throw EDatabaseError(QStringLiteral("Database connection not assigned"));
     Connection->CheckConnected();
-    TCursorGuard cursor(Connection->SQLHourGlass ? crSQLWait : Screen::ActiveCursor());
+    TSqlWaitScope wait(*Connection);
     try {
         if (sqlite3 *db = Connection->SqliteHandle()) {
             if (TZSQLMonitor *m = Connection->Monitor())

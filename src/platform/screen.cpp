@@ -1,5 +1,6 @@
 #include "platform/screen.h"
 
+#include "platform/connection.h"
 #include "platform/curfile.h"
 
 #include <QApplication>
@@ -188,6 +189,20 @@ void Screen::AnimateCursor()
     const TCursorHandle h = ActiveHandle();
     if (h && h->IsAnimated() && g_stepShown.elapsed() >= h->StepMs(g_step))
         NextStep();
+}
+
+void Screen::InstallSqlWaitCursor()
+{
+    TZConnection::TSqlWaitHooks hooks;
+    // As a cursor guard does; without the wait cursor the one shown stays.
+    hooks.begin = [](bool wait) {
+        const int previous = ActiveCursor();
+        SetActiveCursor(wait ? crSQLWait : previous);
+        return previous;
+    };
+    hooks.end = [](int previous) { SetActiveCursor(previous); };
+    hooks.step = [] { AnimateCursor(); };
+    TZConnection::SetSqlWaitHooks(std::move(hooks));
 }
 
 TCursorGuard::TCursorGuard(int id) : m_previous(Screen::ActiveCursor())

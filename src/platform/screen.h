@@ -72,6 +72,10 @@ int ActiveStep();
 // Moves the animation on when its step is due; for work that holds the
 // event loop (the timer cannot fire then). Cheap when nothing animates.
 void AnimateCursor();
+// Shows the SQL-wait cursor while a database statement runs and steps its
+// animation inside long ones: hooks it into the connections (the
+// application object does at start-up).
+void InstallSqlWaitCursor();
 } // namespace Screen
 
 // Shows a cursor for the life of the object and restores the previous one.

@@ -1,11 +1,10 @@
 // The read-only query on both deployments: parameters, fields, text
-// conversion, compact rows and the wait cursor.
+// conversion, compact rows and the SQL-wait hooks.
 #include "platform/query.h"
 
 #include "platform/connection.h"
 #include "platform/datasource.h"
 #include "platform/dberror.h"
-#include "platform/screen.h"
 #include "testdb.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +14,10 @@
 #include <QTemporaryDir>
 #include <QTime>
 
+#include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -154,25 +156,74 @@ TEST_F(QueryTest, ExecSqlAndRefresh)
     EXPECT_EQ(reader.FieldByName(QStringLiteral("name")).AsString(), QStringLiteral("Щётка"));
 }
 
-TEST_F(QueryTest, ShowsTheSqlWaitCursorWhileTheStatementRuns)
+TEST_F(QueryTest, SqlWaitHooksFrameEveryStatement)
 {
-    int seen = 0;
+    struct TRestoreHooks {
+        TZConnection::TSqlWaitHooks saved = TZConnection::SqlWaitHooks();
+        ~TRestoreHooks() { TZConnection::SetSqlWaitHooks(saved); }
+    } restore;
+    struct TLog {
+        QStringList events;
+        QStringList during; // the events while the statement ran
+        int steps = 0;
+    } log;
+    TZConnection::TSqlWaitHooks hooks;
+    hooks.begin = [&log](bool wait) {
+        log.events.append(wait ? QStringLiteral("begin wait") : QStringLiteral("begin"));
+        return 7;
+    };
+    hooks.end = [&log](int state) { log.events.append(QStringLiteral("end ") + QString::number(state)); };
+    hooks.step = [&log] { ++log.steps; };
+    TZConnection::SetSqlWaitHooks(hooks);
     sqlite3_create_function(
-        m_conn->SqliteHandle(), "cursor_now", 0, SQLITE_UTF8, &seen,
+        m_conn->SqliteHandle(), "events_now", 0, SQLITE_UTF8, &log,
         [](sqlite3_context *ctx, int, sqlite3_value **) {
-            *static_cast<int *>(sqlite3_user_data(ctx)) = Screen::ActiveCursor();
+            auto *l = static_cast<TLog *>(sqlite3_user_data(ctx));
+            l->during = l->events;
             sqlite3_result_int(ctx, 0);
         },
         nullptr, nullptr);
-    TZReadOnlyQuery q(m_conn.get());
-    q.SetSQL(QStringLiteral("select cursor_now()"));
-    q.Open();
-    EXPECT_EQ(seen, crSQLWait);
-    EXPECT_EQ(Screen::ActiveCursor(), crDefault);
-    q.Close();
-    m_conn->SQLHourGlass = false;
-    q.Open();
-    EXPECT_EQ(seen, crDefault);
+
+    const QString sql = QStringLiteral("select events_now()");
+    const std::vector<std::pair<const char *, std::function<void()>>> statements = {
+        {"open",
+         [&] {
+             TZReadOnlyQuery q(m_conn.get());
+             q.SetSQL(sql);
+             q.Open();
+         }},
+        {"exec",
+         [&] {
+             TZReadOnlyQuery q(m_conn.get());
+             q.SetSQL(sql);
+             q.ExecSQL();
+         }},
+        {"direct", [&] { m_conn->ExecuteDirect(sql); }},
+    };
+    for (const bool wait : {true, false}) {
+        const QString begin = wait ? QStringLiteral("begin wait") : QStringLiteral("begin");
+        for (const auto &[name, run] : statements) {
+            SCOPED_TRACE(std::string(name) + (wait ? " wait" : " no wait"));
+            m_conn->SQLHourGlass = wait;
+            log.events.clear();
+            log.during.clear();
+            run();
+            EXPECT_EQ(log.during, QStringList{begin});
+            EXPECT_EQ(log.events, (QStringList{begin, QStringLiteral("end 7")}));
+        }
+    }
+
+    // A failed statement ends its wait as well.
+    m_conn->SQLHourGlass = true;
+    log.events.clear();
+    EXPECT_THROW(m_conn->ExecuteDirect(QStringLiteral("select * from nowhere")), EDatabaseError);
+    EXPECT_EQ(log.events, (QStringList{QStringLiteral("begin wait"), QStringLiteral("end 7")}));
+
+    // A long statement steps the wait from inside.
+    log.steps = 0;
+    m_conn->ExecuteDirect(QStringLiteral(
+        "with recursive c(x) as (select 1 union all select x + 1 from c where x < 200000) select max(x) from c"));
+    EXPECT_GT(log.steps, 0);
 }
 
 TEST_F(QueryTest, LargeResultIsStoredCompactly)
