@@ -98,13 +98,19 @@ TEST_P(MainLayout, FitsAtTheSmallestSizeAndMaximised)
     Settle();
     EXPECT_EQ(tree->width(), treeWidth + 40);
     auto *grid = Get<TDBGrid>(*w, "DBGrid2");
+    auto *card = Get<QWidget>(*w, "pnlAllInfo");
     const int gridWidth = grid->width();
+    const int cardWidth = card->width();
+    const int addressWidth = grid->Columns()[1]->Width();
     w->resize(1280, 1024);
     Settle();
     SaveShot(w.get(), QStringLiteral("firms-1280") + Suffix());
     EXPECT_EQ(tree->width(), treeWidth + 40);
-    // The grid's share of the 480 pixels, the card beside it taking the rest.
-    EXPECT_GE(grid->width(), gridWidth + 240);
+    // The grid takes the 480 pixels, the card keeps its width, and the
+    // address column gets its share of them.
+    EXPECT_GE(grid->width(), gridWidth + 470);
+    EXPECT_EQ(card->width(), cardWidth);
+    EXPECT_GE(grid->Columns()[1]->Width(), addressWidth + 150);
     FindGoods();
     SaveShot(w.get(), QStringLiteral("goods-1280") + Suffix());
     EXPECT_EQ(tree->width(), treeWidth + 40);

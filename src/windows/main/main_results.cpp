@@ -77,8 +77,10 @@ void TfrmMain::SetupResults()
     ui->pnlEnprLayout->setStretchFactor(ui->Splitter2, 1);
     for (QWidget *panel : {ui->pnlGoodRichStr, ui->pnlEnprRichStr})
         panel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    ui->Splitter2->setStretchFactor(0, 3);
-    ui->Splitter2->setStretchFactor(1, 2);
+    // The card keeps its width; a wider window widens the grid, whose
+    // address column is the one that runs out of room.
+    ui->Splitter2->setStretchFactor(0, 1);
+    ui->Splitter2->setStretchFactor(1, 0);
     for (TDBText *text : {DBText1, DBText2, DBText3, DBText4, DBText5, DBText6, DBText7})
         text->OnMouseMove = [this](TDBText *sender) { DBText1MouseMove(sender); };
 }
