@@ -81,16 +81,19 @@ void TDataSet::RebuildFieldList()
 
 void TDataSet::MoveField(TField *field, int flatIndex)
 {
-    if (!field || field->m_dataSet != this || field->m_parent)
+    if (!field || field->m_dataSet != this)
         return;
-    auto &owned = m_declared.empty() ? m_automatic : m_declared;
+    // A sub-field moves among its parent's sub-fields, a top-level field
+    // among the top-level fields; each takes its sub-fields along.
+    const std::vector<TField *> &siblings = field->m_parent ? field->m_parent->m_children : m_fields;
+    std::function<int(const TField *)> end = [&](const TField *f) {
+        return f->m_children.empty() ? f->m_index + 1 : end(f->m_children.back());
+    };
     int from = -1, to = -1;
-    for (std::size_t i = 0; i < m_fields.size(); ++i) {
-        const int first = m_fields[i]->m_index;
-        const int end = i + 1 < m_fields.size() ? m_fields[i + 1]->m_index : int(m_fieldList.size());
-        if (flatIndex >= first && flatIndex < end)
+    for (std::size_t i = 0; i < siblings.size(); ++i) {
+        if (flatIndex >= siblings[i]->m_index && flatIndex < end(siblings[i]))
             to = int(i);
-        if (m_fields[i] == field)
+        if (siblings[i] == field)
             from = int(i);
     }
     if (from < 0 || to < 0 || from == to)
@@ -98,9 +101,16 @@ void TDataSet::MoveField(TField *field, int flatIndex)
     std::vector<std::pair<TField *, int>> before;
     for (TField *f : m_fieldList)
         before.emplace_back(f, f->m_index);
-    std::unique_ptr<TField> moving = std::move(owned[std::size_t(from)]);
-    owned.erase(owned.begin() + from);
-    owned.insert(owned.begin() + to, std::move(moving));
+    if (TField *parent = field->m_parent) {
+        auto &order = parent->m_children;
+        order.erase(order.begin() + from);
+        order.insert(order.begin() + to, field);
+    } else {
+        auto &owned = m_declared.empty() ? m_automatic : m_declared;
+        std::unique_ptr<TField> moving = std::move(owned[std::size_t(from)]);
+        owned.erase(owned.begin() + from);
+        owned.insert(owned.begin() + to, std::move(moving));
+    }
     RebuildFieldList();
     for (Buffer &b : m_window) {
         std::vector<QVariant> values(b.values.size());

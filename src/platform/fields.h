@@ -69,8 +69,8 @@ public:
     TDataSet *DataSet() const { return m_dataSet; }
     // Index in the dataset's flat field list; -1 while unattached.
     int Index() const { return m_index; }
-    // A top-level field moves to the top-level place that holds flat index
-    // `index`, with its sub-fields; the controls lay out again.
+    // The field moves, with its sub-fields, to the place among its siblings
+    // that holds flat index `index`; the controls lay out again.
     void SetIndex(int index);
     // Parent object field, or null.
     TField *ParentField() const { return m_parent; }

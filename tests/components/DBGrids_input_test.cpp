@@ -769,6 +769,70 @@ TEST(DBGridColumnMove, DraggingATitleMovesTheColumnAndItsFieldOrder)
     EXPECT_EQ(moved.size(), 1u);
 }
 
+TEST(DBGridColumnMove, WithTheObjectViewATitleMovesOnlyAmongItsSiblings)
+{
+    TMemDataSet ds;
+    TDataSource source;
+    TestGrid grid;
+    ds.AddColumn(QStringLiteral("id"), ftInteger);
+    ds.AddColumn(QStringLiteral("addr.city"), ftString, 20);
+    ds.AddColumn(QStringLiteral("addr.street"), ftString, 20);
+    ds.AppendRow({1, QStringLiteral("c"), QStringLiteral("s")});
+    auto id = CreateField(ftInteger);
+    id->SetFieldName(QStringLiteral("id"));
+    ds.AddField(std::move(id));
+    auto addr = CreateField(ftADT);
+    addr->SetFieldName(QStringLiteral("addr"));
+    for (const char16_t *name : {u"city", u"street"}) {
+        auto sub = CreateField(ftString, 20);
+        sub->SetFieldName(QString::fromUtf16(name));
+        addr->AddChild(std::move(sub));
+    }
+    ds.AddField(std::move(addr));
+    ds.ObjectView = true;
+    source.SetDataSet(&ds);
+    ASSERT_TRUE(ShowExposed(grid, 500));
+    grid.SetDataSource(&source);
+    ds.Open();
+    grid.SetGridOptions(grid.GridOptions() | goColMoving);
+    QWidget *vp = grid.viewport();
+    const auto names = [&] {
+        QStringList out;
+        for (int i = 0; i < grid.Columns().Count(); ++i)
+            out << grid.Columns()[i]->FieldName();
+        return out;
+    };
+    const auto at = [&](int dataCol, int row) { return grid.CellRect(grid.DataToGridColumn(dataCol), row).center(); };
+    ASSERT_EQ(names(), (QStringList{QStringLiteral("id"), QStringLiteral("addr"), QStringLiteral("addr.city"),
+                                    QStringLiteral("addr.street")}));
+
+    // The street's own title (depth 1) goes before the city, never onto id.
+    QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, at(3, 1));
+    EXPECT_EQ(grid.MoveOrigin(), grid.DataToGridColumn(3));
+    QTest::mouseMove(vp, at(0, 1));
+    EXPECT_EQ(grid.MoveTarget(), grid.DataToGridColumn(3)) << "id is not the street's sibling";
+    QTest::mouseMove(vp, at(2, 1));
+    EXPECT_EQ(grid.MoveTarget(), grid.DataToGridColumn(2));
+    QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, at(2, 1));
+    EXPECT_EQ(names(), (QStringList{QStringLiteral("id"), QStringLiteral("addr"), QStringLiteral("addr.street"),
+                                    QStringLiteral("addr.city")}));
+
+    grid.RequestLayout(); // the sub-fields took the new order
+    EXPECT_EQ(names(), (QStringList{QStringLiteral("id"), QStringLiteral("addr"), QStringLiteral("addr.street"),
+                                    QStringLiteral("addr.city")}));
+    EXPECT_EQ(ds.FieldByName(QStringLiteral("addr.city")).AsString(), QStringLiteral("c"));
+
+    // Pressed on the object's title above a sub-column, the object is dragged,
+    // and it takes its sub-columns along.
+    QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, at(3, 0));
+    EXPECT_EQ(grid.MoveOrigin(), grid.DataToGridColumn(1));
+    QTest::mouseMove(vp, at(0, 0));
+    EXPECT_EQ(grid.MoveTarget(), grid.DataToGridColumn(0));
+    QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, at(0, 0));
+    EXPECT_EQ(names(), (QStringList{QStringLiteral("addr"), QStringLiteral("addr.street"), QStringLiteral("addr.city"),
+                                    QStringLiteral("id")}));
+}
+
 TEST(DBGridErrors, AMoveThatFailsIsShownAndNothingEscapesTheKeyOrTheClick)
 {
     Shown f(10);
