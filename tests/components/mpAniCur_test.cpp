@@ -234,3 +234,30 @@ TEST_F(AniCurTest, ChangesReinstallAndBracketsDeferThem)
     EXPECT_EQ(copy.Cursors()->ItemAt(0)->Data(), m_bytes);
     EXPECT_TRUE(Screen::CursorHandle(3));
 }
+
+TEST_F(AniCurTest, ReplacingTheListCopiesItsItemsAndInstallsThemAll)
+{
+    TmpAnimatedCursors source;
+    for (int id : {4, 5}) {
+        TmpAnimatedCursorItem *item = source.Cursors()->Add();
+        item->SetCursorID(id);
+        item->AssignCursorBytes(m_bytes.constData(), m_bytes.size());
+    }
+    TmpAnimatedCursors component;
+    component.Cursors()->Add()->SetDescription(QStringLiteral("old"));
+    const TmpAnimatedCursorList *own = component.Cursors();
+    Screen::ClearCursor(4);
+    Screen::ClearCursor(5);
+
+    component.ReplaceCursors(*source.Cursors());
+    // Still its own one list, now holding copies, every cursor installed.
+    EXPECT_EQ(component.Cursors(), own);
+    ASSERT_EQ(component.Cursors()->Count(), 2);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(component.Cursors()->ItemAt(i)->CursorID(), 4 + i);
+        EXPECT_EQ(component.Cursors()->ItemAt(i)->Data(), m_bytes);
+        EXPECT_TRUE(Screen::CursorHandle(4 + i)) << i;
+    }
+    EXPECT_EQ(source.Cursors()->Count(), 2);
+    EXPECT_TRUE(TempFiles().isEmpty());
+}
