@@ -57,7 +57,7 @@ TEST_P(MainLayout, FitsAtTheSmallestSizeAndMaximised)
         EXPECT_TRUE(b->isVisible()) << name;
         EXPECT_TRUE(bar->rect().contains(b->geometry())) << name;
     }
-    EXPECT_EQ(buttons, 8); // seven tool buttons and the remarks button
+    EXPECT_EQ(buttons, 11); // ten tool buttons and the remarks button
     auto *tree = Get<QTreeWidget>(*w, "TreeView");
     for (QTreeWidgetItem *root : {GoodRoot(*w), EnprRoot(*w)})
         for (int i = 0; i < root->childCount(); ++i) {

@@ -45,6 +45,12 @@ public:
     // A tree-driven organisation search where the tree offers none (its root).
     void FindEnterprises(bool byUser) const { m_w.FindEnterprises(byUser); }
 
+    // The goods print job of the print command, without its dialog and
+    // output: scope as in the dialog, the page body read afterwards.
+    void SetPrintChoice(int choice) const { m_w.PrintChoice = choice; }
+    void BuildGoodsPrintHtml(QObject *sender) const { m_w.BuildGoodsPrintHtml(sender); }
+    const QString &ReportHtml() const { return m_w.ReportHtml; }
+
 private:
     TfrmMain &m_w;
 };

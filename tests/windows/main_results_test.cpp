@@ -548,6 +548,10 @@ TEST_P(MainView, SwitchesKeepMenuAndButtonInStep)
     EXPECT_FALSE(Get<QWidget>(*w, "StatusBar1")->isHidden());
     EXPECT_TRUE(Get<QToolButton>(*w, "btnStatusBar")->isChecked());
 
+    // The detail lines belong to a result: off with the sub-list.
+    EXPECT_FALSE(Get<QToolButton>(*w, "btnRichStr")->isEnabled());
+    Get<QComboBox>(*w, "cbFindGoodName")->setEditText(QStringLiteral("а"));
+    Click(Get<QPushButton>(*w, "btnFindGood"));
     w->findChild<QAction *>(QStringLiteral("mnuRichStr"))->trigger();
     EXPECT_TRUE(Get<QWidget>(*w, "pnlGoodRichStr")->isHidden());
     EXPECT_TRUE(Get<QWidget>(*w, "pnlEnprRichStr")->isHidden());

@@ -91,6 +91,7 @@ void TfrmMain::SetupToolBar()
     };
     btnBack = make(QStringLiteral("btnBack"), QStringLiteral("Назад"), &mnuBack, QStringLiteral("mnuBack"));
     btnNext = make(QStringLiteral("btnNext"), QStringLiteral("Вперед"), &mnuNext, QStringLiteral("mnuNext"));
+    SetupPrintActions();
 }
 
 QList<QComboBox *> TfrmMain::HistoryBoxes() const

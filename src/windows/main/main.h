@@ -12,6 +12,7 @@
 #include "platform/usersettings.h"
 #include "windows/main/historyrec.h"
 #include "windows/main/resultpane.h"
+#include "windows/price/cardsections.h"
 
 #include <QIcon>
 #include <QList>
@@ -219,6 +220,30 @@ private:
     void mnuDollarClick();
     void btnDollarClick();
 
+    // --- printing, preview and saving of the result (main_print.cpp) ---
+    QAction *mnuPrint = nullptr;
+    QAction *mnuPreview = nullptr;
+    QAction *mnuSave = nullptr;
+    QToolButton *btnPrint = nullptr;
+    QToolButton *btnPreview = nullptr;
+    QToolButton *btnSave = nullptr;
+    // The body being printed, previewed or saved; empty between commands.
+    QString ReportHtml;
+    // -1 cancelled, 0 marked rows, 1 the current row, 2 all rows.
+    int PrintChoice = -1;
+    // The card sections chosen in the print-settings dialog.
+    TCardSections PrintSections;
+    void SetupPrintActions();
+    // The six print, preview and save commands; the sender names the action.
+    void btnPrintClick(QObject *sender);
+    // Jobs of the progress window; each leaves its page body in ReportHtml.
+    void BuildEnterprisesPrintHtml(QObject *sender);
+    void BuildGoodsPrintHtml(QObject *sender);
+    // Calls addRow for the rows of PrintChoice, with the result query on
+    // each row in turn.
+    void WalkPrintRows(TDBGrid &grid, TZReadOnlyQuery &query, const std::function<void()> &addRow);
+    void EnablePrintActions(bool enabled);
+
     // --- banners, idle work and closing (main_banner.cpp) ---
     void AppIdle();
     // Always allows closing; the local version shows its closing banner.
@@ -308,6 +333,10 @@ private:
     bool m_settingsLoaded = false;
     bool m_treeWidthSet = false;
 };
+
+// One row of the printed goods table for one good, read with the lent query
+// (left closed).
+void BuildGoodRowHtml(TZReadOnlyQuery &query, int cid, int fid, int adr_id, qint64 id, QString &row);
 
 // The one main window of the program.
 extern TfrmMain *frmMain;

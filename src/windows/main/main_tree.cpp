@@ -349,7 +349,7 @@ void TfrmMain::ShowGoodPanel()
     ui->TreeView1->hide();
     ui->pnlEnpr->hide();
     ui->pnlGood->show();
-    // Print actions join with printing.
+    EnablePrintActions(true);
     ui->mnuDollar->setEnabled(true);
     btnDollar->setEnabled(true);
 }
@@ -359,6 +359,7 @@ void TfrmMain::ShowEnprPanel()
     ui->TreeView1->hide();
     ui->pnlGood->hide();
     ui->pnlEnpr->show();
+    EnablePrintActions(true);
     ui->mnuDollar->setEnabled(false);
     btnDollar->setEnabled(false);
 }
@@ -368,6 +369,7 @@ void TfrmMain::ShowSubList()
     ui->pnlGood->hide();
     ui->pnlEnpr->hide();
     ui->TreeView1->show();
+    EnablePrintActions(false);
     ui->mnuDollar->setEnabled(false);
     btnDollar->setEnabled(false);
 }

@@ -1,0 +1,473 @@
+#include "windows/main_catalogue.h"
+
+#include "components/PreviewForm.h"
+#include "components/Progress.h"
+#include "components/givLabel.h"
+#include "platform/dialogs.h"
+#include "platform/htmlview.h"
+#include "platform/printers.h"
+#include "windows/price/firmcard.h"
+#include "windows/printset.h"
+
+#include <QGroupBox>
+#include <QLocale>
+#include <QPrinter>
+#include <QRadioButton>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+
+const QString kHead =
+    QStringLiteral("<table border=0 width=\"100%\" bgcolor=gray cellpadding=1 cellspacing=1><tr bgcolor=white>"
+                   "<td align=center valign=top><b>Товар/Услуга</b></td><td align=center valign=top><b>Цена</b></td>"
+                   "<td align=center valign=top><b>Организация</b></td><td align=center valign=top><b>Адрес</b></td>"
+                   "<td align=center valign=top><b>Телефон</b></td></tr>");
+// A check box or radio button takes clicks on its box and text only.
+void ClickBox(QAbstractButton *box)
+{
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(7, box->height() / 2));
+}
+
+const QString kRowStart = QStringLiteral("<tr bgcolor=white><td valign=top>");
+
+// What one command showed on its way.
+struct TSeen {
+    bool dialog = false;
+    QStringList progress; // the progress texts after the first, each once
+    int saveDialogs = 0;
+    int printDialogs = 0;
+    QString preview; // the previewed page as text
+};
+
+class MainPrint : public TSampleDeployment
+{
+protected:
+    void SetUp() override
+    {
+        TSampleDeployment::SetUp();
+        if (IsSkipped())
+            return;
+        m_locale = QLocale();
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+        SetTodayHook([] { return QDate(2026, 12, 9); });
+        w = Start();
+        ASSERT_TRUE(shown.isEmpty()) << shown.join(u'|').toStdString();
+        w->resize(1100, 750);
+        w->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    }
+    void TearDown() override
+    {
+        w.reset();
+        SetSaveDialogHook({});
+        SetPrintDialogHook({});
+        QLocale::setDefault(m_locale);
+        TSampleDeployment::TearDown();
+    }
+    bool Local() const { return !GetParam(); }
+    QString Out() const { return Path(QStringLiteral("out.htm")); }
+    QString Saved()
+    {
+        QFile f(Out());
+        return f.open(QIODevice::ReadOnly) ? FromCp1251(f.readAll()) : QString();
+    }
+
+    void FindGoods(const QString &name)
+    {
+        Select(*w, GoodRoot(*w));
+        Get<QComboBox>(*w, "cbFindGoodName")->setEditText(name);
+        Get<QComboBox>(*w, "cbFindGoodEnprName")->setEditText(QString());
+        Click(Get<QPushButton>(*w, "btnFindGood"));
+        QCoreApplication::processEvents();
+    }
+    void FindEnpr(const QString &name)
+    {
+        Select(*w, EnprRoot(*w));
+        Get<QComboBox>(*w, "cbFindEnprName")->setEditText(name);
+        Click(Get<QPushButton>(*w, "btnFindEnpr"));
+        QCoreApplication::processEvents();
+    }
+    void SortBy(const char *grid, int col)
+    {
+        auto *g = Get<TDBGrid>(*w, grid);
+        QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, g->CellRect(g->DataToGridColumn(col), 0).center());
+    }
+    void MarkRow(const char *grid, int row)
+    {
+        auto *g = Get<TDBGrid>(*w, grid);
+        const QRect cell = g->CellRect(g->DataToGridColumn(0), g->TitleOffset() + row);
+        QTest::mouseClick(g->viewport(), Qt::LeftButton, Qt::ControlModifier, cell.center());
+    }
+
+    // Runs one command from its tool button (or menu item). dialog answers
+    // the print settings; cancelAt stops the progress window when it shows
+    // that count.
+    TSeen Run(const char *command, const std::function<void(TfrmPrintSet &)> &dialog, int cancelAt = 0)
+    {
+        TSeen seen;
+        QFile::remove(Out());
+        SetSaveDialogHook([&](TSaveDialog &d) {
+            ++seen.saveDialogs;
+            d.FileName = Out();
+            return true;
+        });
+        SetPrintDialogHook([&](TPrintDialog &) {
+            ++seen.printDialogs;
+            Printer()->setOutputFormat(QPrinter::PdfFormat);
+            Printer()->setOutputFileName(Path(QStringLiteral("out.pdf")));
+            return true;
+        });
+        // Looks in after every event processing, the job's own included:
+        // each pass queues the next.
+        bool running = true;
+        std::function<void()> look;
+        look = [&] {
+            if (!running)
+                return;
+            QMetaObject::invokeMethod(qApp, look, Qt::QueuedConnection);
+            QWidget *modal = QApplication::activeModalWidget();
+            if (auto *set = qobject_cast<TfrmPrintSet *>(modal); set && set->isVisible() && !seen.dialog) {
+                seen.dialog = true;
+                dialog(*set);
+            } else if (auto *progress = qobject_cast<TfrmProgress *>(modal)) {
+                const QString text = progress->givHTMLabel1->Lines().join(u'\n');
+                if (text != QStringLiteral("Подготовка данных...") &&
+                    seen.progress.value(seen.progress.size() - 1) != text)
+                    seen.progress << text;
+                if (cancelAt > 0 && text == QStringLiteral("Обработано записей - ") + QString::number(cancelAt))
+                    Click(progress->Button1);
+            } else if (auto *preview = qobject_cast<TPreviewForm *>(modal); preview && preview->isVisible()) {
+                for (QWidget *widget : QApplication::allWidgets())
+                    if (auto *view = qobject_cast<THTMLViewer *>(widget))
+                        seen.preview = view->toPlainText();
+                SaveShot(preview,
+                         Local() ? QStringLiteral("goods-preview-local") : QStringLiteral("goods-preview-network"));
+                preview->close();
+            }
+        };
+        look();
+        if (QAction *item = w->findChild<QAction *>(QString::fromLatin1(command)))
+            item->trigger();
+        else
+            Click(Get<QToolButton>(*w, command));
+        running = false;
+        QCoreApplication::sendPostedEvents();
+        SetSaveDialogHook({});
+        SetPrintDialogHook({});
+        return seen;
+    }
+    static void Ok(TfrmPrintSet &f) { Click(f.BitBtn1); }
+    static std::function<void(TfrmPrintSet &)> Scope(const char *button)
+    {
+        return [button](TfrmPrintSet &f) {
+            ClickBox(f.findChild<QRadioButton *>(QString::fromLatin1(button)));
+            Click(f.BitBtn1);
+        };
+    }
+
+    // The goods row the builder gives for the result row at recNo (1-based).
+    QString GoodRow(int recNo)
+    {
+        TZReadOnlyQuery &rows = GoodRows(*w);
+        const int keep = rows.RecNo();
+        rows.SetRecNo(recNo);
+        TZReadOnlyQuery q(&Peer(*w).ZConnection1());
+        QString row;
+        BuildGoodRowHtml(q, I(rows, "cid"), I(rows, "fid"), I(rows, "adr_id"),
+                         rows.FieldByName(QStringLiteral("id")).AsLargeInt(), row);
+        rows.SetRecNo(keep);
+        return row;
+    }
+    int I(TDataSet &q, const char *name) { return q.FieldByName(QString::fromLatin1(name)).AsInteger(); }
+
+    // What a user sees of a result grid after a command: the current row,
+    // its place on screen and the texts of the row.
+    struct TView {
+        int recNo, activeRecord;
+        QString sphones, sprice;
+        bool hourGlass;
+    };
+    TView View(const char *grid)
+    {
+        auto *g = Get<TDBGrid>(*w, grid);
+        TDataSet &q = *g->DataSource()->DataSet();
+        const QString calc = QString::fromLatin1(grid) == QLatin1String("DBGrid1") ? QStringLiteral("sphones")
+                                                                                   : QStringLiteral("sallinfo");
+        return {q.RecNo(), g->DataLink().ActiveRecord(), q.FieldByName(calc).AsString(),
+                q.FieldByName(QStringLiteral("ssfn")).AsString(), Peer(*w).ZConnection1().SQLHourGlass};
+    }
+    void ExpectRestored(const char *grid, const TView &before)
+    {
+        TDataSet &q = *Get<TDBGrid>(*w, grid)->DataSource()->DataSet();
+        EXPECT_FALSE(q.ControlsDisabled());
+        const TView after = View(grid);
+        EXPECT_EQ(after.hourGlass, before.hourGlass);
+        EXPECT_EQ(after.recNo, before.recNo);
+        EXPECT_EQ(after.activeRecord, before.activeRecord);
+        EXPECT_EQ(after.sphones, before.sphones) << "display texts computed again";
+        EXPECT_EQ(after.sprice, before.sprice);
+    }
+    void CompareGolden(const QString &name, const QByteArray &bytes)
+    {
+        const QString file = QStringLiteral(TREVIN_TEST_DATA "/print/%1.%2.htm")
+                                 .arg(name, Local() ? QStringLiteral("local") : QStringLiteral("network"));
+        QFile f(file);
+        if (!qEnvironmentVariableIsEmpty("TREVIN_UPDATE_GOLDEN")) {
+            QDir().mkpath(QFileInfo(file).path());
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+            return;
+        }
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << qPrintable(file);
+        EXPECT_EQ(f.readAll(), bytes) << qPrintable(file);
+    }
+
+    std::unique_ptr<TfrmMain> w;
+    QLocale m_locale;
+};
+
+TEST_P(MainPrint, CommandsFollowThePanels)
+{
+    const struct {
+        const char *button, *item;
+        QString hint, caption;
+    } commands[] = {
+        {"btnPrint", "mnuPrint", QStringLiteral("Печать"), QStringLiteral("Печать")},
+        {"btnPreview", "mnuPreview", QStringLiteral("Предварительный просмотр"),
+         QStringLiteral("Предварительный просмотр")},
+        {"btnSave", "mnuSave", QStringLiteral("Сохранить в файл"), QStringLiteral("Сохранить")},
+    };
+    const auto states = [&] {
+        QString s;
+        for (const auto &c : commands)
+            s += QString::number(Get<QToolButton>(*w, c.button)->isEnabled()) +
+                 QString::number(w->findChild<QAction *>(QString::fromLatin1(c.item))->isEnabled());
+        for (const char *name : {"btnRichStr", "btnFullRecv"})
+            s += QString::number(Get<QToolButton>(*w, name)->isEnabled());
+        for (const char *name : {"mnuRichStr", "mnuFullRecv"})
+            s += QString::number(w->findChild<QAction *>(QString::fromLatin1(name))->isEnabled());
+        return s;
+    };
+    for (const auto &c : commands) {
+        EXPECT_EQ(Get<QToolButton>(*w, c.button)->toolTip(), c.hint);
+        ASSERT_NE(w->findChild<QAction *>(QString::fromLatin1(c.item)), nullptr) << c.item;
+        EXPECT_EQ(w->findChild<QAction *>(QString::fromLatin1(c.item))->text(), c.caption);
+    }
+    Select(*w, GoodRoot(*w));
+    EXPECT_EQ(states(), QStringLiteral("0000000000")) << "the sub-list";
+    FindGoods(QStringLiteral("Пылесос"));
+    EXPECT_EQ(states(), QStringLiteral("1111111010")) << "goods";
+    FindEnpr(QStringLiteral("техникаурал"));
+    EXPECT_EQ(states(), QStringLiteral("1111111111")) << "organisations";
+}
+
+TEST_P(MainPrint, NothingMarkedOffersTheCurrentRow)
+{
+    FindGoods(QStringLiteral("Пылесос"));
+    ASSERT_EQ(GoodRows(*w).RecordCount(), 5);
+    QTest::keyClick(Get<TDBGrid>(*w, "DBGrid1"), Qt::Key_Down);
+    QTest::keyClick(Get<TDBGrid>(*w, "DBGrid1"), Qt::Key_Down);
+    const TView before = View("DBGrid1");
+    ASSERT_EQ(before.recNo, 3);
+    const TSeen seen = Run("btnSave", [](TfrmPrintSet &f) {
+        EXPECT_FALSE(f.rbSelected->isEnabled());
+        EXPECT_TRUE(f.rbCurrent->isChecked());
+        EXPECT_FALSE(f.gbEnpr->isVisible()) << "no sections for goods";
+        EXPECT_EQ(f.windowTitle(), QStringLiteral("Сохранить в файл"));
+        Ok(f);
+    });
+    EXPECT_TRUE(seen.dialog);
+    EXPECT_EQ(seen.saveDialogs, 1);
+    EXPECT_TRUE(seen.progress.isEmpty()) << "no counts for one row";
+    EXPECT_EQ(Saved(), kHead + GoodRow(3) + QStringLiteral("</table>"));
+    EXPECT_TRUE(GoodRow(3).startsWith(kRowStart + QStringLiteral("Пылесос</td>"))) << GoodRow(3).toStdString();
+    ExpectRestored("DBGrid1", before);
+    EXPECT_TRUE(shown.isEmpty()) << shown.join(u'|').toStdString();
+}
+
+TEST_P(MainPrint, MarkedRowsInGridOrderAndTheViewComesBack)
+{
+    FindGoods(QStringLiteral("а"));
+    ASSERT_GT(GoodRows(*w).RecordCount(), 40);
+    MarkRow("DBGrid1", 4);
+    MarkRow("DBGrid1", 1);
+    MarkRow("DBGrid1", 6);
+    QTest::keyClick(Get<TDBGrid>(*w, "DBGrid1"), Qt::Key_Down);
+    ASSERT_EQ(Get<TDBGrid>(*w, "DBGrid1")->MarkedRows().MarkedCount(), 3);
+    const TView before = View("DBGrid1");
+    const TSeen seen = Run("mnuSave", Ok);
+    EXPECT_EQ(seen.progress,
+              QStringList({QStringLiteral("Обработано записей - 1"), QStringLiteral("Обработано записей - 2"),
+                           QStringLiteral("Обработано записей - 3")}));
+    EXPECT_EQ(Saved(), kHead + GoodRow(2) + GoodRow(5) + GoodRow(7) + QStringLiteral("</table>"));
+    ExpectRestored("DBGrid1", before);
+    EXPECT_EQ(Get<TDBGrid>(*w, "DBGrid1")->MarkedRows().MarkedCount(), 3) << "the marks stay";
+}
+
+TEST_P(MainPrint, AllOf250GoodsCountInSteps)
+{
+    if (!Local())
+        GTEST_SKIP() << "changes the catalogue; the local copy is the test's own";
+    Exec(QStringLiteral("update good set name='Пробник ' || id where rowid in (select rowid from good where "
+                        "adr_id<>0 order by id limit 250)"));
+    FindGoods(QStringLiteral("Пробник"));
+    ASSERT_EQ(GoodRows(*w).RecordCount(), 250);
+    MarkRow("DBGrid1", 2);
+    GoodRows(*w).MoveBy(30);
+    const TView before = View("DBGrid1");
+    const TSeen seen = Run("btnSave", Scope("rbAll"));
+    QStringList counts;
+    for (int n : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 200})
+        counts << QStringLiteral("Обработано записей - ") + QString::number(n);
+    EXPECT_EQ(seen.progress, counts);
+    const QString html = Saved();
+    EXPECT_TRUE(html.startsWith(kHead));
+    EXPECT_TRUE(html.endsWith(QStringLiteral("</tr></table>")));
+    ExpectRestored("DBGrid1", before);
+    QString rows;
+    for (int n = 1; n <= 250; ++n)
+        rows += GoodRow(n);
+    EXPECT_EQ(html, kHead + rows + QStringLiteral("</table>"));
+    EXPECT_EQ(html.count(kRowStart), 250) << "250 rows after the header row";
+}
+
+TEST_P(MainPrint, CancelledJobGivesNoOutput)
+{
+    FindGoods(QStringLiteral("а"));
+    ASSERT_GT(GoodRows(*w).RecordCount(), 20);
+    GoodRows(*w).MoveBy(3);
+    const TView before = View("DBGrid1");
+    for (const char *command : {"btnSave", "btnPreview", "btnPrint"}) {
+        QFile::remove(Path(QStringLiteral("out.pdf")));
+        const TSeen seen = Run(command, Scope("rbAll"), 5);
+        EXPECT_EQ(seen.progress.last(), QStringLiteral("Обработано записей - 5")) << command;
+        EXPECT_EQ(seen.saveDialogs + seen.printDialogs, 0) << command;
+        EXPECT_TRUE(seen.preview.isEmpty()) << command;
+        EXPECT_FALSE(QFile::exists(Out()) || QFile::exists(Path(QStringLiteral("out.pdf")))) << command;
+        ExpectRestored("DBGrid1", before);
+    }
+    // Nothing of the cancelled page is left for the next command.
+    Run("btnSave", Scope("rbCurrent"));
+    EXPECT_EQ(Saved(), kHead + GoodRow(before.recNo) + QStringLiteral("</table>"));
+    // A cancelled dialog ends the command before any work.
+    const TSeen seen = Run("btnSave", [](TfrmPrintSet &f) { QTest::keyClick(&f, Qt::Key_Escape); });
+    EXPECT_TRUE(seen.dialog);
+    EXPECT_TRUE(seen.progress.isEmpty());
+    EXPECT_FALSE(QFile::exists(Out()));
+    EXPECT_TRUE(shown.isEmpty()) << shown.join(u'|').toStdString();
+}
+
+TEST_P(MainPrint, RowErrorLeavesTheGridAsItWas)
+{
+    if (!Local())
+        GTEST_SKIP() << "changes the catalogue; the local copy is the test's own";
+    FindGoods(QStringLiteral("а"));
+    MarkRow("DBGrid1", 1);
+    MarkRow("DBGrid1", 3);
+    GoodRows(*w).MoveBy(2);
+    TView before = View("DBGrid1");
+    Exec(QStringLiteral("alter table street_type rename to street_type_gone"));
+    for (const char *scope : {"rbSelected", "rbAll"}) {
+        shown.clear();
+        const TSeen seen = Run("btnSave", Scope(scope));
+        EXPECT_EQ(seen.saveDialogs, 0) << scope;
+        EXPECT_FALSE(QFile::exists(Out()));
+        // The error first; the grid's own look-ups may follow with theirs.
+        ASSERT_FALSE(shown.isEmpty());
+        EXPECT_TRUE(shown[0].contains(QStringLiteral("street_type"))) << shown[0].toStdString();
+        ExpectRestored("DBGrid1", before);
+    }
+}
+
+TEST_P(MainPrint, CatalogueTextIsEscaped)
+{
+    if (!Local())
+        GTEST_SKIP() << "changes the catalogue; the local copy is the test's own";
+    Exec(QStringLiteral("update good set name='Пылесос <b>&amp; \"Вихрь\"' where name='Пылесос'"));
+    FindGoods(QStringLiteral("Пылесос"));
+    ASSERT_EQ(GoodRows(*w).RecordCount(), 5);
+    Run("btnSave", Ok);
+    EXPECT_TRUE(Saved().startsWith(kHead + kRowStart + QStringLiteral("Пылесос &lt;b&gt;&amp;amp; \"Вихрь\"</td>")))
+        << Saved().toStdString();
+}
+
+TEST_P(MainPrint, SectionsSwitchedOffAreMissingFromEveryCard)
+{
+    FindEnpr(QStringLiteral("техникаурал"));
+    TZReadOnlyQuery &firms = EnprRows(*w);
+    ASSERT_EQ(firms.RecordCount(), 2);
+    const TSeen seen = Run("btnSave", [](TfrmPrintSet &f) {
+        EXPECT_TRUE(f.gbEnpr->isVisible());
+        Click(f.Button2);
+        ClickBox(f.cbWeb);
+        ClickBox(f.rbAll);
+        Ok(f);
+    });
+    TCardSections sections = TCardSections::None();
+    sections.Name = sections.Post = sections.Web = true;
+    QString expected, whole;
+    TZReadOnlyQuery q(&Peer(*w).ZConnection1());
+    for (firms.First(); !firms.Eof(); firms.Next()) {
+        QString card;
+        BuildFirmCardHtml(q, I(firms, "cid"), I(firms, "fid"), I(firms, "adr_id"), false, nullptr, sections, card);
+        expected += card;
+        BuildFirmCardHtml(q, I(firms, "cid"), I(firms, "fid"), I(firms, "adr_id"), false, nullptr, TCardSections::All(),
+                          card);
+        whole += card;
+    }
+    EXPECT_EQ(Saved(), expected);
+    EXPECT_TRUE(whole.contains(QStringLiteral("Телефоны")));
+    EXPECT_FALSE(Saved().contains(QStringLiteral("Телефоны")));
+    // The next dialog starts from its design state again.
+    Run("btnSave", [](TfrmPrintSet &f) {
+        EXPECT_TRUE(f.cbPhone->isChecked());
+        EXPECT_FALSE(f.cbWeb->isChecked());
+        f.reject();
+    });
+}
+
+TEST_P(MainPrint, GoldenGoodsAndCardReports)
+{
+    FindGoods(QStringLiteral("Пылесос"));
+    // By price, and the same good at two addresses by address, so that both
+    // deployments give one order.
+    GoodRows(*w).Close();
+    GoodRows(*w).SetSQL(Peer(*w).History().GoodSql + QStringLiteral(" order by a.price_rub, s.adr_id"));
+    GoodRows(*w).Open();
+    Run("btnSave", Scope("rbAll"));
+    QFile goods(Out());
+    ASSERT_TRUE(goods.open(QIODevice::ReadOnly));
+    CompareGolden(QStringLiteral("goods"), goods.readAll());
+
+    FindEnpr(QStringLiteral("техникаурал"));
+    SortBy("DBGrid2", 0);
+    Run("btnSave", [](TfrmPrintSet &f) {
+        Click(f.Button1);
+        ClickBox(f.cbPeople);
+        ClickBox(f.rbAll);
+        Ok(f);
+    });
+    QFile cards(Out());
+    ASSERT_TRUE(cards.open(QIODevice::ReadOnly));
+    CompareGolden(QStringLiteral("cards"), cards.readAll());
+}
+
+TEST_P(MainPrint, PreviewAndPrintTakeTheReport)
+{
+    FindGoods(QStringLiteral("Пылесос"));
+    SortBy("DBGrid1", 1);
+    const TSeen preview = Run("btnPreview", Scope("rbAll"));
+    EXPECT_TRUE(preview.preview.contains(QStringLiteral("Товар/Услуга"))) << preview.preview.toStdString();
+    EXPECT_EQ(preview.preview.count(QStringLiteral("Пылесос")), 5);
+    const TSeen print = Run("mnuPrint", Scope("rbAll"));
+    EXPECT_EQ(print.printDialogs, 1);
+    QFile pdf(Path(QStringLiteral("out.pdf")));
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(pdf.readAll().startsWith("%PDF"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Deployments, MainPrint, ::testing::Values(false, true),
+                         [](const auto &info) { return info.param ? "Network" : "Local"; });
+
+} // namespace
