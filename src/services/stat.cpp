@@ -120,8 +120,7 @@ void WriteRequestStat(TZReadOnlyQuery &Query, int cid, int fid, int adr_id, qint
         Query.Close();
 
         QString firm;
-        Query.SetSQL(
-            QStringLiteral("select sfn from address where cid=:cid and fid=:fid and adr_id=:adr_id limit 1"));
+        Query.SetSQL(QStringLiteral("select sfn from address where cid=:cid and fid=:fid and adr_id=:adr_id limit 1"));
         Query.ParamByName(QStringLiteral("cid")).SetAsInteger(cid);
         Query.ParamByName(QStringLiteral("fid")).SetAsInteger(fid);
         Query.ParamByName(QStringLiteral("adr_id")).SetAsInteger(adr_id);

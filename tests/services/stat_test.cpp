@@ -24,7 +24,9 @@ TEST(RequestStat, MonthTableNameHasTwoDigitMonth)
     const struct {
         QDate date;
         const char *name;
-    } cases[] = {{{2025, 12, 31}, "s2025_12"}, {{2026, 1, 1}, "s2026_01"}, {{2026, 9, 15}, "s2026_09"},
+    } cases[] = {{{2025, 12, 31}, "s2025_12"},
+                 {{2026, 1, 1}, "s2026_01"},
+                 {{2026, 9, 15}, "s2026_09"},
                  {{2026, 10, 1}, "s2026_10"}};
     for (const auto &c : cases)
         EXPECT_EQ(StatTableName(c.date), QString::fromLatin1(c.name)) << c.name;
@@ -178,7 +180,8 @@ TEST_F(RequestStatServer, EachMonthGetsItsTableOnItsFirstRow)
     SetClock("2026-01-01 00:00:01");
     WriteRequestStat(*query, 343, fid, 1, good.toLongLong());
 
-    EXPECT_EQ(Tables(), (QStringList{QStringLiteral("format"), QStringLiteral("s2025_12"), QStringLiteral("s2026_01")}));
+    EXPECT_EQ(Tables(),
+              (QStringList{QStringLiteral("format"), QStringLiteral("s2025_12"), QStringLiteral("s2026_01")}));
     EXPECT_EQ(Rows(QStringLiteral("s2025_12")), (QStringList{row, row}));
     EXPECT_EQ(Rows(QStringLiteral("s2026_01")), QStringList{row});
     EXPECT_FALSE(query->Active());
@@ -257,7 +260,8 @@ TEST_F(RequestStatServer, ACatalogueSwitchIsReportedOnceAndRowsGoOn)
     CurrentDb = QStringLiteral("an_older_catalogue");
     for (int i = 0; i < 3; ++i)
         WriteRequestStat(*query, 343, 1, 1, 0);
-    EXPECT_EQ(shown, QStringList{QStringLiteral("    Внимание! База данных обновилась. Перезагрузите справочник.    ")});
+    EXPECT_EQ(shown,
+              QStringList{QStringLiteral("    Внимание! База данных обновилась. Перезагрузите справочник.    ")});
     EXPECT_TRUE(DbSwitchWarned);
     EXPECT_EQ(CurrentDbQueries(), 1);
     EXPECT_EQ(Rows(QStringLiteral("s2026_06")).size(), 3);
@@ -281,7 +285,8 @@ TEST_F(RequestStatServer, AFailingWriteRaisesAndLeavesTheQueryClosed)
         std::function<void()> arrange;
     } cases[] = {
         {"no statistics database", [this] { StatDatabase = stat + QStringLiteral("_missing"); }},
-        {"no template row", [this] { admin->ExecuteDirect(QStringLiteral("delete from ") + stat + QStringLiteral(".format")); }},
+        {"no template row",
+         [this] { admin->ExecuteDirect(QStringLiteral("delete from ") + stat + QStringLiteral(".format")); }},
         {"rejected insert", [this] { SetTemplate(QStringLiteral("create table `DB_NAME` (other int)")); }},
     };
     for (const auto &c : cases) {
