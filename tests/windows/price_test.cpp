@@ -134,10 +134,11 @@ QString NetworkCatalogue()
     testdb::Exec(*db, {QStringLiteral("create table format (id int, format text)")});
     TZReadOnlyQuery q(db.get());
     q.SetSQL(QStringLiteral("insert into format values (1, :f)"));
-    q.ParamByName(QStringLiteral("f")).SetAsString(QStringLiteral(
-        "create table `DB_NAME` (`source` varchar(20) not null default '', `fid` bigint not null default 0, `city` "
-        "varchar(20) not null default '', `sid` int not null default 0, `gid` int not null default 0, `good` "
-        "varchar(255) not null default '', `dt` datetime not null, `firm` varchar(255) not null default '')"));
+    q.ParamByName(QStringLiteral("f"))
+        .SetAsString(QStringLiteral(
+            "create table `DB_NAME` (`source` varchar(20) not null default '', `fid` bigint not null default 0, `city` "
+            "varchar(20) not null default '', `sid` int not null default 0, `gid` int not null default 0, `good` "
+            "varchar(255) not null default '', `dt` datetime not null, `firm` varchar(255) not null default '')"));
     q.ExecSQL();
     return name;
 }
@@ -276,8 +277,11 @@ protected:
             if (!set || !set->isVisible())
                 return;
             m_dialogTimer->stop();
-            dialogs << set->windowTitle() + u'|' + QString::number(set->rbAll->isChecked() ? 2 : set->rbCurrent->isChecked() ? 1 : 0) + u'|' +
-                           QString::number(set->rbSelected->isEnabled()) + u'|' +
+            dialogs << set->windowTitle() + u'|' +
+                           QString::number(set->rbAll->isChecked()       ? 2
+                                           : set->rbCurrent->isChecked() ? 1
+                                                                         : 0) +
+                           u'|' + QString::number(set->rbSelected->isEnabled()) + u'|' +
                            QString::number(set->gbEnpr->isVisible());
             if (scope < 0) {
                 QTest::keyClick(set, Qt::Key_Escape);
@@ -377,8 +381,8 @@ TEST_P(FirmPrice, ASubsectionShowsItsHeaderAndGoodsAndTheCountFound)
         ASSERT_EQ(box->currentIndex(), i);
         const int gid = box->itemData(i).toInt();
         EXPECT_EQ(Names(Shown()), QStringList{u'[' + Entry(gid) + u']'} + kGoodsOfAddress1.value(gid));
-        EXPECT_EQ(Status(), QStringLiteral("Всего 5 позиций. Найдено %1 позиций.")
-                                .arg(kGoodsOfAddress1.value(gid).size()));
+        EXPECT_EQ(Status(),
+                  QStringLiteral("Всего 5 позиций. Найдено %1 позиций.").arg(kGoodsOfAddress1.value(gid).size()));
     }
     QTest::keyClick(box, Qt::Key_Home);
     EXPECT_EQ(Shown().size(), 8);
@@ -440,8 +444,7 @@ TEST_P(FirmPrice, CaptionIsTheFirmAndItsAddress)
 {
     Open(kFirm, 2);
     TZReadOnlyQuery q(connection.get());
-    EXPECT_EQ(w->windowTitle(),
-              QStringLiteral("Тест-Маркет (склад) - ") + LoadAddressText(q, 343, kFirm, 2, true));
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Тест-Маркет (склад) - ") + LoadAddressText(q, 343, kFirm, 2, true));
     EXPECT_TRUE(w->windowTitle().contains(QStringLiteral("7")));
 }
 
@@ -612,11 +615,12 @@ TEST_P(FirmPrice, SwitchesMenuKeysAndHint)
     Rows().MoveBy(1);
     auto *name = Get<TDBText>("DBText1");
     EXPECT_EQ(name->text(), Rows().FieldByName(QStringLiteral("sname")).AsString());
-    EXPECT_EQ(Get<TDBText>("DBText2")->text(), GetSuperGroupName(Rows().FieldByName(QStringLiteral("gid")).AsInteger()));
+    EXPECT_EQ(Get<TDBText>("DBText2")->text(),
+              GetSuperGroupName(Rows().FieldByName(QStringLiteral("gid")).AsInteger()));
     EXPECT_EQ(Get<TDBText>("DBText3")->text(), GetGroupName(Rows().FieldByName(QStringLiteral("gid")).AsInteger()));
     QTest::mouseMove(name, name->rect().center());
-    QMouseEvent move(QEvent::MouseMove, QPointF(name->rect().center()), QPointF(name->mapToGlobal(name->rect().center())),
-                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(name->rect().center()),
+                     QPointF(name->mapToGlobal(name->rect().center())), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(name, &move);
     EXPECT_EQ(name->Hint(), name->text());
     EXPECT_TRUE(name->ShowHint());

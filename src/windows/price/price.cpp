@@ -63,8 +63,8 @@ TfrmPrice::TfrmPrice(TZConnection *connection, TCardLinkHandler linkHandler, QWi
     : QDialog(parent), Query1(connection), Query2(connection), Query3(connection), m_linkHandler(std::move(linkHandler))
 {
     setObjectName(QStringLiteral("frmPrice"));
-    setWindowFlags(Qt::Window | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
-                   Qt::WindowCloseButtonHint | Qt::WindowTitleHint);
+    setWindowFlags(Qt::Window | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::WindowTitleHint);
     resize(640, 480);
     setMinimumSize(640, 480);
     Query1.Name = QStringLiteral("Query1");
@@ -91,8 +91,8 @@ TfrmPrice::TfrmPrice(TZConnection *connection, TCardLinkHandler linkHandler, QWi
         ToolBar1->addWidget(b);
         return b;
     };
-    btnPreview = button("btnPreview", QStringLiteral("Предварительный просмотр"), ViewIcon(TViewIcon::Preview),
-                        false, false);
+    btnPreview =
+        button("btnPreview", QStringLiteral("Предварительный просмотр"), ViewIcon(TViewIcon::Preview), false, false);
     btnPrint = button("btnPrint", QStringLiteral("Печать"), ViewIcon(TViewIcon::Print), false, false);
     btnSave = button("btnSave", QStringLiteral("Сохранить в файл"), ViewIcon(TViewIcon::Save), false, false);
     ToolBar1->addSeparator();
@@ -123,6 +123,9 @@ TfrmPrice::TfrmPrice(TZConnection *connection, TCardLinkHandler linkHandler, QWi
     HTMLViewer1->setOpenLinks(false);
     HTMLViewer1->setOpenExternalLinks(false);
     HTMLViewer1->setUndoRedoEnabled(false);
+    // A caption cell of the card's table is as wide as its longest word,
+    // never broken letter by letter.
+    HTMLViewer1->setWordWrapMode(QTextOption::WordWrap);
     QPalette white = HTMLViewer1->palette();
     white.setColor(QPalette::Base, Qt::white);
     HTMLViewer1->setPalette(white);
@@ -175,6 +178,9 @@ TfrmPrice::TfrmPrice(TZConnection *connection, TCardLinkHandler linkHandler, QWi
     price->SetAlignment(taRightJustify);
     DBGrid1->SetDataSource(&DataSource1);
     priceLayout->addWidget(DBGrid1, 1);
+    // The grid's own resize comes after the layout has placed it, so the
+    // widths are fitted to its final size.
+    new TEventHook(DBGrid1, QEvent::Resize, [this](QEvent *) { FormResize(); });
 
     pnlGoodRichStr = new QWidget(TabSheet2);
     pnlGoodRichStr->setObjectName(QStringLiteral("pnlGoodRichStr"));
@@ -371,8 +377,8 @@ void TfrmPrice::UpdateStatus()
     }
     if (!Query1.Active())
         return;
-    QString text = QStringLiteral("Всего ") + QString::number(TotalRows - (cbGroup->count() - 1)) +
-                   QStringLiteral(" позиций.");
+    QString text =
+        QStringLiteral("Всего ") + QString::number(TotalRows - (cbGroup->count() - 1)) + QStringLiteral(" позиций.");
     if (cbGroup->currentIndex() > 0)
         text += QStringLiteral(" Найдено ") + QString::number(Query1.RecordCount() - 1) + QStringLiteral(" позиций.");
     m_statusPanel0->setText(text);

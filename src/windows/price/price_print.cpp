@@ -81,9 +81,7 @@ void TfrmPrice::btnPrintClick(QToolButton *sender)
                                     s.Post, s.Transport, s.Web, s.Wt, s.Update, s.Filial);
     if (PrintScope == -1)
         return;
-    const int max = PrintScope == 0   ? DBGrid1->MarkedRows().MarkedCount()
-                    : PrintScope == 1 ? 1
-                                      : Query1.RecordCount();
+    const int max = PrintScope == 0 ? DBGrid1->MarkedRows().MarkedCount() : PrintScope == 1 ? 1 : Query1.RecordCount();
     PrintHtml.clear();
     RunWithProgress(max, QStringLiteral("Подготовка данных..."), [this](QObject *s) { BuildPricePrintHtml(s); });
     const bool cancelled = ProgressStopFlag;
