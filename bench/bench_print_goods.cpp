@@ -177,8 +177,8 @@ int main(int argc, char **argv)
         };
         auto doBare = [&] {
             bare.push_back(bench::Measure([&] {
-                bareRows = target.host.isEmpty() ? BareSqlite(target.sqliteFile, keys)
-                                                 : BareMysql(target, CurrentDb, keys);
+                bareRows =
+                    target.host.isEmpty() ? BareSqlite(target.sqliteFile, keys) : BareMysql(target, CurrentDb, keys);
             }));
         };
         // Local only: the bare loop preparing the statement for every row,
