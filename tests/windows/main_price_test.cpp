@@ -91,7 +91,8 @@ protected:
         const int cid = rows.FieldByName(QStringLiteral("cid")).AsInteger();
         const int fid = rows.FieldByName(QStringLiteral("fid")).AsInteger();
         const int adr = rows.FieldByName(QStringLiteral("adr_id")).AsInteger();
-        q.SetSQL(QStringLiteral("select sfn from address where cid=%1 and fid=%2 and adr_id=%3").arg(cid).arg(fid).arg(adr));
+        q.SetSQL(
+            QStringLiteral("select sfn from address where cid=%1 and fid=%2 and adr_id=%3").arg(cid).arg(fid).arg(adr));
         q.Open();
         const QString sfn = q.FieldByName(QStringLiteral("sfn")).AsString();
         return sfn + QStringLiteral(" - ") + LoadAddressText(q, cid, fid, adr, true);
@@ -110,7 +111,8 @@ TEST_P(MainPrice, EnterOnAGoodsRowOpensTheFirmOnItsCard)
     const QString caption = Caption(rows);
     const QString firm = rows.FieldByName(QStringLiteral("sfn")).AsString();
 
-    const TSeenWindow seen = EnterOn("DBGrid1", GetParam() ? QStringLiteral("price_network") : QStringLiteral("price_local"));
+    const TSeenWindow seen =
+        EnterOn("DBGrid1", GetParam() ? QStringLiteral("price_network") : QStringLiteral("price_local"));
     EXPECT_EQ(seen.caption, caption);
     EXPECT_EQ(seen.tab, 0);
     EXPECT_TRUE(seen.cardText.contains(firm)) << seen.cardText.toStdString();
@@ -145,8 +147,7 @@ INSTANTIATE_TEST_SUITE_P(Deployments, MainPrice, ::testing::Values(false, true),
 // A statistics database that does not exist: the firm window is not shown,
 // the error is, and the main window stays usable.
 class MainPriceNoStat : public TSampleWindow
-{
-};
+{};
 
 TEST_F(MainPriceNoStat, AFailedStatisticsWriteShowsTheErrorAndNoWindow)
 {
