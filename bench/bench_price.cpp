@@ -36,12 +36,13 @@ struct TKey {
 
 qint64 BareGoods(sqlite3 *db, const TKey &k)
 {
-    const QByteArray sql = QStringLiteral("select name,price,cur,price_rub,id,gid from good where cid=%1 and fid=%2 and "
-                                          "adr_id in (%3,0) order by gid, name")
-                               .arg(k.cid)
-                               .arg(k.fid)
-                               .arg(k.adr)
-                               .toLatin1();
+    const QByteArray sql =
+        QStringLiteral("select name,price,cur,price_rub,id,gid from good where cid=%1 and fid=%2 and "
+                       "adr_id in (%3,0) order by gid, name")
+            .arg(k.cid)
+            .arg(k.fid)
+            .arg(k.adr)
+            .toLatin1();
     sqlite3_stmt *st = nullptr;
     sqlite3_prepare_v2(db, sql.constData(), int(sql.size()), &st, nullptr);
     qint64 bytes = 0;
@@ -84,10 +85,9 @@ int main(int argc, char **argv)
         q.Open();
         std::vector<TKey> keys;
         for (; !q.Eof(); q.Next())
-            keys.push_back({q.FieldByName(QStringLiteral("cid")).AsInteger(),
-                            q.FieldByName(QStringLiteral("fid")).AsInteger(),
-                            q.FieldByName(QStringLiteral("adr_id")).AsInteger(),
-                            q.FieldByName(QStringLiteral("n")).AsInteger()});
+            keys.push_back(
+                {q.FieldByName(QStringLiteral("cid")).AsInteger(), q.FieldByName(QStringLiteral("fid")).AsInteger(),
+                 q.FieldByName(QStringLiteral("adr_id")).AsInteger(), q.FieldByName(QStringLiteral("n")).AsInteger()});
         q.Close();
         sqlite3 *db = nullptr;
         sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);

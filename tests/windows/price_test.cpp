@@ -554,16 +554,17 @@ TEST_P(FirmPrice, AWalkThatFailsRestoresTheGrid)
     AnswerPrintSet(2);
     bool asked = false;
     SetSaveDialogHook([&](TSaveDialog &) { return asked = true; });
-    // The first row the walk reads cannot be calculated, once.
+    // The first row the walk reads (controls off) cannot be calculated, once.
     const TDataSetNotifyEvent calc = Rows().OnCalcFields;
     bool failed = false;
     Rows().OnCalcFields = [&](TDataSet &ds) {
-        if (!std::exchange(failed, true))
+        if (ds.ControlsDisabled() && !std::exchange(failed, true))
             throw Exception(QStringLiteral("lost"));
         calc(ds);
     };
     QTest::mouseClick(Get<QToolButton>("btnSave"), Qt::LeftButton);
     Rows().OnCalcFields = calc;
+    EXPECT_TRUE(failed);
     EXPECT_EQ(shown, QStringList{QStringLiteral("lost")});
     EXPECT_FALSE(asked);
     EXPECT_FALSE(Rows().ControlsDisabled());
