@@ -516,7 +516,10 @@ TEST_P(FirmPrice, PrintScopesAndCancelling)
     // Cancelling the dialog saves nothing and asks for no file.
     bool asked = false;
     AnswerPrintSet(-1);
-    SetSaveDialogHook([&](TSaveDialog &) { return asked = true; });
+    SetSaveDialogHook([&](TSaveDialog &) {
+        asked = true;
+        return false;
+    });
     Click("btnSave");
     EXPECT_FALSE(asked);
 
@@ -553,7 +556,10 @@ TEST_P(FirmPrice, AWalkThatFailsRestoresTheGrid)
     const int top = Grid()->GetActiveRecord();
     AnswerPrintSet(2);
     bool asked = false;
-    SetSaveDialogHook([&](TSaveDialog &) { return asked = true; });
+    SetSaveDialogHook([&](TSaveDialog &) {
+        asked = true;
+        return false;
+    });
     // The first row the walk reads (controls off) cannot be calculated, once.
     const TDataSetNotifyEvent calc = Rows().OnCalcFields;
     bool failed = false;
