@@ -51,10 +51,15 @@ public:
     explicit TfrmMain(const QString &appDir = QString(), QWidget *parent = nullptr);
     ~TfrmMain() override;
 
+    // What the firm window borrows: the catalogue connection, and the
+    // handler of card links, so that its card's links act as this one's.
+    TZConnection &CatalogueConnection() { return ZConnection1; }
+    void CardLinkClick(const QUrl &link);
+
 protected:
     // The firm's price list with the good (0: opened from an organisation)
-    // and the telephones window; both windows join later, until then a row
-    // asks for them and nothing opens.
+    // and the telephones window; the telephones window joins later, until
+    // then a row asks for it and nothing opens.
     virtual void OpenFirmPrice(int cid, int fid, int adr_id, qint64 goodId);
     virtual void OpenFirmPhones(int cid, int fid, int adr_id, qint64 goodId);
 

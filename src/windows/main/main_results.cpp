@@ -14,6 +14,7 @@
 #include "services/tools_format.h"
 #include "services/vtbl.h"
 #include "windows/price/firmcard.h"
+#include "windows/price/price.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -283,9 +284,9 @@ void TfrmMain::DBGrid2KeyDown(int &key, TShiftState)
         OpenPhonesOfRow(DBGrid2, Query5, false);
 }
 
-void TfrmMain::OpenFirmPrice(int, int, int, qint64)
+void TfrmMain::OpenFirmPrice(int cid, int fid, int adr_id, qint64 goodId)
 {
-    // The firm's price-list window opens here.
+    ShowFirmPrice(*this, cid, fid, adr_id, goodId);
 }
 
 void TfrmMain::OpenFirmPhones(int cid, int fid, int adr_id, qint64 goodId)

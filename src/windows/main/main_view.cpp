@@ -8,12 +8,11 @@
 
 #include "platform/application.h"
 #include "services/tools_viewer.h"
+#include "windows/viewicon.h"
 
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QPainter>
-#include <QPixmap>
 #include <QShowEvent>
 #include <QSplitter>
 #include <QTreeWidget>
@@ -62,6 +61,11 @@ void TfrmMain::HTMLViewer1KeyDown(int key, Qt::KeyboardModifiers shift)
     HandleHtmlViewerKeys(HTMLViewer1, key, shift);
 }
 
+void TfrmMain::CardLinkClick(const QUrl &link)
+{
+    HTMLViewer1HotSpotClick(link);
+}
+
 void TfrmMain::N6Click()
 {
     HTMLViewer1->selectAll();
@@ -85,44 +89,6 @@ namespace {
 // within these bounds.
 constexpr int kMinTreeWidth = 160;
 constexpr int kMaxTreeWidth = 260;
-
-enum class TViewIcon { ToolBar, StatusBar, RichStr, FullRecv, Dollar };
-
-// A small window with the part the switch shows or hides filled in; the
-// hint names the switch. Picture buttons keep the whole bar on screen at
-// the window's smallest width.
-QIcon ViewIcon(TViewIcon kind)
-{
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    const QColor ink(0x1e, 0x5a, 0xa8);
-    if (kind == TViewIcon::Dollar) {
-        QFont font = p.font();
-        font.setBold(true);
-        font.setPixelSize(15);
-        p.setFont(font);
-        p.setPen(QColor(0x2e, 0x7d, 0x32));
-        p.drawText(QRect(0, 0, 16, 16), Qt::AlignCenter, QStringLiteral("$"));
-        return QIcon(pixmap);
-    }
-    p.setPen(ink.darker(130));
-    p.setBrush(Qt::white);
-    p.drawRect(1, 2, 13, 11);
-    p.setPen(Qt::NoPen);
-    p.setBrush(ink);
-    switch (kind) {
-    case TViewIcon::ToolBar: p.drawRect(2, 3, 12, 3); break;
-    case TViewIcon::StatusBar: p.drawRect(2, 10, 12, 3); break;
-    case TViewIcon::RichStr:
-        for (int y : {8, 10, 12})
-            p.drawRect(3, y, y == 12 ? 6 : 10, 1);
-        break;
-    case TViewIcon::FullRecv: p.drawRect(9, 3, 5, 10); break;
-    case TViewIcon::Dollar: break;
-    }
-    return QIcon(pixmap);
-}
 
 } // namespace
 
