@@ -3,8 +3,12 @@
 #include "windows/telephony_fixture.h"
 
 #include "services/tools_viewer.h"
+#include "windows/price/price.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QPointer>
+#include <QTimer>
 #include <QTextBrowser>
 
 #include <cstdlib>
@@ -139,20 +143,70 @@ TEST_F(MainTelephony, ATransferLinkSendsTheWholeBlockOnlyWhileTransferIsPossible
 TEST_F(MainTelephony, BranchLinksOpenTheFirmWindowAndDamagedOnesOpenNothing)
 {
     StartLocal();
+    // A firm of the sample with two addresses: the link of the second opens
+    // its window, whose card links back to the first as a branch.
+    TZReadOnlyQuery &q = Peer(*w).Query1();
+    q.SetSQL(QStringLiteral("select cid,fid,min(adr_id) as a1,max(adr_id) as a2 from address "
+                            "group by cid,fid having count(*)>1 order by cid,fid limit 1"));
+    q.Open();
+    ASSERT_FALSE(q.IsEmpty());
+    const QString firm =
+        q.FieldByName(QStringLiteral("cid")).AsString() + u'_' + q.FieldByName(QStringLiteral("fid")).AsString() + u'_';
+    const QString first = QStringLiteral("filial_") + firm + q.FieldByName(QStringLiteral("a1")).AsString();
+    const QString second = QStringLiteral("filial_") + firm + q.FieldByName(QStringLiteral("a2")).AsString();
+    q.Close();
+
+    // Inside the second address's window the user clicks the branch link to
+    // the first: a nested window opens; Esc closes each in turn.
+    QList<QPointer<TfrmPrice>> seen;
+    QStringList captions;
+    const auto closeWithEsc = [](TfrmPrice *price) {
+        QWidget *focus = QApplication::focusWidget();
+        QTest::keyClick(focus && price->isAncestorOf(focus) ? focus : price, Qt::Key_Escape);
+        if (price->isVisible()) {
+            ADD_FAILURE() << "Esc left the firm window open";
+            price->close();
+        }
+    };
+    QTimer look;
+    look.setInterval(5);
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        auto *price = qobject_cast<TfrmPrice *>(QApplication::activeModalWidget());
+        if (!price || !price->isVisible() || seen.contains(price))
+            return;
+        seen << price;
+        captions << price->windowTitle();
+        if (seen.size() > 1) {
+            closeWithEsc(price);
+            return;
+        }
+        auto *card = price->findChild<QTextBrowser *>(QStringLiteral("HTMLViewer1"));
+        EXPECT_TRUE(card->toHtml().contains(first)) << "the branch link in the firm window's card";
+        // Clicked from the window's own loop, so this timer can see the
+        // nested window.
+        QMetaObject::invokeMethod(
+            price,
+            [&, price, card] {
+                emit card->anchorClicked(QUrl(first));
+                EXPECT_EQ(QApplication::activeModalWidget(), price) << "back in the first window";
+                closeWithEsc(price);
+            },
+            Qt::QueuedConnection);
+    });
+    look.start();
+    ClickLink(*w, second);
+    look.stop();
+    ASSERT_EQ(captions.size(), 2);
+    EXPECT_NE(captions[0], captions[1]) << "two addresses of the firm";
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
     QStringList opened;
     SetOpenDocumentHook([&](const QUrl &url) { opened << url.toString(); });
-    const struct {
-        const char *link;
-        bool good;
-    } cases[] = {{"filial_343_5_2", true}, {"filial_343_5", false},     {"filial_", false},
-                 {"filial_a_5_2", false},  {"filial_343_5_2_9", false}, {"filial_343__2", false}};
-    for (const auto &c : cases) {
+    for (const char *link : {"filial_343_5", "filial_", "filial_a_5_2", "filial_343_5_2_9", "filial_343__2"}) {
         shown.clear();
-        ClickLink(*w, QString::fromLatin1(c.link));
-        EXPECT_EQ(shown.isEmpty(), c.good) << c.link;
-        if (!c.good) {
-            EXPECT_TRUE(shown.value(0).contains(QString::fromLatin1(c.link))) << c.link;
-        }
+        ClickLink(*w, QString::fromLatin1(link));
+        EXPECT_TRUE(shown.value(0).contains(QString::fromLatin1(link))) << link;
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << link;
     }
     EXPECT_TRUE(opened.isEmpty()) << "no branch link goes to the shell";
     SetOpenDocumentHook({});
