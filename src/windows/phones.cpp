@@ -26,7 +26,6 @@
 namespace {
 
 constexpr int kRowHeight = 13;
-const QString kAddressCondition = QStringLiteral(" cid=:cid and fid=:fid and (adr_id in (:adr_id,0)  or :adr_id=0 )");
 
 std::function<void(TfrmPhones &)> g_shownHook;
 
@@ -225,15 +224,7 @@ void ShowFirmPhones(TZReadOnlyQuery &Query, int cid, int fid, int adr_id, qint64
         form->ListBox2->addItem(QString());
     }
 
-    QString sql = QStringLiteral("SELECT name,start_date,end_date,tp FROM discount WHERE ") + kAddressCondition;
-    if (IsMysqlProtocol()) {
-        sql += QStringLiteral("  and end_date>=now() and start_date<=now() ORDER by end_date desc");
-    } else {
-        const QString today = GetTodayIsoDate();
-        sql += QStringLiteral("  and end_date>='") + today + QStringLiteral("' and start_date<='") + today +
-               QStringLiteral("' ORDER by end_date desc");
-    }
-    open(sql);
+    open(CurrentDiscountsSql());
     for (; !Query.Eof(); Query.Next()) {
         QString text = Text(Query, "name");
         if (text.isEmpty())

@@ -14,10 +14,6 @@
 
 namespace {
 
-// Rows of one address, of the whole firm (adr_id 0), or of every address
-// when the card is for the firm as a whole.
-const QString kAddressCondition = QStringLiteral(" cid=:cid and fid=:fid and (adr_id in (:adr_id,0)  or :adr_id=0 )");
-
 const QString kOpening = QStringLiteral("<table border=0 width=\"100%\"><tr><td>");
 const QString kCompactAfterHeading = QStringLiteral("<br>");
 const QString kTableAfterHeading =
@@ -176,15 +172,7 @@ void TCardBuilder::AddActivity()
 
 void TCardBuilder::AddDiscounts()
 {
-    QString sql = QStringLiteral("SELECT name,start_date,end_date,tp FROM discount WHERE ") + kAddressCondition;
-    if (IsMysqlProtocol()) {
-        sql += QStringLiteral("  and end_date>=now() and start_date<=now() ORDER by end_date desc");
-    } else {
-        const QString today = GetTodayIsoDate();
-        sql += QStringLiteral("  and end_date>='") + today + QStringLiteral("' and start_date<='") + today +
-               QStringLiteral("' ORDER by end_date desc");
-    }
-    Open(sql);
+    Open(CurrentDiscountsSql());
     QString body;
     for (; !m_q.Eof(); m_q.Next()) {
         const QString name = Text("name");
@@ -462,6 +450,19 @@ void BuildFirmCardHtml(TZReadOnlyQuery &Query, int cid, int fid, int adr_id, boo
 {
     TSqlWaitCursorOff cursorOff(Query.Connection);
     Html = TCardBuilder(Query, cid, fid, adr_id, Compact, History, Sections).Build();
+}
+
+QString CurrentDiscountsSql()
+{
+    QString sql = QStringLiteral("SELECT name,start_date,end_date,tp FROM discount WHERE ") + kAddressCondition;
+    if (IsMysqlProtocol()) {
+        sql += QStringLiteral("  and end_date>=now() and start_date<=now() ORDER by end_date desc");
+    } else {
+        const QString today = GetTodayIsoDate();
+        sql += QStringLiteral("  and end_date>='") + today + QStringLiteral("' and start_date<='") + today +
+               QStringLiteral("' ORDER by end_date desc");
+    }
+    return sql;
 }
 
 QString DiscountDateText(const QString &value, QDate *date)

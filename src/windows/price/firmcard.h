@@ -25,3 +25,10 @@ void BuildFirmCardHtml(TZReadOnlyQuery &Query, int cid, int fid, int adr_id, boo
 // the date in the short date format on the network version; date gets the
 // date itself (invalid when the text is none).
 QString DiscountDateText(const QString &value, QDate *date);
+
+// The one-address condition of the card's and the telephones window's
+// look-ups (:cid, :fid, :adr_id; adr_id 0 means every address).
+inline const QString kAddressCondition =
+    QStringLiteral(" cid=:cid and fid=:fid and (adr_id in (:adr_id,0)  or :adr_id=0 )");
+// The discounts of an address running today, newest end first.
+QString CurrentDiscountsSql();
