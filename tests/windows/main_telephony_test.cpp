@@ -212,6 +212,48 @@ TEST_F(MainTelephony, BranchLinksOpenTheFirmWindowAndDamagedOnesOpenNothing)
     SetOpenDocumentHook({});
 }
 
+TEST_F(MainTelephony, TheFirmWindowsCardTransfersItsNumbersToTheTelephonyProgram)
+{
+    StartLocal();
+    StartStub({QStringLiteral("--answer"), QStringLiteral("1")});
+    // The user lists the organisations of a transfer city and opens the
+    // first with Enter; its card asks the telephony program and shows the
+    // numbers as transfer links; a click hands one over.
+    Select(*w, City(EnprRoot(*w), 343));
+    QCoreApplication::processEvents();
+    ASSERT_FALSE(EnprRows(*w).IsEmpty());
+    QString link;
+    bool opened = false;
+    QTimer look;
+    look.setInterval(5);
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        auto *price = qobject_cast<TfrmPrice *>(QApplication::activeModalWidget());
+        if (!price || !price->isVisible() || opened)
+            return;
+        opened = true;
+        SaveShot(price, QStringLiteral("price_transfer"));
+        auto *card = price->findChild<QTextBrowser *>(QStringLiteral("HTMLViewer1"));
+        const QString html = card->toHtml();
+        const qsizetype at = html.indexOf(QLatin1String("transfer_"));
+        if (at >= 0) {
+            link = html.mid(at, html.indexOf(u'"', at) - at);
+            emit card->anchorClicked(QUrl(link));
+        }
+        QTest::keyClick(price, Qt::Key_Escape);
+        if (price->isVisible())
+            price->close();
+    });
+    look.start();
+    auto *grid = Get<TDBGrid>(*w, "DBGrid2");
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Return);
+    look.stop();
+    ASSERT_TRUE(opened);
+    ASSERT_FALSE(link.isEmpty()) << "the card of a transfer city carries transfer links";
+    ASSERT_TRUE(stub->WaitForCount(QStringLiteral("transfer "), 1)) << "the telephony program got the number";
+    EXPECT_EQ(stub->Lines(QStringLiteral("transfer ")).last(), link.mid(9));
+}
+
 TEST_F(MainTelephony, AHungTelephonyProgramDelaysTheCardByAboutTwoSeconds)
 {
     StartLocal();
