@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 
 namespace testbus {
@@ -106,8 +107,12 @@ public:
 
     void Send(const QString &command) { m_process.write((command + u'\n').toUtf8()); }
     // The rest of every line that began with prefix, oldest first.
-    QStringList Lines(const QString &prefix) const
+    QStringList Lines(const QString &prefix)
     {
+        // What the stand-in wrote before it answered is in the pipe by now,
+        // though the event loop may not have read it yet.
+        while (m_process.waitForReadyRead(0)) {
+        }
         QStringList out;
         for (const QString &line : m_lines)
             if (line.startsWith(prefix))
@@ -117,7 +122,9 @@ public:
     // Waits (running the event loop) until one more line with the prefix came.
     bool WaitFor(const QString &prefix, int ms = 5000)
     {
-        const qsizetype before = Lines(prefix).size();
+        // Counted without reading the pipe: the line awaited may be in it.
+        const qsizetype before =
+            std::count_if(m_lines.cbegin(), m_lines.cend(), [&](const QString &l) { return l.startsWith(prefix); });
         return RunUntil([&] { return Lines(prefix).size() > before; }, ms);
     }
     // Waits until count lines with the prefix came.

@@ -21,6 +21,9 @@
 
 namespace {
 
+// How much longer the bus library waits than our own deadline.
+constexpr int kBusTimeoutMargin = 500;
+
 // Each window owns the bus name kService + ".h" + handle and answers at
 // kPath + "/h" + handle.
 const QString kService = QStringLiteral("org.selbran.Window");
@@ -281,7 +284,8 @@ void WaitForReplies(const QList<QDBusPendingCall> &calls, const QDeadlineTimer &
                 loop.quit();
         });
     }
-    QTimer::singleShot(qMax<qint64>(0, deadline.remainingTime()), &loop, &QEventLoop::quit);
+    // Precise: a coarse timer of two seconds may end the wait early.
+    QTimer::singleShot(qMax<qint64>(0, deadline.remainingTime()), Qt::PreciseTimer, &loop, &QEventLoop::quit);
     if (!allDone())
         loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
@@ -354,7 +358,7 @@ QList<TWindowHandle> HandlesOnBus(const QDeadlineTimer &deadline)
     const QDBusPendingCall names = bus->asyncCall(
         QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
                                        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("ListNames")),
-        kSendMessageTimeout);
+        kSendMessageTimeout + kBusTimeoutMargin);
     WaitForReplies({names}, deadline);
     if (!g_link || !names.isFinished() || names.reply().arguments().isEmpty())
         return {};
@@ -381,7 +385,9 @@ qint64 SendMessageA(TWindowHandle wnd, quint32 msg, qint64 wParam, qint64 lParam
         QDBusConnection *bus = g_link->Connection();
         if (!bus || wnd <= 0)
             return 0;
-        const QDBusPendingCall call = bus->asyncCall(RemoteCall(wnd, msg, wParam, lParam), kSendMessageTimeout);
+        // The bus's own time-out only backs up the deadline, which decides.
+        const QDBusPendingCall call =
+            bus->asyncCall(RemoteCall(wnd, msg, wParam, lParam), kSendMessageTimeout + kBusTimeoutMargin);
         WaitForReplies({call}, deadline);
         if (!call.isFinished())
             return 0;
@@ -401,8 +407,8 @@ qint64 SendMessageA(TWindowHandle wnd, quint32 msg, qint64 wParam, qint64 lParam
         return 0;
     QList<QDBusPendingCall> calls;
     for (TWindowHandle handle : others)
-        calls.append(
-            bus->asyncCall(RemoteCall(handle, msg, wParam, lParam), qMax<int>(1, int(deadline.remainingTime()))));
+        calls.append(bus->asyncCall(RemoteCall(handle, msg, wParam, lParam),
+                                    qMax<int>(1, int(deadline.remainingTime())) + kBusTimeoutMargin));
     WaitForReplies(calls, deadline);
     return 0;
 }
