@@ -13,6 +13,8 @@
 #include <QFileInfo>
 #include <QLibrary>
 
+#include <algorithm>
+
 namespace {
 
 TZConnection::SqliteOpenHook &OpenHook()
@@ -204,10 +206,55 @@ void TZConnection::Connect()
 void TZConnection::Disconnect()
 {
     m_session.reset();
+    FinalizeSqliteStatements();
     if (m_sqlite) {
         sqlite3_close_v2(m_sqlite);
         m_sqlite = nullptr;
     }
+}
+
+namespace {
+constexpr std::size_t kCachedStatements = 16;
+} // namespace
+
+sqlite3_stmt *TZConnection::TakeSqliteStatement(const QByteArray &text)
+{
+    for (auto it = m_statements.begin(); it != m_statements.end(); ++it) {
+        if (it->first == text) {
+            sqlite3_stmt *stmt = it->second;
+            m_statements.erase(it);
+            return stmt;
+        }
+    }
+    return nullptr;
+}
+
+void TZConnection::ReturnSqliteStatement(const QByteArray &text, sqlite3_stmt *stmt)
+{
+    if (!stmt)
+        return;
+    // A statement left running would hold its read lock.
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    // One kept per text; none of a connection closed meanwhile.
+    const bool kept =
+        std::any_of(m_statements.begin(), m_statements.end(), [&text](const auto &e) { return e.first == text; });
+    if (kept || !m_sqlite || sqlite3_db_handle(stmt) != m_sqlite) {
+        sqlite3_finalize(stmt);
+        return;
+    }
+    m_statements.insert(m_statements.begin(), {text, stmt});
+    if (m_statements.size() > kCachedStatements) {
+        sqlite3_finalize(m_statements.back().second);
+        m_statements.pop_back();
+    }
+}
+
+void TZConnection::FinalizeSqliteStatements()
+{
+    for (const auto &e : m_statements)
+        sqlite3_finalize(e.second);
+    m_statements.clear();
 }
 
 void TZConnection::CheckConnected() const

@@ -6,16 +6,20 @@
 // boundary as Windows-1251. An SQLite file is opened directly with the SQLite
 // library, its name passed as it is.
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace soci {
 class session;
 }
 struct sqlite3;
+struct sqlite3_stmt;
 
 class TZSQLMonitor;
 
@@ -54,6 +58,14 @@ public:
     soci::session &Session();
     // The native handle of an SQLite connection, null otherwise.
     sqlite3 *SqliteHandle();
+
+    // Prepared SQLite statements of recently run texts (Windows-1251 bytes),
+    // so that a text opened again is not compiled again. A statement taken
+    // is out of the cache until it is given back, so two queries never share
+    // one; given back, it is reset and its values unbound. Null when none
+    // is kept for the text.
+    sqlite3_stmt *TakeSqliteStatement(const QByteArray &text);
+    void ReturnSqliteStatement(const QByteArray &text, sqlite3_stmt *stmt);
 
     // Runs a statement that returns no rows.
     void ExecuteDirect(const QString &sql);
@@ -110,9 +122,12 @@ public:
 private:
     std::unique_ptr<soci::session> OpenServerSession() const;
     sqlite3 *OpenSqliteFile() const;
+    void FinalizeSqliteStatements();
 
     std::unique_ptr<soci::session> m_session;
     sqlite3 *m_sqlite = nullptr;
+    // Most recently used first.
+    std::vector<std::pair<QByteArray, sqlite3_stmt *>> m_statements;
     TZSQLMonitor *m_monitor = nullptr;
 };
 

@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -13,17 +14,23 @@ constexpr std::size_t kLargeChunk = 4u << 20;
 constexpr std::size_t kLargePage = 2u << 20;
 constexpr std::size_t kFirstRows = 8192;
 
-// A block of fresh memory; from a large page's size up it starts on a large
-// page boundary and asks for large pages.
+// A block of memory; from a large page's size up it is mapped on its own,
+// starts on a large page boundary and asks for large pages. Smaller ones
+// come from the heap, which reuses them without a system call or a page
+// fault when results of a few rows are opened one after another.
 char *MapBlock(std::size_t size)
 {
     const bool large = size >= kLargePage;
-    const std::size_t slack = large ? kLargePage : 0;
+    if (!large) {
+        void *p = std::malloc(size);
+        if (!p)
+            throw std::bad_alloc();
+        return static_cast<char *>(p);
+    }
+    const std::size_t slack = kLargePage;
     void *p = mmap(nullptr, size + slack, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (p == MAP_FAILED)
         throw std::bad_alloc();
-    if (!large)
-        return static_cast<char *>(p);
     const std::uintptr_t start = std::uintptr_t(p);
     const std::uintptr_t aligned = (start + kLargePage - 1) & ~std::uintptr_t(kLargePage - 1);
     if (aligned > start)
@@ -34,16 +41,24 @@ char *MapBlock(std::size_t size)
     return reinterpret_cast<char *>(aligned);
 }
 
+void FreeBlock(void *p, std::size_t size)
+{
+    if (size >= kLargePage)
+        munmap(p, size);
+    else
+        std::free(p);
+}
+
 } // namespace
 
 void TRowStore::Clear()
 {
     for (const TBlock &b : m_chunks)
-        munmap(b.data, b.size);
+        FreeBlock(b.data, b.size);
     m_chunks.clear();
     m_base = m_out = m_end = m_rowStart = nullptr;
     if (m_rows)
-        munmap(m_rows, m_rowCapacity * sizeof *m_rows);
+        FreeBlock(m_rows, m_rowCapacity * sizeof *m_rows);
     m_rows = nullptr;
     m_rowCount = m_rowCapacity = 0;
     m_kinds.assign(std::size_t(m_columns), 0);
@@ -78,8 +93,14 @@ void TRowStore::GrowRows()
 {
     const std::size_t capacity = m_rowCapacity ? m_rowCapacity * 2 : kFirstRows;
     const std::size_t bytes = capacity * sizeof *m_rows;
-    if (!m_rows) {
-        m_rows = reinterpret_cast<std::uint64_t *>(MapBlock(bytes));
+    const std::size_t oldBytes = m_rowCapacity * sizeof *m_rows;
+    if (!m_rows || oldBytes < kLargePage) {
+        auto *rows = reinterpret_cast<std::uint64_t *>(MapBlock(bytes));
+        if (m_rows) {
+            std::memcpy(rows, m_rows, m_rowCount * sizeof *m_rows);
+            FreeBlock(m_rows, oldBytes);
+        }
+        m_rows = rows;
     } else {
         // Moves the page mapping, not the offsets.
         void *p = mremap(m_rows, m_rowCapacity * sizeof *m_rows, bytes, MREMAP_MAYMOVE);

@@ -144,9 +144,19 @@ using namespace querydetail;
 
 // --- SQLite, straight on the connection's handle
 
+// A statement of the connection's cache goes back to it on every way out
+// (reset there); any other is finalized.
 struct SqliteStatement {
     sqlite3_stmt *stmt = nullptr;
-    ~SqliteStatement() { sqlite3_finalize(stmt); }
+    TZConnection *cache = nullptr;
+    QByteArray text;
+    ~SqliteStatement()
+    {
+        if (cache)
+            cache->ReturnSqliteStatement(text, stmt);
+        else
+            sqlite3_finalize(stmt);
+    }
 };
 
 [[noreturn]] void ThrowSqlite(sqlite3 *db)
@@ -154,13 +164,21 @@ struct SqliteStatement {
     throw EDatabaseError(FromCp1251(QByteArray(sqlite3_errmsg(db))));
 }
 
-void PrepareSqlite(sqlite3 *db, const QString &sql, const QVector<TParam> &params, SqliteStatement &st)
+// With cache, the statement is taken from the connection's cache when it
+// holds the text, and goes back there afterwards.
+void PrepareSqlite(sqlite3 *db, const QString &sql, const QVector<TParam> &params, SqliteStatement &st,
+                   TZConnection *cache = nullptr)
 {
-    const QByteArray text = ToCp1251(sql);
-    if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &st.stmt, nullptr) != SQLITE_OK)
-        ThrowSqlite(db);
-    if (!st.stmt)
-        return; // empty text
+    st.text = ToCp1251(sql);
+    if (cache)
+        st.stmt = cache->TakeSqliteStatement(st.text);
+    if (!st.stmt) {
+        if (sqlite3_prepare_v2(db, st.text.constData(), int(st.text.size()), &st.stmt, nullptr) != SQLITE_OK)
+            ThrowSqlite(db);
+        if (!st.stmt)
+            return; // empty text
+    }
+    st.cache = cache;
     const int count = sqlite3_bind_parameter_count(st.stmt);
     for (int i = 1; i <= count; ++i) {
         const char *raw = sqlite3_bind_parameter_name(st.stmt, i);
@@ -221,7 +239,7 @@ void TZReadOnlyQuery::FetchSqlite()
 {
     sqlite3 *db = Connection->SqliteHandle();
     SqliteStatement st;
-    PrepareSqlite(db, m_sql, m_params, st);
+    PrepareSqlite(db, m_sql, m_params, st, Connection);
     std::vector<TFieldDef> defs;
     const int columns = st.stmt ? sqlite3_column_count(st.stmt) : 0;
     for (int c = 0; c < columns; ++c)

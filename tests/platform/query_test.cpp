@@ -11,6 +11,8 @@
 #include <sqlite3.h>
 
 #include <QDate>
+#include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTime>
 
@@ -504,4 +506,108 @@ TEST(QueryNetwork, EmptyResultKeepsItsFieldsAndTypes)
     q.SetSQL(QStringLiteral("select id from kinds order by id"));
     q.Open();
     EXPECT_EQ(q.RecordCount(), 3);
+}
+
+namespace {
+
+// Descriptors of this process open on a file.
+int OpenDescriptorsOn(const QString &file)
+{
+    const QString target = QFileInfo(file).canonicalFilePath();
+    int count = 0;
+    for (const QFileInfo &fd : QDir(QStringLiteral("/proc/self/fd")).entryInfoList(QDir::Files | QDir::System))
+        count += fd.symLinkTarget() == target;
+    return count;
+}
+
+} // namespace
+
+// A text opened again runs its kept statement: it must read the values set
+// now, never be shared by two opens at once, hold no lock between opens and
+// go away with the connection.
+TEST_F(QueryTest, ReusedStatementsReadCurrentValuesAndCloseWithTheConnection)
+{
+    const QString sql = QStringLiteral("select count(*), min(name) from good where cid=:cid and "
+                                       "(fid=:fid or :fid is null)");
+    TZReadOnlyQuery q(m_conn.get());
+    const struct {
+        QVariant cid, fid;
+        int count;
+        const char16_t *name;
+    } cases[] = {
+        {343, 1, 2, u"Молоко «Весёлый молочник»"},
+        {343, QVariant(), 3, u"Молоко «Весёлый молочник»"},
+        {351, 1, 1, u"Ёлка"},
+        {351, 2, 0, u""},
+        {343, 2, 1, u"ХЛЕБОЗАВОД"},
+    };
+    for (const auto &c : cases) {
+        q.Close();
+        q.SetSQL(sql);
+        q.ParamByName(QStringLiteral("cid")).Value = c.cid;
+        q.ParamByName(QStringLiteral("fid")).Value = c.fid;
+        q.Open();
+        EXPECT_EQ(q.Fields()[0]->AsInteger(), c.count) << c.cid.toInt() << " " << c.fid.toInt();
+        EXPECT_EQ(q.Fields()[1]->AsString(), QString::fromUtf16(c.name));
+    }
+
+    // Another connection can write between opens, and the next open sees it.
+    auto other = testdb::OpenSqlite(m_dir.filePath(QStringLiteral("q.dat")));
+    testdb::Exec(*other, {QStringLiteral("insert into good values (351, 2, 0, 'Пила', 10)")});
+    q.Refresh();
+    EXPECT_EQ(q.Fields()[1]->AsString(), QStringLiteral("ХЛЕБОЗАВОД"));
+    q.Close();
+    q.ParamByName(QStringLiteral("cid")).SetAsInteger(351);
+    q.Open();
+    EXPECT_EQ(q.Fields()[0]->AsInteger(), 1);
+    EXPECT_EQ(q.Fields()[1]->AsString(), QStringLiteral("Пила"));
+
+    // The same text opened from inside a running statement (here from an SQL
+    // function) gets a statement of its own.
+    struct TNested {
+        TZReadOnlyQuery *query;
+        QString sql;
+        int depth = 0;
+        qint64 seen = -1;
+    };
+    const QString nestedSql = QStringLiteral("select nested_open(:top) + :top");
+    TZReadOnlyQuery inner(m_conn.get());
+    TNested nested{&inner, nestedSql};
+    sqlite3_create_function(
+        m_conn->SqliteHandle(), "nested_open", 1, SQLITE_UTF8, &nested,
+        [](sqlite3_context *ctx, int, sqlite3_value **) {
+            auto *n = static_cast<TNested *>(sqlite3_user_data(ctx));
+            if (n->depth++ == 0) {
+                n->query->Close();
+                n->query->SetSQL(n->sql);
+                n->query->ParamByName(QStringLiteral("top")).SetAsInteger(5);
+                n->query->Open();
+                n->seen = n->query->Fields()[0]->AsLargeInt();
+            }
+            --n->depth;
+            sqlite3_result_int(ctx, 0);
+        },
+        nullptr, nullptr);
+    TZReadOnlyQuery outer(m_conn.get());
+    for (int round = 0; round < 2; ++round) {
+        nested.seen = -1;
+        outer.Close();
+        outer.SetSQL(nestedSql);
+        outer.ParamByName(QStringLiteral("top")).SetAsInteger(1000 + round);
+        outer.Open();
+        EXPECT_EQ(nested.seen, 5) << round;
+        EXPECT_EQ(outer.Fields()[0]->AsLargeInt(), 1000 + round);
+    }
+
+    // Kept statements do not keep the file open once disconnected; a new
+    // connection prepares afresh.
+    other.reset();
+    const QString file = m_dir.filePath(QStringLiteral("q.dat"));
+    ASSERT_GT(OpenDescriptorsOn(file), 0);
+    m_conn->Disconnect();
+    EXPECT_EQ(OpenDescriptorsOn(file), 0);
+    m_conn->Connect();
+    q.Close();
+    q.Open();
+    EXPECT_EQ(q.Fields()[1]->AsString(), QStringLiteral("Пила"));
 }

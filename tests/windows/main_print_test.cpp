@@ -121,6 +121,9 @@ protected:
         // Looks in after every event processing, the job's own included:
         // each pass queues the next.
         bool running = true;
+        // Clicked once, as a user does: every click starts the window's
+        // closing timer again, so clicking on each pass would keep it open.
+        bool cancelled = false;
         std::function<void()> look;
         look = [&] {
             if (!running)
@@ -135,8 +138,11 @@ protected:
                 if (text != QStringLiteral("Подготовка данных...") &&
                     seen.progress.value(seen.progress.size() - 1) != text)
                     seen.progress << text;
-                if (cancelAt > 0 && text == QStringLiteral("Обработано записей - ") + QString::number(cancelAt))
+                if (cancelAt > 0 && !cancelled &&
+                    text == QStringLiteral("Обработано записей - ") + QString::number(cancelAt)) {
+                    cancelled = true;
                     Click(progress->Button1);
+                }
             } else if (auto *preview = qobject_cast<TPreviewForm *>(modal); preview && preview->isVisible()) {
                 for (QWidget *widget : QApplication::allWidgets())
                     if (auto *view = qobject_cast<THTMLViewer *>(widget))
