@@ -2,8 +2,10 @@
 
 #include "components/cbrd.h"
 
+#include <QAction>
 #include <QDesktopServices>
 #include <QImage>
+#include <QMenu>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
 
@@ -91,4 +93,18 @@ void OpenFeedbackMail()
 void SetOpenDocumentHook(std::function<void(const QUrl &)> hook)
 {
     OpenHook() = std::move(hook);
+}
+
+QMenu *CreateViewerPopupMenu(QTextBrowser *viewer, QAction *&N6, QAction *&mnuCopyToClipboard)
+{
+    auto *menu = new QMenu(viewer);
+    menu->setObjectName(QStringLiteral("PopupMenu1"));
+    N6 = menu->addAction(QStringLiteral("Выделить все"));
+    N6->setObjectName(QStringLiteral("N6"));
+    mnuCopyToClipboard = menu->addAction(QStringLiteral("Скопировать в буфер"));
+    mnuCopyToClipboard->setObjectName(QStringLiteral("mnuCopyToClipboard"));
+    viewer->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(viewer, &QWidget::customContextMenuRequested, menu,
+                     [viewer, menu](const QPoint &pos) { menu->popup(viewer->viewport()->mapToGlobal(pos)); });
+    return menu;
 }

@@ -23,6 +23,13 @@ public:
     QVariant loadResource(int type, const QUrl &name) override;
 };
 
+class QMenu;
+class QAction;
+// The viewer's popup menu "PopupMenu1" with "Выделить все" (N6) and
+// "Скопировать в буфер" (mnuCopyToClipboard), shown at a right click; the
+// window connects the two commands.
+QMenu *CreateViewerPopupMenu(QTextBrowser *viewer, QAction *&N6, QAction *&mnuCopyToClipboard);
+
 // Ctrl+A selects the whole page; Ctrl+C and Ctrl+Insert copy the selection
 // (nothing when it is empty). Only Ctrl is tested; the key is not consumed.
 void HandleHtmlViewerKeys(QTextBrowser *viewer, int key, Qt::KeyboardModifiers shift);

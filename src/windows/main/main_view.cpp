@@ -42,18 +42,10 @@ void TfrmMain::SetupCardViewer()
         HTMLViewer1KeyDown(key->key(), key->modifiers());
     });
 
-    PopupMenu1 = new QMenu(HTMLViewer1);
-    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    N6 = PopupMenu1->addAction(QStringLiteral("Выделить все"));
-    N6->setObjectName(QStringLiteral("N6"));
-    mnuCopyToClipboard = PopupMenu1->addAction(QStringLiteral("Скопировать в буфер"));
-    mnuCopyToClipboard->setObjectName(QStringLiteral("mnuCopyToClipboard"));
+    PopupMenu1 = CreateViewerPopupMenu(HTMLViewer1, N6, mnuCopyToClipboard);
     connect(N6, &QAction::triggered, this, &TfrmMain::N6Click);
     connect(mnuCopyToClipboard, &QAction::triggered, this, &TfrmMain::mnuCopyToClipboardClick);
     connect(PopupMenu1, &QMenu::aboutToShow, this, &TfrmMain::PopupMenu1Popup);
-    HTMLViewer1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(HTMLViewer1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &pos) { PopupMenu1->popup(HTMLViewer1->viewport()->mapToGlobal(pos)); });
 }
 
 void TfrmMain::HTMLViewer1KeyDown(int key, Qt::KeyboardModifiers shift)

@@ -138,13 +138,7 @@ TfrmPrice::TfrmPrice(TZConnection *connection, TCardLinkHandler linkHandler, QWi
         const auto *key = static_cast<QKeyEvent *>(event);
         HTMLViewer1KeyDown(key->key(), key->modifiers());
     });
-    PopupMenu1 = new QMenu(HTMLViewer1);
-    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    N6 = PopupMenu1->addAction(QStringLiteral("Выделить все"));
-    N6->setObjectName(QStringLiteral("N6"));
-    mnuCopyToClipboard = PopupMenu1->addAction(QStringLiteral("Скопировать в буфер"));
-    mnuCopyToClipboard->setObjectName(QStringLiteral("mnuCopyToClipboard"));
-    HTMLViewer1->setContextMenuPolicy(Qt::CustomContextMenu);
+    PopupMenu1 = CreateViewerPopupMenu(HTMLViewer1, N6, mnuCopyToClipboard);
 
     // The price list.
     auto *priceLayout = new QVBoxLayout(TabSheet2);
@@ -230,8 +224,6 @@ TfrmPrice::TfrmPrice(TZConnection *connection, TCardLinkHandler linkHandler, QWi
     connect(N6, &QAction::triggered, this, GuardedSlot(this, &TfrmPrice::N6Click));
     connect(mnuCopyToClipboard, &QAction::triggered, this, GuardedSlot(this, &TfrmPrice::mnuCopyToClipboardClick));
     connect(PopupMenu1, &QMenu::aboutToShow, this, GuardedSlot(this, &TfrmPrice::PopupMenu1Popup));
-    connect(HTMLViewer1, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint &pos) { PopupMenu1->popup(HTMLViewer1->viewport()->mapToGlobal(pos)); });
     DBGrid1->OnDrawColumnCell = [this](QObject *, const QRect &rect, int dataCol, TColumn *column,
                                        TGridDrawState state) { DBGrid1DrawColumnCell(rect, dataCol, column, state); };
     DBGrid1->OnTitleClick = [this](TColumn *column) { DBGrid1TitleClick(column); };
