@@ -339,6 +339,22 @@ const TZConnection::TSqlWaitHooks &TZConnection::SqlWaitHooks()
     return WaitHooks();
 }
 
+TSqliteReadRun::TSqliteReadRun(TZConnection *connection) : m_connection(connection)
+{
+    sqlite3 *db = connection ? connection->SqliteHandle() : nullptr;
+    if (db && sqlite3_get_autocommit(db) && sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK)
+        m_db = db;
+}
+
+TSqliteReadRun::~TSqliteReadRun()
+{
+    // Not on a connection closed or opened anew meanwhile: closing ended it.
+    if (!m_db || m_connection->SqliteHandle() != m_db || sqlite3_get_autocommit(m_db))
+        return;
+    if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
 TSqlWaitScope::TSqlWaitScope(const TZConnection &connection)
 {
     if (const auto &begin = WaitHooks().begin) {

@@ -188,3 +188,20 @@ private:
     TZConnection *m_connection;
     bool m_saved = true;
 };
+
+// Keeps one read transaction open over a run of statements on a catalogue
+// file: each then neither takes and drops the file lock nor checks the file
+// anew, and the run reads one state of the file. Nothing on a server, nor
+// inside a transaction already open; ended on every way out.
+class TSqliteReadRun
+{
+public:
+    explicit TSqliteReadRun(TZConnection *connection);
+    ~TSqliteReadRun();
+    TSqliteReadRun(const TSqliteReadRun &) = delete;
+    TSqliteReadRun &operator=(const TSqliteReadRun &) = delete;
+
+private:
+    TZConnection *m_connection;
+    sqlite3 *m_db = nullptr;
+};

@@ -124,6 +124,12 @@ void TDataSet::MoveField(TField *field, int flatIndex)
 
 TField *TDataSet::FindField(const QString &name) const
 {
+    // Names are mostly asked as written: an exact match of a top-level field
+    // needs no case folding.
+    for (TField *f : m_fieldList) {
+        if (!f->m_parent && f->m_fieldName == name)
+            return f;
+    }
     for (TField *f : m_fieldList) {
         if (f->FullName().compare(name, Qt::CaseInsensitive) == 0)
             return f;
@@ -159,6 +165,12 @@ void TDataSet::BindFields()
         if (f->m_fieldKind != fkData || f->m_dataType == ftADT || f->m_dataType == ftDataSet)
             continue;
         const QString name = f->FullName();
+        // Automatic fields stand in the order of their columns.
+        if (const std::size_t at = std::size_t(f->m_index); at < m_fieldDefs.size() && m_fieldDefs[at].Name == name) {
+            f->m_column = int(at);
+            m_wanted[at] = 1;
+            continue;
+        }
         for (std::size_t c = 0; c < m_fieldDefs.size(); ++c) {
             if (m_fieldDefs[c].Name.compare(name, Qt::CaseInsensitive) == 0) {
                 f->m_column = int(c);

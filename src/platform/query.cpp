@@ -71,6 +71,22 @@ qsizetype ParamIndex(const QVector<TParam> &params, const QString &name)
     return -1;
 }
 
+// The same for a name as the statement gives it back (Windows-1251).
+qsizetype ParamIndex(const QVector<TParam> &params, const char *name)
+{
+    const QByteArrayView raw(name);
+    bool ascii = true;
+    for (const char c : raw)
+        ascii = ascii && uchar(c) < 0x80;
+    if (!ascii)
+        return ParamIndex(params, FromCp1251(raw.toByteArray()));
+    for (qsizetype i = 0; i < params.size(); ++i) {
+        if (params[i].Name.compare(QLatin1StringView(raw), Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
 } // namespace querydetail
 
 using querydetail::ParamIndex;
@@ -78,7 +94,11 @@ using querydetail::ParamIndex;
 void TZReadOnlyQuery::SetSQL(const QString &sql)
 {
     Close();
+    // The same text again (a look-up run per row) keeps its parameters.
+    if (sql == m_sql)
+        return;
     m_sql = sql;
+    m_sqlBytes = ToCp1251(sql);
     QVector<TParam> params;
     for (const QString &name : ParseParamNames(sql)) {
         TParam p;
@@ -166,10 +186,10 @@ struct SqliteStatement {
 
 // With cache, the statement is taken from the connection's cache when it
 // holds the text, and goes back there afterwards.
-void PrepareSqlite(sqlite3 *db, const QString &sql, const QVector<TParam> &params, SqliteStatement &st,
+void PrepareSqlite(sqlite3 *db, const QByteArray &sql, const QVector<TParam> &params, SqliteStatement &st,
                    TZConnection *cache = nullptr)
 {
-    st.text = ToCp1251(sql);
+    st.text = sql;
     if (cache)
         st.stmt = cache->TakeSqliteStatement(st.text);
     if (!st.stmt) {
@@ -184,8 +204,7 @@ void PrepareSqlite(sqlite3 *db, const QString &sql, const QVector<TParam> &param
         const char *raw = sqlite3_bind_parameter_name(st.stmt, i);
         if (!raw || !*raw)
             continue;
-        const QString name = FromCp1251(QByteArray(raw + 1));
-        const qsizetype at = ParamIndex(params, name);
+        const qsizetype at = ParamIndex(params, raw + 1);
         const TParam *param = at >= 0 ? &params[at] : nullptr;
         int rc = SQLITE_OK;
         if (!param || IsNullParam(param->Value)) {
@@ -239,42 +258,58 @@ void TZReadOnlyQuery::FetchSqlite()
 {
     sqlite3 *db = Connection->SqliteHandle();
     SqliteStatement st;
-    PrepareSqlite(db, m_sql, m_params, st, Connection);
-    std::vector<TFieldDef> defs;
+    PrepareSqlite(db, m_sqlBytes, m_params, st, Connection);
+    // The first step comes before the columns are read: a statement kept
+    // from an earlier run is prepared anew inside it when the tables changed
+    // meanwhile, and only then tells their present names and types.
+    int rc = st.stmt ? sqlite3_step(st.stmt) : SQLITE_DONE;
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        ThrowSqlite(db);
     const int columns = st.stmt ? sqlite3_column_count(st.stmt) : 0;
-    for (int c = 0; c < columns; ++c)
-        defs.push_back(SqliteColumnDef(st.stmt, c));
+    // A text run again mostly gives the same columns: their types are worked
+    // out anew only when a name or a declared type differs.
+    m_columnMemo.resize(std::size_t(columns));
+    std::vector<TFieldDef> defs;
+    defs.reserve(std::size_t(columns));
+    for (int c = 0; c < columns; ++c) {
+        TSqliteColumnMemo &memo = m_columnMemo[std::size_t(c)];
+        const char *name = sqlite3_column_name(st.stmt, c);
+        const char *decl = sqlite3_column_decltype(st.stmt, c);
+        if (!memo.valid || memo.name != name || memo.hasDecl != bool(decl) || (decl && memo.decl != decl)) {
+            memo.name = QByteArray(name);
+            memo.hasDecl = decl != nullptr;
+            memo.decl = decl ? QByteArray(decl) : QByteArray();
+            memo.def = SqliteColumnDef(st.stmt, c);
+            memo.valid = true;
+        }
+        defs.push_back(memo.def);
+    }
     m_store.SetColumnCount(columns);
     m_store.Clear();
-    if (st.stmt) {
-        for (;;) {
-            const int rc = sqlite3_step(st.stmt);
-            if (rc == SQLITE_DONE)
+    for (; rc == SQLITE_ROW; rc = sqlite3_step(st.stmt)) {
+        m_store.BeginRow();
+        for (int c = 0; c < columns; ++c) {
+            // One look-up of the cell: the value functions do not take the
+            // connection's lock, which every column function takes.
+            sqlite3_value *v = sqlite3_column_value(st.stmt, c);
+            switch (sqlite3_value_type(v)) {
+            case SQLITE_INTEGER: m_store.AddInt(sqlite3_value_int64(v)); break;
+            case SQLITE_FLOAT: m_store.AddReal(sqlite3_value_double(v)); break;
+            case SQLITE_NULL: m_store.AddNull(); break;
+            default: {
+                const char *text = reinterpret_cast<const char *>(sqlite3_value_text(v));
+                const int bytes = sqlite3_value_bytes(v);
+                if (!text && bytes > 0)
+                    throw EDatabaseError(QStringLiteral("Out of memory"));
+                m_store.AddText(text, std::size_t(bytes));
                 break;
-            if (rc != SQLITE_ROW)
-                ThrowSqlite(db);
-            m_store.BeginRow();
-            for (int c = 0; c < columns; ++c) {
-                // One look-up of the cell: the value functions do not take
-                // the connection's lock, which every column function takes.
-                sqlite3_value *v = sqlite3_column_value(st.stmt, c);
-                switch (sqlite3_value_type(v)) {
-                case SQLITE_INTEGER: m_store.AddInt(sqlite3_value_int64(v)); break;
-                case SQLITE_FLOAT: m_store.AddReal(sqlite3_value_double(v)); break;
-                case SQLITE_NULL: m_store.AddNull(); break;
-                default: {
-                    const char *text = reinterpret_cast<const char *>(sqlite3_value_text(v));
-                    const int bytes = sqlite3_value_bytes(v);
-                    if (!text && bytes > 0)
-                        throw EDatabaseError(QStringLiteral("Out of memory"));
-                    m_store.AddText(text, std::size_t(bytes));
-                    break;
-                }
-                }
             }
-            m_store.EndRow();
+            }
         }
+        m_store.EndRow();
     }
+    if (rc != SQLITE_DONE)
+        ThrowSqlite(db);
     // Expression columns take the type of the values they gave.
     for (int c = 0; c < columns; ++c) {
         TFieldDef &d = defs[std::size_t(c)];
@@ -349,7 +384,7 @@ void TZReadOnlyQuery::ExecSQL()
             if (TZSQLMonitor *m = Connection->Monitor())
                 m->LogEvent(QStringLiteral("Execute"), m_sql);
             SqliteStatement st;
-            PrepareSqlite(db, m_sql, m_params, st);
+            PrepareSqlite(db, m_sqlBytes, m_params, st);
             if (!st.stmt)
                 return;
             int rc;

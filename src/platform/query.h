@@ -65,7 +65,19 @@ private:
     void FetchSqlite();
     void FetchMysql();
 
+    // What the last run learnt of a column's type from its name and
+    // declared type.
+    struct TSqliteColumnMemo {
+        QByteArray name;
+        QByteArray decl;
+        bool hasDecl = false;
+        bool valid = false;
+        TFieldDef def;
+    };
+
     QString m_sql;
+    QByteArray m_sqlBytes; // the text as the connection takes it
     QVector<TParam> m_params;
+    std::vector<TSqliteColumnMemo> m_columnMemo;
     TRowStore m_store;
 };

@@ -24,6 +24,7 @@ bool IsIntegerParam(const QVariant &v);
 bool IsNullParam(const QVariant &v);
 // Index of a parameter by name regardless of case, -1 when none.
 qsizetype ParamIndex(const QVector<TParam> &params, const QString &name);
+qsizetype ParamIndex(const QVector<TParam> &params, const char *name);
 // Calls found(start, end, name) for every ":name" of an SQL text, quotes and
 // "::" skipped; end is one past the name.
 void ForEachParam(const QString &sql, const std::function<void(qsizetype, qsizetype, const QString &)> &found);

@@ -611,3 +611,90 @@ TEST_F(QueryTest, ReusedStatementsReadCurrentValuesAndCloseWithTheConnection)
     q.Open();
     EXPECT_EQ(q.Fields()[1]->AsString(), QStringLiteral("Пила"));
 }
+
+TEST_F(QueryTest, ARunOfReadsSeesOneStateOfTheFileAndEndsOnEveryWayOut)
+{
+    const QString file = m_dir.filePath(QStringLiteral("q.dat"));
+    sqlite3 *writer = nullptr;
+    ASSERT_EQ(sqlite3_open(file.toUtf8().constData(), &writer), SQLITE_OK);
+    const auto write = [writer] {
+        return sqlite3_exec(writer, "insert into good values (400, 1, 0, 'x', 1)", nullptr, nullptr, nullptr);
+    };
+    TZReadOnlyQuery q(m_conn.get());
+    q.SetSQL(QStringLiteral("select count(*) from good"));
+    const auto count = [&q] {
+        q.Close();
+        q.Open();
+        return q.Fields()[0]->AsInteger();
+    };
+    {
+        TSqliteReadRun run(m_conn.get());
+        EXPECT_EQ(count(), 4);
+        // Nothing can change the file under the run, and it reads no change.
+        EXPECT_EQ(write(), SQLITE_BUSY);
+        EXPECT_EQ(count(), 4);
+        {
+            TSqliteReadRun nested(m_conn.get());
+            EXPECT_EQ(count(), 4);
+        }
+        // The inner run left the outer one open.
+        EXPECT_EQ(write(), SQLITE_BUSY);
+    }
+    EXPECT_EQ(write(), SQLITE_OK);
+    EXPECT_EQ(count(), 5);
+
+    // Ended by an error too, and harmless on a connection opened anew meanwhile.
+    try {
+        TSqliteReadRun run(m_conn.get());
+        count();
+        q.Close();
+        q.SetSQL(QStringLiteral("select nothing from nowhere"));
+        q.Open();
+    } catch (const EDatabaseError &) {
+    }
+    EXPECT_EQ(write(), SQLITE_OK);
+    {
+        TSqliteReadRun run(m_conn.get());
+        m_conn->Disconnect();
+        m_conn->Connect();
+        q.SetSQL(QStringLiteral("select count(*) from good"));
+        EXPECT_EQ(count(), 6);
+    }
+    EXPECT_TRUE(sqlite3_get_autocommit(m_conn->SqliteHandle()));
+    EXPECT_EQ(write(), SQLITE_OK);
+    sqlite3_close(writer);
+}
+
+TEST_F(QueryTest, ATextRunAgainTakesTheColumnsItGivesNow)
+{
+    // A statement kept from the run before learns of the changed table only
+    // when it runs.
+    TZReadOnlyQuery q(m_conn.get());
+    const QString sql = QStringLiteral("select * from kinds");
+    const struct {
+        const char *table;
+        const char *row;
+        std::vector<TFieldType> types;
+        const char16_t *last;
+    } cases[] = {
+        {"create table kinds (v integer)", "insert into kinds values (7)", {ftInteger}, u"7"},
+        {"create table kinds (v varchar(5), w real)",
+         "insert into kinds values ('а', 2.5)",
+         {ftString, ftFloat},
+         u"2.5"},
+        {"create table kinds (v bigint)", "insert into kinds values (7)", {ftLargeint}, u"7"},
+        {"create table kinds (v text, w integer, x real)", "select 1", {ftMemo, ftInteger, ftFloat}, u""},
+    };
+    for (const auto &c : cases) {
+        testdb::Exec(*m_conn, {QStringLiteral("drop table if exists kinds"), QString::fromLatin1(c.table),
+                               QString::fromUtf8(c.row)});
+        q.SetSQL(sql);
+        q.Open();
+        std::vector<TFieldType> types;
+        for (TField *f : q.Fields())
+            types.push_back(f->DataType());
+        EXPECT_EQ(types, c.types) << c.table;
+        EXPECT_EQ(q.Fields().back()->AsString(), QString::fromUtf16(c.last)) << c.table;
+        q.Close();
+    }
+}
