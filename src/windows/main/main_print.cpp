@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
+#include <QStringBuilder>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -126,6 +127,7 @@ private:
     TDBGrid &m_grid;
     TZReadOnlyQuery &m_query;
     TZConnection *m_connection;
+    TSqliteReadRun m_readRun{m_connection};
     bool m_hourGlass;
     TDataSetNotifyEvent m_calcFields;
     int m_row = 0;
@@ -162,16 +164,21 @@ void BuildGoodRowHtml(TZReadOnlyQuery &query, int cid, int fid, int adr_id, qint
     query.ParamByName(QStringLiteral("adr_id")).SetAsInteger(adr_id);
     query.ParamByName(QStringLiteral("id")).SetAsInteger(id);
     query.Open();
-    const auto text = [&query](const char *name) { return query.FieldByName(QString::fromLatin1(name)).AsString(); };
-    const QString address = FormatAddress(text("city_name"), text("street_name"), text("street_type"), text("house"),
-                                          text("lit"), text("office"), text("ext"), QStringLiteral("---"), true);
-    const QString price = FormatPrice(text("good_cur"), query.FieldByName(QStringLiteral("good_price")).AsFloat());
+    const auto text = [&query](const QString &name) { return query.FieldByName(name).AsString(); };
+    const QString address =
+        FormatAddress(text(QStringLiteral("city_name")), text(QStringLiteral("street_name")),
+                      text(QStringLiteral("street_type")), text(QStringLiteral("house")), text(QStringLiteral("lit")),
+                      text(QStringLiteral("office")), text(QStringLiteral("ext")), QStringLiteral("---"), true);
+    const QString price =
+        FormatPrice(text(QStringLiteral("good_cur")), query.FieldByName(QStringLiteral("good_price")).AsFloat());
     // Catalogue texts are escaped as in the card, so that a "<" or "&" in a
     // name prints as written.
-    row = QStringLiteral("<tr bgcolor=white><td valign=top>") + EscapeHtmlText(text("good_name")) +
-          QStringLiteral("</td><td align=right valign=top>&nbsp;") + price + QStringLiteral("</td><td valign=top>") +
-          EscapeHtmlText(text("sfn")) + QStringLiteral("</td><td valign=top>") + EscapeHtmlText(address) +
-          QStringLiteral("</td><td valign=top>") + EscapeHtmlText(text("phone")) + QStringLiteral("</td></tr>");
+    // One allocation for the whole row.
+    row = QStringLiteral("<tr bgcolor=white><td valign=top>") % EscapeHtmlText(text(QStringLiteral("good_name"))) %
+          QStringLiteral("</td><td align=right valign=top>&nbsp;") % price % QStringLiteral("</td><td valign=top>") %
+          EscapeHtmlText(text(QStringLiteral("sfn"))) % QStringLiteral("</td><td valign=top>") %
+          EscapeHtmlText(address) % QStringLiteral("</td><td valign=top>") %
+          EscapeHtmlText(text(QStringLiteral("phone"))) % QStringLiteral("</td></tr>");
     query.Close();
 }
 
