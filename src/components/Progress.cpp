@@ -88,7 +88,40 @@ TfrmProgress::TfrmProgress(QWidget *parent)
     Timer1->setInterval(1);
     connect(Timer1, &QTimer::timeout, this, &TfrmProgress::Timer1Timer);
 
+    m_paintPause = new QTimer(this);
+    m_paintPause->setSingleShot(true);
+    connect(m_paintPause, &QTimer::timeout, this, &TfrmProgress::ResumePainting);
+
     SetFormCharsetRussian(this);
+}
+
+namespace {
+constexpr int kFrameMs = 40;
+} // namespace
+
+void TfrmProgress::PacePainting()
+{
+    if (!m_lastFrame.isValid() || m_lastFrame.elapsed() >= kFrameMs) {
+        m_lastFrame.restart();
+        return;
+    }
+    // Too soon: the text and the bar are not painted until the pause ends,
+    // and then once as they stand.
+    if (!m_paintPause->isActive()) {
+        for (QWidget *w : {static_cast<QWidget *>(givHTMLabel1), static_cast<QWidget *>(ProgressBar1)})
+            w->setUpdatesEnabled(false);
+        m_paintPause->start(int(std::max<qint64>(1, kFrameMs - m_lastFrame.elapsed())));
+    }
+}
+
+void TfrmProgress::ResumePainting()
+{
+    m_paintPause->stop();
+    if (!givHTMLabel1->updatesEnabled() || !ProgressBar1->updatesEnabled()) {
+        for (QWidget *w : {static_cast<QWidget *>(givHTMLabel1), static_cast<QWidget *>(ProgressBar1)})
+            w->setUpdatesEnabled(true);
+        m_lastFrame.restart();
+    }
 }
 
 TfrmProgress::~TfrmProgress()
@@ -183,6 +216,7 @@ void RunWithProgress(int max, const QString &caption, const TProgressJob &job)
     form->m_error = nullptr;
     form->m_state = TfrmProgress::TJobState::Prepared;
     form->Timer1->start();
+    form->m_lastFrame.invalidate();
     const int cursor = Screen::ActiveCursor();
 
     // The job starts from the modal loop, once the window is on the screen.
@@ -190,6 +224,7 @@ void RunWithProgress(int max, const QString &caption, const TProgressJob &job)
     form->exec();
 
     form->Timer1->stop();
+    form->ResumePainting();
     form->m_state = TfrmProgress::TJobState::Idle;
     form->m_job = nullptr;
     if (std::exception_ptr error = std::exchange(form->m_error, nullptr)) {
@@ -205,6 +240,7 @@ bool ProgressStep(int n)
 {
     const bool refresh = n < 10 || (n < 100 && n % 10 == 0) || (n >= 100 && n % 100 == 0);
     if (refresh && frmProgress) {
+        frmProgress->PacePainting();
         QProgressBar *bar = frmProgress->ProgressBar1;
         bar->setValue(std::clamp(n, bar->minimum(), bar->maximum()));
     }
@@ -214,6 +250,7 @@ bool ProgressStep(int n)
 void SetProgressText(const QString &text)
 {
     if (frmProgress) {
+        frmProgress->PacePainting();
         frmProgress->givHTMLabel1->SetText(text);
         frmProgress->givHTMLabel2->hide();
     }

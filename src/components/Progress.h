@@ -6,6 +6,7 @@
 // created once and reused; nothing runs in another thread.
 
 #include <QDialog>
+#include <QElapsedTimer>
 
 #include <exception>
 #include <functional>
@@ -37,6 +38,11 @@ public:
     // True from RunWithProgress until the window has closed again.
     bool Busy() const { return m_state != TJobState::Idle; }
 
+    // Called before the text or the bar changes: the window is painted at
+    // most some 25 times a second, each time with the latest text and bar.
+    // A fast job changes them far more often than anyone can read.
+    void PacePainting();
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -55,6 +61,10 @@ private:
     void RunStoredJob();
     void Timer1Timer();
 
+    void ResumePainting();
+
+    QTimer *m_paintPause = nullptr;
+    QElapsedTimer m_lastFrame;
     TJobState m_state = TJobState::Idle;
     TProgressJob m_job;
     std::exception_ptr m_error;

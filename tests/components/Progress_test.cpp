@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -16,6 +17,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -303,4 +305,50 @@ TEST(Progress, JobCannotStartAnotherJob)
     EXPECT_FALSE(innerRan);
     EXPECT_FALSE(frmProgress->isVisible());
     EXPECT_FALSE(frmProgress->Busy());
+}
+
+TEST(Progress, AFastJobIsPaintedAtAFrameRateAndEndsPaintedAsItStands)
+{
+    // Counts the label's paints and what it showed at each.
+    struct TPaints : QObject {
+        int count = 0;
+        QString last;
+        bool eventFilter(QObject *watched, QEvent *event) override
+        {
+            if (event->type() == QEvent::Paint) {
+                ++count;
+                last = LabelText(static_cast<TgivHTMLabel *>(watched));
+            }
+            return false;
+        }
+    } paints;
+    const QString lastText = S(u" Отмечено 2999 позиций");
+    // A window of its own, new on the screen: the offscreen platform paints
+    // a window shown again only on its first expose.
+    TfrmProgress *const program = std::exchange(frmProgress, nullptr);
+    RunWithProgress(100000, S(u"Подготовка данных..."), [&](QObject *sender) {
+        auto *window = static_cast<TfrmProgress *>(sender);
+        window->givHTMLabel1->installEventFilter(&paints);
+        QElapsedTimer clock;
+        clock.start();
+        // Thousands of texts, far more than frames.
+        for (int n = 0; n < 3000; ++n) {
+            ProgressStep(n);
+            SetProgressText(S(u" Отмечено ") + QString::number(n) + S(u" позиций"));
+        }
+        const qint64 spent = clock.elapsed();
+        EXPECT_LE(paints.count, spent / 40 + 3) << spent << " ms";
+        EXPECT_EQ(window->givHTMLabel1->Lines(), QStringList(lastText)) << "every text is set";
+        EXPECT_EQ(window->ProgressBar1->value(), 2900) << "and every bar position";
+        // A pause in the texts: the latest one reaches the screen.
+        QElapsedTimer wait;
+        wait.start();
+        while (paints.last != lastText && wait.elapsed() < 2000)
+            QCoreApplication::processEvents();
+        EXPECT_EQ(paints.last, lastText);
+        EXPECT_TRUE(window->givHTMLabel1->updatesEnabled() && window->ProgressBar1->updatesEnabled());
+        window->givHTMLabel1->removeEventFilter(&paints);
+        StopProgress();
+    });
+    frmProgress = program;
 }
