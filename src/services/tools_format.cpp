@@ -24,9 +24,16 @@ QString TrimText(const QString &text)
 
 QString EscapeHtmlText(const QString &text)
 {
+    // Most catalogue texts have nothing to escape: they are given back as they are.
+    qsizetype first = 0;
+    while (first < text.size() && text[first] != u'&' && text[first] != u'<' && text[first] != u'>')
+        ++first;
+    if (first == text.size())
+        return text;
     QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
+    out.reserve(text.size() + 8);
+    out.append(QStringView(text).left(first));
+    for (const QChar c : QStringView(text).mid(first)) {
         switch (c.unicode()) {
         case u'&': out += QLatin1String("&amp;"); break;
         case u'<': out += QLatin1String("&lt;"); break;

@@ -112,6 +112,7 @@ TEST(EscapeHtml, MarkupCharactersBecomeEntities)
         {QStringLiteral("A&B &amp;"), QStringLiteral("A&amp;B &amp;amp;"), QStringLiteral("A&amp;B &amp;amp;")},
         {QStringLiteral("x\" onclick=\"y"), QStringLiteral("x\" onclick=\"y"),
          QStringLiteral("x&quot; onclick=&quot;y")},
+        {QStringLiteral("Цена > 5"), QStringLiteral("Цена &gt; 5"), QStringLiteral("Цена &gt; 5")},
         {QString(), QString(), QString()},
     };
     for (const auto &c : cases) {
