@@ -114,13 +114,23 @@ protected:
                                        TreeTablesSql(QString()).join(u';').toUtf8());
     }
 
-    std::unique_ptr<TfrmMain> Start() { return std::make_unique<TfrmMain>(AppDir()); }
+    // A start that ends the program fails the test with what it showed.
+    std::unique_ptr<TfrmMain> Start()
+    {
+        try {
+            return std::make_unique<TfrmMain>(AppDir());
+        } catch (const EApplicationHalt &halt) {
+            ADD_FAILURE() << "the start ended the program (" << halt.ExitCode()
+                          << "): " << shown.join(u'|').toStdString();
+            throw;
+        }
+    }
 
     // The exit code of a start that ends the program, -1 when it runs on.
     int HaltCode()
     {
         try {
-            Start();
+            std::make_unique<TfrmMain>(AppDir());
         } catch (const EApplicationHalt &halt) {
             return halt.ExitCode();
         }
