@@ -5,6 +5,7 @@
 //   bench_goods_search --sqlite FILE [--word WORD]
 //   bench_goods_search --mysql HOST PORT USER PASSWORD MASTER [--word WORD]
 
+#include "bench_mysql.h"
 #include "bench_search_common.h"
 
 #include "platform/codec.h"
@@ -14,7 +15,6 @@
 #include "components/DBGrid.h"
 #include "windows/main/main.h"
 
-#include <mysql.h>
 #include <sqlite3.h>
 
 #include <QComboBox>
@@ -59,31 +59,13 @@ long long BareSqlite(const QString &file, const QByteArray &sql)
 
 long long BareMysql(const searchbench::TTarget &t, const QString &database, const QByteArray &sql)
 {
-    MYSQL *m = mysql_init(nullptr);
-    if (!mysql_real_connect(m, t.host.toUtf8().constData(), t.user.toUtf8().constData(),
-                            t.password.toUtf8().constData(), database.toUtf8().constData(), unsigned(t.port), nullptr,
-                            0)) {
-        std::fprintf(stderr, "mysql: %s\n", mysql_error(m));
+    MYSQL *m = searchbench::ConnectBareMysql(t, database);
+    if (!m)
         return -1;
-    }
-    mysql_query(m, "set names CP1251");
-    if (mysql_real_query(m, sql.constData(), sql.size()) != 0) {
-        std::fprintf(stderr, "mysql: %s\n", mysql_error(m));
-        return -1;
-    }
-    MYSQL_RES *res = mysql_store_result(m);
-    long long rows = 0;
     std::size_t bytes = 0;
-    const unsigned n = mysql_num_fields(res);
-    while (MYSQL_ROW row = mysql_fetch_row(res)) {
-        const unsigned long *lengths = mysql_fetch_lengths(res);
-        for (unsigned i = 0; i < n; ++i)
-            bytes += row[i] ? lengths[i] : 0;
-        ++rows;
-    }
-    mysql_free_result(res);
+    const long long rows = searchbench::QueryBareMysql(m, sql, bytes);
     mysql_close(m);
-    return rows + (bytes == std::size_t(-1));
+    return rows < 0 ? rows : rows + (bytes == std::size_t(-1));
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 //   bench_print_goods --sqlite FILE [--rows 10000] [--runs 5]
 //   bench_print_goods --mysql HOST PORT USER PASSWORD MASTER [--rows 10000] [--runs 5]
 
+#include "bench_mysql.h"
 #include "bench_search_common.h"
 
 #include "components/DBGrid.h"
@@ -19,7 +20,6 @@
 #include "services/sqlite_func.h"
 #include "windows/main_peer.h"
 
-#include <mysql.h>
 #include <sqlite3.h>
 
 #include <QComboBox>
@@ -88,14 +88,9 @@ long long BareSqlite(const QString &file, const std::vector<TKey> &keys, bool pr
 
 long long BareMysql(const searchbench::TTarget &t, const QString &database, const std::vector<TKey> &keys)
 {
-    MYSQL *m = mysql_init(nullptr);
-    if (!mysql_real_connect(m, t.host.toUtf8().constData(), t.user.toUtf8().constData(),
-                            t.password.toUtf8().constData(), database.toUtf8().constData(), unsigned(t.port), nullptr,
-                            0)) {
-        std::fprintf(stderr, "mysql: %s\n", mysql_error(m));
+    MYSQL *m = searchbench::ConnectBareMysql(t, database);
+    if (!m)
         return -1;
-    }
-    mysql_query(m, "set names CP1251");
     long long rows = 0;
     std::size_t bytes = 0;
     for (const TKey &k : keys) {
@@ -104,19 +99,12 @@ long long BareMysql(const searchbench::TTarget &t, const QString &database, cons
         sql.replace(":cid", QByteArray::number(k[0]));
         sql.replace(":fid", QByteArray::number(k[1]));
         sql.replace(":id", QByteArray::number(k[3]));
-        if (mysql_real_query(m, sql.constData(), sql.size()) != 0) {
-            std::fprintf(stderr, "mysql: %s\n", mysql_error(m));
+        const long long found = searchbench::QueryBareMysql(m, sql, bytes);
+        if (found < 0) {
+            mysql_close(m);
             return -1;
         }
-        MYSQL_RES *res = mysql_store_result(m);
-        const unsigned n = mysql_num_fields(res);
-        if (MYSQL_ROW row = mysql_fetch_row(res)) {
-            const unsigned long *lengths = mysql_fetch_lengths(res);
-            for (unsigned i = 0; i < n; ++i)
-                bytes += row[i] ? lengths[i] : 0;
-            ++rows;
-        }
-        mysql_free_result(res);
+        rows += found;
     }
     mysql_close(m);
     return rows + (bytes == std::size_t(-1));

@@ -12,11 +12,11 @@
 #include "services/tools_format.h"
 #include "windows/price/firmcard.h"
 #include "windows/printset.h"
+#include "windows/printwalk.h"
+#include "windows/viewicon.h"
 
 #include <QAction>
 #include <QMenu>
-#include <QPainter>
-#include <QPixmap>
 #include <QStringBuilder>
 #include <QToolBar>
 #include <QToolButton>
@@ -24,115 +24,6 @@
 #include <utility>
 
 namespace {
-
-enum class TPrintIcon { Preview, Print, Save };
-
-// Small pictures of our own: a page under a lens, a printer, a diskette.
-QIcon PrintIcon(TPrintIcon kind)
-{
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    const QColor ink(0x1e, 0x5a, 0xa8);
-    p.setPen(ink.darker(130));
-    switch (kind) {
-    case TPrintIcon::Preview:
-        p.setBrush(Qt::white);
-        p.drawRect(2, 1, 9, 12);
-        p.setBrush(Qt::NoBrush);
-        p.drawEllipse(6, 6, 6, 6);
-        p.drawLine(11, 11, 14, 14);
-        break;
-    case TPrintIcon::Print:
-        p.setBrush(Qt::white);
-        p.drawRect(4, 1, 8, 6);
-        p.setBrush(ink);
-        p.drawRect(1, 6, 14, 6);
-        p.setBrush(Qt::white);
-        p.drawRect(4, 10, 8, 5);
-        break;
-    case TPrintIcon::Save:
-        p.setBrush(ink);
-        p.drawRect(1, 1, 13, 13);
-        p.setBrush(Qt::white);
-        p.drawRect(4, 1, 7, 5);
-        p.drawRect(3, 9, 9, 5);
-        break;
-    }
-    return QIcon(pixmap);
-}
-
-// Puts a result query back as the walk found it, however the walk ends:
-// calculated fields attached again, the visible row restored, controls on,
-// the wait cursor as it was. The rows on screen are read again rather than
-// the query run again: a result in random order would come back shuffled,
-// with another row under the cursor and the marks on other rows.
-class TPrintWalk
-{
-public:
-    TPrintWalk(TDBGrid &grid, TZReadOnlyQuery &query)
-        : m_grid(grid), m_query(query), m_connection(query.Connection),
-          m_hourGlass(m_connection && m_connection->SQLHourGlass)
-    {
-        m_query.DisableControls();
-        m_row = m_grid.GetActiveRecord();
-        if (m_connection)
-            m_connection->SQLHourGlass = false;
-        // A row the walk passes is not shown: its display texts (and their
-        // look-ups) are computed again for the rows on screen afterwards.
-        m_calcFields = std::exchange(m_query.OnCalcFields, nullptr);
-    }
-    ~TPrintWalk()
-    {
-        if (!m_done)
-            Restore();
-    }
-    TPrintWalk(const TPrintWalk &) = delete;
-    TPrintWalk &operator=(const TPrintWalk &) = delete;
-
-    // The regular end; errors on the way go to the caller.
-    void Finish()
-    {
-        m_done = true;
-        Restore();
-    }
-
-private:
-    void Restore()
-    {
-        // On an error path only the first error counts; later ones are
-        // swallowed so that every step still runs.
-        const bool quiet = !m_done;
-        const auto step = [quiet](auto &&body) {
-            if (!quiet) {
-                body();
-                return;
-            }
-            try {
-                body();
-            } catch (...) {
-            }
-        };
-        m_query.OnCalcFields = m_calcFields;
-        step([this] {
-            if (m_query.Active())
-                m_query.Resync();
-        });
-        step([this] { m_grid.SetActiveRecord(m_row); });
-        step([this] { m_query.EnableControls(); });
-        if (m_connection)
-            m_connection->SQLHourGlass = m_hourGlass;
-    }
-
-    TDBGrid &m_grid;
-    TZReadOnlyQuery &m_query;
-    TZConnection *m_connection;
-    TSqliteReadRun m_readRun{m_connection};
-    bool m_hourGlass;
-    TDataSetNotifyEvent m_calcFields;
-    int m_row = 0;
-    bool m_done = false;
-};
 
 const QString kGoodsTableHead =
     QStringLiteral("<table border=0 width=\"100%\" bgcolor=gray cellpadding=1 cellspacing=1><tr bgcolor=white>"
@@ -191,13 +82,13 @@ void TfrmMain::SetupPrintActions()
         const char *buttonName;
         const char16_t *caption;
         const char16_t *hint;
-        TPrintIcon icon;
+        TViewIcon icon;
     } commands[] = {
         {&TfrmMain::mnuPreview, &TfrmMain::btnPreview, "mnuPreview", "btnPreview", u"Предварительный просмотр",
-         u"Предварительный просмотр", TPrintIcon::Preview},
-        {&TfrmMain::mnuPrint, &TfrmMain::btnPrint, "mnuPrint", "btnPrint", u"Печать", u"Печать", TPrintIcon::Print},
+         u"Предварительный просмотр", TViewIcon::Preview},
+        {&TfrmMain::mnuPrint, &TfrmMain::btnPrint, "mnuPrint", "btnPrint", u"Печать", u"Печать", TViewIcon::Print},
         {&TfrmMain::mnuSave, &TfrmMain::btnSave, "mnuSave", "btnSave", u"Сохранить", u"Сохранить в файл",
-         TPrintIcon::Save},
+         TViewIcon::Save},
     };
     // In the "Файл" menu above "Выход".
     QAction *before = ui->N2->insertSeparator(ui->N5);
@@ -211,7 +102,7 @@ void TfrmMain::SetupPrintActions()
         button->setObjectName(QString::fromLatin1(c.buttonName));
         button->setText(QString::fromUtf16(c.hint));
         button->setToolTip(QString::fromUtf16(c.hint));
-        button->setIcon(PrintIcon(c.icon));
+        button->setIcon(ViewIcon(c.icon));
         button->setToolButtonStyle(Qt::ToolButtonIconOnly);
         ui->ToolBar1->addWidget(button);
         this->*c.button = button;

@@ -3,7 +3,6 @@
 // row does when it becomes current or is opened.
 
 #include "windows/main/main.h"
-#include "windows/phones.h"
 #include "windows/main/eventhook.h"
 
 #include "ui_main.h"
@@ -13,6 +12,7 @@
 #include "services/globals.h"
 #include "services/tools_format.h"
 #include "services/vtbl.h"
+#include "windows/phones.h"
 #include "windows/price/firmcard.h"
 #include "windows/price/price.h"
 

@@ -10,44 +10,11 @@
 #include "services/tools_format.h"
 #include "windows/price/cardsections.h"
 #include "windows/printset.h"
+#include "windows/printwalk.h"
 
 #include <QList>
 #include <QTabWidget>
 #include <QToolButton>
-
-namespace {
-
-// Gives the walk's dataset, grid and connection back their state however
-// the walk ends: the visible row, the controls, the wait cursor.
-class TWalkScope
-{
-public:
-    TWalkScope(TDataSet &query, TDBGrid &grid, TZConnection *connection)
-        : m_query(query), m_grid(grid), m_waitCursorOff(connection)
-    {
-        m_query.DisableControls();
-        m_activeRecord = m_grid.GetActiveRecord();
-    }
-    ~TWalkScope()
-    {
-        try {
-            m_grid.SetActiveRecord(m_activeRecord);
-        } catch (...) {
-            // An error of the walk itself is the one worth reporting.
-        }
-        m_query.EnableControls();
-    }
-    TWalkScope(const TWalkScope &) = delete;
-    TWalkScope &operator=(const TWalkScope &) = delete;
-
-private:
-    TDataSet &m_query;
-    TDBGrid &m_grid;
-    TSqlWaitCursorOff m_waitCursorOff;
-    int m_activeRecord = 0;
-};
-
-} // namespace
 
 QString TfrmPrice::BuildPriceRowHtml(const QString &name, const QString &price, const QString &id)
 {
@@ -132,7 +99,8 @@ void TfrmPrice::AppendWalkedRows(bool allRows)
         for (int i = 0; i < DBGrid1->MarkedRows().MarkedCount(); ++i)
             bookmarks.append(DBGrid1->MarkedRows().MarkedBookmarkAt(i));
     {
-        TWalkScope scope(Query1, *DBGrid1, Query1.Connection);
+        // The price list's texts are calculated fields: they stay on.
+        TPrintWalk walk(*DBGrid1, Query1, false);
         if (allRows) {
             int number = 1;
             for (Query1.First(); !Query1.Eof() && !ProgressStopFlag; Query1.Next())
