@@ -118,8 +118,13 @@ void TfrmProgress::ResumePainting()
 {
     m_paintPause->stop();
     if (!givHTMLabel1->updatesEnabled() || !ProgressBar1->updatesEnabled()) {
-        for (QWidget *w : {static_cast<QWidget *>(givHTMLabel1), static_cast<QWidget *>(ProgressBar1)})
+        // Painted now: a paint merely asked for would wait for the next
+        // event processing, where the job's next change pauses it again.
+        for (QWidget *w : {static_cast<QWidget *>(givHTMLabel1), static_cast<QWidget *>(ProgressBar1)}) {
             w->setUpdatesEnabled(true);
+            if (w->isVisible())
+                w->repaint();
+        }
         m_lastFrame.restart();
     }
 }
