@@ -9,8 +9,8 @@
 // baseline the time of one keyed address look-up on the same rows.
 #include "bench_common.h"
 
-#include "platform/connection.h"
-#include "platform/query.h"
+#include "data/connection.h"
+#include "data/query.h"
 #include "services/globals.h"
 #include "services/tools_format.h"
 #include "windows/main/historyrec.h"

@@ -3,7 +3,7 @@
 // timing and memory.
 
 #include "catgen/catgen.h"
-#include "platform/connection.h"
+#include "data/connection.h"
 #include "services/sqlite_func.h"
 
 #include <QElapsedTimer>

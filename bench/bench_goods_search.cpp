@@ -8,8 +8,8 @@
 #include "bench_mysql.h"
 #include "bench_search_common.h"
 
-#include "platform/codec.h"
-#include "platform/query.h"
+#include "data/codec.h"
+#include "data/query.h"
 #include "services/globals.h"
 #include "services/sqlite_func.h"
 #include "components/DBGrid.h"

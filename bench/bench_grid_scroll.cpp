@@ -5,9 +5,9 @@
 #include "bench_common.h"
 
 #include "components/DBGrids.h"
-#include "platform/connection.h"
-#include "platform/datasource.h"
-#include "platform/query.h"
+#include "data/connection.h"
+#include "data/datasource.h"
+#include "data/query.h"
 #include "services/sqlite_func.h"
 
 #include <QApplication>

@@ -2,8 +2,8 @@
 // column, same connection, same run.
 #include "bench_common.h"
 
-#include "platform/codec.h"
-#include "platform/connection.h"
+#include "data/codec.h"
+#include "data/connection.h"
 #include "services/sqlite_func.h"
 
 #include <QCoreApplication>

@@ -11,8 +11,8 @@
 // shows), which is the least any price window has to do.
 #include "bench_common.h"
 
-#include "platform/codec.h"
-#include "platform/query.h"
+#include "data/codec.h"
+#include "data/query.h"
 #include "services/globals.h"
 #include "services/vtbl.h"
 #include "windows/price/price.h"

@@ -13,11 +13,11 @@
 // Prints pages, build, layout and CPU time and peak memory, min and median.
 #include "bench_common.h"
 
-#include "platform/connection.h"
+#include "data/connection.h"
 #include "platform/htmlview.h"
 #include "platform/metafileprinter.h"
 #include "platform/printers.h"
-#include "platform/query.h"
+#include "data/query.h"
 #include "services/globals.h"
 #include "services/htmlpage.h"
 #include "services/tools_format.h"

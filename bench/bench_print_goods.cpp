@@ -14,8 +14,8 @@
 
 #include "components/DBGrid.h"
 #include "components/Progress.h"
-#include "platform/codec.h"
-#include "platform/query.h"
+#include "data/codec.h"
+#include "data/query.h"
 #include "services/globals.h"
 #include "services/sqlite_func.h"
 #include "windows/main_peer.h"

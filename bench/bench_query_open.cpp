@@ -3,9 +3,9 @@
 // type), interleaved, with the peak memory of each run.
 #include "bench_common.h"
 
-#include "platform/connection.h"
-#include "platform/datasource.h"
-#include "platform/query.h"
+#include "data/connection.h"
+#include "data/datasource.h"
+#include "data/query.h"
 #include "services/sqlite_func.h"
 
 #include <QCoreApplication>

@@ -3,7 +3,7 @@
 // test MariaDB talking cp1251, and statements run one after another; and
 // QString values printed readably when an assertion fails.
 
-#include "platform/connection.h"
+#include "data/connection.h"
 #include "testenv.h"
 
 #include <QStringList>

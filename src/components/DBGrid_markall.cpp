@@ -4,8 +4,8 @@
 #include "components/DBGrid.h"
 
 #include "components/Progress.h"
-#include "platform/connection.h"
-#include "platform/query.h"
+#include "data/connection.h"
+#include "data/query.h"
 
 namespace {
 

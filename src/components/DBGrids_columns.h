@@ -5,7 +5,7 @@
 // (the grid makes one transient column per visible field) or customized
 // (persistent columns made by the program or the window definition).
 
-#include "platform/fields.h"
+#include "data/fields.h"
 #include "platform/grid_support.h"
 
 #include <QPointer>

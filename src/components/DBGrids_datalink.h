@@ -4,8 +4,8 @@
 // dataset's notifications turned into the grid's reactions. Also the grid
 // error.
 
-#include "platform/datasource.h"
-#include "platform/dberror.h"
+#include "data/datasource.h"
+#include "data/dberror.h"
 
 #include <vector>
 

@@ -2,7 +2,7 @@
 // The data grid's cell editor: plain text, an ellipsis button, the column's
 // pick list, or, for a lookup field, the rows of the lookup dataset.
 
-#include "platform/datasource.h"
+#include "data/datasource.h"
 #include "platform/grid_inplace.h"
 
 #include <QListWidget>

@@ -2,7 +2,7 @@
 
 #include "components/givLabel.h"
 #include "components/replfont.h"
-#include "platform/dberror.h"
+#include "data/dberror.h"
 #include "platform/screen.h"
 
 #include <QAction>

@@ -4,7 +4,7 @@
 // the window holding the component has been read, is installed into the
 // screen's cursor table under its own cursor number.
 
-#include "platform/dberror.h"
+#include "data/dberror.h"
 #include "platform/screen.h"
 
 #include <QByteArray>

@@ -1,6 +1,6 @@
 #include "platform/application.h"
 
-#include "platform/dberror.h"
+#include "data/dberror.h"
 #include "platform/screen.h"
 
 #include <QAbstractEventDispatcher>

@@ -1,7 +1,7 @@
 #include "platform/dbactions.h"
 
 #include "platform/application.h"
-#include "platform/datasource.h"
+#include "data/datasource.h"
 #include "platform/grid.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 // and follows the record as it moves. The hint (tool tip) is kept apart from
 // the switch that shows it, so a window can set it before turning it on.
 
-#include "platform/datasource.h"
+#include "data/datasource.h"
 
 #include <QLabel>
 

@@ -1,6 +1,6 @@
 #include "platform/htmlview.h"
 
-#include "platform/dberror.h"
+#include "data/dberror.h"
 #include "platform/metafileprinter.h"
 #include "platform/printers.h"
 

@@ -1,6 +1,6 @@
 #include "platform/screen.h"
 
-#include "platform/connection.h"
+#include "data/connection.h"
 #include "platform/curfile.h"
 
 #include <QApplication>

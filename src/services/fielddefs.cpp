@@ -1,6 +1,6 @@
 #include "services/fielddefs.h"
 
-#include "platform/dataset.h"
+#include "data/dataset.h"
 
 namespace {
 

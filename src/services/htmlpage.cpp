@@ -2,8 +2,8 @@
 
 #include "components/PreviewForm.h"
 #include "components/SDialogs.h"
-#include "platform/codec.h"
-#include "platform/dberror.h"
+#include "data/codec.h"
+#include "data/dberror.h"
 #include "platform/dialogs.h"
 #include "platform/htmlview.h"
 #include "platform/printers.h"

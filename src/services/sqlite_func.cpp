@@ -1,7 +1,7 @@
 #include "services/sqlite_func.h"
 
-#include "platform/codec.h"
-#include "platform/connection.h"
+#include "data/codec.h"
+#include "data/connection.h"
 
 #include <sqlite3.h>
 

@@ -1,7 +1,7 @@
 #include "services/tools_dbdate.h"
 
 #include "components/SDialogs.h"
-#include "platform/query.h"
+#include "data/query.h"
 #include "services/globals.h"
 #include "services/tools_format.h"
 

@@ -1,8 +1,8 @@
 #include "services/tools_format.h"
 
-#include "platform/connection.h"
-#include "platform/dberror.h"
-#include "platform/query.h"
+#include "data/connection.h"
+#include "data/dberror.h"
+#include "data/query.h"
 #include "services/globals.h"
 
 #include <QLocale>

@@ -3,7 +3,7 @@
 // changes size, and painting a cell's text again, either simply aligned (in
 // the colour the caller chose) or with the user's search words in red.
 
-#include "platform/fields.h"
+#include "data/fields.h"
 
 #include <QColor>
 #include <QRect>

@@ -1,6 +1,6 @@
 #include "services/tools_searchwords.h"
 
-#include "platform/codec.h"
+#include "data/codec.h"
 #include "services/globals.h"
 #include "services/tools_format.h"
 

@@ -1,6 +1,6 @@
 #include "services/vtbl.h"
 
-#include "platform/query.h"
+#include "data/query.h"
 
 QList<TWSuperGroupRec> SuperGroupList;
 QList<TWGroupRec> GroupList;

@@ -1,6 +1,6 @@
 #include "windows/phones.h"
 
-#include "platform/query.h"
+#include "data/query.h"
 #include "services/globals.h"
 #include "services/stat.h"
 #include "services/tools_format.h"

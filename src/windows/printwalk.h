@@ -5,8 +5,8 @@
 // catalogue file is read in one transaction.
 
 #include "components/DBGrid.h"
-#include "platform/connection.h"
-#include "platform/query.h"
+#include "data/connection.h"
+#include "data/query.h"
 
 class TPrintWalk
 {

@@ -6,9 +6,9 @@
 #include "components/Progress.h"
 #include "components/givLabel.h"
 #include "platform/application.h"
-#include "platform/connection.h"
-#include "platform/dberror.h"
-#include "platform/query.h"
+#include "data/connection.h"
+#include "data/dberror.h"
+#include "data/query.h"
 #include "platform/screen.h"
 
 #include <gtest/gtest.h>

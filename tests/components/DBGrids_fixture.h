@@ -3,7 +3,7 @@
 // goods, its data source, and a grid that counts its layout passes.
 
 #include "components/DBGrids.h"
-#include "platform/dataset_mem.h"
+#include "data/dataset_mem.h"
 
 #include <QApplication>
 #include <QTest>

@@ -5,7 +5,7 @@
 #include "components/SDialogs.h"
 #include "platform/dbactions.h"
 #include "platform/application.h"
-#include "platform/dberror.h"
+#include "data/dberror.h"
 
 #include <QLineEdit>
 #include <QMenu>

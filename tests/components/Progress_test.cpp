@@ -2,7 +2,7 @@
 
 #include "components/givLabel.h"
 #include "platform/application.h"
-#include "platform/dberror.h"
+#include "data/dberror.h"
 #include "platform/screen.h"
 
 #include <gtest/gtest.h>

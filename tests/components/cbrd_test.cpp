@@ -1,5 +1,5 @@
 #include "components/cbrd.h"
-#include "platform/codec.h"
+#include "data/codec.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "platform/application.h"
-#include "platform/dberror.h"
+#include "data/dberror.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "platform/dbctrls.h"
 
-#include "platform/dataset_mem.h"
+#include "data/dataset_mem.h"
 
 #include <gtest/gtest.h>
 

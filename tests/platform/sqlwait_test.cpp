@@ -1,6 +1,6 @@
 // The SQL-wait cursor the screen puts up while a statement runs.
-#include "platform/connection.h"
-#include "platform/query.h"
+#include "data/connection.h"
+#include "data/query.h"
 #include "platform/screen.h"
 #include "testdb.h"
 

@@ -2,8 +2,8 @@
 // themselves: the child-row condition of one address, the goods-to-address
 // join, and the time texts checkwt reads. Run on the local sample catalogue
 // and, when the test server is there, on its copy in MariaDB.
-#include "platform/connection.h"
-#include "platform/query.h"
+#include "data/connection.h"
+#include "data/query.h"
 #include "services/scratchdb.h"
 
 #include <gtest/gtest.h>

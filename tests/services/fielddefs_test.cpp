@@ -2,9 +2,9 @@
 // how a declared query reads its result.
 #include "services/fielddefs.h"
 
-#include "platform/connection.h"
-#include "platform/dberror.h"
-#include "platform/query.h"
+#include "data/connection.h"
+#include "data/dberror.h"
+#include "data/query.h"
 #include "services/scratchdb.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "services/history_combo.h"
 
-#include "platform/usersettings.h"
+#include "data/usersettings.h"
 
 #include <gtest/gtest.h>
 

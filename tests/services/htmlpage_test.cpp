@@ -2,7 +2,7 @@
 
 #include "components/PreviewForm.h"
 #include "components/SDialogs.h"
-#include "platform/dberror.h"
+#include "data/dberror.h"
 #include "platform/dialogs.h"
 #include "platform/htmlview.h"
 #include "platform/metafileprinter.h"

@@ -4,8 +4,8 @@
 // either deployment, and a guard that restores the deployment globals a
 // test switches.
 
-#include "platform/connection.h"
-#include "platform/query.h"
+#include "data/connection.h"
+#include "data/query.h"
 #include "services/globals.h"
 #include "services/sqlite_func.h"
 #include "testdb.h"

@@ -1,9 +1,9 @@
 // postext and checkwt as SQLite runs them, on raw Windows-1251 text.
 #include "services/sqlite_func.h"
 
-#include "platform/codec.h"
-#include "platform/connection.h"
-#include "platform/query.h"
+#include "data/codec.h"
+#include "data/connection.h"
+#include "data/query.h"
 #include "testdb.h"
 #include "testenv.h"
 

@@ -3,7 +3,7 @@
 #include "services/stat.h"
 
 #include "components/SDialogs.h"
-#include "platform/dberror.h"
+#include "data/dberror.h"
 #include "services/scratchdb.h"
 
 #include <gtest/gtest.h>

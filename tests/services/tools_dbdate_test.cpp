@@ -1,7 +1,7 @@
 #include "services/tools_dbdate.h"
 
 #include "components/SDialogs.h"
-#include "platform/dberror.h"
+#include "data/dberror.h"
 #include "scratchdb.h"
 #include "services/tools_format.h"
 

@@ -1,6 +1,6 @@
 #include "services/tools_format.h"
 
-#include "platform/dberror.h"
+#include "data/dberror.h"
 #include "scratchdb.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "services/tools_searchwords.h"
 
-#include "platform/codec.h"
-#include "platform/dberror.h"
+#include "data/codec.h"
+#include "data/dberror.h"
 #include "scratchdb.h"
 #include "services/sqlite_func.h"
 #include "services/tools_format.h"

@@ -1,7 +1,7 @@
 // The sample catalogue keeps the key and value conventions the program's
 // queries rely on, and its two forms hold the same rows.
 #include "catgen/catgen.h"
-#include "platform/codec.h"
+#include "data/codec.h"
 #include "testenv.h"
 
 #include <gtest/gtest.h>

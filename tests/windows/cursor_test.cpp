@@ -1,7 +1,7 @@
 #include "windows/cursor.h"
 
-#include "platform/connection.h"
-#include "platform/query.h"
+#include "data/connection.h"
+#include "data/query.h"
 #include "services/globals.h"
 #include "testdb.h"
 

@@ -3,9 +3,9 @@
 // files, both layouts, both deployments).
 #include "windows/price/firmcard.h"
 
-#include "platform/connection.h"
-#include "platform/dberror.h"
-#include "platform/query.h"
+#include "data/connection.h"
+#include "data/dberror.h"
+#include "data/query.h"
 #include "services/globals.h"
 #include "services/scratchdb.h"
 #include "services/sqlite_func.h"

@@ -7,7 +7,7 @@
 
 #include "components/SDialogs.h"
 #include "platform/application.h"
-#include "platform/codec.h"
+#include "data/codec.h"
 #include "testdb.h"
 
 #include <gtest/gtest.h>

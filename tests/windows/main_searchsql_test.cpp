@@ -1,8 +1,8 @@
 #include "windows/main/main_searchsql.h"
 
-#include "platform/codec.h"
-#include "platform/connection.h"
-#include "platform/query.h"
+#include "data/codec.h"
+#include "data/connection.h"
+#include "data/query.h"
 #include "services/globals.h"
 #include "services/scratchdb.h"
 #include "services/sqlite_func.h"

@@ -3,7 +3,7 @@
 
 #include "components/SDialogs.h"
 #include "platform/application.h"
-#include "platform/codec.h"
+#include "data/codec.h"
 #include "services/globals.h"
 #include "services/history_combo.h"
 #include "testenv.h"

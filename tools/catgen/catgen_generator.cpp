@@ -1,7 +1,7 @@
 #include "catgen/catgen_generator.h"
 
 #include "catgen/catgen_vocab.h"
-#include "platform/codec.h"
+#include "data/codec.h"
 
 #include <QDate>
 #include <QDateTime>

@@ -2,7 +2,7 @@
 // catalogue and the statistics databases of the network version.
 #include "catgen/catgen.h"
 #include "catgen/catgen_generator.h"
-#include "platform/codec.h"
+#include "data/codec.h"
 
 #include <QFile>
 #include <QLocale>

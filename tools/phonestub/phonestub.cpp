@@ -11,7 +11,7 @@
 // Events:   ready HANDLE | announced HANDLE | reply HANDLE | query HANDLE |
 //           block CBDATA DWDATA FROM HEX | transfer NUMBER | sent RESULT
 
-#include "platform/codec.h"
+#include "data/codec.h"
 #include "platform/winmessages.h"
 
 #include <QCoreApplication>

@@ -6,7 +6,7 @@
 #include "components/replfont.h"
 #include "platform/application.h"
 #include "platform/mutex.h"
-#include "platform/regularfile.h"
+#include "data/regularfile.h"
 #include "services/fielddefs.h"
 #include "services/globals.h"
 #include "services/history_combo.h"

@@ -3,7 +3,7 @@
 #include "windows/main/main.h"
 
 #include "platform/application.h"
-#include "platform/regularfile.h"
+#include "data/regularfile.h"
 #include "services/globals.h"
 #include "services/hex_utl.h"
 #include "services/tools_dbdate.h"

@@ -4,8 +4,8 @@
 
 #include "ui_main.h"
 
-#include "platform/codec.h"
-#include "platform/regularfile.h"
+#include "data/codec.h"
+#include "data/regularfile.h"
 #include "services/globals.h"
 #include "services/tools_viewer.h"
 #include "windows/main/eventhook.h"

@@ -8,7 +8,7 @@
 
 #include "components/SDialogs.h"
 #include "platform/application.h"
-#include "platform/codec.h"
+#include "data/codec.h"
 #include "services/tools_viewer.h"
 #include "windows/phones.h"
 

@@ -5,8 +5,8 @@
 // organisation side are two of these.
 
 #include "components/DBGrid.h"
-#include "platform/datasource.h"
-#include "platform/query.h"
+#include "data/datasource.h"
+#include "data/query.h"
 #include "windows/main/historyrec.h"
 
 #include <QMap>

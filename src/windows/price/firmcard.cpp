@@ -1,8 +1,8 @@
 #include "windows/price/firmcard.h"
 
-#include "platform/connection.h"
-#include "platform/dberror.h"
-#include "platform/query.h"
+#include "data/connection.h"
+#include "data/dberror.h"
+#include "data/query.h"
 #include "services/globals.h"
 #include "services/tools_format.h"
 #include "services/tools_searchwords.h"

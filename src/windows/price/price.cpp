@@ -7,7 +7,7 @@
 #include "components/SDialogs.h"
 #include "components/replfont.h"
 #include "platform/application.h"
-#include "platform/connection.h"
+#include "data/connection.h"
 #include "platform/dbctrls.h"
 #include "services/fielddefs.h"
 #include "services/globals.h"

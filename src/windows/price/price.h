@@ -6,8 +6,8 @@
 // links; records one statistics row when it opens (network version).
 
 #include "components/DBGrid.h"
-#include "platform/datasource.h"
-#include "platform/query.h"
+#include "data/datasource.h"
+#include "data/query.h"
 
 #include <QDialog>
 #include <QString>

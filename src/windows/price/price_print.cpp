@@ -5,7 +5,7 @@
 #include "windows/price/price.h"
 
 #include "components/Progress.h"
-#include "platform/connection.h"
+#include "data/connection.h"
 #include "services/htmlpage.h"
 #include "services/tools_format.h"
 #include "windows/price/cardsections.h"

@@ -3,7 +3,7 @@
 // taken from the declared fields), rows added with AppendRow. For tests and
 // for small lists that never touch the database.
 
-#include "platform/dataset.h"
+#include "data/dataset.h"
 
 #include <QVariantList>
 

@@ -1,5 +1,5 @@
 // Packed rows give back exactly what was stored.
-#include "platform/dataset_rowstore.h"
+#include "data/dataset_rowstore.h"
 
 #include <gtest/gtest.h>
 

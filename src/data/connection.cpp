@@ -1,8 +1,8 @@
-#include "platform/connection.h"
+#include "data/connection.h"
 
-#include "platform/codec.h"
-#include "platform/dberror.h"
-#include "platform/regularfile.h"
+#include "data/codec.h"
+#include "data/dberror.h"
+#include "data/regularfile.h"
 
 #include <soci/soci.h>
 #include <sqlite3.h>

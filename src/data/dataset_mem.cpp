@@ -1,6 +1,6 @@
-#include "platform/dataset_mem.h"
+#include "data/dataset_mem.h"
 
-#include "platform/dberror.h"
+#include "data/dberror.h"
 
 #include <QtEndian>
 

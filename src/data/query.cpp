@@ -1,9 +1,9 @@
-#include "platform/query.h"
+#include "data/query.h"
 
-#include "platform/codec.h"
-#include "platform/connection.h"
-#include "platform/dberror.h"
-#include "platform/query_mysql.h"
+#include "data/codec.h"
+#include "data/connection.h"
+#include "data/dberror.h"
+#include "data/query_mysql.h"
 
 #include <sqlite3.h>
 

@@ -1,7 +1,7 @@
-#include "platform/dataset.h"
+#include "data/dataset.h"
 
-#include "platform/datasource.h"
-#include "platform/dberror.h"
+#include "data/datasource.h"
+#include "data/dberror.h"
 
 #include <algorithm>
 #include <cstdlib>

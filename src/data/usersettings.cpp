@@ -1,6 +1,6 @@
-#include "platform/usersettings.h"
+#include "data/usersettings.h"
 
-#include "platform/inifile.h"
+#include "data/inifile.h"
 
 TRegistryIniFile::TRegistryIniFile(const QString &key)
 {

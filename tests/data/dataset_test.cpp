@@ -1,8 +1,8 @@
 // The dataset's cursor, buffer window, bookmarks, calculated fields and
 // editing, over the in-memory dataset.
-#include "platform/dataset_mem.h"
-#include "platform/datasource.h"
-#include "platform/dberror.h"
+#include "data/dataset_mem.h"
+#include "data/datasource.h"
+#include "data/dberror.h"
 
 #include <gtest/gtest.h>
 

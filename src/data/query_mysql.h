@@ -4,8 +4,8 @@
 // literals, and a result streams row by row from the server into the row
 // store without a buffered copy of it in between.
 
-#include "platform/dataset_rowstore.h"
-#include "platform/fields.h"
+#include "data/dataset_rowstore.h"
+#include "data/fields.h"
 
 #include <QString>
 #include <QVariant>

@@ -1,4 +1,4 @@
-#include "platform/dataset_rowstore.h"
+#include "data/dataset_rowstore.h"
 
 #include <sys/mman.h>
 

@@ -1,4 +1,4 @@
-#include "platform/datasource.h"
+#include "data/datasource.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "platform/codec.h"
+#include "data/codec.h"
 
 #include <array>
 

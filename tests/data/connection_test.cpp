@@ -1,6 +1,6 @@
-#include "platform/connection.h"
-#include "platform/dberror.h"
-#include "platform/query.h"
+#include "data/connection.h"
+#include "data/dberror.h"
+#include "data/query.h"
 #include "testdb.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
-#include "platform/fields.h"
+#include "data/fields.h"
 
-#include "platform/dataset.h"
-#include "platform/dberror.h"
+#include "data/dataset.h"
+#include "data/dberror.h"
 
 #include <cmath>
 #include <optional>

@@ -1,8 +1,8 @@
 // Bookmarks, editing and lookups of TDataSet.
-#include "platform/dataset.h"
+#include "data/dataset.h"
 
-#include "platform/datasource.h"
-#include "platform/dberror.h"
+#include "data/datasource.h"
+#include "data/dberror.h"
 
 #include <QtEndian>
 

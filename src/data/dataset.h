@@ -33,7 +33,7 @@
 // Eof; a MoveBy that stops short at an end sets Bof or Eof; any other move
 // clears both. So "First; while (!Eof()) { ...; Next(); }" visits every record.
 
-#include "platform/fields.h"
+#include "data/fields.h"
 
 #include <QByteArray>
 #include <QString>

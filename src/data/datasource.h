@@ -5,7 +5,7 @@
 // records are RecordCount() of them, its current one ActiveRecord(). The
 // dataset's notifications reach a link as the virtual Handle* methods.
 
-#include "platform/dataset.h"
+#include "data/dataset.h"
 
 #include <functional>
 #include <vector>

@@ -1,7 +1,7 @@
-#include "platform/inifile.h"
+#include "data/inifile.h"
 
-#include "platform/codec.h"
-#include "platform/regularfile.h"
+#include "data/codec.h"
+#include "data/regularfile.h"
 
 TIniFile::TIniFile(const QString &fileName) : m_fileName(fileName)
 {

@@ -1,10 +1,10 @@
 // The read-only query on both deployments: parameters, fields, text
 // conversion, compact rows and the SQL-wait hooks.
-#include "platform/query.h"
+#include "data/query.h"
 
-#include "platform/connection.h"
-#include "platform/datasource.h"
-#include "platform/dberror.h"
+#include "data/connection.h"
+#include "data/datasource.h"
+#include "data/dberror.h"
 #include "testdb.h"
 
 #include <gtest/gtest.h>

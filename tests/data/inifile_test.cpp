@@ -1,5 +1,5 @@
-#include "platform/inifile.h"
-#include "platform/codec.h"
+#include "data/inifile.h"
+#include "data/codec.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/regularfile.h"
+#include "data/regularfile.h"
 
 #include <QFile>
 

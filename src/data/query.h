@@ -5,8 +5,8 @@
 // Windows-1251); rows are turned into field values only when they enter the
 // buffer window. Also runs statements without result (ExecSQL).
 
-#include "platform/dataset.h"
-#include "platform/dataset_rowstore.h"
+#include "data/dataset.h"
+#include "data/dataset_rowstore.h"
 
 #include <QString>
 #include <QStringList>
