@@ -7,7 +7,7 @@ TREVIN_PACKAGES=(
     libgtest-dev libgmock-dev
     mariadb-server mariadb-client
     xvfb xauth fonts-dejavu-core
-    dbus-daemon
+    dbus-daemon poppler-utils
 )
 
 trevin_missing_packages() {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #ifdef TREVIN_TEST_WIDGETS
+#include "platform/metafileprinter.h"
 #include "platform/screen.h"
 
 #include <QApplication>
@@ -29,5 +30,9 @@ int main(int argc, char **argv)
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+#ifdef TREVIN_TEST_WIDGETS
+    TMetaFilePrinter::WaitForStoppedLayouts();
+#endif
+    return result;
 }

@@ -2,6 +2,7 @@
 
 #include "components/Progress.h"
 #include "components/replfont.h"
+#include "components/viewicon.h"
 #include "platform/htmlview.h"
 #include "platform/metafileprinter.h"
 #include "platform/screen.h"
@@ -145,8 +146,7 @@ void TPreviewForm::BuildControls()
     OnePageBut = AddButton(ToolBar1, "OnePageBut", u"Одна страница", SheetsIcon(1));
     TwoPageBut = AddButton(ToolBar1, "TwoPageBut", u"Две страницы", SheetsIcon(2));
     ToolBar1->addSeparator();
-    ToolButton4 = AddButton(ToolBar1, "ToolButton4", u"Печать",
-                            QIcon::fromTheme(QStringLiteral("document-print"), st->standardIcon(QStyle::SP_FileIcon)));
+    ToolButton4 = AddButton(ToolBar1, "ToolButton4", u"Печать", ViewIcon(TViewIcon::Print));
     for (auto [first, second] : {std::pair{ZoomCursorBut, HandCursorBut}, std::pair{OnePageBut, TwoPageBut}}) {
         auto *group = new QButtonGroup(this);
         first->setCheckable(true);
@@ -230,7 +230,7 @@ void TPreviewForm::BuildPages(QObject *)
 void TPreviewForm::PrintPages(QObject *)
 {
     Viewer->OnPageEvent = [this](QObject *sender, int page, bool &stop) { ShowPageProgress(sender, page, stop); };
-    Viewer->Print(FromPage, ToPage);
+    Viewer->Print(FromPage, ToPage, PageRecorder.get());
     Viewer->OnPageEvent = nullptr;
     Aborted = ProgressStopFlag;
     StopProgress();
@@ -304,13 +304,40 @@ void TPreviewForm::LastPageSpeedClick()
 
 void TPreviewForm::ScrollBox1Resize()
 {
+    // Showing or hiding the scroll bars resizes the box again from inside
+    // the layout; that resize only asks for one more pass. The bars are
+    // decided from the box's own size, never from what the bars left of it:
+    // a fitted page that needs them would stop needing them once they
+    // shrink it, and so on without end.
+    if (InLayout) {
+        LayoutAgain = true;
+        return;
+    }
+    InLayout = true;
+    for (int pass = 0; pass < 2; ++pass) {
+        LayoutAgain = false;
+        // Without bars first; a page that then needs them is laid out in
+        // the room they leave, and they stay.
+        const bool bars = LayoutPages(false) && (LayoutPages(true), true);
+        const Qt::ScrollBarPolicy policy = bars ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff;
+        ScrollBox1->setHorizontalScrollBarPolicy(policy);
+        ScrollBox1->setVerticalScrollBarPolicy(policy);
+        if (!LayoutAgain)
+            break;
+    }
+    InLayout = false;
+}
+
+bool TPreviewForm::LayoutPages(bool bars)
+{
     if (ZoomBox->currentIndex() < 0)
         ZoomBox->setCurrentIndex(0);
     const TMetaFilePrinter &pages = *PageRecorder;
     if (pages.PaperWidth <= 0 || pages.PaperHeight <= 0)
-        return; // nothing laid out
+        return false; // nothing laid out
+    const int extent = bars ? ScrollBox1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, ScrollBox1) : 0;
+    const QSize client = ScrollBox1->size() - QSize(extent, extent);
     const double ppi = logicalDpiY();
-    const QSize client = ScrollBox1->viewport()->size();
     const int entry = ZoomBox->currentIndex();
     double scale;
     if (entry == 0)
@@ -341,13 +368,10 @@ void TPreviewForm::ScrollBox1Resize()
     PagePanel->move(left, top);
     PagePanel2->move(left + pageWidth + 20, top);
 
+    Zoom = scale;
     // Tested against the whole width needed, so the second page of two can
     // be scrolled to as well.
-    const bool bars = ScrollBox1->width() < w || ScrollBox1->height() < h;
-    const Qt::ScrollBarPolicy policy = bars ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff;
-    ScrollBox1->setHorizontalScrollBarPolicy(policy);
-    ScrollBox1->setVerticalScrollBarPolicy(policy);
-    Zoom = scale;
+    return ScrollBox1->width() < w || ScrollBox1->height() < h;
 }
 
 void TPreviewForm::ZoomBoxChange()

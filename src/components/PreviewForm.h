@@ -89,6 +89,9 @@ private:
     void ShowPageProgress(QObject *sender, int page, bool &stop);
     void SetCurPage(int n);
     void CheckEnable();
+    // Places the pages in the box, less the scroll bars' room when bars;
+    // returns whether the pages need the bars.
+    bool LayoutPages(bool bars);
     void DrawPage(QPainter &painter, int page);
     void PBPaint(QWidget *box);
     void PB1MouseDown(QMouseEvent *event);
@@ -102,6 +105,8 @@ private:
     int ToPage = 1;
     int CurPage = 0;
     double Zoom = 1.0;
+    bool InLayout = false;
+    bool LayoutAgain = false;
     bool HandDragging = false;
     int DragX = 0;
     int DragY = 0;

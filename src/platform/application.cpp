@@ -1,5 +1,7 @@
 #include "platform/application.h"
 
+#include "platform/metafileprinter.h"
+
 #include "data/dberror.h"
 #include "platform/screen.h"
 
@@ -84,6 +86,12 @@ TIdleSource *IdleSource()
 TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
     Screen::InstallSqlWaitCursor();
+}
+
+TApplication::~TApplication()
+{
+    // Fonts and the window system go with the application object.
+    TMetaFilePrinter::WaitForStoppedLayouts();
 }
 
 bool TApplication::notify(QObject *receiver, QEvent *event)

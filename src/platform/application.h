@@ -29,6 +29,7 @@ class TApplication : public QApplication
     Q_OBJECT
 public:
     TApplication(int &argc, char **argv);
+    ~TApplication() override;
 
     // No exception leaves an event handler into Qt's event loop.
     bool notify(QObject *receiver, QEvent *event) override;

@@ -101,23 +101,45 @@ void RelaxNarrowColumns(QTextFrame *frame)
 
 void THTMLViewer::LoadFromString(const QString &html)
 {
+    m_html = html;
     setHtml(html);
     RelaxNarrowColumns(document()->rootFrame());
 }
 
 bool THTMLViewer::PrintPreview(TMetaFilePrinter &recorder)
 {
-    return recorder.Record(*document(), *Printer(), [this](int page, bool &stop) {
+    // The printed copy is made anew from the page's text on the layout's
+    // thread, with the view's defaults.
+    const QString html = m_html.isNull() ? document()->toHtml() : m_html;
+    const QFont font = document()->defaultFont();
+    const QString family = font.family();
+    const qreal points = font.pointSizeF();
+    const QString styleSheet = document()->defaultStyleSheet();
+    const auto build = [html, family, points, styleSheet] {
+        auto *doc = new QTextDocument;
+        QFont font(family);
+        font.setPointSizeF(points);
+        doc->setDefaultFont(font);
+        doc->setDefaultStyleSheet(styleSheet);
+        doc->setHtml(html);
+        RelaxNarrowColumns(doc->rootFrame());
+        return doc;
+    };
+    return recorder.Record(build, *Printer(), [this](int page, bool &stop) {
         if (OnPageEvent)
             OnPageEvent(this, page, stop);
     });
 }
 
-bool THTMLViewer::Print(int fromPage, int toPage)
+bool THTMLViewer::Print(int fromPage, int toPage, TMetaFilePrinter *laidOut)
 {
     QPrinter *printer = Printer();
-    TMetaFilePrinter pages;
-    if (!PrintPreview(pages))
+    // The preview's pages print as they are; another printer or paper gets
+    // a layout of its own, and the preview keeps its pages.
+    TMetaFilePrinter own;
+    const bool reuse = laidOut && laidOut->LaidOutFor(*printer);
+    TMetaFilePrinter &pages = reuse ? *laidOut : own;
+    if (!reuse && !PrintPreview(pages))
         return false;
     fromPage = std::max(fromPage, 1);
     toPage = std::min(toPage, pages.PageCount());
@@ -136,7 +158,7 @@ bool THTMLViewer::Print(int fromPage, int toPage)
         } else {
             printer->newPage();
         }
-        pages.MetaFile(page - 1).play(&painter);
+        pages.DrawPage(painter, page - 1);
     }
     if (painter.isActive()) {
         if (stop && file.isEmpty())

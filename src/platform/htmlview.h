@@ -36,13 +36,16 @@ public:
     // the page event stopped it.
     bool PrintPreview(TMetaFilePrinter &recorder);
     // Prints pages fromPage..toPage (1-based, clipped to the document) on
-    // the current printer; false when the page event stopped it, in which
-    // case a file being printed to is removed again.
-    bool Print(int fromPage, int toPage);
+    // the current printer, from laidOut when it was laid out for that
+    // printer, else from a layout of its own;
+    // false when the page event stopped it, in which case a file being
+    // printed to is removed again.
+    bool Print(int fromPage, int toPage, TMetaFilePrinter *laidOut = nullptr);
 
 private:
     void ApplyDefaults();
 
+    QString m_html; // the page last loaded from a string
     QString m_fontName = QStringLiteral("Times New Roman");
     int m_fontSize = 12;
     QColor m_background = Qt::white;

@@ -1,18 +1,134 @@
 #include "platform/metafileprinter.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QDeadlineTimer>
+#include <QMutex>
 #include <QPainter>
 #include <QPrinter>
 #include <QTextDocument>
+#include <QSemaphore>
+#include <QThread>
 
 #include <memory>
+#include <utility>
+
+namespace {
+
+// How often the page event is called while the layout runs.
+constexpr int LayoutPollMs = 40;
+
+// The printer's measures without the printer: the layout thread may outlive
+// the printer it was started for.
+class TPrinterMetrics : public QPaintDevice
+{
+public:
+    explicit TPrinterMetrics(const QPaintDevice &printer)
+        : m_width(printer.width()), m_height(printer.height()), m_widthMM(printer.widthMM()),
+          m_heightMM(printer.heightMM()), m_dpiX(printer.logicalDpiX()), m_dpiY(printer.logicalDpiY()),
+          m_physicalDpiX(printer.physicalDpiX()), m_physicalDpiY(printer.physicalDpiY()), m_depth(printer.depth()),
+          m_colours(printer.colorCount())
+    {}
+    QPaintEngine *paintEngine() const override { return nullptr; }
+
+protected:
+    int metric(PaintDeviceMetric m) const override
+    {
+        switch (m) {
+        case PdmWidth: return m_width;
+        case PdmHeight: return m_height;
+        case PdmWidthMM: return m_widthMM;
+        case PdmHeightMM: return m_heightMM;
+        case PdmNumColors: return m_colours;
+        case PdmDepth: return m_depth;
+        case PdmDpiX: return m_dpiX;
+        case PdmDpiY: return m_dpiY;
+        case PdmPhysicalDpiX: return m_physicalDpiX;
+        case PdmPhysicalDpiY: return m_physicalDpiY;
+        case PdmDevicePixelRatio: return 1;
+        case PdmDevicePixelRatioScaled: return int(devicePixelRatioFScale());
+        default: return 0;
+        }
+    }
+
+private:
+    int m_width, m_height, m_widthMM, m_heightMM, m_dpiX, m_dpiY, m_physicalDpiX, m_physicalDpiY, m_depth, m_colours;
+};
+
+} // namespace
+
+// One layout on a thread of its own. The text laid out there holds that
+// thread's fonts, which live as long as the thread: once laid out, the
+// thread waits until the pages are no longer wanted, then frees the
+// document. A layout no one waits for frees it as soon as it ends.
+struct TMetaFilePrinter::TLayoutJob {
+    explicit TLayoutJob(const QPaintDevice &printer) : metrics(printer) {}
+    TPrinterMetrics metrics; // outlives the document laid out for it
+    QMutex mutex;
+    QSemaphore laidOut;
+    QSemaphore released;
+    QTextDocument *doc = nullptr;
+    bool done = false;
+    bool abandoned = false;
+    int pages = 0;
+};
+
+namespace {
+
+// Layouts no one waits for: Qt's layout of a long table cannot be
+// interrupted, so a stopped one runs to its end on its own.
+QList<QThread *> &StoppedLayouts()
+{
+    static QList<QThread *> threads;
+    return threads;
+}
+
+} // namespace
+
+void TMetaFilePrinter::WaitForStoppedLayouts()
+{
+    for (QThread *thread : std::exchange(StoppedLayouts(), {})) {
+        thread->wait();
+        delete thread;
+    }
+}
+
+TMetaFilePrinter::TMetaFilePrinter() = default;
+
+TMetaFilePrinter::~TMetaFilePrinter()
+{
+    Clear();
+}
 
 void TMetaFilePrinter::Clear()
 {
+    m_doc = nullptr; // the layout thread frees it
+    if (m_thread) {
+        m_job->released.release();
+        m_thread->wait();
+        m_thread.reset();
+    }
+    m_job.reset();
+    m_pageCount = 0;
+    m_resolution = 0;
     m_pages.clear();
+    m_recorded.clear();
 }
 
-bool TMetaFilePrinter::Record(const QTextDocument &source, QPrinter &printer, const TPageStep &step)
+bool TMetaFilePrinter::LaidOutFor(const QPrinter &printer) const
+{
+    if (!m_doc)
+        return false;
+    const int dpi = printer.resolution();
+    const QPageLayout layout = printer.pageLayout();
+    const QRect paper = layout.fullRectPixels(dpi);
+    const QRect area = layout.paintRectPixels(dpi);
+    return dpi == m_resolution && paper.width() == PaperWidth && paper.height() == PaperHeight &&
+           area.left() - paper.left() == OffsetX && area.top() - paper.top() == OffsetY && area.width() == PageWidth &&
+           area.height() == PageHeight && printer.logicalDpiX() == PixelsPerInchX &&
+           printer.logicalDpiY() == PixelsPerInchY;
+}
+
+bool TMetaFilePrinter::Record(TDocumentBuilder build, QPrinter &printer, const TPageStep &step)
 {
     Clear();
     const int dpi = printer.resolution();
@@ -34,29 +150,95 @@ bool TMetaFilePrinter::Record(const QTextDocument &source, QPrinter &printer, co
     if (stop)
         return false;
 
-    // Fonts and page size in printer dots: the layout is the printer's, the
-    // view keeps its own.
-    std::unique_ptr<QTextDocument> doc(source.clone());
-    doc->documentLayout()->setPaintDevice(&printer);
-    doc->setPageSize(QSizeF(PageWidth, PageHeight));
-    const int pages = doc->pageCount();
-
-    QAbstractTextDocumentLayout::PaintContext context;
-    context.palette.setColor(QPalette::Text, Qt::black);
-    for (int page = 0; page < pages; ++page) {
+    // The layout runs on a thread of its own, so that the progress window
+    // stays painted and its cancel button answers however long one table
+    // takes. Fonts and page size are the printer's; the view keeps its own.
+    auto job = std::make_shared<TLayoutJob>(printer);
+    const QSizeF pageSize(PageWidth, PageHeight);
+    std::unique_ptr<QThread> thread(QThread::create([job, pageSize, build = std::move(build)] {
+        // The document is this thread's from start to end: its layout's
+        // timers are started here, and here it is freed.
+        std::unique_ptr<QTextDocument> doc(build());
+        {
+            QMutexLocker lock(&job->mutex);
+            job->doc = doc.get();
+        }
+        doc->documentLayout()->setPaintDevice(&job->metrics);
+        doc->setPageSize(pageSize);
+        const int pages = doc->pageCount();
+        {
+            QMutexLocker lock(&job->mutex);
+            job->pages = pages;
+            job->done = true;
+            if (job->abandoned)
+                return;
+        }
+        job->laidOut.release();
+        job->released.acquire();
+    }));
+    thread->start();
+    while (!job->laidOut.tryAcquire(1, LayoutPollMs)) {
         if (step)
-            step(page + 1, stop);
-        if (stop)
+            step(0, stop);
+        if (stop) {
+            QMutexLocker lock(&job->mutex);
+            if (!job->done) {
+                job->abandoned = true;
+                lock.unlock();
+                StoppedLayouts().append(thread.release());
+                return false;
+            }
+        }
+    }
+    m_doc = job->doc;
+    m_thread = std::move(thread);
+    m_job = job;
+    if (stop) {
+        Clear();
+        return false;
+    }
+
+    m_pageCount = job->pages;
+    m_resolution = dpi;
+    m_pages.resize(m_pageCount);
+    m_recorded.fill(false, m_pageCount);
+    for (int page = 1; page <= m_pageCount; ++page) {
+        if (step)
+            step(page, stop);
+        if (stop) {
+            Clear();
             return false;
-        const QRectF band(0, qreal(page) * PageHeight, PageWidth, PageHeight);
-        QPicture picture;
-        QPainter painter(&picture);
-        painter.setClipRect(QRectF(0, 0, PageWidth, PageHeight));
-        painter.translate(0, -band.top());
-        context.clip = band;
-        doc->documentLayout()->draw(&painter, context);
-        painter.end();
-        m_pages.append(picture);
+        }
     }
     return true;
+}
+
+void TMetaFilePrinter::DrawPage(QPainter &painter, int index) const
+{
+    if (!m_doc || index < 0 || index >= m_pageCount)
+        return;
+    const QRectF band(0, qreal(index) * PageHeight, PageWidth, PageHeight);
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.palette.setColor(QPalette::Text, Qt::black);
+    context.clip = band;
+    painter.save();
+    painter.setClipRect(QRectF(0, 0, PageWidth, PageHeight), Qt::IntersectClip);
+    painter.translate(0, -band.top());
+    m_doc->documentLayout()->draw(&painter, context);
+    painter.restore();
+}
+
+QPicture TMetaFilePrinter::MetaFile(int index) const
+{
+    if (index < 0 || index >= m_pageCount)
+        return QPicture();
+    if (!m_recorded[index]) {
+        QPicture picture;
+        QPainter painter(&picture);
+        DrawPage(painter, index);
+        painter.end();
+        m_pages[index] = picture;
+        m_recorded[index] = true;
+    }
+    return m_pages[index];
 }

@@ -1,20 +1,29 @@
 #pragma once
 // The page recorder: an HTML document laid out for a printer's paper and
-// resolution, one recorded picture per page. A page's picture is drawn in
-// printer dots with (0, 0) at the top left of the printable area, which lies
-// OffsetX, OffsetY dots from the paper's edge.
+// resolution. A page is drawn in printer dots with (0, 0) at the top left of
+// the printable area, which lies OffsetX, OffsetY dots from the paper's edge:
+// straight from the layout onto the printer, or as a recorded picture for
+// the screen, made the first time the page is asked for.
 
 #include <QList>
 #include <QPicture>
 
 #include <functional>
+#include <memory>
 
+class QThread;
+class QPainter;
 class QPrinter;
 class QTextDocument;
 
 class TMetaFilePrinter
 {
 public:
+    TMetaFilePrinter();
+    ~TMetaFilePrinter();
+    TMetaFilePrinter(const TMetaFilePrinter &) = delete;
+    TMetaFilePrinter &operator=(const TMetaFilePrinter &) = delete;
+
     // Paper size and the printable area's offset, in printer dots.
     int PaperWidth = 0;
     int PaperHeight = 0;
@@ -26,19 +35,42 @@ public:
     int PixelsPerInchX = 0;
     int PixelsPerInchY = 0;
 
-    int PageCount() const { return int(m_pages.size()); }
-    // Page index is 0-based.
-    QPicture MetaFile(int index) const { return m_pages.at(index); } // shared, not copied
+    int PageCount() const { return m_pageCount; }
+    // Page index is 0-based. The picture is recorded once and shared.
+    QPicture MetaFile(int index) const;
+    // Draws the page in printer dots at the painter's origin.
+    void DrawPage(QPainter &painter, int index) const;
+    // The laid-out document; null before a layout or after a stopped one.
+    const QTextDocument *Document() const { return m_doc; }
+    // True when the pages were laid out for this printer's resolution and
+    // page, so that it can print them as they are.
+    bool LaidOutFor(const QPrinter &printer) const;
 
-    // Called with 0 before the layout and with N before page N is recorded;
-    // setting stop ends the recording there.
+    // Called with 0 before and, repeatedly, during the layout and with N for
+    // each laid-out page N; setting stop ends the job there.
     using TPageStep = std::function<void(int page, bool &stop)>;
 
-    // Lays source out for printer and records every page; false when a step
-    // stopped it (the pages recorded so far are kept).
-    bool Record(const QTextDocument &source, QPrinter &printer, const TPageStep &step);
+    // Makes the document to lay out. It runs on the layout's own thread, so
+    // that nothing of the document (its fonts above all) is shared with one
+    // the windows use meanwhile.
+    using TDocumentBuilder = std::function<QTextDocument *()>;
+
+    // Lays the built document out for printer; false when a step stopped it,
+    // in which case nothing is kept.
+    bool Record(TDocumentBuilder build, QPrinter &printer, const TPageStep &step);
     void Clear();
 
+    // A stopped layout runs to its end on its own thread; the program waits
+    // for such before its application object goes.
+    static void WaitForStoppedLayouts();
+
 private:
-    QList<QPicture> m_pages;
+    struct TLayoutJob;
+    std::shared_ptr<TLayoutJob> m_job;
+    std::unique_ptr<QThread> m_thread; // keeps the layout's fonts
+    QTextDocument *m_doc = nullptr;    // the layout thread's
+    int m_pageCount = 0;
+    int m_resolution = 0;
+    mutable QList<QPicture> m_pages;
+    mutable QList<bool> m_recorded;
 };

@@ -2,11 +2,13 @@
 
 #include "components/Progress.h"
 #include "components/givLabel.h"
+#include "components/viewicon.h"
 #include "platform/dialogs.h"
 #include "platform/htmlview.h"
 #include "platform/metafileprinter.h"
 #include "platform/printers.h"
 #include "platform/screen.h"
+#include "pdfpages.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +25,9 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
+#include <QElapsedTimer>
 
 #include <cmath>
 
@@ -32,19 +36,6 @@ namespace {
 QString S(const char16_t *text)
 {
     return QString::fromUtf16(text);
-}
-
-int PdfPageCount(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    const QString text = QString::fromLatin1(f.readAll());
-    int count = 0;
-    auto it = QRegularExpression(QStringLiteral("/Type\\s*/Pages\\b[^>]*/Count\\s+(\\d+)")).globalMatch(text);
-    while (it.hasNext())
-        count = std::max(count, it.next().captured(1).toInt());
-    return count;
 }
 
 QString LabelText(const TgivHTMLabel *label)
@@ -179,6 +170,8 @@ TEST(PreviewForm, ToolBarHintsZoomEntriesAndCursors)
     EXPECT_DOUBLE_EQ(p.form->CurrentZoom(), 1.0);
     EXPECT_TRUE(p.Button("ZoomCursorBut")->isChecked());
     EXPECT_TRUE(p.Button("OnePageBut")->isChecked());
+    // Printing has the printer picture of the other tool bars.
+    EXPECT_EQ(p.Button("ToolButton4")->icon().pixmap(16).toImage(), ViewIcon(TViewIcon::Print).pixmap(16).toImage());
 
     // The tools' cursors are the screen's 40 and 41, and they differ.
     const QImage zoom = Screen::Cursor(crZoomCursor).pixmap().toImage();
@@ -298,6 +291,86 @@ TEST(PreviewForm, NarrowWindowScrollsWithThePageAtTenTen)
     EXPECT_NEAR(page->y() * 2 + page->height(), contain->height(), 2);
 }
 
+TEST(PreviewForm, LayoutSettlesAtEverySizeAndZoom)
+{
+    TShownPreview p(400);
+    auto *box = p.form->findChild<QScrollArea *>(QStringLiteral("ScrollBox1"));
+    QWidget *page = p.Widget("PagePanel");
+    for (int width : {640, 800, 1024, 1110, 1280, 1400}) {
+        for (int height : {480, 757, 840, 1013}) {
+            p.form->resize(width, height);
+            for (int entry = 0; entry < p.ZoomBox()->count(); ++entry) {
+                for (const char *pages : {"OnePageBut", "TwoPageBut"}) {
+                    QTest::mouseClick(p.Button(pages), Qt::LeftButton);
+                    p.ZoomBox()->setCurrentIndex(entry);
+                    p.form->ZoomBoxChange();
+                    QCoreApplication::processEvents();
+                    // Settled: one more pass changes nothing.
+                    const QRect before = page->geometry();
+                    const bool bars = box->verticalScrollBar()->isVisible();
+                    p.form->ScrollBox1Resize();
+                    QCoreApplication::processEvents();
+                    EXPECT_EQ(page->geometry(), before) << width << "x" << height << " entry " << entry;
+                    EXPECT_EQ(box->verticalScrollBar()->isVisible(), bars) << width << "x" << height;
+                    EXPECT_GT(page->width(), 0);
+                }
+            }
+        }
+    }
+}
+
+TEST(PreviewForm, ALongLayoutAnswersThroughout)
+{
+    // One long table: its layout is one piece of work for the text engine.
+    THTMLViewer view;
+    view.SetDefFontName(QStringLiteral("Verdana"));
+    view.SetDefFontSize(6);
+    QString html = QStringLiteral("<table border=0 width=\"100%\" bgcolor=gray cellpadding=1 cellspacing=1>");
+    for (int i = 0; i < 12000; ++i)
+        html += QStringLiteral("<tr bgcolor=white><td>Машина стиральная %1</td><td align=right>&nbsp;%2,00</td>"
+                               "<td>Организация %3</td><td>г. Город, ул. Длинная, д. %4</td></tr>")
+                    .arg(i)
+                    .arg(i * 7 % 10000)
+                    .arg(i % 300)
+                    .arg(i % 100);
+    view.LoadFromString(html + QStringLiteral("</table>"));
+
+    for (bool cancel : {false, true}) {
+        QElapsedTimer clock;
+        qint64 last = 0, longest = 0, cancelled = -1;
+        QTimer tick;
+        tick.setInterval(20);
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            const qint64 now = clock.elapsed();
+            longest = std::max(longest, now - last);
+            last = now;
+            // Cancelled while the table is being laid out.
+            if (cancel && cancelled < 0 && now > 300 && frmProgress && frmProgress->isVisible() &&
+                LabelText(frmProgress->givHTMLabel1) == S(u"Разбивка на листы...")) {
+                cancelled = now;
+                QTest::mouseClick(frmProgress->Button1, Qt::LeftButton);
+            }
+        });
+        clock.start();
+        tick.start();
+        bool aborted = !cancel;
+        QPointer<TPreviewForm> form = new TPreviewForm(nullptr, &view, aborted);
+        const qint64 end = clock.elapsed();
+        tick.stop();
+        EXPECT_LT(longest, 500) << "the progress window went unanswered";
+        EXPECT_EQ(aborted, cancel);
+        if (cancel) {
+            ASSERT_GE(cancelled, 0) << "the layout ended before it could be cancelled";
+            EXPECT_LT(end - cancelled, 500);
+            EXPECT_EQ(form->Pages().PageCount(), 0);
+        } else {
+            EXPECT_GT(form->Pages().PageCount(), 100);
+        }
+        form->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
 TEST(PreviewForm, CancelDuringLayoutAborts)
 {
     TView page(400);
@@ -353,11 +426,16 @@ TEST(PreviewForm, PrintsTheChosenRangeToAPdfFile)
             Printer()->setOutputFileName(path);
             return true;
         });
-        // A cancel is seen at the first page event: printing's own layout.
+        // A cancel is seen at the first page event: the first printed page.
         if (r.cancel)
             InFirstPageEvent([] { QTest::mouseClick(frmProgress->Button1, Qt::LeftButton); });
         QTest::mouseClick(form->findChild<QToolButton *>(QStringLiteral("ToolButton4")), Qt::LeftButton);
-        EXPECT_EQ(PdfPageCount(path), r.pages) << i;
+        if (r.pages < 0)
+            EXPECT_FALSE(QFile::exists(path)) << i;
+        else if (r.range == prPageNums)
+            ExpectPrintedPages(path, LaidOutPageTexts(form->Pages()), r.from, r.to);
+        else
+            ExpectPrintedPages(path, LaidOutPageTexts(form->Pages()), 1, n);
         EXPECT_EQ(form->WasAborted(), r.cancel) << i;
         EXPECT_EQ(frmProgress->windowTitle(), S(u"Подготовка данных..."));
         if (!r.cancel) { // the last page printed

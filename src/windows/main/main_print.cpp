@@ -13,7 +13,7 @@
 #include "windows/price/firmcard.h"
 #include "windows/printset.h"
 #include "windows/printwalk.h"
-#include "windows/viewicon.h"
+#include "components/viewicon.h"
 
 #include <QAction>
 #include <QMenu>

@@ -8,7 +8,7 @@
 
 #include "platform/application.h"
 #include "services/tools_viewer.h"
-#include "windows/viewicon.h"
+#include "components/viewicon.h"
 
 #include <QComboBox>
 #include <QKeyEvent>

@@ -19,7 +19,7 @@
 #include "windows/main/eventhook.h"
 #include "windows/main/main.h"
 #include "windows/price/firmcard.h"
-#include "windows/viewicon.h"
+#include "components/viewicon.h"
 
 #include <QComboBox>
 #include <QGridLayout>

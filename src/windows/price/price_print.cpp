@@ -111,6 +111,7 @@ void TfrmPrice::AppendWalkedRows(bool allRows)
                 row(i + 1);
             }
         }
+        walk.Finish();
     }
     if (allRows) {
         TSqlWaitCursorOff waitCursorOff(Query1.Connection);

@@ -1,4 +1,4 @@
-#include "windows/viewicon.h"
+#include "components/viewicon.h"
 
 #include <QPainter>
 #include <QPixmap>
