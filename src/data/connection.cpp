@@ -2,6 +2,7 @@
 
 #include "data/codec.h"
 #include "data/dberror.h"
+#include "data/query_mysql.h"
 #include "data/regularfile.h"
 
 #include <soci/soci.h>
@@ -301,20 +302,33 @@ void TZConnection::ExecuteDirect(const QString &sql)
 
 void TZConnection::RunReconnecting(const std::function<void()> &work)
 {
+    // A connection found dead before sending is opened anew: the statement
+    // has not reached the server yet.
+    if (m_session && querydetail::MysqlConnectionDead(*this))
+        Reconnect();
     try {
         work();
         return;
     } catch (const soci::soci_error &e) {
-        if (!m_session || e.get_error_category() != soci::soci_error::connection_error)
+        // Only a statement that never left runs again. One that timed out
+        // or lost its answer may still run, or have run, on the server: a
+        // second try would double the wait and could write an insert twice.
+        if (!m_session || e.get_error_category() != soci::soci_error::connection_error ||
+            !querydetail::MysqlStatementUnsent(*this))
             throw;
     }
+    Reconnect();
+    work();
+}
+
+void TZConnection::Reconnect()
+{
     // The dead session stays until a new one stands, so that a failed
     // reconnect leaves the next statement to try again.
     std::unique_ptr<soci::session> fresh = OpenServerSession();
     for (const QString &sql : SessionSetup)
         *fresh << ToCp1251(sql).toStdString();
     m_session = std::move(fresh);
-    work();
 }
 
 void TZConnection::SetMonitor(TZSQLMonitor *monitor)
