@@ -56,11 +56,23 @@ private:
     std::string m_last;
 };
 
-// The word conditions escape with backslashes; a server whose default mode
-// reads a backslash as an ordinary character would let a quote end the text.
-const char kKeepBackslashEscapes[] =
-    "set session sql_mode=trim(both ',' from replace(concat(',',@@session.sql_mode,','),"
-    "',NO_BACKSLASH_ESCAPES,',','))";
+// Server modes the catalogue's SQL cannot run under, taken out of the
+// session's mode: the word conditions escape with backslashes, which a
+// server reading a backslash as an ordinary character would let a quote end
+// the text by; and the queries write literals in double quotes, which
+// ANSI_QUOTES reads as names. A combined mode stands for its parts and would
+// bring ANSI_QUOTES back, so those go too (their other parts stay).
+const std::string &SessionModeSql()
+{
+    static const std::string sql = [] {
+        std::string modes = "concat(',',@@session.sql_mode,',')";
+        for (const char *mode :
+             {"NO_BACKSLASH_ESCAPES", "ANSI_QUOTES", "ANSI", "DB2", "MAXDB", "MSSQL", "ORACLE", "POSTGRESQL"})
+            modes = "replace(" + modes + ",'," + mode + ",',',')";
+        return "set session sql_mode=trim(both ',' from " + modes + ")";
+    }();
+    return sql;
+}
 
 std::string QuoteConnectValue(const QString &value)
 {
@@ -156,7 +168,7 @@ std::unique_ptr<soci::session> TZConnection::OpenServerSession() const
         cs += " write_timeout=" + std::to_string(t.write);
     auto s = std::make_unique<soci::session>();
     s->open("mysql", cs);
-    *s << kKeepBackslashEscapes;
+    *s << SessionModeSql();
     s->set_logger(new MonitorLogger(m_monitor));
     return s;
 }
