@@ -2,6 +2,7 @@
 
 #include "data/codec.h"
 #include "data/dberror.h"
+#include "data/query_mysql.h"
 #include "data/regularfile.h"
 
 #include <soci/soci.h>
@@ -55,11 +56,23 @@ private:
     std::string m_last;
 };
 
-// The word conditions escape with backslashes; a server whose default mode
-// reads a backslash as an ordinary character would let a quote end the text.
-const char kKeepBackslashEscapes[] =
-    "set session sql_mode=trim(both ',' from replace(concat(',',@@session.sql_mode,','),"
-    "',NO_BACKSLASH_ESCAPES,',','))";
+// Server modes the catalogue's SQL cannot run under, taken out of the
+// session's mode: the word conditions escape with backslashes, which a
+// server reading a backslash as an ordinary character would let a quote end
+// the text by; and the queries write literals in double quotes, which
+// ANSI_QUOTES reads as names. A combined mode stands for its parts and would
+// bring ANSI_QUOTES back, so those go too (their other parts stay).
+const std::string &SessionModeSql()
+{
+    static const std::string sql = [] {
+        std::string modes = "concat(',',@@session.sql_mode,',')";
+        for (const char *mode :
+             {"NO_BACKSLASH_ESCAPES", "ANSI_QUOTES", "ANSI", "DB2", "MAXDB", "MSSQL", "ORACLE", "POSTGRESQL"})
+            modes = "replace(" + modes + ",'," + mode + ",',',')";
+        return "set session sql_mode=trim(both ',' from " + modes + ")";
+    }();
+    return sql;
+}
 
 std::string QuoteConnectValue(const QString &value)
 {
@@ -155,7 +168,7 @@ std::unique_ptr<soci::session> TZConnection::OpenServerSession() const
         cs += " write_timeout=" + std::to_string(t.write);
     auto s = std::make_unique<soci::session>();
     s->open("mysql", cs);
-    *s << kKeepBackslashEscapes;
+    *s << SessionModeSql();
     s->set_logger(new MonitorLogger(m_monitor));
     return s;
 }
@@ -301,20 +314,33 @@ void TZConnection::ExecuteDirect(const QString &sql)
 
 void TZConnection::RunReconnecting(const std::function<void()> &work)
 {
+    // A connection found dead before sending is opened anew: the statement
+    // has not reached the server yet.
+    if (m_session && querydetail::MysqlConnectionDead(*this))
+        Reconnect();
     try {
         work();
         return;
     } catch (const soci::soci_error &e) {
-        if (!m_session || e.get_error_category() != soci::soci_error::connection_error)
+        // Only a statement that never left runs again. One that timed out
+        // or lost its answer may still run, or have run, on the server: a
+        // second try would double the wait and could write an insert twice.
+        if (!m_session || e.get_error_category() != soci::soci_error::connection_error ||
+            !querydetail::MysqlStatementUnsent(*this))
             throw;
     }
+    Reconnect();
+    work();
+}
+
+void TZConnection::Reconnect()
+{
     // The dead session stays until a new one stands, so that a failed
     // reconnect leaves the next statement to try again.
     std::unique_ptr<soci::session> fresh = OpenServerSession();
     for (const QString &sql : SessionSetup)
         *fresh << ToCp1251(sql).toStdString();
     m_session = std::move(fresh);
-    work();
 }
 
 void TZConnection::SetMonitor(TZSQLMonitor *monitor)

@@ -70,9 +70,12 @@ public:
     // Runs a statement that returns no rows.
     void ExecuteDirect(const QString &sql);
 
-    // Runs work; when it fails because the server connection was lost,
-    // connects again (with SessionSetup) and runs it once more. A second
-    // failure, or a failed reconnect, reaches the caller.
+    // Runs work on the server connection, connecting again first (with
+    // SessionSetup) when the connection is found dead. When work fails
+    // because the statement could not be sent, connects again and runs it
+    // once more; a statement that may have reached the server (a read
+    // time-out, an answer lost) is never run again. A second failure, or a
+    // failed reconnect, reaches the caller.
     void RunReconnecting(const std::function<void()> &work);
 
     // Bounds of the waits for a server, in seconds: no answer within them
@@ -121,6 +124,7 @@ public:
 
 private:
     std::unique_ptr<soci::session> OpenServerSession() const;
+    void Reconnect();
     sqlite3 *OpenSqliteFile() const;
     void FinalizeSqliteStatements();
 

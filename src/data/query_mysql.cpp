@@ -11,6 +11,7 @@
 #include <QFile>
 
 #include <dlfcn.h>
+#include <poll.h>
 
 #include <algorithm>
 #include <charconv>
@@ -34,6 +35,7 @@ struct TClientApi {
     decltype(&::mysql_errno) error_number = nullptr;
     decltype(&::mysql_error) error_text = nullptr;
     decltype(&::mysql_real_escape_string) escape = nullptr;
+    decltype(&::mysql_get_socket) get_socket = nullptr;
     QString missing; // first function not found
 };
 
@@ -68,6 +70,7 @@ const TClientApi &ClientApi(const QString &protocol)
         Resolve(backend, "mysql_errno", a.error_number, a.missing);
         Resolve(backend, "mysql_error", a.error_text, a.missing);
         Resolve(backend, "mysql_real_escape_string", a.escape, a.missing);
+        Resolve(backend, "mysql_get_socket", a.get_socket, a.missing);
         return a;
     }();
     if (!api.missing.isEmpty())
@@ -199,6 +202,29 @@ template <typename T> T Number(const char *text, std::size_t length)
 }
 
 } // namespace
+
+bool MysqlConnectionDead(TZConnection &connection)
+{
+    const TClientApi &api = ClientApi(connection.Protocol);
+    const my_socket fd = api.get_socket(NativeMysql(connection.Session()));
+    // Closed by the client library after a lost answer.
+    if (fd < 0)
+        return true;
+    // Between statements the server has nothing to say: anything to read is
+    // its end of file or its farewell.
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0;
+}
+
+bool MysqlStatementUnsent(TZConnection &connection)
+{
+    const TClientApi &api = ClientApi(connection.Protocol);
+    // CR_CONNECTION_ERROR, CR_CONN_HOST_ERROR, CR_SERVER_GONE_ERROR: the
+    // statement never left. CR_SERVER_LOST (a read time-out among them)
+    // comes after it was sent.
+    const unsigned code = api.error_number(NativeMysql(connection.Session()));
+    return code == 2002 || code == 2003 || code == 2006;
+}
 
 void OpenMysql(TZConnection &connection, const QString &sql, const QVector<TParam> &params, TRowStore &store,
                std::vector<TFieldDef> &defs)

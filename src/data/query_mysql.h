@@ -29,6 +29,13 @@ qsizetype ParamIndex(const QVector<TParam> &params, const char *name);
 // "::" skipped; end is one past the name.
 void ForEachParam(const QString &sql, const std::function<void(qsizetype, qsizetype, const QString &)> &found);
 
+// Whether the server connection is known dead without sending anything:
+// closed by the client library after an error, or closed by the server
+// since the last statement (idle past its wait_timeout, restarted).
+bool MysqlConnectionDead(TZConnection &connection);
+// Whether the statement that just failed certainly never reached the server.
+bool MysqlStatementUnsent(TZConnection &connection);
+
 // Runs the statement and reads every row of its result into store, with the
 // columns' definitions in defs (none for a statement without result).
 void OpenMysql(TZConnection &connection, const QString &sql, const QVector<TParam> &params, TRowStore &store,

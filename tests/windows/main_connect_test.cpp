@@ -3,6 +3,9 @@
 // and oddly named catalogues.
 #include "windows/main_catalogue.h"
 
+#include "services/stat.h"
+#include "windows/price/firmcard.h"
+
 #include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -111,28 +114,71 @@ protected:
 
 } // namespace
 
-TEST_F(MainConnect, InjectionTextsFindNothingWhenTheServerTakesBackslashesLiterally)
+TEST_F(MainConnect, ServerModesChangeNeitherTheEscapesNorTheQuotedLiterals)
 {
     testenv::TPrivateMysql *server = nullptr;
     REQUIRE_PRIVATE_MYSQL(server);
-    ASSERT_TRUE(server->Exec(u"set global sql_mode='NO_BACKSLASH_ESCAPES'"_s));
     UseServer(server->Server());
-    auto w = Start();
-    ASSERT_TRUE(shown.isEmpty()) << shown.join(u'|').toStdString();
+    // A firm with a web address shown on its card.
+    const QStringList web =
+        Column(u"select cid||' '||fid||' '||adr_id||' '||name from web where visible='1' and tp in ('w','e') "
+               "and name<>'' order by cid, fid limit 1"_s)
+            .value(0)
+            .split(u' ');
+    ASSERT_EQ(web.size(), 4);
+    const int cid = web[0].toInt(), fid = web[1].toInt(), adr = web[2].toInt();
 
-    const struct {
-        const char *box;
-        QString text;
-    } cases[] = {
-        {"cbFindGoodName", kOrAll},
-        {"cbFindGoodName", u"')\tunion\tselect\t1,user(),1,343,1,1,version(),1,1,1,0,1#"_s},
-        {"cbFindGoodEnprName", kOrAll},
-        {"cbFindEnprName", kOrAll},
-    };
-    for (const auto &c : cases) {
+    // Modes that read a backslash as an ordinary character, or double
+    // quotes as names, alone or as part of a combined mode.
+    for (const QString &mode : {u"NO_BACKSLASH_ESCAPES"_s, u"ANSI_QUOTES"_s, u"ANSI"_s}) {
+        SCOPED_TRACE(mode.toStdString());
+        ASSERT_TRUE(server->Exec(u"set global sql_mode=''"_s));
+        ASSERT_TRUE(server->Exec(u"set global sql_mode=concat(@@sql_mode, ',"_s + mode + u"')"_s));
         shown.clear();
-        EXPECT_EQ(Search(*w, c.box, c.text), 0) << c.box << ' ' << c.text.toStdString();
-        EXPECT_EQ(shown, QStringList{kNothingFound});
+        auto w = Start();
+        ASSERT_TRUE(shown.isEmpty()) << shown.join(u'|').toStdString();
+
+        const struct {
+            const char *box;
+            QString text;
+        } cases[] = {
+            {"cbFindGoodName", kOrAll},
+            {"cbFindGoodName", u"')\tunion\tselect\t1,user(),1,343,1,1,version(),1,1,1,0,1#"_s},
+            {"cbFindGoodEnprName", kOrAll},
+            {"cbFindEnprName", kOrAll},
+        };
+        for (const auto &c : cases) {
+            shown.clear();
+            EXPECT_EQ(Search(*w, c.box, c.text), 0) << c.box << ' ' << c.text.toStdString();
+            EXPECT_EQ(shown, QStringList{kNothingFound});
+        }
+
+        // Literals in double quotes: the working-now search, the card's
+        // web addresses, the firm window's statistics row.
+        shown.clear();
+        Get<QCheckBox>(*w, "edFindGoodWorkNow")->setChecked(true);
+        EXPECT_GE(Search(*w, "cbFindGoodName", CyrillicWord()), 0);
+        Get<QCheckBox>(*w, "edFindGoodWorkNow")->setChecked(false);
+        EXPECT_TRUE(shown.isEmpty() || shown == QStringList{kNothingFound}) << shown.join(u'|').toStdString();
+        QString html;
+        EXPECT_NO_THROW(
+            BuildFirmCardHtml(Peer(*w).Query1(), cid, fid, adr, false, nullptr, TCardSections::All(), html));
+        EXPECT_TRUE(html.contains(EscapeHtmlAttribute(web[3]))) << html.toStdString();
+        const auto rows = [&] {
+            TZReadOnlyQuery q(&Peer(*w).ZConnection1());
+            QString table;
+            GetStatTableName(q, table);
+            q.SetSQL(u"select count(*) as n from "_s + table + u" where fid="_s + QString::number(fid));
+            q.Open();
+            return q.FieldByName(u"n"_s).AsInteger();
+        };
+        try {
+            const int before = rows();
+            WriteRequestStat(Peer(*w).Query1(), cid, fid, adr, 0);
+            EXPECT_EQ(rows(), before + 1);
+        } catch (const std::exception &e) {
+            ADD_FAILURE() << e.what();
+        }
     }
     server->Exec(u"set global sql_mode=''"_s);
 }
