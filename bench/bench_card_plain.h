@@ -35,8 +35,8 @@ inline std::vector<QStringList> Rows(sqlite3 *db, const QString &sql, int cid, i
     while (sqlite3_step(st) == SQLITE_ROW) {
         QStringList row;
         for (int c = 0; c < columns; ++c)
-            row.append(FromCp1251(reinterpret_cast<const char *>(sqlite3_column_text(st, c)),
-                                  sqlite3_column_bytes(st, c)));
+            row.append(
+                FromCp1251(reinterpret_cast<const char *>(sqlite3_column_text(st, c)), sqlite3_column_bytes(st, c)));
         rows.push_back(std::move(row));
     }
     sqlite3_finalize(st);
@@ -60,8 +60,8 @@ inline QString Shown(const QString &text, const TWords *words, const QString TWo
 inline QString Address(const QStringList &r, int at)
 {
     // street, type, house, lit, office, ext, city from column at on
-    return FormatAddress(r[at + 6], r[at], r[at + 1], r[at + 2], r[at + 3], r[at + 4], r[at + 5],
-                         QStringLiteral("---"), true);
+    return FormatAddress(r[at + 6], r[at], r[at + 1], r[at + 2], r[at + 3], r[at + 4], r[at + 5], QStringLiteral("---"),
+                         true);
 }
 
 inline QString DayName(const QString &d)
@@ -92,16 +92,16 @@ inline QString Build(sqlite3 *db, int cid, int fid, int adr, bool compact, const
                     QStringLiteral("</b></td><td valign=top>") + body + QStringLiteral("</td></tr>");
     };
 
-    const auto head =
-        Rows(db,
-             QStringLiteral("select a.sfn,s.name as street_name,t.name_small as street_type,house,lit,office,ext,"
-                            "y.name as city_name from address a, street_name s, street_type t, city y where  y.cid=:cid "
-                            "and a.cid=y.cid and a.cid=s.cid and a.strn_id=s.id and s.strt_id=t.id and a.fid=:fid and "
-                            "(a.adr_id in (:adr_id,0)  or :adr_id=0 ) limit 1"),
-             cid, fid, adr);
+    const auto head = Rows(
+        db,
+        QStringLiteral("select a.sfn,s.name as street_name,t.name_small as street_type,house,lit,office,ext,"
+                       "y.name as city_name from address a, street_name s, street_type t, city y where  y.cid=:cid "
+                       "and a.cid=y.cid and a.cid=s.cid and a.strn_id=s.id and s.strt_id=t.id and a.fid=:fid and "
+                       "(a.adr_id in (:adr_id,0)  or :adr_id=0 ) limit 1"),
+        cid, fid, adr);
     const QString name = head.empty() ? QString() : head[0][0];
-    const QString address = head.empty() ? FormatAddress({}, {}, {}, {}, {}, {}, {}, QStringLiteral("---"), true)
-                                         : Address(head[0], 1);
+    const QString address =
+        head.empty() ? FormatAddress({}, {}, {}, {}, {}, {}, {}, QStringLiteral("---"), true) : Address(head[0], 1);
     html = QStringLiteral("<table border=0 width=\"100%\"><tr><td>");
     html += QStringLiteral("<p align=center><font size=\"+1\"><b>") + Shown(name, words, &TWords::name) +
             QStringLiteral("</b></font></p>");
@@ -117,12 +117,12 @@ inline QString Build(sqlite3 *db, int cid, int fid, int adr, bool compact, const
 
     body.clear();
     const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
-    for (const QStringList &r : Rows(db,
-                                     QStringLiteral("SELECT name,start_date,end_date,tp FROM discount WHERE ") + where +
-                                         QStringLiteral("  and end_date>='") + today +
-                                         QStringLiteral("' and start_date<='") + today +
-                                         QStringLiteral("' ORDER by end_date desc"),
-                                     cid, fid, adr)) {
+    for (const QStringList &r :
+         Rows(db,
+              QStringLiteral("SELECT name,start_date,end_date,tp FROM discount WHERE ") + where +
+                  QStringLiteral("  and end_date>='") + today + QStringLiteral("' and start_date<='") + today +
+                  QStringLiteral("' ORDER by end_date desc"),
+              cid, fid, adr)) {
         if (r[0].isEmpty())
             continue;
         body += EscapeHtmlText(r[0]);
@@ -211,11 +211,12 @@ inline QString Build(sqlite3 *db, int cid, int fid, int adr, bool compact, const
     section(QStringLiteral("Равноправные подразделения"), body);
 
     body.clear();
-    for (const QStringList &r : Rows(db,
-                                     QStringLiteral("SELECT AllDays, AllTimes, NoBreaks, days, sw, ew, sb, eb, who FROM "
-                                                    "wt WHERE ") +
-                                         where + QStringLiteral(" ORDER by adr_id, days"),
-                                     cid, fid, adr)) {
+    for (const QStringList &r :
+         Rows(db,
+              QStringLiteral("SELECT AllDays, AllTimes, NoBreaks, days, sw, ew, sb, eb, who FROM "
+                             "wt WHERE ") +
+                  where + QStringLiteral(" ORDER by adr_id, days"),
+              cid, fid, adr)) {
         const QString &days = r[3];
         if (r[0] == QLatin1String("1"))
             body += QStringLiteral("без выходных");
