@@ -1,12 +1,17 @@
-// bench_card: the organisation card built for each of the first rows of an
-// organisation result, as the main window does while the user moves through
-// the grid (compact layout, the search words of a typed view).
+// bench_card: the organisation card built and shown for each of the first
+// rows of an organisation result, as the main window does while the user
+// moves through the grid (compact layout, the search words of a typed view):
+// the card's HTML into the main window's kind of card view, laid out at its
+// width.
 //
 //   trevin_gencat --sqlite /tmp/trevin_1m.dat --goods 1000000
-//   bench_card [--rows 1000] [--table] /tmp/trevin_1m.dat
+//   bench_card [--rows 1000] [--rounds 3] [--table] /tmp/trevin_1m.dat
 //
-// Prints the median, mean and worst build time per card, and as the
-// baseline the time of one keyed address look-up on the same rows.
+// Baseline, interleaved card by card: the same statements with the same
+// parameters on the bare SQLite API, the same HTML concatenated, laid out in
+// a plain QTextBrowser of the same size and font. The two cards must be
+// the same text and the same size.
+#include "bench_card_plain.h"
 #include "bench_common.h"
 
 #include "data/connection.h"
@@ -14,9 +19,13 @@
 #include "services/globals.h"
 #include "services/tools_format.h"
 #include "windows/main/historyrec.h"
+#include "services/tools_viewer.h"
 #include "windows/price/firmcard.h"
 
-#include <QCoreApplication>
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QTextBrowser>
+
 #include <QElapsedTimer>
 #include <QLocale>
 #include <QStringList>
@@ -35,22 +44,27 @@ struct TKey {
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
     int rows = 1000;
+    int rounds = 3;
     bool compact = true;
     QString path;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--rows") && i + 1 < args.size())
             rows = args[++i].toInt();
+        else if (args[i] == QLatin1String("--rounds") && i + 1 < args.size())
+            rounds = args[++i].toInt();
         else if (args[i] == QLatin1String("--table"))
             compact = false;
         else
             path = args[i];
     }
-    if (path.isEmpty() || rows <= 0) {
-        std::fputs("usage: bench_card [--rows N] [--table] CATALOGUE.dat\n", stderr);
+    if (path.isEmpty() || rows <= 0 || rounds <= 0) {
+        std::fputs("usage: bench_card [--rows N] [--rounds N] [--table] CATALOGUE.dat\n", stderr);
         return 2;
     }
 
@@ -84,35 +98,92 @@ int main(int argc, char **argv)
         view.EnprName = QStringLiteral("ооо");
         view.EnprAttr = QStringLiteral("продажа");
 
+        plaincard::TWords words;
+        words.byUser = view.ByUser;
+        words.name = view.EnprName;
+        words.attr = view.EnprAttr;
+        words.phone = view.EnprPhone;
+        words.people = view.EnprPeople;
+        words.post = view.EnprPost;
+        words.web = view.EnprWeb;
+
+        // The main window's card view, at the width it has beside the grid.
+        TCardViewer viewer;
+        viewer.setOpenLinks(false);
+        viewer.setUndoRedoEnabled(false);
+        QFont font(QStringLiteral("MS Sans Serif"));
+        font.setPointSize(8);
+        viewer.document()->setDefaultFont(font);
+        viewer.resize(400, 420);
+        viewer.show();
+        QApplication::processEvents();
+
+        // The baseline's view: a plain one of the same size and font.
+        QTextBrowser plainView;
+        plainView.setOpenLinks(false);
+        plainView.setUndoRedoEnabled(false);
+        plainView.document()->setDefaultFont(font);
+        plainView.resize(viewer.size());
+        plainView.show();
+        QApplication::processEvents();
+
         TZReadOnlyQuery scratch(&conn);
-        std::vector<qint64> cardNs, baseNs;
+        sqlite3 *db = conn.SqliteHandle();
+        std::vector<double> cardMs, baseMs;
         qint64 bytes = 0;
         QString html;
-        for (const TKey &k : keys) {
+        QSizeF cardSize;
+        const auto card = [&](const TKey &k) {
             QElapsedTimer t;
             t.start();
             BuildFirmCardHtml(scratch, k.cid, k.fid, k.adr, compact, &view, TCardSections::All(), html);
-            cardNs.push_back(t.nsecsElapsed());
-            bytes += html.size();
-        }
-        for (const TKey &k : keys) {
+            viewer.setHtml(html);
+            cardSize = viewer.document()->documentLayout()->documentSize();
+            cardMs.push_back(double(t.nsecsElapsed()) / 1e6);
+        };
+        QString plainHtml;
+        QSizeF plainSize;
+        const auto plain = [&](const TKey &k) {
             QElapsedTimer t;
             t.start();
-            const QString address = LoadAddressText(scratch, k.cid, k.fid, k.adr, false);
-            baseNs.push_back(t.nsecsElapsed());
-            bytes += address.size();
+            plainHtml = plaincard::Build(db, k.cid, k.fid, k.adr, compact, &words);
+            plainView.setHtml(plainHtml);
+            plainSize = plainView.document()->documentLayout()->documentSize();
+            baseMs.push_back(double(t.nsecsElapsed()) / 1e6);
+        };
+        for (int round = 0; round < rounds; ++round) {
+            for (std::size_t i = 0; i < keys.size(); ++i) {
+                if ((i + std::size_t(round)) % 2) {
+                    card(keys[i]);
+                    plain(keys[i]);
+                } else {
+                    plain(keys[i]);
+                    card(keys[i]);
+                }
+                if (html != plainHtml || cardSize != plainSize) {
+                    std::fprintf(stderr,
+                                 "bench_card: the cards of %d/%d/%d differ (%lld and %lld characters, %gx%g and "
+                                 "%gx%g)\n%s\n%s\n",
+                                 keys[i].cid, keys[i].fid, keys[i].adr, (long long)html.size(),
+                                 (long long)plainHtml.size(), cardSize.width(), cardSize.height(), plainSize.width(),
+                                 plainSize.height(), html.toUtf8().constData(), plainHtml.toUtf8().constData());
+                    return 1;
+                }
+                bytes += html.size();
+            }
         }
 
-        const bench::TFigures card = bench::Figures(cardNs);
-        const bench::TFigures base = bench::Figures(baseNs);
+        const bench::TSpread c = bench::Spread(cardMs), b = bench::Spread(baseMs);
         std::printf("catalogue %s, organisation result opened in %lld ms\n", qPrintable(path),
                     static_cast<long long>(openMs));
-        std::printf("%zu cards (%s layout, typed view): median %.3f ms, mean %.3f ms, worst %.3f ms\n", cardNs.size(),
-                    compact ? "compact" : "table", card.median, card.mean, card.worst);
-        std::printf("baseline, one address look-up per row: median %.3f ms, mean %.3f ms, worst %.3f ms\n", base.median,
-                    base.mean, base.worst);
-        std::printf("card / baseline (median): %.1f; %lld characters built\n", card.median / base.median,
+        std::printf("%zu cards x %d rounds (%s layout, typed view, laid out %g px wide), %lld characters, "
+                    "the same in both\n",
+                    keys.size(), rounds, compact ? "compact" : "table", viewer.document()->textWidth(),
                     static_cast<long long>(bytes));
+        std::printf("card into the card view:         min %.3f ms, median %.3f ms per card\n", c.min, c.median);
+        std::printf("baseline, plain SQLite + HTML + QTextBrowser: min %.3f ms, median %.3f ms per card\n", b.min,
+                    b.median);
+        std::printf("ratio card / baseline: x%.2f (min) x%.2f (median)\n", c.min / b.min, c.median / b.median);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "bench_card: %s\n", e.what());
         return 1;

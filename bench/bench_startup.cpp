@@ -1,10 +1,13 @@
-// Start-up of the main window on a large catalogue: connection, lists,
-// the whole classification tree with the goods root's totals. Each round
-// starts the window twice, interleaved: bare (no splash window, no wait
-// cursor, as under wine) and as the program starts (splash window shown
-// and painted first, animated wait cursor installed, splash closed).
-//   bench_startup --sqlite FILE
-//   bench_startup --mysql HOST PORT USER PASSWORD MASTER
+// Start-up of the program on a large catalogue, as a process: from starting
+// the trevin binary (beside a trevin.ini naming the catalogue, a settings
+// folder of its own) until its main window has been painted and flushed
+// once, as Qt's own painting log tells on stderr; the process is then
+// killed. Baseline, interleaved: bench_startup_plain, a plain Qt Widgets
+// program that opens the same catalogue, runs the same start-up statements,
+// fills a tree with them and shows a window of the same size, timed to the
+// same log line. The tree's node count and the totals text of an in-process
+// start must agree with the plain program's.
+//   bench_startup --sqlite FILE [--rounds 11]
 
 #include "bench_search_common.h"
 
@@ -13,7 +16,10 @@
 #include "windows/main/main.h"
 #include "windows/start.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
 #include <QLabel>
 #include <QTreeWidget>
 
@@ -53,8 +59,35 @@ qint64 StartOnce(const QString &dir, bool asProgram, QString &status, int &nodes
 void Report(const char *name, std::vector<qint64> us)
 {
     std::sort(us.begin(), us.end());
-    std::printf("%-28s min %.2f ms, median %.2f ms over %zu runs\n", name, us.front() / 1000.0,
+    std::printf("%-30s min %.2f ms, median %.2f ms over %zu runs\n", name, us.front() / 1000.0,
                 us[us.size() / 2] / 1000.0, us.size());
+}
+
+// Milliseconds from starting the program until it has flushed a painted
+// window of the main window's size; -1 when it never does.
+double StartProcess(const QString &program, const QStringList &args, const QString &configDir)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("qt.widgets.painting=true"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), configDir);
+    p.setProcessEnvironment(env);
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.setReadChannel(QProcess::StandardError);
+    QElapsedTimer t;
+    t.start();
+    p.start(program, args);
+    QByteArray err;
+    double ms = -1;
+    while (ms < 0 && p.waitForReadyRead(30000)) {
+        err += p.readAllStandardError();
+        if (err.contains("Flushing QRegion(0,0 800x550) of "))
+            ms = double(t.nsecsElapsed()) / 1e6;
+    }
+    p.kill();
+    p.waitForFinished();
+    return ms;
 }
 
 } // namespace
@@ -68,48 +101,63 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: bench_startup --sqlite FILE | --mysql HOST PORT USER PASSWORD MASTER\n");
         return 2;
     }
+    if (!target.host.isEmpty()) {
+        std::fprintf(stderr, "bench_startup: the plain program reads SQLite catalogues only\n");
+        return 2;
+    }
+    int rounds = 11;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (QByteArrayView(argv[i]) == "--rounds")
+            rounds = std::max(1, QByteArray(argv[i + 1]).toInt());
     searchbench::QuietMessages();
     QTemporaryDir dir;
     searchbench::WriteIni(dir.path(), target);
+    // The program reads its trevin.ini beside itself.
+    const QString program = dir.path() + QStringLiteral("/trevin");
+    QFile::copy(QStringLiteral(TREVIN_PROGRAM), program);
+    const QString config = dir.path() + QStringLiteral("/config");
+    QDir().mkpath(config);
 
-    std::vector<qint64> bare, full;
-    for (int run = 0; run < 11; ++run) {
-        // Each variant goes first every other round.
-        for (const bool asProgram : {run % 2 == 1, run % 2 == 0}) {
-            QString status;
-            int nodes = 0;
-            const qint64 us = StartOnce(dir.path(), asProgram, status, nodes);
-            (asProgram ? full : bare).push_back(us);
-            std::printf("run %d %s: start-up %.2f ms, %d tree nodes, status \"%s\"\n", run + 1,
-                        asProgram ? "with splash and cursor" : "bare", us / 1000.0, nodes, status.toUtf8().constData());
+    // What the program's start builds, in this process.
+    QString status;
+    int nodes = 0;
+    StartOnce(dir.path(), false, status, nodes);
+    QProcess plainCheck;
+    plainCheck.start(QStringLiteral(PLAIN_PROGRAM), {target.sqliteFile});
+    plainCheck.waitForReadyRead(30000);
+    while (!plainCheck.canReadLine() || plainCheck.bytesAvailable() < 10)
+        plainCheck.waitForReadyRead(1000);
+    QByteArray lines = plainCheck.readLine();
+    lines += plainCheck.readLine();
+    const QString plainOut = QString::fromUtf8(lines).trimmed();
+    plainCheck.kill();
+    plainCheck.waitForFinished();
+    const QString want = QStringLiteral("nodes %1\nstatus %2").arg(nodes).arg(status);
+    if (plainOut != want) {
+        std::fprintf(stderr, "bench_startup: the program builds \"%s\", the plain program \"%s\"\n",
+                     want.toUtf8().constData(), plainOut.toUtf8().constData());
+        return 1;
+    }
+
+    std::vector<qint64> ours, plain;
+    for (int run = 0; run < rounds; ++run) {
+        for (const bool isProgram : {run % 2 == 0, run % 2 == 1}) {
+            const double ms = isProgram ? StartProcess(program, {}, config)
+                                        : StartProcess(QStringLiteral(PLAIN_PROGRAM), {target.sqliteFile}, config);
+            if (ms < 0) {
+                std::fprintf(stderr, "bench_startup: %s never painted its window\n",
+                             isProgram ? "the program" : "the plain program");
+                return 1;
+            }
+            (isProgram ? ours : plain).push_back(qint64(ms * 1000));
         }
     }
-    Report("bare", bare);
-    Report("with splash and wait cursor", full);
-
-    // The two additions on their own.
-    std::vector<qint64> splash, cursors;
-    DetectWine({QStringLiteral("bench_startup")});
-    for (int run = 0; run < 20; ++run) {
-        QElapsedTimer timer;
-        timer.start();
-        frmStart = new TfrmStart();
-        frmStart->show();
-        frmStart->repaint();
-        QCoreApplication::processEvents();
-        frmStart->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        splash.push_back(timer.nsecsElapsed() / 1000);
-        timer.start();
-        InstallAnimatedCursors();
-        cursors.push_back(timer.nsecsElapsed() / 1000);
-        FreeAnimatedCursors();
-    }
-    std::sort(splash.begin(), splash.end());
-    std::sort(cursors.begin(), cursors.end());
-    std::printf("splash window alone: min %lld us, median %lld us; cursor installation alone: min %lld us, "
-                "median %lld us\n",
-                (long long)splash.front(), (long long)splash[10], (long long)cursors.front(), (long long)cursors[10]);
-    std::printf("peak memory %ld KiB\n", bench::StatusKb("VmHWM"));
+    std::printf("%d tree nodes, status \"%s\" in both; %d rounds\n", nodes, status.toUtf8().constData(), rounds);
+    Report("trevin to first paint", ours);
+    Report("plain program to first paint", plain);
+    std::sort(ours.begin(), ours.end());
+    std::sort(plain.begin(), plain.end());
+    std::printf("ratio program / plain: x%.2f (min) x%.2f (median)\n", double(ours.front()) / double(plain.front()),
+                double(ours[ours.size() / 2]) / double(plain[plain.size() / 2]));
     return 0;
 }
