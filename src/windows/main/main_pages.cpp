@@ -4,8 +4,7 @@
 
 #include "ui_main.h"
 
-#include "data/codec.h"
-#include "data/regularfile.h"
+#include "platform/htmlview.h"
 #include "services/globals.h"
 #include "services/tools_viewer.h"
 #include "windows/main/eventhook.h"
@@ -19,7 +18,6 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QStringDecoder>
 #include <QTabWidget>
 #include <QTextBrowser>
 #include <QToolBar>
@@ -27,33 +25,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-const char *const kPagePath = "pagePath";
-
-QString PageText(const QByteArray &bytes)
-{
-    // The publisher's pages are Windows-1251 unless they say otherwise.
-    const QByteArray head = bytes.left(1024).toLower();
-    if (head.contains("windows-1251") || head.contains("cp1251"))
-        return FromCp1251(bytes);
-    QStringDecoder decoder = QStringDecoder::decoderForHtml(bytes);
-    if (decoder.isValid()) {
-        const QString text = decoder.decode(bytes);
-        if (!decoder.hasError())
-            return text;
-    }
-    return FromCp1251(bytes);
-}
-
-// A folder without index.html gives an empty page.
-void LoadPage(QTextBrowser *viewer)
-{
-    const QString folder = viewer->property(kPagePath).toString();
-    viewer->setSearchPaths({folder});
-    QByteArray bytes;
-    viewer->setHtml(ReadRegularFile(folder + QStringLiteral("/index.html"), &bytes) ? PageText(bytes) : QString());
-    viewer->document()->size(); // lays the whole page out, so its height is known
-}
 
 QTextBrowser *SheetViewer(QWidget *sheet)
 {
@@ -101,15 +72,16 @@ void TfrmMain::CreatePages()
     for (const QString &path : paths) {
         auto *sheet = new QWidget(PagesControl);
         QVBoxLayout *layout = SheetLayout(sheet);
-        auto *viewer = new QTextBrowser(sheet);
+        auto *viewer = new THTMLViewer(sheet);
         viewer->setObjectName(QStringLiteral("PageViewer"));
-        viewer->setProperty(kPagePath, path);
+        // Web and mail links go to the desktop, the folder's own pages open
+        // in the tab.
+        viewer->setOpenLinks(true);
         viewer->setOpenExternalLinks(true);
-        QPalette palette = viewer->palette();
-        palette.setColor(QPalette::Base, Qt::white);
-        viewer->setPalette(palette);
+        viewer->SetDefBackground(Qt::white);
         layout->addWidget(viewer, 1);
-        LoadPage(viewer);
+        // A folder without index.html gives an empty page.
+        viewer->LoadFromFile(path + QStringLiteral("/index.html"));
         new TEventHook(viewer, QEvent::KeyPress, [this, viewer](QEvent *event) {
             const auto *key = static_cast<QKeyEvent *>(event);
             PageViewerKeyDown(viewer, key->key(), key->modifiers());
@@ -203,10 +175,6 @@ void TfrmMain::Button2Click()
 {
     if (!PagesControl || PagesControl->currentIndex() == 0)
         return;
-    QTextBrowser *viewer = SheetViewer(PagesControl->currentWidget());
-    if (!viewer)
-        return;
-    const int position = viewer->verticalScrollBar()->value();
-    LoadPage(viewer);
-    viewer->verticalScrollBar()->setValue(position);
+    if (auto *viewer = qobject_cast<THTMLViewer *>(SheetViewer(PagesControl->currentWidget())))
+        viewer->ReloadFile();
 }
