@@ -409,3 +409,39 @@ TEST_F(MainPages, NarrowColumnsKeepTheirWordsWhole)
         EXPECT_EQ(block.layout()->lineCount(), 1);
     }
 }
+
+TEST_F(MainPages, TypingSearchesOnFromWhereTheUserIs)
+{
+    REQUIRE_MYSQL();
+    UseNetworkSample();
+    Page(QStringLiteral("A"), QStringLiteral("<p>Альфа бета АЛЬФА гамма</p><p>альфа в конце</p>"));
+    std::unique_ptr<TfrmMain> window;
+    TfrmMain &w = *StartOnFirstTab(window);
+    QTextBrowser *viewer = Viewer(w);
+    auto *edit = w.findChild<QLineEdit *>(QStringLiteral("Edit1"));
+    const QString text = viewer->toPlainText();
+    const int second = text.indexOf(QStringLiteral("АЛЬФА"));
+    const int last = text.lastIndexOf(QStringLiteral("альфа"));
+
+    // The user picks the second word with a double click and types: the
+    // search goes on after it.
+    QTest::mouseDClick(viewer->viewport(), Qt::LeftButton, {}, PointOf(viewer, second + 2));
+    ASSERT_EQ(Selected(viewer), QStringLiteral("АЛЬФА"));
+    edit->setFocus();
+    Type(edit, QStringLiteral("аль"));
+    EXPECT_EQ(SelectionStart(viewer), last);
+    // Typing on refines the match it found rather than jumping past it.
+    Type(edit, QStringLiteral("фа"));
+    EXPECT_EQ(SelectionStart(viewer), last);
+    EXPECT_EQ(Selected(viewer), QStringLiteral("альфа"));
+    // Taking letters back keeps it too.
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    EXPECT_EQ(SelectionStart(viewer), last);
+    EXPECT_EQ(Selected(viewer), QStringLiteral("альф"));
+    // F3 goes on from the top; the next letter refines what it found.
+    QTest::keyClick(edit, Qt::Key_F3);
+    EXPECT_EQ(SelectionStart(viewer), 0);
+    Type(edit, QStringLiteral("а"));
+    EXPECT_EQ(SelectionStart(viewer), 0);
+    EXPECT_EQ(Selected(viewer), QStringLiteral("Альфа"));
+}

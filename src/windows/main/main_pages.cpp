@@ -26,6 +26,9 @@
 
 namespace {
 
+// The span that the find bar selected last in a viewer.
+const char *const kFoundMatch = "foundMatch";
+
 QTextBrowser *SheetViewer(QWidget *sheet)
 {
     return sheet ? sheet->findChild<QTextBrowser *>(QStringLiteral("PageViewer"), Qt::FindDirectChildrenOnly) : nullptr;
@@ -118,7 +121,7 @@ void TfrmMain::FindInPage()
     FindInPageFrom(false);
 }
 
-void TfrmMain::FindInPageFrom(bool fromSelectionStart)
+void TfrmMain::FindInPageFrom(bool typing)
 {
     if (!PagesControl || PagesControl->currentIndex() == 0)
         return;
@@ -126,21 +129,29 @@ void TfrmMain::FindInPageFrom(bool fromSelectionStart)
     if (!viewer)
         return;
     const QString text = ui->Edit1->text();
-    if (fromSelectionStart) {
-        // Typing on keeps the match that the shorter text found.
-        QTextCursor cursor = viewer->textCursor();
-        cursor.setPosition(cursor.selectionStart());
-        viewer->setTextCursor(cursor);
-    }
-    if (viewer->find(text))
-        return;
-    // Not found after the current position: from the top once more.
-    viewer->verticalScrollBar()->setValue(0);
     QTextCursor cursor = viewer->textCursor();
-    cursor.setPosition(0);
+    const QPoint selection(cursor.selectionStart(), cursor.selectionEnd());
+    if (typing && cursor.hasSelection() && viewer->property(kFoundMatch).toPoint() == selection) {
+        // The find bar's match grows or shrinks with the next letter;
+        // searching on from its end would skip it.
+        cursor.setPosition(selection.x());
+    } else {
+        // From where the user is: the caret, which after a selection made in
+        // the page or a match found by F3 stands at its end.
+        cursor.setPosition(cursor.position());
+    }
     viewer->setTextCursor(cursor);
-    viewer->verticalScrollBar()->setValue(0);
-    viewer->find(text);
+    bool found = viewer->find(text);
+    if (!found) {
+        // Not found after the current position: from the top once more.
+        viewer->verticalScrollBar()->setValue(0);
+        cursor.setPosition(0);
+        viewer->setTextCursor(cursor);
+        viewer->verticalScrollBar()->setValue(0);
+        found = viewer->find(text);
+    }
+    const QTextCursor match = viewer->textCursor();
+    viewer->setProperty(kFoundMatch, found ? QPoint(match.selectionStart(), match.selectionEnd()) : QPoint(-1, -1));
 }
 
 void TfrmMain::btnPagesFindClick()
