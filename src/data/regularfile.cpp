@@ -26,22 +26,29 @@ int OpenRegular(const QString &path, int flags)
 
 } // namespace
 
-bool ReadRegularFile(const QString &path, QByteArray *data)
+bool ReadRegularFile(const QString &path, QByteArray *data, qint64 maxSize)
 {
     data->clear();
     const int fd = OpenRegular(path, O_RDONLY);
     if (fd < 0)
         return false;
+    struct stat st;
+    if (maxSize >= 0 && (::fstat(fd, &st) != 0 || st.st_size > maxSize)) {
+        ::close(fd);
+        return false;
+    }
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0) {
+        // A file that grows while it is read is held to the limit as well.
+        if (n <= 0 || (maxSize >= 0 && data->size() + n > maxSize)) {
             ::close(fd);
-            if (n < 0)
+            const bool done = n == 0;
+            if (!done)
                 data->clear();
-            return n == 0;
+            return done;
         }
         data->append(buffer, qsizetype(n));
     }

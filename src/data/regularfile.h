@@ -7,8 +7,9 @@
 #include <QString>
 
 // The whole file into data; false (data empty) when the path is missing or
-// not a regular file.
-bool ReadRegularFile(const QString &path, QByteArray *data);
+// not a regular file, or when maxSize is not negative and the file holds
+// more than maxSize bytes.
+bool ReadRegularFile(const QString &path, QByteArray *data, qint64 maxSize = -1);
 
 // Appends data to a regular file, creating it when missing; false and
 // nothing written when the path names anything else.

@@ -1,12 +1,19 @@
 #include "platform/htmlview.h"
 
+#include "data/codec.h"
 #include "data/dberror.h"
+#include "data/regularfile.h"
 #include "platform/metafileprinter.h"
 #include "platform/printers.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QImage>
 #include <QPainter>
 #include <QPrinter>
+#include <QScrollBar>
+#include <QStringDecoder>
 #include <QTextFrame>
 #include <QTextTable>
 
@@ -97,13 +104,130 @@ void RelaxNarrowColumns(QTextFrame *frame)
         RelaxNarrowColumns(child);
 }
 
+QString PageText(const QByteArray &bytes)
+{
+    // The publisher's pages are Windows-1251 unless they say otherwise.
+    const QByteArray head = bytes.left(1024).toLower();
+    if (head.contains("windows-1251") || head.contains("cp1251"))
+        return FromCp1251(bytes);
+    QStringDecoder decoder = QStringDecoder::decoderForHtml(bytes);
+    if (decoder.isValid()) {
+        const QString text = decoder.decode(bytes);
+        if (!decoder.hasError())
+            return text;
+    }
+    return FromCp1251(bytes);
+}
+
+// What a picture that is refused or broken shows. It must be a real picture:
+// for an empty one the document would read the named file by itself.
+QImage BlankPicture()
+{
+    static const QImage blank = [] {
+        QImage image(1, 1, QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        return image;
+    }();
+    return blank;
+}
+
 } // namespace
 
 void THTMLViewer::LoadFromString(const QString &html)
 {
     m_html = html;
+    m_folder.clear();
+    m_currentFile.clear();
     setHtml(html);
     RelaxNarrowColumns(document()->rootFrame());
+}
+
+bool THTMLViewer::LoadFromFile(const QString &fileName)
+{
+    const QFileInfo info(fileName);
+    m_folder = info.absoluteDir().canonicalPath();
+    m_currentFile = m_folder.isEmpty() ? QString() : m_folder + u'/' + info.fileName();
+    return ShowFile(m_currentFile);
+}
+
+void THTMLViewer::ReloadFile()
+{
+    const int position = verticalScrollBar()->value();
+    ShowFile(m_currentFile);
+    verticalScrollBar()->setValue(position);
+}
+
+bool THTMLViewer::ShowFile(const QString &fileName)
+{
+    QByteArray bytes;
+    const QString path = fileName.isEmpty() ? QString() : PageFilePath(QUrl::fromLocalFile(fileName));
+    const bool read = !path.isEmpty() && ReadRegularFile(path, &bytes, MaxPageFileSize);
+    ShowPage(path, read ? PageText(bytes) : QString());
+    return read;
+}
+
+void THTMLViewer::ShowPage(const QString &path, const QString &html)
+{
+    if (!path.isEmpty())
+        m_currentFile = path;
+    // Relative names in the page are taken from the page's own folder.
+    document()->setBaseUrl(QUrl::fromLocalFile(QFileInfo(m_currentFile).absolutePath() + u'/'));
+    setHtml(html);
+    RelaxNarrowColumns(document()->rootFrame());
+    document()->size(); // lays the whole page out, so its height is known
+}
+
+QString THTMLViewer::PageFilePath(const QUrl &name) const
+{
+    if (m_folder.isEmpty())
+        return QString();
+    QUrl url = name;
+    if (url.isRelative())
+        url = QUrl::fromLocalFile(QFileInfo(m_currentFile).absolutePath() + u'/').resolved(url);
+    if (!url.isLocalFile())
+        return QString();
+    // Links and ".." that lead out of the folder are followed to where they
+    // end before the folder is compared.
+    const QString path = QFileInfo(url.toLocalFile()).canonicalFilePath();
+    if (!path.startsWith(m_folder + u'/'))
+        return QString();
+    return path;
+}
+
+QVariant THTMLViewer::loadResource(int type, const QUrl &name)
+{
+    QByteArray bytes;
+    const QString path = PageFilePath(name);
+    const bool read = !path.isEmpty() && ReadRegularFile(path, &bytes, MaxPageFileSize);
+    if (type == QTextDocument::ImageResource) {
+        const QImage image = read ? QImage::fromData(bytes) : QImage();
+        return image.isNull() ? BlankPicture() : image;
+    }
+    // Never an empty variant: the document would then read the file itself.
+    return bytes;
+}
+
+void THTMLViewer::doSetSource(const QUrl &name, QTextDocument::ResourceType)
+{
+    QUrl target = name;
+    if (target.isRelative() && !m_currentFile.isEmpty())
+        target = QUrl::fromLocalFile(m_currentFile).resolved(target);
+    const QString fragment = target.fragment();
+    target.setFragment(QString());
+    if (!target.isLocalFile())
+        return;
+    const QString path = PageFilePath(target);
+    if (path.isEmpty())
+        return;
+    if (path != m_currentFile) {
+        // A link to something that cannot be read leaves the page as it is.
+        QByteArray bytes;
+        if (!ReadRegularFile(path, &bytes, MaxPageFileSize))
+            return;
+        ShowPage(path, PageText(bytes));
+    }
+    if (!fragment.isEmpty())
+        scrollToAnchor(fragment);
 }
 
 bool THTMLViewer::PrintPreview(TMetaFilePrinter &recorder)

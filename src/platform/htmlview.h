@@ -1,7 +1,7 @@
 #pragma once
 // The HTML view with the print side of the original control: default font
-// and colours, loading from a string, the page event while laying out or
-// printing, layout into a page recorder and printing of a page range.
+// and colours, loading from a string or a file, the page event while laying
+// out or printing, layout into a page recorder and printing of a page range.
 
 #include <QColor>
 #include <QTextBrowser>
@@ -28,7 +28,19 @@ public:
     void SetDefHotSpotColor(const QColor &colour);
     void SetDefOverLinkColor(const QColor &colour);
 
+    // Neither kind of page breaks a column that asks for a narrow percentage
+    // below its longest word.
     void LoadFromString(const QString &html);
+    // A page and whatever it uses (pictures, style sheets, pages it links
+    // to) come from the page's own folder only, and only as regular files of
+    // at most MaxPageFileSize bytes; anything else is never read. False and
+    // an empty page when the file cannot be read.
+    bool LoadFromFile(const QString &fileName);
+    // The current file once more, at the same scroll position.
+    void ReloadFile();
+    static constexpr qint64 MaxPageFileSize = 16 * 1024 * 1024;
+
+    QVariant loadResource(int type, const QUrl &name) override;
 
     TPageEvent OnPageEvent;
 
@@ -42,8 +54,19 @@ public:
     // printed to is removed again.
     bool Print(int fromPage, int toPage, TMetaFilePrinter *laidOut = nullptr);
 
+protected:
+    // Followed links stay inside the page's folder as well.
+    void doSetSource(const QUrl &name, QTextDocument::ResourceType type) override;
+
 private:
     void ApplyDefaults();
+    bool ShowFile(const QString &fileName);
+    void ShowPage(const QString &path, const QString &html);
+    // The canonical path of a file the page may read, or empty text.
+    QString PageFilePath(const QUrl &name) const;
+
+    QString m_folder;      // canonical; empty for a page from a string
+    QString m_currentFile; // the page shown from m_folder
 
     QString m_html; // the page last loaded from a string
     QString m_fontName = QStringLiteral("Times New Roman");

@@ -363,8 +363,8 @@ private:
     void GoToEntry(QAction *entry, QMenu *from, QMenu *to);
     int RandomBelow(int n);
     void HookAppIdle();
-    // fromSelectionStart: search as you type keeps the match it grows.
-    void FindInPageFrom(bool fromSelectionStart);
+    // typing: search as you type, which refines the match it found before.
+    void FindInPageFrom(bool typing);
 
     QLabel *m_statusPanel0 = nullptr;
     bool m_treeChangeAttached = true;

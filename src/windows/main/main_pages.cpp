@@ -4,8 +4,7 @@
 
 #include "ui_main.h"
 
-#include "data/codec.h"
-#include "data/regularfile.h"
+#include "platform/htmlview.h"
 #include "services/globals.h"
 #include "services/tools_viewer.h"
 #include "windows/main/eventhook.h"
@@ -19,7 +18,6 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QStringDecoder>
 #include <QTabWidget>
 #include <QTextBrowser>
 #include <QToolBar>
@@ -28,32 +26,8 @@
 
 namespace {
 
-const char *const kPagePath = "pagePath";
-
-QString PageText(const QByteArray &bytes)
-{
-    // The publisher's pages are Windows-1251 unless they say otherwise.
-    const QByteArray head = bytes.left(1024).toLower();
-    if (head.contains("windows-1251") || head.contains("cp1251"))
-        return FromCp1251(bytes);
-    QStringDecoder decoder = QStringDecoder::decoderForHtml(bytes);
-    if (decoder.isValid()) {
-        const QString text = decoder.decode(bytes);
-        if (!decoder.hasError())
-            return text;
-    }
-    return FromCp1251(bytes);
-}
-
-// A folder without index.html gives an empty page.
-void LoadPage(QTextBrowser *viewer)
-{
-    const QString folder = viewer->property(kPagePath).toString();
-    viewer->setSearchPaths({folder});
-    QByteArray bytes;
-    viewer->setHtml(ReadRegularFile(folder + QStringLiteral("/index.html"), &bytes) ? PageText(bytes) : QString());
-    viewer->document()->size(); // lays the whole page out, so its height is known
-}
+// The span that the find bar selected last in a viewer.
+const char *const kFoundMatch = "foundMatch";
 
 QTextBrowser *SheetViewer(QWidget *sheet)
 {
@@ -101,15 +75,16 @@ void TfrmMain::CreatePages()
     for (const QString &path : paths) {
         auto *sheet = new QWidget(PagesControl);
         QVBoxLayout *layout = SheetLayout(sheet);
-        auto *viewer = new QTextBrowser(sheet);
+        auto *viewer = new THTMLViewer(sheet);
         viewer->setObjectName(QStringLiteral("PageViewer"));
-        viewer->setProperty(kPagePath, path);
+        // Web and mail links go to the desktop, the folder's own pages open
+        // in the tab.
+        viewer->setOpenLinks(true);
         viewer->setOpenExternalLinks(true);
-        QPalette palette = viewer->palette();
-        palette.setColor(QPalette::Base, Qt::white);
-        viewer->setPalette(palette);
+        viewer->SetDefBackground(Qt::white);
         layout->addWidget(viewer, 1);
-        LoadPage(viewer);
+        // A folder without index.html gives an empty page.
+        viewer->LoadFromFile(path + QStringLiteral("/index.html"));
         new TEventHook(viewer, QEvent::KeyPress, [this, viewer](QEvent *event) {
             const auto *key = static_cast<QKeyEvent *>(event);
             PageViewerKeyDown(viewer, key->key(), key->modifiers());
@@ -146,7 +121,7 @@ void TfrmMain::FindInPage()
     FindInPageFrom(false);
 }
 
-void TfrmMain::FindInPageFrom(bool fromSelectionStart)
+void TfrmMain::FindInPageFrom(bool typing)
 {
     if (!PagesControl || PagesControl->currentIndex() == 0)
         return;
@@ -154,21 +129,29 @@ void TfrmMain::FindInPageFrom(bool fromSelectionStart)
     if (!viewer)
         return;
     const QString text = ui->Edit1->text();
-    if (fromSelectionStart) {
-        // Typing on keeps the match that the shorter text found.
-        QTextCursor cursor = viewer->textCursor();
-        cursor.setPosition(cursor.selectionStart());
-        viewer->setTextCursor(cursor);
-    }
-    if (viewer->find(text))
-        return;
-    // Not found after the current position: from the top once more.
-    viewer->verticalScrollBar()->setValue(0);
     QTextCursor cursor = viewer->textCursor();
-    cursor.setPosition(0);
+    const QPoint selection(cursor.selectionStart(), cursor.selectionEnd());
+    if (typing && cursor.hasSelection() && viewer->property(kFoundMatch).toPoint() == selection) {
+        // The find bar's match grows or shrinks with the next letter;
+        // searching on from its end would skip it.
+        cursor.setPosition(selection.x());
+    } else {
+        // From where the user is: the caret, which after a selection made in
+        // the page or a match found by F3 stands at its end.
+        cursor.setPosition(cursor.position());
+    }
     viewer->setTextCursor(cursor);
-    viewer->verticalScrollBar()->setValue(0);
-    viewer->find(text);
+    bool found = viewer->find(text);
+    if (!found) {
+        // Not found after the current position: from the top once more.
+        viewer->verticalScrollBar()->setValue(0);
+        cursor.setPosition(0);
+        viewer->setTextCursor(cursor);
+        viewer->verticalScrollBar()->setValue(0);
+        found = viewer->find(text);
+    }
+    const QTextCursor match = viewer->textCursor();
+    viewer->setProperty(kFoundMatch, found ? QPoint(match.selectionStart(), match.selectionEnd()) : QPoint(-1, -1));
 }
 
 void TfrmMain::btnPagesFindClick()
@@ -203,10 +186,6 @@ void TfrmMain::Button2Click()
 {
     if (!PagesControl || PagesControl->currentIndex() == 0)
         return;
-    QTextBrowser *viewer = SheetViewer(PagesControl->currentWidget());
-    if (!viewer)
-        return;
-    const int position = viewer->verticalScrollBar()->value();
-    LoadPage(viewer);
-    viewer->verticalScrollBar()->setValue(position);
+    if (auto *viewer = qobject_cast<THTMLViewer *>(SheetViewer(PagesControl->currentWidget())))
+        viewer->ReloadFile();
 }
