@@ -648,6 +648,25 @@ TEST_P(FirmPrice, SwitchesMenuKeysAndHint)
     EXPECT_TRUE(view->textCursor().hasSelection());
 }
 
+TEST_P(FirmPrice, EscClosesTheWindowWhereverTheFocusIs)
+{
+    for (const char *name : {"HTMLViewer1", "qt_tabwidget_tabbar", "DBGrid1", "cbGroup"}) {
+        SCOPED_TRACE(name);
+        Open(kFirm, 1);
+        QWidget *target = Get<QWidget>(name);
+        ASSERT_NE(target, nullptr);
+        // The page that holds the widget, as a user would click its tab.
+        if (Tabs()->widget(1)->isAncestorOf(target))
+            ShowPriceTab();
+        target->setFocus(Qt::OtherFocusReason);
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(target->hasFocus());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        EXPECT_FALSE(w->isVisible());
+        w.reset();
+    }
+}
+
 TEST_P(FirmPrice, OpeningWritesOneStatisticsRow)
 {
     if (!GetParam()) {

@@ -29,6 +29,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
@@ -230,6 +231,11 @@ TfrmPrice::TfrmPrice(TZConnection *connection, TCardLinkHandler linkHandler, QWi
     Query1.OnCalcFields = [this](TDataSet &dataSet) { Query1CalcFields(dataSet); };
     for (TDBText *text : {DBText1, DBText2, DBText3})
         text->OnMouseMove = [this](TDBText *sender) { DBText1MouseMove(sender); };
+
+    // Esc closes the window wherever the focus is; the price grid would
+    // otherwise keep the key for itself.
+    auto *closeKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(closeKey, &QShortcut::activated, this, &QDialog::reject);
 
     if (QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
