@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QApplication>
 #include <QGroupBox>
@@ -41,6 +42,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
 
@@ -665,6 +667,31 @@ TEST_P(FirmPrice, EscClosesTheWindowWhereverTheFocusIs)
         EXPECT_FALSE(w->isVisible());
         w.reset();
     }
+}
+
+// The card is laid out once, when the window shows, at the view's width
+// then; not first at the size the view has before and again as it grows.
+TEST_P(FirmPrice, CardIsLaidOutOnceAtItsFinalWidth)
+{
+    w = std::make_unique<TfrmPrice>(connection.get(), TCardLinkHandler());
+    auto *view = Get<QTextBrowser>("HTMLViewer1");
+    QList<qreal> layouts;
+    QObject::connect(view->document()->documentLayout(), &QAbstractTextDocumentLayout::update, view, [&] {
+        if (!view->document()->isEmpty())
+            layouts << view->document()->textWidth();
+    });
+    w->Init(343, kFirm, 1, 0);
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(layouts, QList<qreal>{qreal(view->viewport()->width())});
+    QString html;
+    TZReadOnlyQuery q(connection.get());
+    BuildFirmCardHtml(q, 343, kFirm, 1, false, nullptr, TCardSections::All(), html);
+    QTextDocument expected;
+    expected.setHtml(html);
+    EXPECT_EQ(view->toPlainText(), expected.toPlainText());
+    EXPECT_TRUE(view->toPlainText().contains(QStringLiteral("Тест-Маркет")));
 }
 
 TEST_P(FirmPrice, OpeningWritesOneStatisticsRow)

@@ -310,9 +310,29 @@ void TfrmPrice::Init(int cid, int fid, int adr_id, qint64 goodId)
 
     QString html;
     BuildFirmCardHtml(Query2, cid, fid, adr_id, false, nullptr, TCardSections::All(), html);
-    HTMLViewer1->setHtml(html);
     CardHtml = html;
+    // Laid out once, at the width the view has when the window shows.
+    if (isVisible())
+        LoadCard();
+    else
+        m_cardPending = true;
     FormResize();
+}
+
+void TfrmPrice::LoadCard()
+{
+    m_cardPending = false;
+    HTMLViewer1->setHtml(CardHtml);
+}
+
+void TfrmPrice::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (m_cardPending) {
+        // The window's layout has placed the view by now.
+        layout()->activate();
+        GuardedEvent([this] { LoadCard(); });
+    }
 }
 
 void TfrmPrice::FillGroups(int cid, int fid, int adr_id)
