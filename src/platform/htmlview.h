@@ -9,6 +9,13 @@
 #include <functional>
 
 class QPrinter;
+
+// The longest run of text between two tags that a page shows; the layout
+// of one long word grows with the square of its length.
+constexpr int kMaxShownText = 1000;
+// The page with every run of text between tags cut to maxText characters
+// (an entity counts as one) and "…" where it was cut; tags stay as they are.
+QString CutLongTexts(const QString &html, int maxText = kMaxShownText);
 class TMetaFilePrinter;
 
 // sender, page number (0: the layout starts), stop.
@@ -28,6 +35,8 @@ public:
     void SetDefHotSpotColor(const QColor &colour);
     void SetDefOverLinkColor(const QColor &colour);
 
+    // Long texts are cut (CutLongTexts): the page is for printing and
+    // preview, where a text of a million letters would hold the program up.
     void LoadFromString(const QString &html);
 
     TPageEvent OnPageEvent;

@@ -13,6 +13,7 @@
 #include "platform/dbctrls.h"
 #include "data/dberror.h"
 #include "platform/dialogs.h"
+#include "platform/htmlview.h"
 #include "services/scratchdb.h"
 #include "services/stat.h"
 #include "services/tools_format.h"
@@ -24,6 +25,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QAction>
+#include <QElapsedTimer>
 #include <QApplication>
 #include <QGroupBox>
 #include <QRadioButton>
@@ -692,6 +694,35 @@ TEST_P(FirmPrice, CardIsLaidOutOnceAtItsFinalWidth)
     expected.setHtml(html);
     EXPECT_EQ(view->toPlainText(), expected.toPlainText());
     EXPECT_TRUE(view->toPlainText().contains(QStringLiteral("Тест-Маркет")));
+}
+
+// A firm name of a million letters in one word: the card shows its
+// beginning at once; the saved card keeps it whole.
+TEST_P(FirmPrice, AHugeFirmNameOpensAtOnceAndIsSavedWhole)
+{
+    if (GetParam())
+        GTEST_SKIP() << "the firm is added to the local catalogue's copy";
+    constexpr int kHuge = 990003;
+    const QString name = QStringLiteral("Длинноимённая") + QString(1000000, u'Ж');
+    ExecSqlite(LocalCatalogue(), {QStringLiteral("delete from address where fid=990003"),
+                                  QStringLiteral("insert into address values (343,990003,1,'") + name +
+                                      QStringLiteral("',1,26,'9','','','','Тест 0009','x')")});
+    QElapsedTimer timer;
+    timer.start();
+    Open(kHuge, 1);
+    QCoreApplication::processEvents();
+    EXPECT_LT(timer.elapsed(), 800);
+    const QString card = Get<QTextBrowser>("HTMLViewer1")->toPlainText();
+    EXPECT_TRUE(card.contains(name.left(kMaxShownText))) << card.left(100).toStdString();
+    EXPECT_LT(card.size(), 10000);
+
+    const QString file = dir.filePath(QStringLiteral("card.htm"));
+    SetSaveDialogHook([file](TSaveDialog &d) {
+        d.FileName = file;
+        return true;
+    });
+    Click("btnSave");
+    EXPECT_TRUE(ReadAll(file).contains(ToCp1251(name)));
 }
 
 TEST_P(FirmPrice, OpeningWritesOneStatisticsRow)

@@ -9,6 +9,7 @@
 #include "platform/application.h"
 #include "data/connection.h"
 #include "platform/dbctrls.h"
+#include "platform/htmlview.h"
 #include "services/fielddefs.h"
 #include "services/globals.h"
 #include "services/stat.h"
@@ -322,7 +323,8 @@ void TfrmPrice::Init(int cid, int fid, int adr_id, qint64 goodId)
 void TfrmPrice::LoadCard()
 {
     m_cardPending = false;
-    HTMLViewer1->setHtml(CardHtml);
+    // The view shows long texts cut; printing and saving take CardHtml whole.
+    HTMLViewer1->setHtml(CutLongTexts(CardHtml));
 }
 
 void TfrmPrice::showEvent(QShowEvent *event)
