@@ -133,12 +133,45 @@ QImage BlankPicture()
 
 } // namespace
 
+QString CutLongTexts(const QString &html, int maxText)
+{
+    QString out;
+    qsizetype i = 0;
+    const qsizetype n = html.size();
+    while (i < n) {
+        const qsizetype tag = html.indexOf(u'<', i);
+        const qsizetype end = tag < 0 ? n : tag;
+        // The text up to the tag, counted in shown characters.
+        int shown = 0;
+        qsizetype j = i;
+        while (j < end && shown < maxText) {
+            if (html[j] == u'&') {
+                const qsizetype semi = html.indexOf(u';', j);
+                j = semi >= 0 && semi < end && semi - j <= 10 ? semi + 1 : j + 1;
+            } else {
+                ++j;
+            }
+            ++shown;
+        }
+        out += QStringView(html).mid(i, j - i);
+        if (j < end)
+            out += u'\u2026';
+        if (tag < 0)
+            break;
+        const qsizetype close = html.indexOf(u'>', tag);
+        const qsizetype next = close < 0 ? n : close + 1;
+        out += QStringView(html).mid(tag, next - tag);
+        i = next;
+    }
+    return out;
+}
+
 void THTMLViewer::LoadFromString(const QString &html)
 {
-    m_html = html;
+    m_html = CutLongTexts(html);
     m_folder.clear();
     m_currentFile.clear();
-    setHtml(html);
+    setHtml(m_html);
     RelaxNarrowColumns(document()->rootFrame());
 }
 

@@ -9,6 +9,13 @@
 #include <functional>
 
 class QPrinter;
+
+// The longest run of text between two tags that a page shows; the layout
+// of one long word grows with the square of its length.
+constexpr int kMaxShownText = 1000;
+// The page with every run of text between tags cut to maxText characters
+// (an entity counts as one) and "…" where it was cut; tags stay as they are.
+QString CutLongTexts(const QString &html, int maxText = kMaxShownText);
 class TMetaFilePrinter;
 
 // sender, page number (0: the layout starts), stop.
@@ -29,7 +36,9 @@ public:
     void SetDefOverLinkColor(const QColor &colour);
 
     // Neither kind of page breaks a column that asks for a narrow percentage
-    // below its longest word.
+    // below its longest word. Long texts of a page loaded from a string are
+    // cut (CutLongTexts): the page is for printing and preview, where a text
+    // of a million letters would hold the program up.
     void LoadFromString(const QString &html);
     // A page and whatever it uses (pictures, style sheets, pages it links
     // to) come from the page's own folder only, and only as regular files of

@@ -36,10 +36,19 @@ void InstallAnimatedCursors()
     if (RunningUnderWine)
         return;
     FreeAnimatedCursors();
-    frmcursor = new Tfrmcursor();
-    const std::optional<TCursorHandle> wait = frmcursor->mpAnimatedCursors1->Cursors()->ItemAt(0)->LoadCursorHandle();
-    if (wait && *wait)
-        Screen::SetCursorHandle(crSQLWait, *wait);
+    // The cursor goes through a temporary file; when that cannot be written
+    // (a full, read-only or missing temporary folder) the program goes on
+    // with the standard cursors rather than stop at start.
+    try {
+        frmcursor = new Tfrmcursor();
+        const std::optional<TCursorHandle> wait =
+            frmcursor->mpAnimatedCursors1->Cursors()->ItemAt(0)->LoadCursorHandle();
+        if (wait && *wait)
+            Screen::SetCursorHandle(crSQLWait, *wait);
+    } catch (const ECursorError &) {
+        FreeAnimatedCursors();
+        Screen::ClearCursor(crSQLWait);
+    }
     Screen::SetCursorHandle(1, LoadCursorResource(1003));
 }
 

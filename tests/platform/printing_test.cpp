@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractTextDocumentLayout>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
@@ -192,6 +193,40 @@ TEST(HtmlView, AOnePercentColumnKeepsItsWordsWhole)
     const QTextBlock caption = table->cellAt(0, 0).firstCursorPosition().block();
     EXPECT_EQ(caption.text(), QStringLiteral("Вид деятельности"));
     EXPECT_LE(caption.layout()->lineCount(), 2);
+}
+
+TEST(HtmlView, LongTextsAreCutBetweenTheirTags)
+{
+    const QString e = QStringLiteral("\u2026");
+    const struct {
+        const char *html;
+        int max;
+        QString cut;
+    } cases[] = {
+        {"<b>abcdef</b>", 4, QStringLiteral("<b>abcd") + e + QStringLiteral("</b>")},
+        {"<b>abcd</b>ef", 4, QStringLiteral("<b>abcd</b>ef")},
+        {"a&amp;bcd<br>", 3, QStringLiteral("a&amp;b") + e + QStringLiteral("<br>")},
+        {"<p align=center>abcdef", 5, QStringLiteral("<p align=center>abcde") + e},
+        {"ab<unterminated abcdefgh", 2, QStringLiteral("ab<unterminated abcdefgh")},
+        {"", 2, QString()},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(CutLongTexts(QString::fromUtf8(c.html), c.max), c.cut) << c.html;
+}
+
+// A page for printing with a word of a million letters is laid out at once.
+TEST(HtmlView, APrintedPageWithAHugeWordIsLaidOutAtOnce)
+{
+    const QString word = QString(1000000, u'Ж');
+    THTMLViewer view;
+    QElapsedTimer timer;
+    timer.start();
+    view.LoadFromString(QStringLiteral("<table width=\"100%\"><tr><td><p align=center><b>") + word +
+                        QStringLiteral("</b></p></td></tr></table>"));
+    view.document()->setTextWidth(600);
+    view.document()->documentLayout()->documentSize();
+    EXPECT_LT(timer.elapsed(), 500);
+    EXPECT_TRUE(view.toPlainText().contains(word.left(kMaxShownText) + QStringLiteral("\u2026")));
 }
 
 TEST(Dialogs, HookAnswersOnTheDialogObject)

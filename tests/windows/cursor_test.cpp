@@ -15,6 +15,9 @@
 #include <QTest>
 #include <QTemporaryDir>
 
+#include <cstdlib>
+#include <iostream>
+
 namespace {
 
 class InstallCursorsTest : public ::testing::Test
@@ -149,4 +152,70 @@ TEST_F(InstallCursorsTest, AnimationStepsWhileTheCursorIsShown)
     EXPECT_EQ(seen[0], wait->Step(0).pixmap().cacheKey());
     EXPECT_EQ(seen[1], wait->Step(1).pixmap().cacheKey());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+namespace {
+
+// A tmpfs of our own at path, mounted with options; false where mounting is
+// not allowed.
+bool MountTmpfs(const QString &path, const QString &options)
+{
+    const QByteArray command =
+        "mount -t tmpfs -o " + options.toLatin1() + " tmpfs " + QFile::encodeName(path) + " 2>/dev/null";
+    return std::system(command.constData()) == 0;
+}
+
+void Unmount(const QString &path)
+{
+    const QByteArray command = "umount " + QFile::encodeName(path) + " 2>/dev/null";
+    if (std::system(command.constData()) != 0)
+        ADD_FAILURE() << "could not unmount " << path.toStdString();
+}
+
+} // namespace
+
+// A temporary folder the cursor file cannot go to leaves the standard
+// cursors and lets the start go on.
+TEST_F(InstallCursorsTest, UnwritableTemporaryFolderKeepsTheStandardCursor)
+{
+    enum TKind { kFile, kReadOnly, kFull };
+    const struct {
+        const char *name;
+        TKind kind;
+    } cases[] = {{"a file", kFile}, {"a read-only tmpfs", kReadOnly}, {"a full tmpfs", kFull}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        Reset();
+        const QString path = QDir(m_tmp.path()).filePath(QString::fromLatin1(c.name).replace(u' ', u'_'));
+        bool mounted = false;
+        if (c.kind == kFile) {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        } else {
+            ASSERT_TRUE(QDir().mkpath(path));
+            mounted = MountTmpfs(path, c.kind == kReadOnly ? QStringLiteral("ro,size=64k") : QStringLiteral("size=8k"));
+            if (!mounted) {
+                std::cout << "[  SKIPPED ] " << c.name << ": cannot mount a tmpfs here\n";
+                continue;
+            }
+            if (c.kind == kFull) {
+                QFile fill(QDir(path).filePath(QStringLiteral("fill")));
+                ASSERT_TRUE(fill.open(QIODevice::WriteOnly));
+                const QByteArray block(1024, 'x');
+                while (fill.write(block) == block.size() && fill.flush()) {
+                }
+            }
+        }
+        qputenv("TMPDIR", QFile::encodeName(path));
+        EXPECT_NO_THROW(InstallAnimatedCursors());
+        qputenv("TMPDIR", QFile::encodeName(m_tmp.path()));
+        EXPECT_EQ(frmcursor, nullptr);
+        EXPECT_FALSE(Screen::CursorHandle(crSQLWait));
+        EXPECT_EQ(Screen::Cursor(crSQLWait).shape(), Qt::WaitCursor);
+        // Cursor 1 is the static cursor all the same.
+        const TCursorHandle one = Screen::CursorHandle(1);
+        EXPECT_TRUE(one && !one->IsAnimated());
+        if (mounted)
+            Unmount(path);
+    }
 }

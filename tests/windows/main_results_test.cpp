@@ -1,11 +1,14 @@
 #include "windows/main_catalogue.h"
 
 #include "platform/dbctrls.h"
+#include "platform/htmlview.h"
 #include "services/tools_viewer.h"
 #include "services/vtbl.h"
 #include "windows/price/firmcard.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
 #include <QTest>
@@ -514,6 +517,30 @@ TEST_P(MainResults, ResizingKeepsTheStretchingColumnsInProportion)
     EXPECT_EQ(c[1]->Width(), 108);
     EXPECT_NEAR(double(c[0]->Width()) / c[2]->Width(), 261.0 / 170.0, 0.02);
     EXPECT_GT(c[0]->Width(), 261);
+}
+
+// A firm whose name is one word of a million letters: the card beside the
+// grid shows its beginning at once instead of laying the word out whole.
+TEST_P(MainResults, AHugeFirmNameFillsTheCardAtOnce)
+{
+    if (GetParam())
+        GTEST_SKIP() << "the firm is added to the local catalogue's copy";
+    const QString name = QStringLiteral("Длинноимённая") + QString(1000000, u'Ж');
+    Exec(QStringLiteral("insert into address values (343,990001,1,'") + name +
+         QStringLiteral("',1,26,'5','','','','Тест 0005','x')"));
+    Exec(QStringLiteral("insert into firm values (343,990001,0,'2026-01-10 00:00:00','2026-02-01 00:00:00',0)"));
+    Select(*w, City(EnprRoot(*w), 343));
+    Get<QComboBox>(*w, "cbFindEnprName")->setEditText(QStringLiteral("Длинноимённая"));
+    auto *view = Get<QTextBrowser>(*w, "HTMLViewer1");
+    QElapsedTimer timer;
+    timer.start();
+    Click(Get<QPushButton>(*w, "btnFindEnpr"));
+    view->document()->documentLayout()->documentSize();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(EnprRows(*w).RecordCount(), 1);
+    EXPECT_LT(timer.elapsed(), 800) << "the search, the grid and the card";
+    EXPECT_TRUE(Card().contains(name.left(kMaxShownText))) << Card().left(100).toStdString();
+    EXPECT_LT(Card().size(), 10000);
 }
 
 INSTANTIATE_TEST_SUITE_P(Deployments, MainResults, ::testing::Values(false, true),

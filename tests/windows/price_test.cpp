@@ -13,6 +13,7 @@
 #include "platform/dbctrls.h"
 #include "data/dberror.h"
 #include "platform/dialogs.h"
+#include "platform/htmlview.h"
 #include "services/scratchdb.h"
 #include "services/stat.h"
 #include "services/tools_format.h"
@@ -22,7 +23,9 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <QAbstractTextDocumentLayout>
 #include <QAction>
+#include <QElapsedTimer>
 #include <QApplication>
 #include <QGroupBox>
 #include <QRadioButton>
@@ -41,6 +44,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
 
@@ -646,6 +650,79 @@ TEST_P(FirmPrice, SwitchesMenuKeysAndHint)
     view->moveCursor(QTextCursor::Start);
     QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
     EXPECT_TRUE(view->textCursor().hasSelection());
+}
+
+TEST_P(FirmPrice, EscClosesTheWindowWhereverTheFocusIs)
+{
+    for (const char *name : {"HTMLViewer1", "qt_tabwidget_tabbar", "DBGrid1", "cbGroup"}) {
+        SCOPED_TRACE(name);
+        Open(kFirm, 1);
+        QWidget *target = Get<QWidget>(name);
+        ASSERT_NE(target, nullptr);
+        // The page that holds the widget, as a user would click its tab.
+        if (Tabs()->widget(1)->isAncestorOf(target))
+            ShowPriceTab();
+        target->setFocus(Qt::OtherFocusReason);
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(target->hasFocus());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        EXPECT_FALSE(w->isVisible());
+        w.reset();
+    }
+}
+
+// The card is laid out once, when the window shows, at the view's width
+// then; not first at the size the view has before and again as it grows.
+TEST_P(FirmPrice, CardIsLaidOutOnceAtItsFinalWidth)
+{
+    w = std::make_unique<TfrmPrice>(connection.get(), TCardLinkHandler());
+    auto *view = Get<QTextBrowser>("HTMLViewer1");
+    QList<qreal> layouts;
+    QObject::connect(view->document()->documentLayout(), &QAbstractTextDocumentLayout::update, view, [&] {
+        if (!view->document()->isEmpty())
+            layouts << view->document()->textWidth();
+    });
+    w->Init(343, kFirm, 1, 0);
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(layouts, QList<qreal>{qreal(view->viewport()->width())});
+    QString html;
+    TZReadOnlyQuery q(connection.get());
+    BuildFirmCardHtml(q, 343, kFirm, 1, false, nullptr, TCardSections::All(), html);
+    QTextDocument expected;
+    expected.setHtml(html);
+    EXPECT_EQ(view->toPlainText(), expected.toPlainText());
+    EXPECT_TRUE(view->toPlainText().contains(QStringLiteral("Тест-Маркет")));
+}
+
+// A firm name of a million letters in one word: the card shows its
+// beginning at once; the saved card keeps it whole.
+TEST_P(FirmPrice, AHugeFirmNameOpensAtOnceAndIsSavedWhole)
+{
+    if (GetParam())
+        GTEST_SKIP() << "the firm is added to the local catalogue's copy";
+    constexpr int kHuge = 990003;
+    const QString name = QStringLiteral("Длинноимённая") + QString(1000000, u'Ж');
+    ExecSqlite(LocalCatalogue(), {QStringLiteral("delete from address where fid=990003"),
+                                  QStringLiteral("insert into address values (343,990003,1,'") + name +
+                                      QStringLiteral("',1,26,'9','','','','Тест 0009','x')")});
+    QElapsedTimer timer;
+    timer.start();
+    Open(kHuge, 1);
+    QCoreApplication::processEvents();
+    EXPECT_LT(timer.elapsed(), 800);
+    const QString card = Get<QTextBrowser>("HTMLViewer1")->toPlainText();
+    EXPECT_TRUE(card.contains(name.left(kMaxShownText))) << card.left(100).toStdString();
+    EXPECT_LT(card.size(), 10000);
+
+    const QString file = dir.filePath(QStringLiteral("card.htm"));
+    SetSaveDialogHook([file](TSaveDialog &d) {
+        d.FileName = file;
+        return true;
+    });
+    Click("btnSave");
+    EXPECT_TRUE(ReadAll(file).contains(ToCp1251(name)));
 }
 
 TEST_P(FirmPrice, OpeningWritesOneStatisticsRow)

@@ -3,6 +3,7 @@
 // row does when it becomes current or is opened.
 
 #include "windows/main/main.h"
+#include "platform/htmlview.h"
 #include "windows/main/eventhook.h"
 
 #include "ui_main.h"
@@ -227,7 +228,7 @@ void TfrmMain::DataSource2DataChange()
         BuildFirmCardHtml(Query1, Query5.FieldByName(QStringLiteral("cid")).AsInteger(),
                           Query5.FieldByName(QStringLiteral("fid")).AsInteger(),
                           Query5.FieldByName(QStringLiteral("adr_id")).AsInteger(), true, &History,
-                          TCardSections::All(), html);
+                          TCardSections::All(), html, kMaxShownText);
         HTMLViewer1->setHtml(html);
     } catch (...) {
         TApplication::HandleException();

@@ -62,15 +62,21 @@ class TCardBuilder
 {
 public:
     TCardBuilder(TZReadOnlyQuery &query, int cid, int fid, int adrId, bool compact, const THistoryRec *history,
-                 const TCardSections &sections)
+                 const TCardSections &sections, int maxText)
         : m_q(query), m_cid(cid), m_fid(fid), m_adrId(adrId), m_compact(compact), m_history(history),
-          m_sections(sections)
+          m_sections(sections), m_maxText(maxText)
     {}
 
     QString Build();
 
 private:
     QString HighlightSection(const QString &text, const QString &words) const;
+    // A catalogue text as it is shown: cut to the card's bound, if it has one.
+    QString Shown(const QString &text) const
+    {
+        return m_maxText > 0 && text.size() > m_maxText ? text.left(m_maxText) + u'\u2026' : text;
+    }
+    QString Escape(const QString &text) const { return EscapeHtmlText(Shown(text)); }
     void Open(const QString &sql, bool withAddress = true);
     QString Text(const char *field) const { return m_q.FieldByName(QLatin1String(field)).AsString(); }
     QString AddressOfRow() const;
@@ -94,6 +100,7 @@ private:
     const bool m_compact;
     const THistoryRec *m_history;
     const TCardSections m_sections;
+    const int m_maxText;
     QString m_name;
     QString m_address;
     QString m_html;
@@ -104,12 +111,12 @@ private:
 QString TCardBuilder::HighlightSection(const QString &text, const QString &words) const
 {
     if (!m_history || !m_history->ByUser)
-        return EscapeHtmlText(text);
+        return Escape(text);
     QStringList list;
     SplitSearchWords(words, list);
     if (list.isEmpty())
-        return EscapeHtmlText(text);
-    return HighlightWordsHtml(text, list);
+        return Escape(text);
+    return HighlightWordsHtml(Shown(text), list);
 }
 
 void TCardBuilder::Open(const QString &sql, bool withAddress)
@@ -178,7 +185,7 @@ void TCardBuilder::AddDiscounts()
         const QString name = Text("name");
         if (name.isEmpty())
             continue;
-        body += EscapeHtmlText(name);
+        body += Escape(name);
         if (Text("tp") == QLatin1String("a")) {
             QDate start, end;
             const QString startText = DiscountDateText(Text("start_date"), &start);
@@ -188,8 +195,8 @@ void TCardBuilder::AddDiscounts()
             const bool openEnded = endText == QLatin1String("2100-01-01") || endText == QLatin1String("01.01.2100") ||
                                    end == QDate(2100, 1, 1);
             if (!openEnded)
-                body += QStringLiteral(" Акция проводится с ") + EscapeHtmlText(startText) + QStringLiteral(" по ") +
-                        EscapeHtmlText(endText);
+                body += QStringLiteral(" Акция проводится с ") + Escape(startText) + QStringLiteral(" по ") +
+                        Escape(endText);
         }
         body += kBr;
     }
@@ -226,12 +233,12 @@ void TCardBuilder::AddPhones()
                 number = QString::number(m_cid);
             number += TrimText(Text("phone"));
             if (number.size() == 10 && number[0] != u'9')
-                body += QStringLiteral("<a href=transfer_") + EscapeHtmlAttribute(number) + u'>' +
-                        EscapeHtmlText(info) + QStringLiteral("</a>");
+                body += QStringLiteral("<a href=transfer_") + EscapeHtmlAttribute(number) + u'>' + Escape(info) +
+                        QStringLiteral("</a>");
             else
-                body += EscapeHtmlText(info);
+                body += Escape(info);
         } else {
-            body += EscapeHtmlText(info);
+            body += Escape(info);
         }
         body += kBr;
     }
@@ -256,7 +263,7 @@ void TCardBuilder::AddPeople()
         body += HighlightSection(name, m_history ? m_history->EnprPeople : QString());
         const QString post = Text("post");
         if (!post.isEmpty())
-            body += QStringLiteral(" - ") + EscapeHtmlText(post);
+            body += QStringLiteral(" - ") + Escape(post);
         body += kBr;
     }
     AddSection(sPeople, body);
@@ -273,7 +280,7 @@ void TCardBuilder::AddAddress()
         for (; !m_q.Eof(); m_q.Next()) {
             const QString name = Text("name");
             if (!name.isEmpty())
-                transport += EscapeHtmlText(name) + kBr;
+                transport += Escape(name) + kBr;
         }
     }
     QString body = HighlightSection(m_address, m_history ? m_history->EnprPost : QString());
@@ -327,8 +334,8 @@ void TCardBuilder::AddBranches()
         const QString sfn = Text("sfn");
         if (sfn.isEmpty())
             continue;
-        body += link + EscapeHtmlAttribute(Text("adr_id")) + u'>' + EscapeHtmlText(sfn) + QStringLiteral("</a><br>") +
-                EscapeHtmlText(AddressOfRow()) + kBr;
+        body += link + EscapeHtmlAttribute(Text("adr_id")) + u'>' + Escape(sfn) + QStringLiteral("</a><br>") +
+                Escape(AddressOfRow()) + kBr;
     }
     AddSection(sFilial, body);
 }
@@ -362,16 +369,16 @@ void TCardBuilder::AddWorkTime()
         if (Text("AllTimes") == one)
             body += QStringLiteral(" круглосуточно");
         else
-            body += QStringLiteral(" с ") + EscapeHtmlText(Text("sw").left(5)) + QStringLiteral(" до ") +
-                    EscapeHtmlText(Text("ew").left(5));
+            body += QStringLiteral(" с ") + Escape(Text("sw").left(5)) + QStringLiteral(" до ") +
+                    Escape(Text("ew").left(5));
         if (Text("NoBreaks") == one)
             body += QStringLiteral(" без перерыва");
         else
-            body += QStringLiteral(" с ") + EscapeHtmlText(Text("sb").left(5)) + QStringLiteral(" до ") +
-                    EscapeHtmlText(Text("eb").left(5));
+            body += QStringLiteral(" с ") + Escape(Text("sb").left(5)) + QStringLiteral(" до ") +
+                    Escape(Text("eb").left(5));
         const QString who = Text("who");
         if (!who.isEmpty())
-            body += QStringLiteral(" - ") + EscapeHtmlText(who);
+            body += QStringLiteral(" - ") + Escape(who);
         body += kBr;
     }
     AddSection(sWt, body);
@@ -446,10 +453,10 @@ QString TCardBuilder::Build()
 } // namespace
 
 void BuildFirmCardHtml(TZReadOnlyQuery &Query, int cid, int fid, int adr_id, bool Compact, const THistoryRec *History,
-                       const TCardSections &Sections, QString &Html)
+                       const TCardSections &Sections, QString &Html, int MaxTextLength)
 {
     TSqlWaitCursorOff cursorOff(Query.Connection);
-    Html = TCardBuilder(Query, cid, fid, adr_id, Compact, History, Sections).Build();
+    Html = TCardBuilder(Query, cid, fid, adr_id, Compact, History, Sections, MaxTextLength).Build();
 }
 
 QString CurrentDiscountsSql()

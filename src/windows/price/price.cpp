@@ -9,6 +9,7 @@
 #include "platform/application.h"
 #include "data/connection.h"
 #include "platform/dbctrls.h"
+#include "platform/htmlview.h"
 #include "services/fielddefs.h"
 #include "services/globals.h"
 #include "services/stat.h"
@@ -29,6 +30,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
@@ -231,6 +233,11 @@ TfrmPrice::TfrmPrice(TZConnection *connection, TCardLinkHandler linkHandler, QWi
     for (TDBText *text : {DBText1, DBText2, DBText3})
         text->OnMouseMove = [this](TDBText *sender) { DBText1MouseMove(sender); };
 
+    // Esc closes the window wherever the focus is; the price grid would
+    // otherwise keep the key for itself.
+    auto *closeKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(closeKey, &QShortcut::activated, this, &QDialog::reject);
+
     if (QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
@@ -304,9 +311,30 @@ void TfrmPrice::Init(int cid, int fid, int adr_id, qint64 goodId)
 
     QString html;
     BuildFirmCardHtml(Query2, cid, fid, adr_id, false, nullptr, TCardSections::All(), html);
-    HTMLViewer1->setHtml(html);
     CardHtml = html;
+    // Laid out once, at the width the view has when the window shows.
+    if (isVisible())
+        LoadCard();
+    else
+        m_cardPending = true;
     FormResize();
+}
+
+void TfrmPrice::LoadCard()
+{
+    m_cardPending = false;
+    // The view shows long texts cut; printing and saving take CardHtml whole.
+    HTMLViewer1->setHtml(CutLongTexts(CardHtml));
+}
+
+void TfrmPrice::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (m_cardPending) {
+        // The window's layout has placed the view by now.
+        layout()->activate();
+        GuardedEvent([this] { LoadCard(); });
+    }
 }
 
 void TfrmPrice::FillGroups(int cid, int fid, int adr_id)

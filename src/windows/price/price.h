@@ -50,12 +50,15 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     friend class TfrmPriceTestPeer;
 
     void FormCreate();
     void FormResize();
+    // Loads CardHtml into the view.
+    void LoadCard();
     void FillGroups(int cid, int fid, int adr_id);
     void OpenPriceQuery();
     void UpdateStatus();
@@ -121,6 +124,8 @@ private:
     int TotalRows = 0;
     int PrintScope = -1;
     QString PrintHtml;
+    // The card waits for the window to show before it is laid out.
+    bool m_cardPending = false;
 };
 
 // Opens the firm window modally over the main window's connection, its card
