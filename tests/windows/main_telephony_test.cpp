@@ -45,6 +45,49 @@ TEST_F(MainTelephony, AnnouncementIsAnsweredWithTheWindowsHandle)
     ASSERT_TRUE(testbus::RunUntil([&] { return Peer(*w).PhoneWnd() == second.Handle(); }));
 }
 
+TEST_F(MainTelephony, AForgedAnnouncementDoesNotSetTwoCataloguesAnsweringEachOther)
+{
+    StartLocal();
+    TCatalogueProcess other(testbus::TPrivateBus::Address());
+    ASSERT_TRUE(other.Started());
+    qint64 otherHandle = 0;
+    ASSERT_TRUE(testbus::RunUntil(
+        [&] {
+            for (qint64 handle : HandlesOnBus())
+                if (handle != Peer(*w).Handle())
+                    otherHandle = handle;
+            return otherHandle != 0;
+        },
+        20000))
+        << "the second catalogue's window on the bus";
+    TAnnouncementCounter counter;
+    ASSERT_TRUE(counter.Started());
+
+    // Some program announces this window's handle as its own: the other
+    // catalogue answers it, and this one answers that answer.
+    TPhoneStub forger({QStringLiteral("--no-announce")});
+    ASSERT_TRUE(forger.Started());
+    forger.Send(QStringLiteral("announce-as ") + QString::number(Peer(*w).Handle()));
+    ASSERT_TRUE(forger.WaitFor(QStringLiteral("announced ")));
+    testbus::RunUntil([] { return false; }, 1500);
+    const int seen = counter.Count();
+    // The forgery to each catalogue and one answer from each.
+    EXPECT_LE(seen, 4);
+    testbus::RunUntil([] { return false; }, 1000);
+    EXPECT_EQ(counter.Count(), seen) << "the exchange has ended";
+
+    // The telephony program's handshake still reaches both.
+    TPhoneStub phone;
+    ASSERT_TRUE(phone.Started());
+    ASSERT_TRUE(phone.WaitForCount(QStringLiteral("reply "), 2));
+    QStringList replies = phone.Lines(QStringLiteral("reply "));
+    replies.sort();
+    QStringList expected{QString::number(Peer(*w).Handle()), QString::number(otherHandle)};
+    expected.sort();
+    EXPECT_EQ(replies, expected);
+    EXPECT_EQ(Peer(*w).PhoneWnd(), phone.Handle());
+}
+
 TEST_F(MainTelephony, OnlyTheEleventhCharacterOfTheAnswerCounts)
 {
     StartLocal();

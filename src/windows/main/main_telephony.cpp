@@ -67,7 +67,10 @@ TWindowHandle TfrmMain::Handle() const
 void TfrmMain::HandleWindowMessage(TWindowMessage &message)
 {
     if (message.Msg == PhoneSendMessageId) {
-        if (message.LParam == Handle())
+        // The window answered last is not answered again: another catalogue
+        // takes our answer for an announcement and answers it, and two
+        // catalogues would answer each other for ever.
+        if (message.LParam == Handle() || message.LParam == PhoneWnd)
             return;
         PhoneWnd = message.LParam;
         SendNotifyMessageA(PhoneWnd, PhoneSendMessageId, 0, Handle());
