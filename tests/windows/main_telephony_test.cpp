@@ -163,6 +163,8 @@ TEST_F(MainTelephony, ATransferLinkSendsTheWholeBlockOnlyWhileTransferIsPossible
     EXPECT_TRUE(stub->Lines(QStringLiteral("block ")).isEmpty());
 
     stub->Send(QStringLiteral("answer 1"));
+    stub->Send(QStringLiteral("no-op")); // the answer is set once this echoes
+    ASSERT_TRUE(stub->WaitFor(QStringLiteral("unknown ")));
     Peer(*w).QueryCanTransfer(343);
     ClickLink(*w, QStringLiteral("transfer_3437050828"));
     // The send waits for the receiver: the block has been logged already.
