@@ -11,8 +11,13 @@
 #include <QTimer>
 #include <QTextBrowser>
 
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
+
+#include <sys/socket.h>
+#include <sys/un.h>
 
 namespace {
 
@@ -324,6 +329,86 @@ TEST_F(MainTelephony, AHungTelephonyProgramDelaysTheCardByAboutTwoSeconds)
     std::cout << "organisation search with its card, telephony program hung: " << ms << " ms\n";
     EXPECT_LT(ms, kSendMessageTimeout + 1500);
     EXPECT_FALSE(Peer(*w).CanTransfer());
+}
+
+// A unix socket that takes connections and never says a word.
+class TSilentSocket
+{
+public:
+    explicit TSilentSocket(const QString &path)
+    {
+        m_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray name = QFile::encodeName(path);
+        std::memcpy(address.sun_path, name.constData(), size_t(qMin<qsizetype>(name.size(), 100)));
+        m_ok = m_fd >= 0 && ::bind(m_fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0 &&
+               ::listen(m_fd, 16) == 0;
+    }
+    ~TSilentSocket()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool Listening() const { return m_ok; }
+
+private:
+    int m_fd = -1;
+    bool m_ok = false;
+};
+
+TEST_F(MainTelephony, ABusThatNeverAnswersDelaysTheStartOnlyBriefly)
+{
+    TSilentSocket silent(Path(QStringLiteral("silent-bus")));
+    ASSERT_TRUE(silent.Listening());
+    // A bus daemon that stopped.
+    QProcess stopped;
+    stopped.setProgram(QStringLiteral("dbus-daemon"));
+    stopped.setArguments({QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
+                          QStringLiteral("--print-address=1")});
+    stopped.start();
+    ASSERT_TRUE(stopped.waitForStarted(5000));
+    ASSERT_TRUE(stopped.waitForReadyRead(5000));
+    const QString stoppedAddress = QString::fromUtf8(stopped.readLine()).trimmed();
+    ::kill(pid_t(stopped.processId()), SIGSTOP);
+
+    const struct {
+        const char *bus;
+        QString address;
+        bool answers;
+    } cases[] = {
+        {"silent socket", QStringLiteral("unix:path=") + Path(QStringLiteral("silent-bus")), false},
+        {"stopped daemon", stoppedAddress, false},
+        {"live bus", testbus::TPrivateBus::Address(), true},
+    };
+    const QByteArray ours = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    UseLocalSample(QStringLiteral("[transfer_city]\ncount=1\ncity_1=343\n"));
+    for (const auto &c : cases) {
+        QElapsedTimer clock;
+        clock.start();
+        TCatalogueProcess program(c.address);
+        ASSERT_TRUE(program.Started()) << c.bus;
+        // Asserted: a window made in this process would wait for good too.
+        ASSERT_TRUE(testbus::RunUntil([&] { return program.Running(); }, 10000))
+            << c.bus << ": the program is not running after 10 s";
+        std::cout << "program start beside a " << c.bus << ": " << clock.elapsed() << " ms\n";
+        if (c.answers) {
+            EXPECT_TRUE(testbus::RunUntil([] { return !HandlesOnBus().isEmpty(); })) << "its window on the bus";
+        }
+
+        // The main window made in this process, likewise.
+        qputenv("DBUS_SESSION_BUS_ADDRESS", c.address.toUtf8());
+        clock.restart();
+        w = Start();
+        EXPECT_LT(clock.elapsed(), 10000) << c.bus;
+        EXPECT_EQ(Peer(*w).OnBus(), c.answers) << c.bus;
+        w.reset();
+        qputenv("DBUS_SESSION_BUS_ADDRESS", ours);
+    }
+    EXPECT_TRUE(shown.isEmpty()) << shown.join(u'|').toStdString();
+    ::kill(pid_t(stopped.processId()), SIGCONT);
+    stopped.kill();
+    stopped.waitForFinished(2000);
 }
 
 TEST_F(MainTelephony, WithoutASessionBusTheCatalogueRunsAndNeverTransfers)
