@@ -196,8 +196,8 @@ TGreeting TryAddress(const QString &entry, const QDeadlineTimer &deadline)
     const QMap<QString, QString> keys = AddressKeys(entry);
     TSocket socket;
     TGreeting connected = TGreeting::Untried;
-    if (transport == QLatin1String("unix") && (keys.contains(QStringLiteral("path")) ||
-                                               keys.contains(QStringLiteral("abstract")))) {
+    if (transport == QLatin1String("unix") &&
+        (keys.contains(QStringLiteral("path")) || keys.contains(QStringLiteral("abstract")))) {
         const bool abstract = !keys.contains(QStringLiteral("path"));
         const QByteArray name = abstract ? keys.value(QStringLiteral("abstract")).toUtf8()
                                          : QFile::encodeName(keys.value(QStringLiteral("path")));
@@ -207,7 +207,8 @@ TGreeting TryAddress(const QString &entry, const QDeadlineTimer &deadline)
         if (name.isEmpty() || name.size() + offset >= qsizetype(sizeof address.sun_path))
             return TGreeting::Untried;
         std::memcpy(address.sun_path + offset, name.constData(), size_t(name.size()));
-        const auto length = socklen_t(offsetof(sockaddr_un, sun_path) + size_t(offset + name.size()) + (abstract ? 0 : 1));
+        const auto length =
+            socklen_t(offsetof(sockaddr_un, sun_path) + size_t(offset + name.size()) + (abstract ? 0 : 1));
         connected = socket.Connect(AF_UNIX, reinterpret_cast<const sockaddr *>(&address), length, deadline);
     } else if (transport == QLatin1String("tcp")) {
         // Numeric hosts only: a name look-up has no bound of ours.
@@ -258,14 +259,10 @@ bool SessionBusIsSilent(const QString &address, int timeoutMs)
     const QStringList entries = address.split(u';', Qt::SkipEmptyParts);
     for (const QString &entry : entries) {
         switch (TryAddress(entry, deadline)) {
-        case TGreeting::Answered:
-            return false;
-        case TGreeting::Silent:
-            return true;
-        case TGreeting::Refused:
-            continue;
-        case TGreeting::Untried:
-            return false;
+        case TGreeting::Answered: return false;
+        case TGreeting::Silent: return true;
+        case TGreeting::Refused: continue;
+        case TGreeting::Untried: return false;
         }
     }
     return false;

@@ -6,6 +6,9 @@
 #include "windows/price/price.h"
 
 #include <QApplication>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QRegularExpression>
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
@@ -156,6 +159,58 @@ TEST_F(MainTelephony, NoticesShowInTheToolBarOnlyFromTheTelephonyProgram)
     stub->Send(QStringLiteral("notice"));
     ASSERT_TRUE(stub->WaitFor(QStringLiteral("sent ")));
     EXPECT_TRUE(label->text().isEmpty());
+}
+
+TEST_F(MainTelephony, ANoticeLongerThanTwoLinesShowsTwoWholeLinesAndTheRestAsATip)
+{
+    StartLocal();
+    QLabel *label = Get<QLabel>(*w, "Label24");
+    StartStub();
+    w->show();
+    // The telephony program's notice, as its window sends it.
+    QDBusConnection bus = QDBusConnection::connectToBus(testbus::TPrivateBus::Address(), QStringLiteral("phone"));
+    const auto notice = [&](const QString &text) {
+        const QString handle = QString::number(Peer(*w).Handle());
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.selbran.Window.h") + handle, QStringLiteral("/org/selbran/Window/h") + handle,
+            QStringLiteral("org.selbran.WindowMessage"), QStringLiteral("WM_COPYDATA"));
+        const QByteArray bytes = ToCp1251(QStringLiteral("message_1#") + text) + '\0';
+        call << qlonglong(stub->Handle()) << qulonglong(0) << uint(bytes.size()) << bytes;
+        const QDBusPendingCall pending = bus.asyncCall(call);
+        testbus::RunUntil([&] { return pending.isFinished(); });
+    };
+    const QString words = QStringLiteral("Входящий звонок от абонента 343-123-45-67, просит соединить с отделом "
+                                         "продаж оптовых поставок строительных материалов и оборудования");
+    const struct {
+        const char *what;
+        QString text;
+        bool fits;
+    } cases[] = {
+        {"short", QStringLiteral("Входящий звонок: 123-45-67"), true},
+        {"many words", words, false},
+        {"one long word", QStringLiteral("+7") + QString(120, u'8'), false},
+        {"three lines", QStringLiteral("Первая строка\nВторая строка\nТретья строка"), false},
+    };
+    const QRect box = label->contentsRect();
+    const QRegularExpression blanks(QStringLiteral("\\s|\u2026"));
+    for (const auto &c : cases) {
+        notice(c.text);
+        const QString shown = label->text();
+        const QRect needed = label->fontMetrics().boundingRect(box, int(label->alignment()) | Qt::TextWordWrap, shown);
+        EXPECT_LE(needed.height(), box.height()) << c.what << ": " << shown.toStdString();
+        EXPECT_LE(needed.width(), box.width()) << c.what;
+        EXPECT_EQ(label->toolTip().toStdString(), (c.fits ? QString() : c.text).toStdString()) << c.what;
+        // The beginning of the notice is what shows.
+        const QString start = QString(shown).remove(blanks);
+        EXPECT_TRUE(!start.isEmpty() && QString(c.text).remove(blanks).startsWith(start)) << c.what;
+        if (c.fits) {
+            EXPECT_EQ(shown, c.text);
+        } else if (start != QString(c.text).remove(blanks)) {
+            EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << c.what << ": the cut is marked";
+        }
+    }
+    SaveShot(w.get(), QStringLiteral("long_notice"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("phone"));
 }
 
 TEST_F(MainTelephony, ATransferLinkSendsTheWholeBlockOnlyWhileTransferIsPossible)
