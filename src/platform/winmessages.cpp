@@ -1,6 +1,7 @@
 #include "platform/winmessages.h"
 
 #include "platform/application.h"
+#include "platform/sessionbus.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -12,7 +13,6 @@
 #include <QDBusVirtualObject>
 #include <QDeadlineTimer>
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QMap>
 #include <QPointer>
 #include <QRandomGenerator>
@@ -88,16 +88,16 @@ class TBusLink;
 TBusLink *g_link = nullptr;
 
 // The session bus the environment names now: the bus library reads it once
-// per process, and a later window must reach the bus of its own time.
+// per process, and a later window must reach the bus of its own time. A bus
+// that takes the connection and never answers would hold the bus library
+// for good: such a bus counts as none.
 QDBusConnection Connect(const QString &name)
 {
-    QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
-    if (address.isEmpty()) {
-        const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-        if (runtime.isEmpty() || !QFileInfo::exists(runtime + QStringLiteral("/bus")))
-            return QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
-        address = QStringLiteral("unix:path=") + runtime + QStringLiteral("/bus");
-    }
+    const QString address = SessionBusAddress();
+    if (address.isEmpty())
+        return QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
+    if (SessionBusIsSilent(address, kSessionBusProbeTimeout))
+        return QDBusConnection(name);
     return QDBusConnection::connectToBus(address, name);
 }
 

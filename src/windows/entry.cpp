@@ -3,6 +3,7 @@
 #include "components/Progress.h"
 #include "components/SDialogs.h"
 #include "platform/application.h"
+#include "platform/sessionbus.h"
 #include "services/tools_dbdate.h"
 #include "windows/cursor.h"
 #include "windows/main/main.h"
@@ -12,6 +13,9 @@
 
 int ProgramMain(int argc, char **argv)
 {
+    // Before the application object: Qt's accessibility bridge and theme
+    // connect to the session bus while the first windows are made.
+    DropSilentSessionBus();
     TApplication app(argc, argv);
     DetectWine();
     // Painted at once: the main window's creation below keeps the event

@@ -6,13 +6,21 @@
 #include "windows/price/price.h"
 
 #include <QApplication>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QRegularExpression>
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
 #include <QTextBrowser>
 
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
+
+#include <sys/socket.h>
+#include <sys/un.h>
 
 namespace {
 
@@ -43,6 +51,49 @@ TEST_F(MainTelephony, AnnouncementIsAnsweredWithTheWindowsHandle)
     TPhoneStub second;
     ASSERT_TRUE(second.Started());
     ASSERT_TRUE(testbus::RunUntil([&] { return Peer(*w).PhoneWnd() == second.Handle(); }));
+}
+
+TEST_F(MainTelephony, AForgedAnnouncementDoesNotSetTwoCataloguesAnsweringEachOther)
+{
+    StartLocal();
+    TCatalogueProcess other(testbus::TPrivateBus::Address());
+    ASSERT_TRUE(other.Started());
+    qint64 otherHandle = 0;
+    ASSERT_TRUE(testbus::RunUntil(
+        [&] {
+            for (qint64 handle : HandlesOnBus())
+                if (handle != Peer(*w).Handle())
+                    otherHandle = handle;
+            return otherHandle != 0;
+        },
+        20000))
+        << "the second catalogue's window on the bus";
+    TAnnouncementCounter counter;
+    ASSERT_TRUE(counter.Started());
+
+    // Some program announces this window's handle as its own: the other
+    // catalogue answers it, and this one answers that answer.
+    TPhoneStub forger({QStringLiteral("--no-announce")});
+    ASSERT_TRUE(forger.Started());
+    forger.Send(QStringLiteral("announce-as ") + QString::number(Peer(*w).Handle()));
+    ASSERT_TRUE(forger.WaitFor(QStringLiteral("announced ")));
+    testbus::RunUntil([] { return false; }, 1500);
+    const int seen = counter.Count();
+    // The forgery to each catalogue and one answer from each.
+    EXPECT_LE(seen, 4);
+    testbus::RunUntil([] { return false; }, 1000);
+    EXPECT_EQ(counter.Count(), seen) << "the exchange has ended";
+
+    // The telephony program's handshake still reaches both.
+    TPhoneStub phone;
+    ASSERT_TRUE(phone.Started());
+    ASSERT_TRUE(phone.WaitForCount(QStringLiteral("reply "), 2));
+    QStringList replies = phone.Lines(QStringLiteral("reply "));
+    replies.sort();
+    QStringList expected{QString::number(Peer(*w).Handle()), QString::number(otherHandle)};
+    expected.sort();
+    EXPECT_EQ(replies, expected);
+    EXPECT_EQ(Peer(*w).PhoneWnd(), phone.Handle());
 }
 
 TEST_F(MainTelephony, OnlyTheEleventhCharacterOfTheAnswerCounts)
@@ -110,6 +161,58 @@ TEST_F(MainTelephony, NoticesShowInTheToolBarOnlyFromTheTelephonyProgram)
     EXPECT_TRUE(label->text().isEmpty());
 }
 
+TEST_F(MainTelephony, ANoticeLongerThanTwoLinesShowsTwoWholeLinesAndTheRestAsATip)
+{
+    StartLocal();
+    QLabel *label = Get<QLabel>(*w, "Label24");
+    StartStub();
+    w->show();
+    // The telephony program's notice, as its window sends it.
+    QDBusConnection bus = QDBusConnection::connectToBus(testbus::TPrivateBus::Address(), QStringLiteral("phone"));
+    const auto notice = [&](const QString &text) {
+        const QString handle = QString::number(Peer(*w).Handle());
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.selbran.Window.h") + handle, QStringLiteral("/org/selbran/Window/h") + handle,
+            QStringLiteral("org.selbran.WindowMessage"), QStringLiteral("WM_COPYDATA"));
+        const QByteArray bytes = ToCp1251(QStringLiteral("message_1#") + text) + '\0';
+        call << qlonglong(stub->Handle()) << qulonglong(0) << uint(bytes.size()) << bytes;
+        const QDBusPendingCall pending = bus.asyncCall(call);
+        testbus::RunUntil([&] { return pending.isFinished(); });
+    };
+    const QString words = QStringLiteral("Входящий звонок от абонента 343-123-45-67, просит соединить с отделом "
+                                         "продаж оптовых поставок строительных материалов и оборудования");
+    const struct {
+        const char *what;
+        QString text;
+        bool fits;
+    } cases[] = {
+        {"short", QStringLiteral("Входящий звонок: 123-45-67"), true},
+        {"many words", words, false},
+        {"one long word", QStringLiteral("+7") + QString(120, u'8'), false},
+        {"three lines", QStringLiteral("Первая строка\nВторая строка\nТретья строка"), false},
+    };
+    const QRect box = label->contentsRect();
+    const QRegularExpression blanks(QStringLiteral("\\s|\u2026"));
+    for (const auto &c : cases) {
+        notice(c.text);
+        const QString shown = label->text();
+        const QRect needed = label->fontMetrics().boundingRect(box, int(label->alignment()) | Qt::TextWordWrap, shown);
+        EXPECT_LE(needed.height(), box.height()) << c.what << ": " << shown.toStdString();
+        EXPECT_LE(needed.width(), box.width()) << c.what;
+        EXPECT_EQ(label->toolTip().toStdString(), (c.fits ? QString() : c.text).toStdString()) << c.what;
+        // The beginning of the notice is what shows.
+        const QString start = QString(shown).remove(blanks);
+        EXPECT_TRUE(!start.isEmpty() && QString(c.text).remove(blanks).startsWith(start)) << c.what;
+        if (c.fits) {
+            EXPECT_EQ(shown, c.text);
+        } else if (start != QString(c.text).remove(blanks)) {
+            EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << c.what << ": the cut is marked";
+        }
+    }
+    SaveShot(w.get(), QStringLiteral("long_notice"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("phone"));
+}
+
 TEST_F(MainTelephony, ATransferLinkSendsTheWholeBlockOnlyWhileTransferIsPossible)
 {
     StartLocal();
@@ -120,6 +223,8 @@ TEST_F(MainTelephony, ATransferLinkSendsTheWholeBlockOnlyWhileTransferIsPossible
     EXPECT_TRUE(stub->Lines(QStringLiteral("block ")).isEmpty());
 
     stub->Send(QStringLiteral("answer 1"));
+    stub->Send(QStringLiteral("no-op")); // the answer is set once this echoes
+    ASSERT_TRUE(stub->WaitFor(QStringLiteral("unknown ")));
     Peer(*w).QueryCanTransfer(343);
     ClickLink(*w, QStringLiteral("transfer_3437050828"));
     // The send waits for the receiver: the block has been logged already.
@@ -279,6 +384,86 @@ TEST_F(MainTelephony, AHungTelephonyProgramDelaysTheCardByAboutTwoSeconds)
     std::cout << "organisation search with its card, telephony program hung: " << ms << " ms\n";
     EXPECT_LT(ms, kSendMessageTimeout + 1500);
     EXPECT_FALSE(Peer(*w).CanTransfer());
+}
+
+// A unix socket that takes connections and never says a word.
+class TSilentSocket
+{
+public:
+    explicit TSilentSocket(const QString &path)
+    {
+        m_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray name = QFile::encodeName(path);
+        std::memcpy(address.sun_path, name.constData(), size_t(qMin<qsizetype>(name.size(), 100)));
+        m_ok = m_fd >= 0 && ::bind(m_fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0 &&
+               ::listen(m_fd, 16) == 0;
+    }
+    ~TSilentSocket()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool Listening() const { return m_ok; }
+
+private:
+    int m_fd = -1;
+    bool m_ok = false;
+};
+
+TEST_F(MainTelephony, ABusThatNeverAnswersDelaysTheStartOnlyBriefly)
+{
+    TSilentSocket silent(Path(QStringLiteral("silent-bus")));
+    ASSERT_TRUE(silent.Listening());
+    // A bus daemon that stopped.
+    QProcess stopped;
+    stopped.setProgram(QStringLiteral("dbus-daemon"));
+    stopped.setArguments({QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
+                          QStringLiteral("--print-address=1")});
+    stopped.start();
+    ASSERT_TRUE(stopped.waitForStarted(5000));
+    ASSERT_TRUE(stopped.waitForReadyRead(5000));
+    const QString stoppedAddress = QString::fromUtf8(stopped.readLine()).trimmed();
+    ::kill(pid_t(stopped.processId()), SIGSTOP);
+
+    const struct {
+        const char *bus;
+        QString address;
+        bool answers;
+    } cases[] = {
+        {"silent socket", QStringLiteral("unix:path=") + Path(QStringLiteral("silent-bus")), false},
+        {"stopped daemon", stoppedAddress, false},
+        {"live bus", testbus::TPrivateBus::Address(), true},
+    };
+    const QByteArray ours = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    UseLocalSample(QStringLiteral("[transfer_city]\ncount=1\ncity_1=343\n"));
+    for (const auto &c : cases) {
+        QElapsedTimer clock;
+        clock.start();
+        TCatalogueProcess program(c.address);
+        ASSERT_TRUE(program.Started()) << c.bus;
+        // Asserted: a window made in this process would wait for good too.
+        ASSERT_TRUE(testbus::RunUntil([&] { return program.Running(); }, 10000))
+            << c.bus << ": the program is not running after 10 s";
+        std::cout << "program start beside a " << c.bus << ": " << clock.elapsed() << " ms\n";
+        if (c.answers) {
+            EXPECT_TRUE(testbus::RunUntil([] { return !HandlesOnBus().isEmpty(); })) << "its window on the bus";
+        }
+
+        // The main window made in this process, likewise.
+        qputenv("DBUS_SESSION_BUS_ADDRESS", c.address.toUtf8());
+        clock.restart();
+        w = Start();
+        EXPECT_LT(clock.elapsed(), 10000) << c.bus;
+        EXPECT_EQ(Peer(*w).OnBus(), c.answers) << c.bus;
+        w.reset();
+        qputenv("DBUS_SESSION_BUS_ADDRESS", ours);
+    }
+    EXPECT_TRUE(shown.isEmpty()) << shown.join(u'|').toStdString();
+    ::kill(pid_t(stopped.processId()), SIGCONT);
+    stopped.kill();
+    stopped.waitForFinished(2000);
 }
 
 TEST_F(MainTelephony, WithoutASessionBusTheCatalogueRunsAndNeverTransfers)

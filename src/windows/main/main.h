@@ -237,6 +237,9 @@ private:
     TWindowHandle Handle() const;
     void HandleWindowMessage(TWindowMessage &message);
     void WMCopyData(TWindowMessage &message);
+    // A notice of the telephony program in Label24's two lines; the whole
+    // text as its tool tip when it does not fit.
+    void ShowNotice(const QString &notice);
     bool IsTransferCity(int cid) const;
     // The query broadcast: CanTransfer is up to date when it returns.
     void QueryCanTransfer(int cid);

@@ -14,6 +14,7 @@
 
 #include <QLabel>
 #include <QSizePolicy>
+#include <QTextLayout>
 #include <QToolBar>
 #include <QUrl>
 
@@ -26,6 +27,51 @@ namespace {
 
 constexpr int kTransferBlockSize = 1024;
 constexpr int kTagLength = 10;
+constexpr int kNoticeLines = 2;
+
+// The lines of text laid out at width in font, as the layout breaks them.
+QStringList BreakLines(const QString &text, const QFont &font, int width, QTextOption::WrapMode mode, qreal *widest)
+{
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(mode);
+    layout.setTextOption(option);
+    QStringList lines;
+    *widest = 0;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        lines << text.mid(line.textStart(), line.textLength());
+        *widest = qMax(*widest, line.naturalTextWidth());
+    }
+    layout.endLayout();
+    return lines;
+}
+
+// The notice as it fits the label's lines: unchanged when the label's own
+// wrapping shows it whole, else its first lines with the last one elided.
+// A label centres text taller than itself, cutting its first and last
+// lines in half.
+QString FitNotice(const QString &notice, const QFont &font, int width, bool *shortened)
+{
+    QString text = notice;
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(u'\r', u'\n');
+    text.replace(u'\n', QChar::LineSeparator);
+    qreal widest = 0;
+    if (BreakLines(text, font, width, QTextOption::WordWrap, &widest).size() <= kNoticeLines && widest <= width) {
+        *shortened = false;
+        return notice;
+    }
+    *shortened = true;
+    const QStringList lines = BreakLines(text, font, width, QTextOption::WrapAtWordBoundaryOrAnywhere, &widest);
+    QStringList shown;
+    for (int i = 0; i < kNoticeLines - 1 && i < lines.size(); ++i)
+        shown << lines[i].trimmed().remove(QChar::LineSeparator);
+    QString rest = lines.mid(kNoticeLines - 1).join(QString());
+    rest.replace(QChar::LineSeparator, u' ');
+    shown << QFontMetrics(font).elidedText(rest.trimmed(), Qt::ElideRight, width);
+    return shown.join(u'\n');
+}
 
 } // namespace
 
@@ -67,7 +113,10 @@ TWindowHandle TfrmMain::Handle() const
 void TfrmMain::HandleWindowMessage(TWindowMessage &message)
 {
     if (message.Msg == PhoneSendMessageId) {
-        if (message.LParam == Handle())
+        // The window answered last is not answered again: another catalogue
+        // takes our answer for an announcement and answers it, and two
+        // catalogues would answer each other for ever.
+        if (message.LParam == Handle() || message.LParam == PhoneWnd)
             return;
         PhoneWnd = message.LParam;
         SendNotifyMessageA(PhoneWnd, PhoneSendMessageId, 0, Handle());
@@ -90,9 +139,16 @@ void TfrmMain::WMCopyData(TWindowMessage &message)
     const QString text = FromCp1251(bytes, end ? end - bytes : qsizetype(data->cbData));
     const QString tag = text.left(kTagLength);
     if (tag == QLatin1String("message_1#"))
-        Label24->setText(text.mid(kTagLength));
+        ShowNotice(text.mid(kTagLength));
     else if (tag == QLatin1String("message_2#"))
         CanTransfer = text.size() > kTagLength && text[kTagLength] == u'1';
+}
+
+void TfrmMain::ShowNotice(const QString &notice)
+{
+    bool shortened = false;
+    Label24->setText(FitNotice(notice, Label24->font(), Label24->contentsRect().width(), &shortened));
+    Label24->setToolTip(shortened ? notice : QString());
 }
 
 bool TfrmMain::IsTransferCity(int cid) const
