@@ -1,6 +1,8 @@
-// bench_print: laying out and recording print pages, as the print preview
-// does, for an organisation-card report and a goods table built from the
-// catalogue.
+// bench_print: printing a report to a PDF file the way the program prints
+// (its page recorder lays the page out, then prints the pages from that
+// layout), against Qt laying out and drawing the same page to the same
+// printer by hand; for an organisation-card report and a goods table built
+// from the catalogue. The two files must hold the same text page by page.
 //
 //   trevin_gencat --sqlite /tmp/trevin_1m.dat --goods 1000000
 //   bench_print [--runs 3] [--cards 250] [--rows 1000,2000,5000,10000] [--chunk N] /tmp/trevin_1m.dat
@@ -8,9 +10,9 @@
 // --chunk N closes the goods table and opens a new one every N rows, to see
 // whether one long table is what makes the layout slower per row.
 // Each measurement runs in a fresh child process so that its peak memory is
-// its own; the runs of the recorder and of the baseline (Qt's own
-// pagination of the same document, nothing recorded) are interleaved.
-// Prints pages, build, layout and CPU time and peak memory, min and median.
+// its own; the runs of the program and of the baseline are interleaved.
+// Prints pages, build, print (layout and drawing) and CPU time and peak
+// memory, min and median, and the ratio.
 #include "bench_common.h"
 
 #include "data/connection.h"
@@ -29,13 +31,18 @@
 #include <QLocale>
 #include <QPrinter>
 #include <QProcess>
+#include <QPainter>
+#include <QRegularExpression>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QTextDocument>
 
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <exception>
 #include <map>
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -75,17 +82,21 @@ QString GoodsTable(TZConnection &conn, int rows, int chunk)
                        "where g.cid=343 and a.cid=g.cid and a.fid=g.fid and a.adr_id=g.adr_id limit ") +
         QString::number(rows));
     q.Open();
-    QString body = QStringLiteral("<table width=\"100%\" border=1 cellspacing=0 cellpadding=2>"
-                                  "<tr><th>Товар/услуга</th><th>Цена</th><th>Организация</th></tr>");
+    // The goods report's table.
+    const QString table = QStringLiteral("<table border=0 width=\"100%\" bgcolor=gray cellpadding=1 cellspacing=1>");
+    QString body = table + QStringLiteral("<tr bgcolor=white><td align=center valign=top><b>Товар/Услуга</b></td>"
+                                          "<td align=center valign=top><b>Цена</b></td>"
+                                          "<td align=center valign=top><b>Организация</b></td></tr>");
     int n = 0;
     for (; !q.Eof(); q.Next(), ++n) {
         if (chunk > 0 && n > 0 && n % chunk == 0)
-            body += QStringLiteral("</table><table width=\"100%\" border=1 cellspacing=0 cellpadding=2>");
-        body += QStringLiteral("<tr><td>") + Escape(q.FieldByName(QStringLiteral("name")).AsString()) +
-                QStringLiteral("</td><td align=right nowrap>") +
+            body += QStringLiteral("</table>") + table;
+        body += QStringLiteral("<tr bgcolor=white><td valign=top>") +
+                Escape(q.FieldByName(QStringLiteral("name")).AsString()) +
+                QStringLiteral("</td><td align=right valign=top>&nbsp;") +
                 FormatPrice(q.FieldByName(QStringLiteral("cur")).AsString(),
                             q.FieldByName(QStringLiteral("price")).AsFloat()) +
-                QStringLiteral("</td><td>") + Escape(q.FieldByName(QStringLiteral("sfn")).AsString()) +
+                QStringLiteral("</td><td valign=top>") + Escape(q.FieldByName(QStringLiteral("sfn")).AsString()) +
                 QStringLiteral("</td></tr>");
     }
     if (n < rows)
@@ -98,8 +109,9 @@ double CpuMs()
     return double(std::clock()) * 1000.0 / CLOCKS_PER_SEC;
 }
 
-// One measurement in this process: prints "pages build_ms layout_ms cpu_ms peak_kb".
-int Child(const QString &path, const QString &kind, int count, bool baseline, int chunk)
+// One measurement in this process, printing to out: prints "pages build_ms
+// print_ms cpu_ms peak_kb".
+int Child(const QString &path, const QString &kind, int count, bool baseline, int chunk, const QString &out)
 {
     Protocol = QStringLiteral("sqlite");
     IsNetwork = false;
@@ -111,32 +123,76 @@ int Child(const QString &path, const QString &kind, int count, bool baseline, in
     QString head, foot;
     BuildHtmlPageHead(head);
     BuildHtmlPageFoot(foot);
+    const QString page = head + body + foot;
     THTMLViewer view;
     view.SetDefFontName(QStringLiteral("Verdana"));
     view.SetDefFontSize(6);
     view.SetDefHotSpotColor(Qt::black);
-    view.LoadFromString(head + body + foot);
+    view.LoadFromString(page);
     const double buildMs = double(t.nsecsElapsed()) / 1e6;
 
     QPrinter *printer = Printer();
     printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setOutputFileName(out);
     const double cpu0 = CpuMs();
     t.restart();
     int pages;
     if (baseline) {
-        std::unique_ptr<QTextDocument> doc(view.document()->clone());
-        doc->documentLayout()->setPaintDevice(printer);
+        // The same page from its text, laid out for the printer and drawn
+        // page by page, as Qt's own document printing does.
+        QTextDocument doc;
+        QFont font(QStringLiteral("Verdana"));
+        font.setPointSize(6);
+        doc.setDefaultFont(font);
+        doc.setDefaultStyleSheet(view.document()->defaultStyleSheet());
+        doc.setHtml(page);
+        doc.documentLayout()->setPaintDevice(printer);
         const QRect area = printer->pageLayout().paintRectPixels(printer->resolution());
-        doc->setPageSize(QSizeF(area.size()));
-        pages = doc->pageCount();
+        doc.setPageSize(QSizeF(area.size()));
+        pages = doc.pageCount();
+        QPainter painter(printer);
+        QAbstractTextDocumentLayout::PaintContext context;
+        context.palette.setColor(QPalette::Text, Qt::black);
+        for (int i = 0; i < pages; ++i) {
+            if (i > 0)
+                printer->newPage();
+            const QRectF band(0, qreal(i) * area.height(), area.width(), area.height());
+            painter.save();
+            painter.setClipRect(QRectF(0, 0, area.width(), area.height()));
+            painter.translate(0, -band.top());
+            context.clip = band;
+            doc.documentLayout()->draw(&painter, context);
+            painter.restore();
+        }
     } else {
+        // The preview's layout, then printing from it, as the program does.
         TMetaFilePrinter recorder;
-        view.PrintPreview(recorder);
+        if (!view.PrintPreview(recorder) || !view.Print(1, recorder.PageCount(), &recorder))
+            throw std::runtime_error("printing stopped");
         pages = recorder.PageCount();
     }
-    std::printf("%d %.1f %.1f %.1f %ld\n", pages, buildMs, double(t.nsecsElapsed()) / 1e6, CpuMs() - cpu0,
-                bench::StatusKb("VmHWM"));
+    const double printMs = double(t.nsecsElapsed()) / 1e6;
+    std::printf("%d %.1f %.1f %.1f %ld\n", pages, buildMs, printMs, CpuMs() - cpu0, bench::StatusKb("VmHWM"));
     return 0;
+}
+
+// The letters of each page of a PDF file, blanks left out and sorted.
+QStringList PdfPageLetters(const QString &file)
+{
+    QProcess reader;
+    reader.start(QStringLiteral("pdftotext"), {file, QStringLiteral("-")});
+    if (!reader.waitForFinished(120000))
+        throw std::runtime_error("pdftotext did not finish");
+    if (reader.exitCode() != 0 || !reader.readAllStandardError().isEmpty())
+        throw std::runtime_error("pdftotext found faults in " + file.toStdString());
+    QStringList pages = QString::fromUtf8(reader.readAllStandardOutput()).split(u'\f');
+    if (!pages.isEmpty() && pages.last().trimmed().isEmpty())
+        pages.removeLast();
+    for (QString &page : pages) {
+        page.remove(QRegularExpression(QStringLiteral("\\s")));
+        std::sort(page.begin(), page.end());
+    }
+    return pages;
 }
 
 struct TRun {
@@ -145,10 +201,11 @@ struct TRun {
     long peak = 0;
 };
 
-TRun RunChild(const QString &self, const QString &path, const QString &kind, int count, bool baseline)
+TRun RunChild(const QString &self, const QString &path, const QString &kind, int count, bool baseline,
+              const QString &out)
 {
     QProcess p;
-    QStringList args{QStringLiteral("--child"), kind, QString::number(count), path};
+    QStringList args{QStringLiteral("--child"), kind, QString::number(count), path, out};
     if (baseline)
         args << QStringLiteral("--baseline");
     p.start(self, args);
@@ -178,9 +235,9 @@ int main(int argc, char **argv)
     QList<int> rows{1000, 2000, 5000, 10000};
     QString path;
     try {
-        if (args.size() > 3 && args[1] == QLatin1String("--child"))
+        if (args.size() > 5 && args[1] == QLatin1String("--child"))
             return Child(args[4], args[2], args[3].toInt(), args.contains(QStringLiteral("--baseline")),
-                         qEnvironmentVariableIntValue("BENCH_PRINT_CHUNK"));
+                         qEnvironmentVariableIntValue("BENCH_PRINT_CHUNK"), args[5]);
         for (int i = 1; i < args.size(); ++i) {
             if (args[i] == QLatin1String("--runs") && i + 1 < args.size())
                 runs = args[++i].toInt();
@@ -208,16 +265,25 @@ int main(int argc, char **argv)
             jobs.push_back({QStringLiteral("goods"), r});
         // results[job][baseline] over the runs
         std::map<std::pair<int, bool>, std::vector<TRun>> results;
+        QTemporaryDir dir;
         for (int run = 0; run < runs; ++run)
-            for (int j = 0; j < int(jobs.size()); ++j)
+            for (int j = 0; j < int(jobs.size()); ++j) {
+                const QString files[2] = {dir.filePath(QStringLiteral("program.pdf")),
+                                          dir.filePath(QStringLiteral("baseline.pdf"))};
                 for (bool baseline : {false, true})
-                    results[{j, baseline}].push_back(
-                        RunChild(app.applicationFilePath(), path, jobs[j].kind, jobs[j].count, baseline));
+                    results[{j, baseline}].push_back(RunChild(app.applicationFilePath(), path, jobs[j].kind,
+                                                              jobs[j].count, baseline, files[baseline]));
+                // The program's print is the report: what Qt prints of it.
+                if (run == 0 && PdfPageLetters(files[0]) != PdfPageLetters(files[1]))
+                    throw std::runtime_error("the printed " + jobs[j].kind.toStdString() +
+                                             " report differs from the baseline's");
+            }
 
         std::printf("catalogue %s, %d runs each, A4 PDF printer at %d dpi\n", qPrintable(path), runs,
                     Printer()->resolution());
-        std::printf("%-13s %6s %10s | %-28s | %-28s | %10s %10s\n", "report", "pages", "build ms",
-                    "record: layout ms min/med", "baseline: layout ms min/med", "cpu ms med", "peak MB");
+        std::printf("%-13s %6s %10s | %-26s | %-26s | %-15s | %10s %10s\n", "report", "pages", "build ms",
+                    "program: print ms min/med", "baseline: print ms min/med", "ratio min/med", "cpu ms med",
+                    "peak MB");
         for (int j = 0; j < int(jobs.size()); ++j) {
             const auto &rec = results[{j, false}];
             const auto &base = results[{j, true}];
@@ -236,9 +302,9 @@ int main(int argc, char **argv)
                 peak = std::max(peak, r.peak);
             (void)cmin;
             (void)bdmin;
-            std::printf("%-6s %6d %6d %10.0f | %12.0f / %-13.0f | %12.0f / %-13.0f | %10.0f %10.1f\n",
-                        qPrintable(jobs[j].kind), jobs[j].count, rec[0].pages, bdmed, lmin, lmed, bmin, bmed, cmed,
-                        double(peak) / 1024.0);
+            std::printf("%-6s %6d %6d %10.0f | %11.0f / %-12.0f | %11.0f / %-12.0f | %6.2f / %-6.2f | %10.0f %10.1f\n",
+                        qPrintable(jobs[j].kind), jobs[j].count, rec[0].pages, bdmed, lmin, lmed, bmin, bmed,
+                        lmin / bmin, lmed / bmed, cmed, double(peak) / 1024.0);
         }
     } catch (const std::exception &e) {
         std::fprintf(stderr, "bench_print: %s\n", e.what());

@@ -8,6 +8,7 @@
 #include "platform/printers.h"
 #include "windows/price/firmcard.h"
 #include "windows/printset.h"
+#include "pdfpages.h"
 
 #include <QGroupBox>
 #include <QLocale>
@@ -37,7 +38,8 @@ struct TSeen {
     QStringList progress; // the progress texts after the first, each once
     int saveDialogs = 0;
     int printDialogs = 0;
-    QString preview; // the previewed page as text
+    QString preview;     // the previewed page as text
+    QStringList laidOut; // the text of each page a print laid out
 };
 
 class MainPrint : public TSampleDeployment
@@ -114,6 +116,9 @@ protected:
         });
         SetPrintDialogHook([&](TPrintDialog &) {
             ++seen.printDialogs;
+            for (QWidget *widget : QApplication::topLevelWidgets())
+                if (auto *form = qobject_cast<TPreviewForm *>(widget))
+                    seen.laidOut = LaidOutPageTexts(form->Pages());
             Printer()->setOutputFormat(QPrinter::PdfFormat);
             Printer()->setOutputFileName(Path(QStringLiteral("out.pdf")));
             return true;
@@ -468,9 +473,19 @@ TEST_P(MainPrint, PreviewAndPrintTakeTheReport)
     EXPECT_EQ(preview.preview.count(QStringLiteral("Пылесос")), 5);
     const TSeen print = Run("mnuPrint", Scope("rbAll"));
     EXPECT_EQ(print.printDialogs, 1);
-    QFile pdf(Path(QStringLiteral("out.pdf")));
-    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(pdf.readAll().startsWith("%PDF"));
+    ASSERT_FALSE(print.laidOut.isEmpty());
+    EXPECT_TRUE(print.laidOut.join(u' ').contains(QStringLiteral("Пылесос")));
+    ExpectPrintedPages(Path(QStringLiteral("out.pdf")), print.laidOut, 1, int(print.laidOut.size()));
+
+    // The cards of organisations, each with its staff.
+    FindEnpr(QStringLiteral("техникаурал"));
+    const TSeen cards = Run("mnuPrint", [](TfrmPrintSet &f) {
+        ClickBox(f.cbPeople);
+        ClickBox(f.rbAll);
+        Ok(f);
+    });
+    ASSERT_FALSE(cards.laidOut.isEmpty());
+    ExpectPrintedPages(Path(QStringLiteral("out.pdf")), cards.laidOut, 1, int(cards.laidOut.size()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Deployments, MainPrint, ::testing::Values(false, true),

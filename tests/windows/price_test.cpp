@@ -6,6 +6,7 @@
 #include "windows/price/price.h"
 #include "windows/printset.h"
 
+#include "components/PreviewForm.h"
 #include "components/Progress.h"
 #include "components/SDialogs.h"
 #include "platform/application.h"
@@ -14,17 +15,21 @@
 #include "data/dberror.h"
 #include "platform/dialogs.h"
 #include "platform/htmlview.h"
+#include "platform/printers.h"
 #include "services/scratchdb.h"
 #include "services/stat.h"
 #include "services/tools_format.h"
 #include "services/vtbl.h"
 #include "windows/price/firmcard.h"
 
+#include "pdfpages.h"
+
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <QAbstractTextDocumentLayout>
 #include <QAction>
+#include <QPrinter>
 #include <QElapsedTimer>
 #include <QApplication>
 #include <QGroupBox>
@@ -545,6 +550,28 @@ TEST_P(FirmPrice, PrintScopesAndCancelling)
     EXPECT_EQ(Rows().FieldByName(QStringLiteral("sname")).AsString(), current);
     EXPECT_FALSE(Rows().ControlsDisabled());
     EXPECT_EQ(Grid()->MarkedRows().MarkedCount(), 2);
+}
+
+TEST_P(FirmPrice, PrintedPriceListIsThePreviewsPages)
+{
+    Open(47, 1);
+    ShowPriceTab();
+    AnswerPrintSet(2);
+    const QString pdf = dir.filePath(QStringLiteral("price.pdf"));
+    QStringList laidOut;
+    SetPrintDialogHook([&](TPrintDialog &) {
+        for (QWidget *widget : QApplication::topLevelWidgets())
+            if (auto *form = qobject_cast<TPreviewForm *>(widget))
+                laidOut = LaidOutPageTexts(form->Pages());
+        Printer()->setOutputFormat(QPrinter::PdfFormat);
+        Printer()->setOutputFileName(pdf);
+        return true;
+    });
+    Click("btnPrint");
+    SetPrintDialogHook({});
+    ASSERT_FALSE(laidOut.isEmpty());
+    EXPECT_TRUE(laidOut.first().contains(QStringLiteral("Прайс-лист организации")));
+    ExpectPrintedPages(pdf, laidOut, 1, int(laidOut.size()));
 }
 
 TEST_P(FirmPrice, AWalkThatFailsRestoresTheGrid)
