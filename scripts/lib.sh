@@ -3,7 +3,7 @@
 
 TREVIN_PACKAGES=(
     g++ cmake ninja-build pkg-config clang-format
-    qt6-base-dev libsoci-dev libboost-dev libsqlite3-dev libmariadb-dev
+    qt6-base-dev qt6-translations-l10n libsoci-dev libboost-dev libsqlite3-dev libmariadb-dev
     libgtest-dev libgmock-dev
     mariadb-server mariadb-client
     xvfb xauth fonts-dejavu-core

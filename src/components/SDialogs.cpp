@@ -118,12 +118,23 @@ QSize MeasureText(const QFont &font, const QString &text, int maxWidth)
     return QSize(width, height);
 }
 
-// CR LF and a lone CR break lines as LF does.
+// One line break per CR LF, LF CR, lone LF or lone CR: callers write their
+// breaks either way round.
 QString WithLineFeeds(const QString &text)
 {
-    QString out = text;
-    out.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    out.replace(u'\r', u'\n');
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c != u'\n' && c != u'\r') {
+            out += c;
+            continue;
+        }
+        out += u'\n';
+        const QChar other = c == u'\n' ? u'\r' : u'\n';
+        if (i + 1 < text.size() && text[i + 1] == other)
+            ++i;
+    }
     return out;
 }
 

@@ -5,10 +5,16 @@
 #include "data/dberror.h"
 #include "platform/screen.h"
 
+#include "data/regularfile.h"
+
 #include <QAbstractEventDispatcher>
 #include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QLibraryInfo>
 #include <QPointer>
 #include <QThread>
+#include <QTranslator>
 
 namespace {
 
@@ -73,6 +79,29 @@ private:
     bool m_ranLast = false;
 };
 
+// The Russian catalogue of Qt is about 200 KB.
+constexpr qint64 kMaxTranslationSize = 16 * 1024 * 1024;
+
+// Holds the catalogue's bytes, which the translator reads in place.
+class TToolkitTranslator : public QTranslator
+{
+public:
+    using QTranslator::QTranslator;
+
+    bool LoadFile(const QString &path)
+    {
+        const QFileInfo info(path);
+        if (!info.isFile() || info.size() > kMaxTranslationSize)
+            return false;
+        if (!ReadRegularFile(path, &m_data) || m_data.isEmpty() || m_data.size() > kMaxTranslationSize)
+            return false;
+        return load(reinterpret_cast<const uchar *>(m_data.constData()), int(m_data.size()), info.path());
+    }
+
+private:
+    QByteArray m_data;
+};
+
 TIdleSource *IdleSource()
 {
     static QPointer<TIdleSource> source;
@@ -86,6 +115,19 @@ TIdleSource *IdleSource()
 TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
     Screen::InstallSqlWaitCursor();
+    InstallToolkitTranslations();
+}
+
+QTranslator *TApplication::InstallToolkitTranslations(const QString &folder)
+{
+    const QString dir = folder.isEmpty() ? QLibraryInfo::path(QLibraryInfo::TranslationsPath) : folder;
+    auto *translator = new TToolkitTranslator(QCoreApplication::instance());
+    if (!translator->LoadFile(QDir(dir).filePath(QStringLiteral("qtbase_ru.qm"))) ||
+        !QCoreApplication::installTranslator(translator)) {
+        delete translator;
+        return nullptr;
+    }
+    return translator;
 }
 
 TApplication::~TApplication()

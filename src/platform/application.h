@@ -12,6 +12,8 @@
 #include <type_traits>
 #include <utility>
 
+class QTranslator;
+
 // Thrown to end the program at once (a start-up failure that was already
 // reported). Deliberately not an Exception: no handler on the way shows it.
 class EApplicationHalt
@@ -39,6 +41,13 @@ public:
 
     static QString Title();
     static void SetTitle(const QString &title);
+
+    // Qt's own texts (the buttons and labels of its print and file dialogs,
+    // its file errors) in Russian, from qtbase_ru.qm in folder (empty: Qt's
+    // translations folder). Returns the installed translator, owned by the
+    // application; null, and Qt's English, when there is no such regular
+    // file of a sane size or it does not load.
+    static QTranslator *InstallToolkitTranslations(const QString &folder = QString());
 
     // Shows the error that is being handled (call inside a catch block):
     // the text of an Exception, what() of any other std::exception. A halt

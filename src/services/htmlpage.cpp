@@ -7,6 +7,7 @@
 #include "platform/dialogs.h"
 #include "platform/htmlview.h"
 #include "platform/printers.h"
+#include "services/tools_format.h"
 
 #include <QApplication>
 #include <QDate>
@@ -23,7 +24,7 @@ void BuildHtmlPageHead(QString &text)
     text = QStringLiteral("<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1251\">"
                           "<table width=\"100%\" border=0><tr><td><i>SELBRAN - Информационно-торговая система</i>"
                           "</td><td align=right><i>") +
-           QLocale().toString(QDate::currentDate(), QLocale::ShortFormat) + QStringLiteral("</i></td></tr></table>");
+           DateLocale().toString(QDate::currentDate(), QLocale::ShortFormat) + QStringLiteral("</i></td></tr></table>");
 }
 
 void BuildHtmlPageFoot(QString &text)

@@ -305,9 +305,14 @@ QDateTime ParseSqlDateTime(const QString &text)
     return QDateTime(QDate(year, month, day), QTime(hour, minute, second));
 }
 
+QLocale DateLocale()
+{
+    return QLocale(QLocale::Russian, QLocale::Russia);
+}
+
 QString DateTimeText(const QDateTime &value)
 {
-    const QLocale locale;
+    const QLocale locale = DateLocale();
     QString text = locale.toString(value.date(), QLocale::ShortFormat);
     if (value.time() != QTime(0, 0)) {
         // The long time format without the time zone the toolkit appends.

@@ -5,6 +5,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 
 #include <functional>
@@ -51,6 +52,9 @@ QDateTime ZeroDateTime();
 // "YYYY-MM-DD HH:MM:SS" read by position; any other length gives the zero
 // date-time. Non-numeric fields or an impossible date or time raise Exception.
 QDateTime ParseSqlDateTime(const QString &text);
+// The locale dates are shown in: the catalogue is Russian, so its dates are
+// written the Russian way (17.05.2006 08:30:05) whatever the user's locale.
+QLocale DateLocale();
 // Short date, then a blank and the long time unless the time is midnight.
 QString DateTimeText(const QDateTime &value);
 

@@ -1,5 +1,6 @@
 #include "services/tools_viewer.h"
 
+#include "components/SDialogs.h"
 #include "components/cbrd.h"
 
 #include <QAction>
@@ -62,17 +63,31 @@ std::function<void(const QUrl &)> &OpenHook()
 
 } // namespace
 
+QString CannotOpenDocumentText(const QUrl &url)
+{
+    if (url.scheme() == QLatin1String("mailto"))
+        return QStringLiteral("  Не удалось открыть почтовую программу для письма на адрес ") + url.path() +
+               QStringLiteral(".  ");
+    const QString shown = url.isLocalFile() ? url.toLocalFile() : url.toDisplayString();
+    return QStringLiteral("  Не удалось открыть ") + shown +
+           QStringLiteral(": на компьютере не найдена программа для просмотра.  ");
+}
+
 void OpenDocument(const QString &text)
 {
+    QUrl url;
+    bool opened = true;
     try {
-        const QUrl url = DocumentUrl(text);
+        url = DocumentUrl(text);
         if (OpenHook())
             OpenHook()(url);
         else
-            QDesktopServices::openUrl(url);
+            opened = QDesktopServices::openUrl(url);
     } catch (...) {
-        // Opening a link never shows a message.
+        return;
     }
+    if (!opened)
+        ShowMessageText(CannotOpenDocumentText(url));
 }
 
 QString FeedbackAddress()

@@ -1,7 +1,7 @@
 #pragma once
 // Helpers around the HTML viewers and the desktop: the select-all and copy
 // keys of a viewer, and handing a link, mail address or file to the
-// desktop's default handler without any feedback to the user.
+// desktop's default handler.
 
 #include <QString>
 #include <QTextBrowser>
@@ -40,8 +40,12 @@ void CopyViewerSelection(QTextBrowser *viewer);
 // ("http://...", "mailto:...") as it stands, anything else as a local file.
 QUrl DocumentUrl(const QString &text);
 
-// Opens the text with the desktop's default handler; failures are ignored.
+// Opens the text with the desktop's default handler. When the desktop has
+// no program for it (no web browser, no mail program) a message box says so;
+// the user would otherwise see nothing happen.
 void OpenDocument(const QString &text);
+// The message for a link the desktop could not open.
+QString CannotOpenDocumentText(const QUrl &url);
 
 // A new mail message to the maker's feedback address.
 void OpenFeedbackMail();

@@ -21,9 +21,7 @@ int ProgramMain(int argc, char **argv)
     // Painted at once: the main window's creation below keeps the event
     // loop from running for a while.
     frmStart = new TfrmStart();
-    frmStart->show();
-    frmStart->repaint();
-    QCoreApplication::processEvents();
+    frmStart->ShowPainted();
     TApplication::SetTitle(QStringLiteral("SELBRAN - Информационно-торговая система."));
     TApplication::SetExceptionHandler([](const QString &text) { ShowMessageText(text); });
 

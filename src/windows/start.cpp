@@ -4,10 +4,14 @@
 #include "windows/about.h"
 
 #include <QCloseEvent>
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPixmap>
 #include <QScreen>
+#include <QTimer>
+#include <QWindow>
 
 // The picture lives with the cursors' resources.
 static void InitPictureResources()
@@ -61,6 +65,31 @@ void TfrmStart::FormCreate()
     Label1->adjustSize();
     Label2->move(width() - 8 - Label2->width(), 6);
     Label1->move(Label2->x() - 4 - Label1->width(), 6);
+}
+
+void TfrmStart::ShowPainted(int timeoutMs)
+{
+    show();
+    const auto exposed = [this] { return windowHandle() && windowHandle()->isExposed(); };
+    const QDeadlineTimer deadline(timeoutMs);
+    // The window system may map the window and expose it only later; until
+    // then a repaint draws nothing. Wait for both, user input held back.
+    while (!(exposed() && m_paintCount > 0) && !deadline.hasExpired()) {
+        if (exposed())
+            repaint();
+        if (m_paintCount > 0)
+            break;
+        QEventLoop loop;
+        QTimer::singleShot(int(qBound(qint64(1), deadline.remainingTime(), qint64(20))), &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+}
+
+void TfrmStart::paintEvent(QPaintEvent *event)
+{
+    if (windowHandle() && windowHandle()->isExposed())
+        ++m_paintCount;
+    QWidget::paintEvent(event);
 }
 
 void TfrmStart::closeEvent(QCloseEvent *event)

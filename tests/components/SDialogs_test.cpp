@@ -224,6 +224,27 @@ TEST(MessageForm, TheWholeTextFitsItsLabelInAnyFontSize)
     QApplication::setFont(saved, "QMessageBox");
 }
 
+// Every kind of line break is one line on the box, the freshness warning's
+// LF CR pairs included; two breaks in a row leave one empty line.
+TEST(MessageForm, EachLineBreakIsOneLine)
+{
+    const auto lines = [](const QString &br) {
+        return QStringLiteral("первая") + br + QStringLiteral("вторая") + br + br + QStringLiteral("четвёртая");
+    };
+    FormPtr plain = Make(lines(QStringLiteral("\n")), mtCustom, mbOK);
+    const int plainHeight = plain->findChild<QLabel *>(QStringLiteral("Message"))->height();
+    const int lineHeight = QFontMetrics(plain->font()).height();
+    EXPECT_GE(plainHeight, 4 * lineHeight);
+    EXPECT_LT(plainHeight, 5 * lineHeight);
+    for (const char *br : {"\r\n", "\n\r", "\n", "\r"}) {
+        FormPtr form = Make(lines(QString::fromLatin1(br)), mtCustom, mbOK);
+        auto *message = form->findChild<QLabel *>(QStringLiteral("Message"));
+        EXPECT_EQ(message->text(), lines(QStringLiteral("\n"))) << QByteArray(br).toHex().constData();
+        EXPECT_EQ(message->height(), plainHeight) << QByteArray(br).toHex().constData();
+        EXPECT_EQ(form->height(), plain->height()) << QByteArray(br).toHex().constData();
+    }
+}
+
 // A server error that quotes a whole statement: the box stays on the screen's
 // free area, its text scrolls, OK is on the screen and answers Enter.
 TEST(MessageForm, TextBeyondTheScreenScrollsAndTheButtonsStayOnIt)

@@ -4,10 +4,21 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDialogButtonBox>
+#include <QDir>
 #include <QEventLoop>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLibraryInfo>
 #include <QPushButton>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <QTranslator>
+
+#include <algorithm>
+#include <sys/stat.h>
 
 namespace {
 
@@ -205,4 +216,71 @@ TEST(Application, IdleHandlerRunsWhenTheLoopWaitsNotInABusyLoop)
     TApplication::SetIdleHandler({});
     run(100);
     EXPECT_EQ(calls, 0);
+}
+
+namespace {
+
+// Texts of a save dialog a user reads: its title, its buttons and the label
+// of the file name.
+QStringList SaveDialogTexts()
+{
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    QStringList texts{dialog.windowTitle()};
+    for (QPushButton *b : dialog.findChildren<QDialogButtonBox *>().value(0)->findChildren<QPushButton *>())
+        texts.append(b->text());
+    texts.append(dialog.findChild<QLabel *>(QStringLiteral("fileNameLabel"))->text());
+    return texts;
+}
+
+bool HasCyrillic(const QString &text)
+{
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.script() == QChar::Script_Cyrillic; });
+}
+
+} // namespace
+
+// Qt's own dialogs speak Russian once the start-up loaded Qt's translation;
+// a catalogue that is missing, or no regular file, leaves them English and
+// stops nothing.
+TEST(Application, ToolkitDialogsSpeakRussian)
+{
+    const QStringList english = SaveDialogTexts();
+    ASSERT_FALSE(english.isEmpty());
+    for (const QString &text : english)
+        EXPECT_FALSE(HasCyrillic(text)) << text.toStdString();
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    QDir().mkpath(fifo);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo + QStringLiteral("/qtbase_ru.qm")).constData(), 0600), 0);
+    const QString garbage = dir.filePath(QStringLiteral("garbage"));
+    QDir().mkpath(garbage);
+    QFile junk(garbage + QStringLiteral("/qtbase_ru.qm"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(4096, 'x'));
+    junk.close();
+    for (const QString &folder : {dir.filePath(QStringLiteral("missing")), fifo, garbage}) {
+        SCOPED_TRACE(folder.toStdString());
+        EXPECT_EQ(TApplication::InstallToolkitTranslations(folder), nullptr);
+        EXPECT_EQ(SaveDialogTexts(), english);
+    }
+
+    QTranslator *translator = TApplication::InstallToolkitTranslations();
+    ASSERT_NE(translator, nullptr) << "qtbase_ru.qm in "
+                                   << QLibraryInfo::path(QLibraryInfo::TranslationsPath).toStdString();
+    const QStringList russian = SaveDialogTexts();
+    // The print dialog's title and its options button.
+    const QString print = QCoreApplication::translate("QPrintDialog", "Print");
+    const QString options = QCoreApplication::translate("QPrintDialog", "&Options >>");
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
+    ASSERT_EQ(russian.size(), english.size());
+    for (const QString &text : russian)
+        EXPECT_TRUE(HasCyrillic(text)) << text.toStdString();
+    EXPECT_TRUE(HasCyrillic(print)) << print.toStdString();
+    EXPECT_TRUE(HasCyrillic(options)) << options.toStdString();
+    EXPECT_EQ(SaveDialogTexts(), english);
 }

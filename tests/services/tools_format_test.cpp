@@ -242,12 +242,19 @@ TEST(ParseSqlDateTime, BadFieldsRaise)
     }
 }
 
-TEST(DateTimeText, TimeLeftOutAtMidnight)
+// The Russian short date and long time, whatever the user's locale (the C
+// locale would write "17 May 2006").
+TEST(DateTimeText, RussianDateAndTimeLeftOutAtMidnight)
 {
-    TLocaleGuard ru(QLocale(QLocale::Russian, QLocale::Russia));
-    EXPECT_EQ(DateTimeText(QDateTime(QDate(2006, 5, 17), QTime(0, 0))), QStringLiteral("17.05.2006"));
-    EXPECT_EQ(DateTimeText(QDateTime(QDate(2006, 5, 17), QTime(8, 30, 5))), QStringLiteral("17.05.2006 08:30:05"));
-    EXPECT_EQ(DateTimeText(ZeroDateTime()), QStringLiteral("30.12.1899"));
+    for (const QLocale &locale :
+         {QLocale::c(), QLocale(QLocale::Russian, QLocale::Russia), QLocale(QLocale::English, QLocale::UnitedStates)}) {
+        SCOPED_TRACE(locale.name().toStdString());
+        TLocaleGuard guard(locale);
+        EXPECT_EQ(DateTimeText(QDateTime(QDate(2006, 5, 17), QTime(0, 0))), QStringLiteral("17.05.2006"));
+        EXPECT_EQ(DateTimeText(QDateTime(QDate(2006, 5, 17), QTime(8, 30, 5))), QStringLiteral("17.05.2006 08:30:05"));
+        EXPECT_EQ(DateTimeText(QDateTime(QDate(2026, 12, 9), QTime(17, 4, 0))), QStringLiteral("09.12.2026 17:04:00"));
+        EXPECT_EQ(DateTimeText(ZeroDateTime()), QStringLiteral("30.12.1899"));
+    }
 }
 
 TEST(GetTodayIsoDate, TwoDigitMonthAndDayFromTheClock)

@@ -6,10 +6,16 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QExposeEvent>
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
+#include <QWindow>
+
+#include <memory>
 
 namespace {
 
@@ -53,6 +59,59 @@ TEST_F(AboutTest, BothWindowsShowTheProgramsVersion)
     EXPECT_EQ(about.windowTitle(), QStringLiteral("SELBRAN - о программе ..."));
     EXPECT_EQ(about.size(), QSize(259, 215));
     EXPECT_EQ(about.findChild<QLabel *>(QStringLiteral("lblVersion"))->text(), QStringLiteral("2.09"));
+}
+
+// Holds the window system's first expose back for a while, as a slow
+// window manager leaves a freshly mapped window unpainted.
+class TLateExpose : public QObject
+{
+public:
+    explicit TLateExpose(QWindow *window) : m_window(window) { window->installEventFilter(this); }
+    bool held = false;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() != QEvent::Expose || held)
+            return false;
+        held = true;
+        QTimer::singleShot(300, this, [this] {
+            QExposeEvent late(QRegion(QRect(QPoint(), m_window->size())));
+            QCoreApplication::sendEvent(m_window, &late);
+        });
+        return true;
+    }
+
+private:
+    QWindow *m_window;
+};
+
+// The splash is on the screen, painted, when the step returns, whether the
+// window system paints it by itself or not.
+TEST_F(AboutTest, SplashIsExposedAndPaintedWhenItsStepReturns)
+{
+    for (const bool eat : {false, true}) {
+        SCOPED_TRACE(eat ? "late expose" : "prompt window system");
+        QPointer<TfrmStart> start = new TfrmStart();
+        std::unique_ptr<TLateExpose> late;
+        if (eat) {
+            start->winId();
+            late = std::make_unique<TLateExpose>(start->windowHandle());
+        }
+        QElapsedTimer clock;
+        clock.start();
+        start->ShowPainted();
+        EXPECT_LT(clock.elapsed(), 1500);
+        ASSERT_NE(start->windowHandle(), nullptr);
+        EXPECT_TRUE(start->windowHandle()->isExposed());
+        EXPECT_GT(start->PaintCount(), 0);
+        if (late) {
+            EXPECT_TRUE(late->held) << "the window system did expose it";
+        }
+        start->close();
+        FlushDeletes();
+        EXPECT_TRUE(start.isNull());
+    }
 }
 
 TEST_F(AboutTest, LinksOpenTheHomePageAndAMailAndOnlyAddressesOfExample)

@@ -88,7 +88,8 @@ class TCardEnvironment
 public:
     TCardEnvironment() : m_locale(QLocale())
     {
-        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+        // The card's dates are Russian whatever the user's locale.
+        QLocale::setDefault(QLocale::c());
         SetTodayHook([] { return QDate(2026, 12, 9); });
     }
     ~TCardEnvironment()

@@ -7,9 +7,11 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -70,6 +72,56 @@ TEST_F(MainHelpTest, HelpMenuAndRemarksButtonOpenTheMakersAddresses)
     const QString mail = QStringLiteral("mailto:") + FeedbackAddress();
     EXPECT_EQ(opened, QStringList({HomePageAddress(), mail, mail}));
     EXPECT_TRUE(HomePageAddress().contains(QStringLiteral("example.org")));
+}
+
+namespace {
+
+// A desktop without a web browser or mail program: no launcher on the
+// search path, no BROWSER.
+class TNoBrowser
+{
+public:
+    TNoBrowser()
+        : m_path(qgetenv("PATH")), m_browser(qgetenv("BROWSER")), m_hadBrowser(qEnvironmentVariableIsSet("BROWSER"))
+    {
+        qputenv("PATH", QFile::encodeName(m_empty.path()));
+        qunsetenv("BROWSER");
+    }
+    ~TNoBrowser()
+    {
+        qputenv("PATH", m_path);
+        if (m_hadBrowser)
+            qputenv("BROWSER", m_browser);
+    }
+
+private:
+    QTemporaryDir m_empty;
+    QByteArray m_path, m_browser;
+    bool m_hadBrowser;
+};
+
+} // namespace
+
+// The links of the help menu and the remarks button say so when the desktop
+// has nothing to open them with.
+TEST_F(MainHelpTest, LinksThatCannotBeOpenedSaySo)
+{
+    auto w = Start();
+    SetOpenDocumentHook({});
+    const TNoBrowser noBrowser;
+    auto *help = w->findChild<QMenu *>(QStringLiteral("mnuHelp"));
+    ASSERT_NE(help, nullptr);
+    shown.clear();
+    Entry(help, QStringLiteral("N8"))->trigger();
+    Entry(help, QStringLiteral("N11"))->trigger();
+    QTest::mouseClick(w->findChild<QToolButton *>(QStringLiteral("ToolButton7")), Qt::LeftButton);
+    ASSERT_EQ(shown.size(), 3) << shown.join(u'|').toStdString();
+    EXPECT_TRUE(shown[0].contains(QStringLiteral("Не удалось открыть"))) << shown[0].toStdString();
+    EXPECT_TRUE(shown[0].contains(HomePageAddress())) << shown[0].toStdString();
+    for (const QString &text : shown.mid(1)) {
+        EXPECT_TRUE(text.contains(QStringLiteral("почтовую программу"))) << text.toStdString();
+        EXPECT_TRUE(text.contains(FeedbackAddress())) << text.toStdString();
+    }
 }
 
 TEST_F(MainHelpTest, AboutBoxFromTheMenuIsANewOneEachTime)

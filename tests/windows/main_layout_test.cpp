@@ -120,3 +120,16 @@ TEST_P(MainLayout, FitsAtTheSmallestSizeAndMaximised)
 
 INSTANTIATE_TEST_SUITE_P(Deployments, MainLayout, ::testing::Values(false, true),
                          [](const auto &info) { return info.param ? "Network" : "Local"; });
+
+// What the user types first, before any click, lands in "Товар/услуга:".
+TEST_P(MainLayout, TypingAtStartGoesIntoTheGoodsSearchBox)
+{
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    QWidget *focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    QTest::keyClicks(focus, QStringLiteral("hleb"));
+    auto *box = Get<QComboBox>(*w, "cbFindGoodName");
+    EXPECT_EQ(box->currentText(), QStringLiteral("hleb")) << focus->objectName().toStdString();
+    EXPECT_TRUE(Get<QComboBox>(*w, "cbFindGoodEnprName")->currentText().isEmpty());
+}

@@ -391,6 +391,43 @@ TEST_P(MainPrint, RowErrorLeavesTheGridAsItWas)
     }
 }
 
+// A goods row whose look-up finds nothing, because the catalogue lacks the
+// address's street, its street type or the city row, prints "г." alone in
+// the address cell and leaves the other cells empty.
+TEST_P(MainPrint, RowWithoutItsStreetOrCityPrintsTheCityPrefixAlone)
+{
+    if (!Local())
+        GTEST_SKIP() << "changes the catalogue; the local copy is the test's own";
+    FindGoods(QStringLiteral("Пылесос"));
+    ASSERT_GT(GoodRows(*w).RecordCount(), 0);
+    TZReadOnlyQuery &rows = GoodRows(*w);
+    rows.SetRecNo(1);
+    const QString cid = QString::number(I(rows, "cid"));
+    const QString firm =
+        QStringLiteral(" where cid=") + cid + QStringLiteral(" and fid=") + QString::number(I(rows, "fid"));
+    const QString emptyRow = QStringLiteral("<tr bgcolor=white><td valign=top></td><td align=right valign=top>&nbsp;"
+                                            "</td><td valign=top></td><td valign=top>г.</td><td valign=top></td></tr>");
+    const QString whole = GoodRow(1);
+    ASSERT_TRUE(whole.startsWith(kRowStart + QStringLiteral("Пылесос</td>"))) << whole.toStdString();
+    // Each change undoes itself when applied a second time.
+    const struct {
+        const char *what;
+        QString sql;
+    } cases[] = {
+        {"no street", QStringLiteral("update address set strn_id=-strn_id") + firm},
+        {"no street type", QStringLiteral("update street_name set strt_id=-strt_id where cid=") + cid +
+                               QStringLiteral(" and id in (select strn_id from address") + firm + u')'},
+        {"no city row",
+         QStringLiteral("update city set cid=-cid where cid in (") + cid + QStringLiteral(", -") + cid + u')'},
+    };
+    for (const auto &c : cases) {
+        Exec(c.sql);
+        EXPECT_EQ(GoodRow(1), emptyRow) << c.what;
+        Exec(c.sql);
+        EXPECT_EQ(GoodRow(1), whole) << c.what;
+    }
+}
+
 TEST_P(MainPrint, CatalogueTextIsEscaped)
 {
     if (!Local())

@@ -39,6 +39,8 @@ TEST_F(MainWindowStart, LocalVersionWithDefaults)
     EXPECT_EQ(Peer(*w).ZConnection1().Database, Path(QStringLiteral("trevin.dat")));
     EXPECT_TRUE(w->windowTitle().startsWith(kTitle + QStringLiteral(" Информация от ")));
     EXPECT_TRUE(w->windowTitle().contains(QStringLiteral("2026")));
+    // The data date the Russian way, whatever the user's locale.
+    EXPECT_EQ(w->windowTitle(), kTitle + QStringLiteral(" Информация от 30.11.2026 10:15:00 (локальная версия)"));
     EXPECT_TRUE(w->windowTitle().endsWith(QStringLiteral(" (локальная версия)")));
     EXPECT_EQ(w->minimumSize(), QSize(800, 550));
     EXPECT_EQ(w->size(), QSize(800, 550));

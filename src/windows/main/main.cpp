@@ -164,6 +164,9 @@ void TfrmMain::FormCreate()
     ShowSelectedNode();
     EnprRootNode->setExpanded(true);
     GoodRootNode->setExpanded(true);
+    // Typing at once goes into "Товар/услуга:", not into the read-only
+    // address line that comes first in the tab order.
+    ui->cbFindGoodName->setFocus();
     // 20
     InstallAnimatedCursors();
     // 21

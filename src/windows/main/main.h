@@ -57,9 +57,9 @@ public:
     void CardLinkClick(const QUrl &link);
 
 protected:
-    // The firm's price list with the good (0: opened from an organisation)
-    // and the telephones window; the telephones window joins later, until
-    // then a row asks for it and nothing opens.
+    // The firm's price-list window with the good (0: opened from an
+    // organisation) and the firm's telephones window (Space, network
+    // version). Virtual so that tests can see what a row opens.
     virtual void OpenFirmPrice(int cid, int fid, int adr_id, qint64 goodId);
     virtual void OpenFirmPhones(int cid, int fid, int adr_id, qint64 goodId);
 

@@ -477,5 +477,5 @@ QString DiscountDateText(const QString &value, QDate *date)
     *date = QDate::fromString(value.left(10), QStringLiteral("yyyy-MM-dd"));
     if (!IsMysqlProtocol() || !date->isValid())
         return value;
-    return QLocale().toString(*date, QLocale::ShortFormat);
+    return DateLocale().toString(*date, QLocale::ShortFormat);
 }
