@@ -93,6 +93,14 @@ void SaveHtmlToFile(QWidget *form, const QString &html, bool &cancelled)
         return;
     const QString name = dialog.FileName;
 
+    // A quote cannot be part of a file name where the pages are read, and
+    // the dialog would take it as a list of names.
+    if (QFileInfo(name).fileName().contains(u'"')) {
+        cancelled = true;
+        ShowMessageText(QStringLiteral(" Недопустимое имя файла ") + name);
+        return;
+    }
+
     int choice = mrNone; // new file
     if (QFileInfo::exists(name))
         choice = MessageDialog(QStringLiteral("Файл ") + name + QStringLiteral(" уже существует. "), mtConfirmation,

@@ -15,11 +15,14 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QPrinter>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <chrono>
@@ -380,5 +383,68 @@ TEST(HtmlPage, SaveOnAFullDiskSaysSoAndLeavesNoPartialPage)
         QFile f(old);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(oldBytes);
+    }
+}
+
+TEST(HtmlPage, SaveTakesTheOneFileTypedInTheDialogOrSaysItCannot)
+{
+    // The real dialog: the user goes to the folder, types a name and
+    // presses Enter.
+    struct Case {
+        QString typed;
+        bool saved; // else the name is refused with the message
+    };
+    const Case cases[] = {
+        {QStringLiteral("plain.htm"), true},
+        {QStringLiteral("a\"b.htm"), false},
+        {QStringLiteral("\"q1.htm\" \"q2.htm\""), false},
+    };
+    for (const Case &c : cases) {
+        QTemporaryDir dir;
+        const auto type = [](QWidget *edit, const QString &text) {
+            QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClick(edit, Qt::Key_Delete);
+            QTest::keyClicks(edit, text);
+            QTest::keyClick(edit, Qt::Key_Return);
+        };
+        int step = 0;
+        QTimer look;
+        look.setInterval(20);
+        QObject::connect(&look, &QTimer::timeout, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible())
+                return;
+            auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            ASSERT_NE(edit, nullptr);
+            if (step == 0) {
+                type(edit, dir.path());
+                step = 1;
+            } else if (step == 1 && QDir(dialog->directory()).canonicalPath() == QDir(dir.path()).canonicalPath()) {
+                type(edit, c.typed);
+                step = 2;
+            } else if (step > 20) {
+                dialog->reject();
+            } else if (step >= 2) {
+                ++step;
+            }
+        });
+        look.start();
+        TBoxes boxes;
+        bool cancelled = false;
+        SaveHtmlToFile(nullptr, S(u"мир"), cancelled);
+        look.stop();
+        EXPECT_EQ(step, 2) << c.typed.toStdString();
+        const QStringList files = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        if (c.saved) {
+            EXPECT_FALSE(cancelled);
+            EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(u'|').toStdString();
+            EXPECT_EQ(files, QStringList{c.typed});
+            EXPECT_EQ(ReadAll(dir.filePath(c.typed)), Mir);
+        } else {
+            EXPECT_TRUE(cancelled) << c.typed.toStdString();
+            EXPECT_EQ(boxes.texts, QStringList{S(u" Недопустимое имя файла ") + QDir(dir.path()).filePath(c.typed)})
+                << c.typed.toStdString();
+            EXPECT_TRUE(files.isEmpty()) << files.join(u'|').toStdString();
+        }
     }
 }
