@@ -15,6 +15,19 @@ bool ReadRegularFile(const QString &path, QByteArray *data, qint64 maxSize = -1)
 // nothing written when the path names anything else.
 bool AppendRegularFile(const QString &path, const QByteArray &data);
 
+// How a save went: written whole, refused because the path names something
+// other than a regular file, not created, or not written whole.
+enum class TWriteResult { Written, NotRegular, NotCreated, WriteFailed };
+enum class TWriteMode { New, Clear, Append };
+
+// Writes data to a regular file: a new one (created, never an existing
+// name), an existing one cleared first, or an existing one extended at its
+// end. The open never waits on a FIFO or a device. When not all of data
+// reaches the disk, a new file is removed and an existing one is cut back to
+// its length before the write, so no partial page stays behind. error gets
+// the system's reason for NotCreated and WriteFailed.
+TWriteResult WriteRegularFile(const QString &path, const QByteArray &data, TWriteMode mode, QString *error = nullptr);
+
 // Both paths name one existing file (same device and inode), whatever links
 // or spellings lead to it.
 bool SameFile(const QString &a, const QString &b);

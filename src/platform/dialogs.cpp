@@ -3,6 +3,7 @@
 #include "platform/printers.h"
 
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QStringList>
@@ -84,5 +85,11 @@ bool TSaveDialog::Execute(QWidget *parent)
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
     FileName = dialog.selectedFiles().constFirst();
+    // Qt's own dialog reads quotes in the typed name as a list of names and
+    // would hand back another file than the one typed; the caller gets the
+    // name as typed instead and judges it.
+    if (auto *edit = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        edit && edit->text().contains(QLatin1Char('"')))
+        FileName = dialog.directory().absoluteFilePath(edit->text());
     return true;
 }

@@ -36,7 +36,8 @@ public:
     QString Filter;
     bool OverwritePrompt = false;
 
-    // True when confirmed; FileName then holds the chosen file.
+    // True when confirmed; FileName then holds the chosen file, or the
+    // name exactly as typed when it holds a double quote.
     bool Execute(QWidget *parent = nullptr);
 };
 

@@ -4,6 +4,7 @@
 #include "components/SDialogs.h"
 #include "data/codec.h"
 #include "data/dberror.h"
+#include "data/regularfile.h"
 #include "platform/dialogs.h"
 #include "platform/htmlview.h"
 #include "platform/printers.h"
@@ -93,6 +94,14 @@ void SaveHtmlToFile(QWidget *form, const QString &html, bool &cancelled)
         return;
     const QString name = dialog.FileName;
 
+    // A quote cannot be part of a file name where the pages are read, and
+    // the dialog would take it as a list of names.
+    if (QFileInfo(name).fileName().contains(u'"')) {
+        cancelled = true;
+        ShowMessageText(QStringLiteral(" Недопустимое имя файла ") + name);
+        return;
+    }
+
     int choice = mrNone; // new file
     if (QFileInfo::exists(name))
         choice = MessageDialog(QStringLiteral("Файл ") + name + QStringLiteral(" уже существует. "), mtConfirmation,
@@ -101,20 +110,21 @@ void SaveHtmlToFile(QWidget *form, const QString &html, bool &cancelled)
         cancelled = true;
         return;
     }
-    QFile file(name);
-    if (choice != mrYesToAll) {
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            throw Exception(QStringLiteral("Cannot create file \"%1\". %2")
-                                .arg(QDir::toNativeSeparators(name), file.errorString()));
-        file.close();
-    }
-    if (!file.open(QIODevice::ReadWrite) || (choice == mrYesToAll && !file.seek(file.size()))) {
+    const TWriteMode mode = choice == mrYesToAll  ? TWriteMode::Append
+                            : choice == mrNoToAll ? TWriteMode::Clear
+                                                  : TWriteMode::New;
+    QString reason;
+    switch (WriteRegularFile(name, ToCp1251(html), mode, &reason)) {
+    case TWriteResult::Written: return;
+    case TWriteResult::NotCreated:
+        throw Exception(QStringLiteral("Cannot create file \"%1\". %2").arg(QDir::toNativeSeparators(name), reason));
+    case TWriteResult::NotRegular:
         cancelled = true;
         ShowMessageText(QStringLiteral(" Ошибка открытия файла ") + name);
         return;
+    case TWriteResult::WriteFailed:
+        cancelled = true;
+        ShowMessageText(QStringLiteral(" Ошибка записи файла ") + name);
+        return;
     }
-    const QByteArray bytes = ToCp1251(html);
-    if (!bytes.isEmpty() && file.write(bytes) != bytes.size())
-        throw Exception(QStringLiteral("Stream write error"));
-    file.close();
 }

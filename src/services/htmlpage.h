@@ -20,5 +20,6 @@ void PrintOrPreviewHtml(QWidget *form, const QString &body, bool preview);
 
 // Asks for a file and writes html to it as Windows-1251 bytes, creating,
 // clearing or extending the file as the user chooses. cancelled is true when
-// the user cancelled or the file could not be opened.
+// the user cancelled or the file could not be opened or written. Only a
+// regular file or a new one is written.
 void SaveHtmlToFile(QWidget *form, const QString &html, bool &cancelled);

@@ -13,15 +13,32 @@
 #include <QApplication>
 #include <QDate>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QPrinter>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstring>
+#include <mutex>
 #include <optional>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -207,37 +224,84 @@ TEST(HtmlPage, SaveWritesTheBodyBytesAsChosen)
     }
 }
 
-TEST(HtmlPage, SaveLeavesTheFileSystemAloneWhenItCannotWrite)
+TEST(HtmlPage, SaveWritesOnlyARegularFileOrANewOneAndNeverWaits)
 {
+    // A FIFO with no reader, a device, a folder and a socket, each answered
+    // with "Очистить" and with "Дополнить": the message, nothing written,
+    // and the call comes back at once.
+    ::signal(SIGPIPE, SIG_IGN);
     QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("pipe.htm"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     const QString folder = dir.filePath(QStringLiteral("taken.htm"));
     ASSERT_TRUE(QDir().mkpath(folder));
-    const auto listing = [&] {
-        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
-    };
-    const QStringList before = listing();
+    const QString socketPath = dir.filePath(QStringLiteral("sock.htm"));
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray socketName = QFile::encodeName(socketPath);
+    ASSERT_LT(std::size_t(socketName.size()), sizeof address.sun_path);
+    std::memcpy(address.sun_path, socketName.constData(), std::size_t(socketName.size()));
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
 
-    SetSaveDialogHook([&](TSaveDialog &d) {
-        d.FileName = folder;
-        return true;
-    });
-    {
-        // "Дополнить" on a folder: the open fails with the message.
-        TBoxes boxes;
-        boxes.answer = mrYesToAll;
-        bool cancelled = false;
-        SaveHtmlToFile(nullptr, S(u"мир"), cancelled);
-        EXPECT_TRUE(cancelled);
-        ASSERT_EQ(boxes.texts.size(), 2);
-        EXPECT_EQ(boxes.texts[1], S(u" Ошибка открытия файла ") + folder);
+    for (const QString &target : {fifo, QStringLiteral("/dev/null"), folder, socketPath}) {
+        for (const int answer : {mrNoToAll, mrYesToAll}) {
+            const std::string what = target.toStdString() + (answer == mrNoToAll ? " cleared" : " appended");
+            // Should the save wait on the FIFO, a reader comes after three
+            // seconds and takes what it gets, so the test ends either way.
+            std::mutex lock;
+            std::condition_variable done;
+            bool finished = false;
+            QByteArray taken;
+            std::thread reader([&] {
+                std::unique_lock<std::mutex> guard(lock);
+                if (done.wait_for(guard, std::chrono::seconds(3), [&] { return finished; }))
+                    return;
+                const int fd = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+                for (int i = 0; fd >= 0 && i < 300 && !finished; ++i) {
+                    guard.unlock();
+                    char buffer[256];
+                    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+                    if (n > 0)
+                        taken.append(buffer, n);
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                    guard.lock();
+                }
+                if (fd >= 0)
+                    ::close(fd);
+            });
+            SetSaveDialogHook([&](TSaveDialog &d) {
+                d.FileName = target;
+                return true;
+            });
+            TBoxes boxes;
+            boxes.answer = answer;
+            bool cancelled = false;
+            QElapsedTimer clock;
+            clock.start();
+            EXPECT_NO_THROW(SaveHtmlToFile(nullptr, S(u"мир"), cancelled)) << what;
+            const qint64 took = clock.elapsed();
+            {
+                std::lock_guard<std::mutex> guard(lock);
+                finished = true;
+            }
+            done.notify_all();
+            reader.join();
+            SetSaveDialogHook({});
+            EXPECT_LT(took, 2000) << what;
+            EXPECT_TRUE(taken.isEmpty()) << what;
+            EXPECT_TRUE(cancelled) << what;
+            EXPECT_EQ(boxes.texts.value(1), S(u" Ошибка открытия файла ") + target) << what;
+        }
     }
-    {
-        // "Очистить": the file cannot be made; the error goes to the caller.
-        TBoxes boxes;
-        boxes.answer = mrNoToAll;
-        bool cancelled = false;
-        EXPECT_THROW(SaveHtmlToFile(nullptr, S(u"мир"), cancelled), Exception);
-    }
+    ::close(listener);
+    EXPECT_TRUE(QDir(folder).isEmpty());
+    struct stat after;
+    ASSERT_EQ(::stat(QFile::encodeName(fifo).constData(), &after), 0);
+    EXPECT_TRUE(S_ISFIFO(after.st_mode));
+
     SetSaveDialogHook([](TSaveDialog &) { return false; });
     {
         TBoxes boxes;
@@ -247,6 +311,144 @@ TEST(HtmlPage, SaveLeavesTheFileSystemAloneWhenItCannotWrite)
         EXPECT_TRUE(boxes.texts.isEmpty());
     }
     SetSaveDialogHook({});
-    EXPECT_EQ(listing(), before);
-    EXPECT_TRUE(QDir(folder).isEmpty());
+}
+
+TEST(HtmlPage, SaveOnAFullDiskSaysSoAndLeavesNoPartialPage)
+{
+    // A file system of its own, 64 KiB, so that the disk really fills.
+    QTemporaryDir dir;
+    const QByteArray mountPoint = QFile::encodeName(dir.path());
+    if (::mount("tmpfs", mountPoint.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs here: " << std::strerror(errno);
+    struct TUnmount {
+        QByteArray path;
+        ~TUnmount() { ::umount2(path.constData(), MNT_DETACH); }
+    } unmount{mountPoint};
+
+    const QString filler = dir.filePath(QStringLiteral("filler"));
+    const auto fill = [&] {
+        QFile f(filler);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(4096, 'x');
+        while (f.write(block) == block.size()) {
+        }
+        // Whatever part of a page is still free goes too.
+        while (f.write("x", 1) == 1) {
+        }
+    };
+    // One whole page, so that anything appended needs room on the disk.
+    const QByteArray oldBytes = Privet + QByteArray(4096 - Privet.size(), ' ');
+    const QString old = dir.filePath(QStringLiteral("old.htm"));
+    {
+        QFile f(old);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(oldBytes);
+    }
+    const QString small = S(u"<p>мир</p>");
+    const QString large = QString(200 * 1024, u'ж');
+
+    struct Case {
+        const char *name;
+        bool full;     // the disk is full before the save
+        bool existing; // onto old.htm, else a new file
+        int answer;    // to "already exists"
+        const QString *body;
+        std::optional<QByteArray> after; // old.htm afterwards; none: the new file is gone
+    };
+    const Case cases[] = {
+        {"small new, full disk", true, false, mrNone, &small, std::nullopt},
+        {"large new", false, false, mrNone, &large, std::nullopt},
+        {"small appended, full disk", true, true, mrYesToAll, &small, oldBytes},
+        {"large appended", false, true, mrYesToAll, &large, oldBytes},
+        {"large cleared", false, true, mrNoToAll, &large, QByteArray()},
+    };
+    for (const Case &c : cases) {
+        QFile::remove(filler);
+        if (c.full)
+            fill();
+        const QString path = c.existing ? old : dir.filePath(QStringLiteral("new.htm"));
+        SetSaveDialogHook([&](TSaveDialog &d) {
+            d.FileName = path;
+            return true;
+        });
+        TBoxes boxes;
+        boxes.answer = c.answer;
+        bool cancelled = false;
+        EXPECT_NO_THROW(SaveHtmlToFile(nullptr, *c.body, cancelled)) << c.name;
+        SetSaveDialogHook({});
+        EXPECT_TRUE(cancelled) << c.name;
+        EXPECT_EQ(boxes.texts.value(c.existing ? 1 : 0), S(u" Ошибка записи файла ") + path) << c.name;
+        if (c.existing)
+            EXPECT_EQ(ReadAll(path), *c.after) << c.name;
+        else
+            EXPECT_FALSE(QFileInfo::exists(path)) << c.name;
+        // Each case starts from old.htm as it was.
+        QFile::remove(filler);
+        QFile f(old);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(oldBytes);
+    }
+}
+
+TEST(HtmlPage, SaveTakesTheOneFileTypedInTheDialogOrSaysItCannot)
+{
+    // The real dialog: the user goes to the folder, types a name and
+    // presses Enter.
+    struct Case {
+        QString typed;
+        bool saved; // else the name is refused with the message
+    };
+    const Case cases[] = {
+        {QStringLiteral("plain.htm"), true},
+        {QStringLiteral("a\"b.htm"), false},
+        {QStringLiteral("\"q1.htm\" \"q2.htm\""), false},
+    };
+    for (const Case &c : cases) {
+        QTemporaryDir dir;
+        const auto type = [](QWidget *edit, const QString &text) {
+            QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClick(edit, Qt::Key_Delete);
+            QTest::keyClicks(edit, text);
+            QTest::keyClick(edit, Qt::Key_Return);
+        };
+        int step = 0;
+        QTimer look;
+        look.setInterval(20);
+        QObject::connect(&look, &QTimer::timeout, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible())
+                return;
+            auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            ASSERT_NE(edit, nullptr);
+            if (step == 0) {
+                type(edit, dir.path());
+                step = 1;
+            } else if (step == 1 && QDir(dialog->directory()).canonicalPath() == QDir(dir.path()).canonicalPath()) {
+                type(edit, c.typed);
+                step = 2;
+            } else if (step > 20) {
+                dialog->reject();
+            } else if (step >= 2) {
+                ++step;
+            }
+        });
+        look.start();
+        TBoxes boxes;
+        bool cancelled = false;
+        SaveHtmlToFile(nullptr, S(u"мир"), cancelled);
+        look.stop();
+        EXPECT_EQ(step, 2) << c.typed.toStdString();
+        const QStringList files = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        if (c.saved) {
+            EXPECT_FALSE(cancelled);
+            EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(u'|').toStdString();
+            EXPECT_EQ(files, QStringList{c.typed});
+            EXPECT_EQ(ReadAll(dir.filePath(c.typed)), Mir);
+        } else {
+            EXPECT_TRUE(cancelled) << c.typed.toStdString();
+            EXPECT_EQ(boxes.texts, QStringList{S(u" Недопустимое имя файла ") + QDir(dir.path()).filePath(c.typed)})
+                << c.typed.toStdString();
+            EXPECT_TRUE(files.isEmpty()) << files.join(u'|').toStdString();
+        }
+    }
 }
