@@ -81,6 +81,19 @@ void PrintOrPreviewHtml(QWidget *form, const QString &body, bool preview)
     }
 }
 
+namespace {
+QStringList &KeptFiles()
+{
+    static QStringList paths;
+    return paths;
+}
+} // namespace
+
+void SetFilesKeptFromSaving(const QStringList &paths)
+{
+    KeptFiles() = paths;
+}
+
 void SaveHtmlToFile(QWidget *form, const QString &html, bool &cancelled)
 {
     TSaveDialog dialog;
@@ -100,6 +113,13 @@ void SaveHtmlToFile(QWidget *form, const QString &html, bool &cancelled)
         cancelled = true;
         ShowMessageText(QStringLiteral(" Недопустимое имя файла ") + name);
         return;
+    }
+    for (const QString &kept : KeptFiles()) {
+        if (SameFile(name, kept)) {
+            cancelled = true;
+            ShowMessageText(QStringLiteral(" Файл ") + name + QStringLiteral(" используется справочником. "));
+            return;
+        }
     }
 
     int choice = mrNone; // new file

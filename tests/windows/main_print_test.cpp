@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <unistd.h>
+
 namespace {
 
 const QString kHead =
@@ -111,7 +113,7 @@ protected:
         QFile::remove(Out());
         SetSaveDialogHook([&](TSaveDialog &d) {
             ++seen.saveDialogs;
-            d.FileName = Out();
+            d.FileName = saveTo.isEmpty() ? Out() : saveTo;
             return true;
         });
         SetPrintDialogHook([&](TPrintDialog &) {
@@ -191,6 +193,7 @@ protected:
         return row;
     }
     int I(TDataSet &q, const char *name) { return q.FieldByName(QString::fromLatin1(name)).AsInteger(); }
+    QString saveTo; // the file the save dialog is answered with, else Out()
 
     // What a user sees of a result grid after a command: the current row,
     // its place on screen and the texts of the row.
@@ -523,6 +526,56 @@ TEST_P(MainPrint, PreviewAndPrintTakeTheReport)
     });
     ASSERT_FALSE(cards.laidOut.isEmpty());
     ExpectPrintedPages(Path(QStringLiteral("out.pdf")), cards.laidOut, 1, int(cards.laidOut.size()));
+}
+
+TEST_P(MainPrint, SaveRefusesTheCatalogueAndTheConfigurationUnderAnyName)
+{
+    // The user picks the program's own files, by their names, through a
+    // symbolic link, a hard link or a roundabout spelling, and would clear
+    // them if asked.
+    const auto bytes = [](const QString &path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QString ini = Path(QStringLiteral("trevin.ini"));
+    const QString catalogue = Path(QStringLiteral("trevin.dat"));
+    QStringList targets{ini, Path(QStringLiteral("ini-link.htm")), Path(QStringLiteral("ini-hard.htm")),
+                        Path(QStringLiteral("city_sp/../trevin.ini"))};
+    ASSERT_TRUE(QDir().mkpath(Path(QStringLiteral("city_sp"))));
+    ASSERT_TRUE(QFile::link(ini, targets[1]));
+    ASSERT_EQ(::link(QFile::encodeName(ini).constData(), QFile::encodeName(targets[2]).constData()), 0);
+    if (Local()) {
+        targets << catalogue << Path(QStringLiteral("dat-link.htm")) << Path(QStringLiteral("dat-hard.htm"));
+        ASSERT_TRUE(QFile::link(catalogue, targets[5]));
+        ASSERT_EQ(::link(QFile::encodeName(catalogue).constData(), QFile::encodeName(targets[6]).constData()), 0);
+    }
+    const QByteArray iniBefore = bytes(ini);
+    const QByteArray catalogueBefore = bytes(catalogue);
+    QStringList asked;
+    SetMessageBoxHook([&](const TMessageBoxCall &call) {
+        asked << call.text;
+        return call.text.endsWith(QStringLiteral(" уже существует. ")) ? mrNoToAll : mrOk; // "Очистить"
+    });
+    for (const QString &target : targets) {
+        FindGoods(QStringLiteral("Пылесос"));
+        ASSERT_EQ(GoodRows(*w).RecordCount(), 5) << target.toStdString();
+        asked.clear();
+        saveTo = target;
+        const TSeen seen = Run("btnSave", Ok);
+        EXPECT_EQ(seen.saveDialogs, 1);
+        EXPECT_EQ(asked,
+                  QStringList{QStringLiteral(" Файл ") + target + QStringLiteral(" используется справочником. ")});
+        EXPECT_TRUE(bytes(ini) == iniBefore) << target.toStdString();
+        EXPECT_TRUE(bytes(catalogue) == catalogueBefore) << target.toStdString();
+    }
+    saveTo.clear();
+    asked.clear();
+    // The next start reads the same configuration and searches as before.
+    w.reset();
+    w = Start();
+    FindGoods(QStringLiteral("Пылесос"));
+    EXPECT_EQ(GoodRows(*w).RecordCount(), 5);
+    EXPECT_TRUE(asked.isEmpty()) << asked.join(u'|').toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Deployments, MainPrint, ::testing::Values(false, true),

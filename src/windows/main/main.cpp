@@ -10,6 +10,7 @@
 #include "services/fielddefs.h"
 #include "services/globals.h"
 #include "services/history_combo.h"
+#include "services/htmlpage.h"
 #include "services/sqlite_func.h"
 #include "services/tools_dbdate.h"
 #include "services/vtbl.h"
@@ -121,6 +122,10 @@ void TfrmMain::FormCreate()
     Protocol = IniFile->ReadString(QStringLiteral("main"), QStringLiteral("protocol"), QStringLiteral("sqlite"));
     // 6
     ConnectDatabase();
+    // A saved page written over the catalogue or the configuration would
+    // break the program on its next query or start.
+    SetFilesKeptFromSaving(IsNetwork ? QStringList{IniFile->FileName()}
+                                     : QStringList{IniFile->FileName(), ZConnection1.Database});
     // 7
     LoadGroupLists(Query1);
     // 8
