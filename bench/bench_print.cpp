@@ -36,8 +36,6 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTextDocument>
-#include <QTextFrame>
-#include <QTextTable>
 
 #include <algorithm>
 #include <cstdio>
@@ -106,28 +104,6 @@ QString GoodsTable(TZConnection &conn, int rows, int chunk)
     return body + QStringLiteral("</table>");
 }
 
-// As the program's view does with a page: a column that asks for a narrow
-// percentage takes the width of its words.
-void RelaxNarrowColumns(QTextFrame *frame)
-{
-    if (auto *table = qobject_cast<QTextTable *>(frame)) {
-        QTextTableFormat format = table->format();
-        QList<QTextLength> widths = format.columnWidthConstraints();
-        bool changed = false;
-        for (QTextLength &width : widths)
-            if (width.type() == QTextLength::PercentageLength && width.rawValue() < 5) {
-                width = QTextLength();
-                changed = true;
-            }
-        if (changed) {
-            format.setColumnWidthConstraints(widths);
-            table->setFormat(format);
-        }
-    }
-    for (QTextFrame *child : frame->childFrames())
-        RelaxNarrowColumns(child);
-}
-
 double CpuMs()
 {
     return double(std::clock()) * 1000.0 / CLOCKS_PER_SEC;
@@ -170,7 +146,7 @@ int Child(const QString &path, const QString &kind, int count, bool baseline, in
         doc.setDefaultFont(font);
         doc.setDefaultStyleSheet(view.document()->defaultStyleSheet());
         doc.setHtml(page);
-        RelaxNarrowColumns(doc.rootFrame());
+        PreparePrintedPage(doc);
         doc.documentLayout()->setPaintDevice(printer);
         const QRect area = printer->pageLayout().paintRectPixels(printer->resolution());
         doc.setPageSize(QSizeF(area.size()));

@@ -9,15 +9,20 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <QPrinter>
 #include <QScrollBar>
 #include <QStringDecoder>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextFragment>
 #include <QTextFrame>
 #include <QTextTable>
 
 #include <algorithm>
+#include <cmath>
 
 THTMLViewer::THTMLViewer(QWidget *parent) : QTextBrowser(parent)
 {
@@ -80,19 +85,26 @@ void THTMLViewer::ApplyDefaults()
 
 namespace {
 
+struct TNarrowColumn {
+    QTextTable *table;
+    int column;
+};
+
 // Qt narrows a column to its percentage even below its longest word, one
 // letter a line; the pages this view shows ask for "1%" meaning "no wider
 // than the words". Such columns take the width of their content instead.
-void RelaxNarrowColumns(QTextFrame *frame)
+void RelaxNarrowColumns(QTextFrame *frame, QList<TNarrowColumn> *relaxed = nullptr)
 {
     if (auto *table = qobject_cast<QTextTable *>(frame)) {
         QTextTableFormat format = table->format();
         QList<QTextLength> widths = format.columnWidthConstraints();
         bool changed = false;
-        for (QTextLength &width : widths) {
-            if (width.type() == QTextLength::PercentageLength && width.rawValue() < 5) {
-                width = QTextLength();
+        for (int i = 0; i < widths.size(); ++i) {
+            if (widths[i].type() == QTextLength::PercentageLength && widths[i].rawValue() < 5) {
+                widths[i] = QTextLength();
                 changed = true;
+                if (relaxed)
+                    relaxed->append({table, i});
             }
         }
         if (changed) {
@@ -101,8 +113,65 @@ void RelaxNarrowColumns(QTextFrame *frame)
         }
     }
     for (QTextFrame *child : frame->childFrames())
-        RelaxNarrowColumns(child);
+        RelaxNarrowColumns(child, relaxed);
 }
+
+// The widest line of a cell's text unbroken, in the page's own pixels.
+qreal NaturalWidth(const QTextDocument &doc, const QTextTableCell &cell)
+{
+    // Lengths in a page are in pixels of 96 to the inch, whatever the device.
+    QImage reference(1, 1, QImage::Format_Mono);
+    reference.setDotsPerMeterX(3780);
+    reference.setDotsPerMeterY(3780);
+    qreal widest = 0;
+    const int end = cell.lastCursorPosition().position();
+    for (QTextBlock block = cell.firstCursorPosition().block(); block.isValid() && block.position() <= end;
+         block = block.next()) {
+        qreal line = 0;
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QFontMetricsF metrics(fragment.charFormat().font().resolve(doc.defaultFont()), &reference);
+            const QStringList parts = fragment.text().split(QChar::LineSeparator);
+            for (int i = 0; i < parts.size(); ++i) {
+                if (i > 0) {
+                    widest = std::max(widest, line);
+                    line = 0;
+                }
+                line += metrics.horizontalAdvance(parts[i]);
+            }
+        }
+        widest = std::max(widest, line);
+    }
+    return widest;
+}
+
+} // namespace
+
+void PreparePrintedPage(QTextDocument &doc)
+{
+    QList<TNarrowColumn> relaxed;
+    RelaxNarrowColumns(doc.rootFrame(), &relaxed);
+    if (relaxed.isEmpty())
+        return;
+    // Cards printed one below another keep one label column, as wide as
+    // the widest label of them all.
+    qreal width = 0;
+    for (const TNarrowColumn &c : relaxed)
+        for (int row = 0; row < c.table->rows(); ++row) {
+            const QTextTableCell cell = c.table->cellAt(row, c.column);
+            if (cell.column() == c.column && cell.columnSpan() == 1)
+                width = std::max(width, NaturalWidth(doc, cell) + 2 * c.table->format().cellPadding() + 1);
+        }
+    for (const TNarrowColumn &c : relaxed) {
+        QTextTableFormat format = c.table->format();
+        QList<QTextLength> widths = format.columnWidthConstraints();
+        widths[c.column] = QTextLength(QTextLength::FixedLength, std::ceil(width));
+        format.setColumnWidthConstraints(widths);
+        c.table->setFormat(format);
+    }
+}
+
+namespace {
 
 QString PageText(const QByteArray &bytes)
 {
@@ -279,7 +348,7 @@ bool THTMLViewer::PrintPreview(TMetaFilePrinter &recorder)
         doc->setDefaultFont(font);
         doc->setDefaultStyleSheet(styleSheet);
         doc->setHtml(html);
-        RelaxNarrowColumns(doc->rootFrame());
+        PreparePrintedPage(*doc);
         return doc;
     };
     return recorder.Record(build, *Printer(), [this](int page, bool &stop) {

@@ -9,6 +9,7 @@
 #include <functional>
 
 class QPrinter;
+class QTextDocument;
 
 // The longest run of text between two tags that a page shows; the layout
 // of one long word grows with the square of its length.
@@ -17,6 +18,11 @@ constexpr int kMaxShownText = 1000;
 // (an entity counts as one) and "…" where it was cut; tags stay as they are.
 QString CutLongTexts(const QString &html, int maxText = kMaxShownText);
 class TMetaFilePrinter;
+
+// The printed copy of a page: a column that asks for a narrow percentage
+// takes the width of its words, and all such columns the width of the
+// widest, so that cards printed one below another keep one label column.
+void PreparePrintedPage(QTextDocument &doc);
 
 // sender, page number (0: the layout starts), stop.
 using TPageEvent = std::function<void(QObject *sender, int page, bool &stop)>;

@@ -154,6 +154,43 @@ TEST(HtmlViewPrint, PrintedPagesAreTheLaidOutPages)
     }
 }
 
+TEST(HtmlViewPrint, CardsOneBelowAnotherKeepOneLabelColumn)
+{
+    // Cards of the organisation card's kind, each with labels of its own.
+    const QStringList labels[] = {{QStringLiteral("Адрес"), QStringLiteral("Телефоны")},
+                                  {QStringLiteral("Вид деятельности"), QStringLiteral("Адрес")},
+                                  {QStringLiteral("Равноправные подразделения"), QStringLiteral("Персонал")}};
+    QString html;
+    for (const QStringList &card : labels) {
+        html += QStringLiteral("<table width=\"100%\" border=0>");
+        for (const QString &label : card)
+            html += QStringLiteral("<tr><td width=\"1%\" valign=top><b>%1</b></td><td>г. Екатеринбург</td></tr>")
+                        .arg(label);
+        html += QStringLiteral("</table><hr>");
+    }
+    THTMLViewer view;
+    view.SetDefFontName(QStringLiteral("Verdana"));
+    view.SetDefFontSize(6);
+    view.LoadFromString(html);
+    TMetaFilePrinter pages;
+    ASSERT_TRUE(view.PrintPreview(pages));
+    const QTextDocument *doc = pages.Document();
+    QList<qreal> valueColumns;
+    for (QTextFrame *frame : doc->rootFrame()->childFrames()) {
+        auto *table = qobject_cast<QTextTable *>(frame);
+        ASSERT_NE(table, nullptr);
+        for (int row = 0; row < table->rows(); ++row) {
+            // Every label on one line, every value where the others are.
+            EXPECT_EQ(table->cellAt(row, 0).firstCursorPosition().block().layout()->lineCount(), 1);
+            valueColumns
+                << doc->documentLayout()->blockBoundingRect(table->cellAt(row, 1).firstCursorPosition().block()).left();
+        }
+    }
+    ASSERT_EQ(valueColumns.size(), 6);
+    for (qreal x : valueColumns)
+        EXPECT_DOUBLE_EQ(x, valueColumns.first());
+}
+
 TEST(HtmlViewPrint, StopWhilePrintingLeavesNoFile)
 {
     QTemporaryDir dir;
