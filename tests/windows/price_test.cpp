@@ -574,6 +574,42 @@ TEST_P(FirmPrice, PrintedPriceListIsThePreviewsPages)
     ExpectPrintedPages(pdf, laidOut, 1, int(laidOut.size()));
 }
 
+TEST_P(FirmPrice, AFailureAtTheWalksEndReachesTheUser)
+{
+    Open(47, 1);
+    ShowPriceTab();
+    // Two marked goods: the walk goes to them and back, with no refresh after.
+    int marks = 0;
+    for (Rows().First(); marks < 2; Rows().Next())
+        if (Rows().FieldByName(QStringLiteral("id")).AsString() != QLatin1String("-1")) {
+            Grid()->MarkedRows().SetCurrentRowMarked(true);
+            ++marks;
+        }
+    AnswerPrintSet(0);
+    bool asked = false;
+    SetSaveDialogHook([&](TSaveDialog &) {
+        asked = true;
+        return false;
+    });
+    // The grid cannot show the rows again when the walk gives them back,
+    // while the job still runs in the progress window.
+    bool failed = false;
+    TDataSource &source = *Grid()->DataSource();
+    const auto change = source.OnDataChange;
+    source.OnDataChange = [&](TDataSource &s, TField *field) {
+        if (frmProgress && frmProgress->isVisible() && !std::exchange(failed, true))
+            throw Exception(QStringLiteral("lost"));
+        if (change)
+            change(s, field);
+    };
+    QTest::mouseClick(Get<QToolButton>("btnSave"), Qt::LeftButton);
+    source.OnDataChange = change;
+    EXPECT_TRUE(failed);
+    EXPECT_EQ(shown, QStringList{QStringLiteral("lost")});
+    EXPECT_FALSE(asked);
+    EXPECT_FALSE(Rows().ControlsDisabled());
+}
+
 TEST_P(FirmPrice, AWalkThatFailsRestoresTheGrid)
 {
     // A sample address with more rows than the grid shows, so that the walk
