@@ -7,6 +7,7 @@
 // helpers (escaping, address line, highlighting, dates) are the program's
 // own, so the two cards can be compared byte for byte.
 
+#include "bench_sqlite_rows.h"
 #include "data/codec.h"
 #include "services/tools_format.h"
 #include "services/tools_searchwords.h"
@@ -24,23 +25,7 @@ namespace plaincard {
 // One statement's rows as texts (null as empty), by column number.
 inline std::vector<QStringList> Rows(sqlite3 *db, const QString &sql, int cid, int fid, int adr)
 {
-    const QByteArray text = ToCp1251(sql);
-    sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(db, text.constData(), int(text.size()), &st, nullptr);
-    for (auto [name, value] : {std::pair{":cid", cid}, std::pair{":fid", fid}, std::pair{":adr_id", adr}})
-        if (const int at = sqlite3_bind_parameter_index(st, name))
-            sqlite3_bind_int(st, at, value);
-    std::vector<QStringList> rows;
-    const int columns = sqlite3_column_count(st);
-    while (sqlite3_step(st) == SQLITE_ROW) {
-        QStringList row;
-        for (int c = 0; c < columns; ++c)
-            row.append(
-                FromCp1251(reinterpret_cast<const char *>(sqlite3_column_text(st, c)), sqlite3_column_bytes(st, c)));
-        rows.push_back(std::move(row));
-    }
-    sqlite3_finalize(st);
-    return rows;
+    return SqliteRows(db, ToCp1251(sql), {{":cid", cid}, {":fid", fid}, {":adr_id", adr}});
 }
 
 struct TWords {

@@ -7,6 +7,7 @@
 // before the window is shown.
 //   bench_startup_plain CATALOGUE.dat
 
+#include "bench_sqlite_rows.h"
 #include "data/codec.h"
 
 #include <QApplication>
@@ -27,23 +28,7 @@ sqlite3 *g_db = nullptr;
 
 std::vector<QStringList> Rows(const char *sql, int cid = 0, int superId = 0)
 {
-    sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(g_db, sql, -1, &st, nullptr);
-    if (const int at = sqlite3_bind_parameter_index(st, ":cid"))
-        sqlite3_bind_int(st, at, cid);
-    if (const int at = sqlite3_bind_parameter_index(st, ":super_id"))
-        sqlite3_bind_int(st, at, superId);
-    std::vector<QStringList> rows;
-    const int columns = sqlite3_column_count(st);
-    while (sqlite3_step(st) == SQLITE_ROW) {
-        QStringList row;
-        for (int c = 0; c < columns; ++c)
-            row.append(
-                FromCp1251(reinterpret_cast<const char *>(sqlite3_column_text(st, c)), sqlite3_column_bytes(st, c)));
-        rows.push_back(std::move(row));
-    }
-    sqlite3_finalize(st);
-    return rows;
+    return SqliteRows(g_db, QByteArray(sql), {{":cid", cid}, {":super_id", superId}});
 }
 
 int Column(const char *sql, const char *name)

@@ -111,7 +111,6 @@ void TMetaFilePrinter::Clear()
     m_pageCount = 0;
     m_resolution = 0;
     m_pages.clear();
-    m_recorded.clear();
 }
 
 bool TMetaFilePrinter::LaidOutFor(const QPrinter &printer) const
@@ -201,7 +200,6 @@ bool TMetaFilePrinter::Record(TDocumentBuilder build, QPrinter &printer, const T
     m_pageCount = job->pages;
     m_resolution = dpi;
     m_pages.resize(m_pageCount);
-    m_recorded.fill(false, m_pageCount);
     for (int page = 1; page <= m_pageCount; ++page) {
         if (step)
             step(page, stop);
@@ -232,13 +230,9 @@ QPicture TMetaFilePrinter::MetaFile(int index) const
 {
     if (index < 0 || index >= m_pageCount)
         return QPicture();
-    if (!m_recorded[index]) {
-        QPicture picture;
-        QPainter painter(&picture);
+    if (m_pages[index].isNull()) { // not yet recorded, or a blank page
+        QPainter painter(&m_pages[index]);
         DrawPage(painter, index);
-        painter.end();
-        m_pages[index] = picture;
-        m_recorded[index] = true;
     }
     return m_pages[index];
 }

@@ -71,6 +71,5 @@ private:
     QTextDocument *m_doc = nullptr;    // the layout thread's
     int m_pageCount = 0;
     int m_resolution = 0;
-    mutable QList<QPicture> m_pages;
-    mutable QList<bool> m_recorded;
+    mutable QList<QPicture> m_pages; // recorded when first asked for
 };

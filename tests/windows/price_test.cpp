@@ -277,6 +277,16 @@ protected:
     // Answers the next print-settings dialog as a user would: the scope's
     // button and OK, or Esc for -1. Records "caption|scope offered|marked
     // enabled|fields shown".
+    // Marks the first count goods rows (headers have id -1).
+    void MarkGoods(int count)
+    {
+        int marks = 0;
+        for (Rows().First(); marks < count; Rows().Next())
+            if (Rows().FieldByName(QStringLiteral("id")).AsString() != QLatin1String("-1")) {
+                Grid()->MarkedRows().SetCurrentRowMarked(true);
+                ++marks;
+            }
+    }
     void AnswerPrintSet(int scope)
     {
         m_dialogTimer = std::make_unique<QTimer>();
@@ -501,12 +511,7 @@ TEST_P(FirmPrice, PrintScopesAndCancelling)
     Open(kFirm, 1);
     ShowPriceTab();
     // Marks on two goods, the current row on the last good.
-    int marks = 0;
-    for (Rows().First(); marks < 2; Rows().Next())
-        if (Rows().FieldByName(QStringLiteral("id")).AsString() != QLatin1String("-1")) {
-            Grid()->MarkedRows().SetCurrentRowMarked(true);
-            ++marks;
-        }
+    MarkGoods(2);
     Rows().Last();
     const QString current = Rows().FieldByName(QStringLiteral("sname")).AsString();
     const int top = Grid()->GetActiveRecord();
@@ -579,12 +584,7 @@ TEST_P(FirmPrice, AFailureAtTheWalksEndReachesTheUser)
     Open(47, 1);
     ShowPriceTab();
     // Two marked goods: the walk goes to them and back, with no refresh after.
-    int marks = 0;
-    for (Rows().First(); marks < 2; Rows().Next())
-        if (Rows().FieldByName(QStringLiteral("id")).AsString() != QLatin1String("-1")) {
-            Grid()->MarkedRows().SetCurrentRowMarked(true);
-            ++marks;
-        }
+    MarkGoods(2);
     AnswerPrintSet(0);
     bool asked = false;
     SetSaveDialogHook([&](TSaveDialog &) {
