@@ -318,7 +318,9 @@ void TPreviewForm::ScrollBox1Resize()
         LayoutAgain = false;
         // Without bars first; a page that then needs them is laid out in
         // the room they leave, and they stay.
-        const bool bars = LayoutPages(false) && (LayoutPages(true), true);
+        const bool bars = LayoutPages(false);
+        if (bars)
+            LayoutPages(true);
         const Qt::ScrollBarPolicy policy = bars ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff;
         ScrollBox1->setHorizontalScrollBarPolicy(policy);
         ScrollBox1->setVerticalScrollBarPolicy(policy);
