@@ -22,6 +22,7 @@
 #include "data/query.h"
 #include "services/globals.h"
 #include "services/htmlpage.h"
+#include "services/pagerules.h"
 #include "services/tools_format.h"
 #include "windows/price/firmcard.h"
 
@@ -128,7 +129,9 @@ int Child(const QString &path, const QString &kind, int count, bool baseline, in
     view.SetDefFontName(QStringLiteral("Verdana"));
     view.SetDefFontSize(6);
     view.SetDefHotSpotColor(Qt::black);
-    view.LoadFromString(page);
+    // As the program's print path prepares its view.
+    view.OnPreparePrintedPage = PreparePrintedPage;
+    view.LoadFromString(CutLongTexts(page, *view.document()));
     const double buildMs = double(t.nsecsElapsed()) / 1e6;
 
     QPrinter *printer = Printer();

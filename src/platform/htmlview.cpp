@@ -9,20 +9,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <QPrinter>
 #include <QScrollBar>
 #include <QStringDecoder>
-#include <QTextBlock>
 #include <QTextDocument>
-#include <QTextFragment>
 #include <QTextFrame>
 #include <QTextTable>
 
 #include <algorithm>
-#include <cmath>
 
 THTMLViewer::THTMLViewer(QWidget *parent) : QTextBrowser(parent)
 {
@@ -85,15 +81,7 @@ void THTMLViewer::ApplyDefaults()
 
 namespace {
 
-struct TNarrowColumn {
-    QTextTable *table;
-    int column;
-};
-
-// Qt narrows a column to its percentage even below its longest word, one
-// letter a line; the pages this view shows ask for "1%" meaning "no wider
-// than the words". Such columns take the width of their content instead.
-void RelaxNarrowColumns(QTextFrame *frame, QList<TNarrowColumn> *relaxed = nullptr)
+void RelaxNarrowColumns(QTextFrame *frame, QList<TNarrowColumn> &relaxed)
 {
     if (auto *table = qobject_cast<QTextTable *>(frame)) {
         QTextTableFormat format = table->format();
@@ -103,8 +91,7 @@ void RelaxNarrowColumns(QTextFrame *frame, QList<TNarrowColumn> *relaxed = nullp
             if (widths[i].type() == QTextLength::PercentageLength && widths[i].rawValue() < 5) {
                 widths[i] = QTextLength();
                 changed = true;
-                if (relaxed)
-                    relaxed->append({table, i});
+                relaxed.append({table, i});
             }
         }
         if (changed) {
@@ -116,59 +103,13 @@ void RelaxNarrowColumns(QTextFrame *frame, QList<TNarrowColumn> *relaxed = nullp
         RelaxNarrowColumns(child, relaxed);
 }
 
-// The widest line of a cell's text unbroken, in the page's own pixels.
-qreal NaturalWidth(const QTextDocument &doc, const QTextTableCell &cell)
-{
-    // Lengths in a page are in pixels of 96 to the inch, whatever the device.
-    QImage reference(1, 1, QImage::Format_Mono);
-    reference.setDotsPerMeterX(3780);
-    reference.setDotsPerMeterY(3780);
-    qreal widest = 0;
-    const int end = cell.lastCursorPosition().position();
-    for (QTextBlock block = cell.firstCursorPosition().block(); block.isValid() && block.position() <= end;
-         block = block.next()) {
-        qreal line = 0;
-        for (auto it = block.begin(); !it.atEnd(); ++it) {
-            const QTextFragment fragment = it.fragment();
-            const QFontMetricsF metrics(fragment.charFormat().font().resolve(doc.defaultFont()), &reference);
-            const QStringList parts = fragment.text().split(QChar::LineSeparator);
-            for (int i = 0; i < parts.size(); ++i) {
-                if (i > 0) {
-                    widest = std::max(widest, line);
-                    line = 0;
-                }
-                line += metrics.horizontalAdvance(parts[i]);
-            }
-        }
-        widest = std::max(widest, line);
-    }
-    return widest;
-}
-
 } // namespace
 
-void PreparePrintedPage(QTextDocument &doc)
+QList<TNarrowColumn> RelaxNarrowColumns(QTextDocument &doc)
 {
     QList<TNarrowColumn> relaxed;
-    RelaxNarrowColumns(doc.rootFrame(), &relaxed);
-    if (relaxed.isEmpty())
-        return;
-    // Cards printed one below another keep one label column, as wide as
-    // the widest label of them all.
-    qreal width = 0;
-    for (const TNarrowColumn &c : relaxed)
-        for (int row = 0; row < c.table->rows(); ++row) {
-            const QTextTableCell cell = c.table->cellAt(row, c.column);
-            if (cell.column() == c.column && cell.columnSpan() == 1)
-                width = std::max(width, NaturalWidth(doc, cell) + 2 * c.table->format().cellPadding() + 1);
-        }
-    for (const TNarrowColumn &c : relaxed) {
-        QTextTableFormat format = c.table->format();
-        QList<QTextLength> widths = format.columnWidthConstraints();
-        widths[c.column] = QTextLength(QTextLength::FixedLength, std::ceil(width));
-        format.setColumnWidthConstraints(widths);
-        c.table->setFormat(format);
-    }
+    RelaxNarrowColumns(doc.rootFrame(), relaxed);
+    return relaxed;
 }
 
 namespace {
@@ -202,46 +143,23 @@ QImage BlankPicture()
 
 } // namespace
 
-QString CutLongTexts(const QString &html, int maxText)
-{
-    QString out;
-    qsizetype i = 0;
-    const qsizetype n = html.size();
-    while (i < n) {
-        const qsizetype tag = html.indexOf(u'<', i);
-        const qsizetype end = tag < 0 ? n : tag;
-        // The text up to the tag, counted in shown characters.
-        int shown = 0;
-        qsizetype j = i;
-        while (j < end && shown < maxText) {
-            if (html[j] == u'&') {
-                const qsizetype semi = html.indexOf(u';', j);
-                j = semi >= 0 && semi < end && semi - j <= 10 ? semi + 1 : j + 1;
-            } else {
-                ++j;
-            }
-            ++shown;
-        }
-        out += QStringView(html).mid(i, j - i);
-        if (j < end)
-            out += u'\u2026';
-        if (tag < 0)
-            break;
-        const qsizetype close = html.indexOf(u'>', tag);
-        const qsizetype next = close < 0 ? n : close + 1;
-        out += QStringView(html).mid(tag, next - tag);
-        i = next;
-    }
-    return out;
-}
-
 void THTMLViewer::LoadFromString(const QString &html)
 {
-    m_html = CutLongTexts(html);
+    m_html = html;
     m_folder.clear();
     m_currentFile.clear();
-    setHtml(m_html);
-    RelaxNarrowColumns(document()->rootFrame());
+    SetPage(m_html);
+}
+
+void THTMLViewer::SetPage(const QString &html)
+{
+    // A null page size holds the layout back, so that the page is laid out
+    // once, with its columns relaxed, instead of once more after them.
+    const QSizeF pageSize = document()->pageSize();
+    document()->setPageSize(QSizeF(0, 0));
+    setHtml(html);
+    RelaxNarrowColumns(*document());
+    document()->setPageSize(pageSize);
 }
 
 bool THTMLViewer::LoadFromFile(const QString &fileName)
@@ -274,8 +192,7 @@ void THTMLViewer::ShowPage(const QString &path, const QString &html)
         m_currentFile = path;
     // Relative names in the page are taken from the page's own folder.
     document()->setBaseUrl(QUrl::fromLocalFile(QFileInfo(m_currentFile).absolutePath() + u'/'));
-    setHtml(html);
-    RelaxNarrowColumns(document()->rootFrame());
+    SetPage(html);
     document()->size(); // lays the whole page out, so its height is known
 }
 
@@ -341,14 +258,18 @@ bool THTMLViewer::PrintPreview(TMetaFilePrinter &recorder)
     const QString family = font.family();
     const qreal points = font.pointSizeF();
     const QString styleSheet = document()->defaultStyleSheet();
-    const auto build = [html, family, points, styleSheet] {
+    const TPrintedPagePreparer prepare = OnPreparePrintedPage;
+    const auto build = [html, family, points, styleSheet, prepare] {
         auto *doc = new QTextDocument;
         QFont font(family);
         font.setPointSizeF(points);
         doc->setDefaultFont(font);
         doc->setDefaultStyleSheet(styleSheet);
         doc->setHtml(html);
-        PreparePrintedPage(*doc);
+        if (prepare)
+            prepare(*doc);
+        else
+            RelaxNarrowColumns(*doc);
         return doc;
     };
     return recorder.Record(build, *Printer(), [this](int page, bool &stop) {

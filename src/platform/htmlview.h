@@ -4,25 +4,29 @@
 // out or printing, layout into a page recorder and printing of a page range.
 
 #include <QColor>
+#include <QList>
 #include <QTextBrowser>
 
 #include <functional>
 
 class QPrinter;
 class QTextDocument;
-
-// The longest run of text between two tags that a page shows; the layout
-// of one long word grows with the square of its length.
-constexpr int kMaxShownText = 1000;
-// The page with every run of text between tags cut to maxText characters
-// (an entity counts as one) and "…" where it was cut; tags stay as they are.
-QString CutLongTexts(const QString &html, int maxText = kMaxShownText);
+class QTextTable;
 class TMetaFilePrinter;
 
-// The printed copy of a page: a column that asks for a narrow percentage
-// takes the width of its words, and all such columns the width of the
-// widest, so that cards printed one below another keep one label column.
-void PreparePrintedPage(QTextDocument &doc);
+struct TNarrowColumn {
+    QTextTable *table;
+    int column;
+};
+
+// Qt narrows a column to its percentage even below its longest word, one
+// letter a line; the pages of this program ask for "1%" meaning "no wider
+// than the words". Such columns of doc take the width of their content
+// instead. Every view's page gets this; the columns relaxed are returned.
+QList<TNarrowColumn> RelaxNarrowColumns(QTextDocument &doc);
+
+// Makes the printed copy ready for layout, on the layout's own thread.
+using TPrintedPagePreparer = std::function<void(QTextDocument &doc)>;
 
 // sender, page number (0: the layout starts), stop.
 using TPageEvent = std::function<void(QObject *sender, int page, bool &stop)>;
@@ -42,9 +46,8 @@ public:
     void SetDefOverLinkColor(const QColor &colour);
 
     // Neither kind of page breaks a column that asks for a narrow percentage
-    // below its longest word. Long texts of a page loaded from a string are
-    // cut (CutLongTexts): the page is for printing and preview, where a text
-    // of a million letters would hold the program up.
+    // below its longest word (RelaxNarrowColumns). A page from a string loads
+    // nothing from outside: no picture, style sheet or linked page.
     void LoadFromString(const QString &html);
     // A page and whatever it uses (pictures, style sheets, pages it links
     // to) come from the page's own folder only, and only as regular files of
@@ -58,6 +61,9 @@ public:
     QVariant loadResource(int type, const QUrl &name) override;
 
     TPageEvent OnPageEvent;
+    // The printed copy's last step before its layout; without one the copy
+    // gets the view's own column rule.
+    TPrintedPagePreparer OnPreparePrintedPage;
 
     // Lays the page out into recorder for the current printer; false when
     // the page event stopped it.
@@ -77,6 +83,7 @@ private:
     void ApplyDefaults();
     bool ShowFile(const QString &fileName);
     void ShowPage(const QString &path, const QString &html);
+    void SetPage(const QString &html);
     // The canonical path of a file the page may read, or empty text.
     QString PageFilePath(const QUrl &name) const;
 

@@ -8,6 +8,7 @@
 #include "platform/dialogs.h"
 #include "platform/htmlview.h"
 #include "platform/printers.h"
+#include "services/pagerules.h"
 #include "services/tools_format.h"
 
 #include <QApplication>
@@ -60,7 +61,8 @@ void PrintOrPreviewHtml(QWidget *form, const QString &body, bool preview)
     view->SetDefBackground(QColor(0xFF, 0xFF, 0xFF));
     view->SetDefHotSpotColor(Qt::black);
     view->SetDefOverLinkColor(Qt::black);
-    view->LoadFromString(page);
+    view->OnPreparePrintedPage = PreparePrintedPage;
+    view->LoadFromString(CutLongTexts(page, *view->document()));
 
     bool aborted = false;
     auto *previewForm = new TPreviewForm(qApp->activeWindow(), view.get(), aborted);

@@ -3,6 +3,8 @@
 // keys of a viewer, and handing a link, mail address or file to the
 // desktop's default handler.
 
+#include "platform/htmlview.h"
+
 #include <QString>
 #include <QTextBrowser>
 #include <QUrl>
@@ -13,10 +15,10 @@
 // page needs nothing from outside, so it loads nothing: no picture, style
 // sheet or page from a file, a server or the program's resources, whatever
 // markup the text brings with it.
-class TCardViewer : public QTextBrowser
+class TCardViewer : public THTMLViewer
 {
 public:
-    using QTextBrowser::QTextBrowser;
+    using THTMLViewer::THTMLViewer;
 
     // An empty resource for every request; the document then does not read
     // the address itself either.

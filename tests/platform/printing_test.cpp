@@ -154,43 +154,6 @@ TEST(HtmlViewPrint, PrintedPagesAreTheLaidOutPages)
     }
 }
 
-TEST(HtmlViewPrint, CardsOneBelowAnotherKeepOneLabelColumn)
-{
-    // Cards of the organisation card's kind, each with labels of its own.
-    const QStringList labels[] = {{QStringLiteral("Адрес"), QStringLiteral("Телефоны")},
-                                  {QStringLiteral("Вид деятельности"), QStringLiteral("Адрес")},
-                                  {QStringLiteral("Равноправные подразделения"), QStringLiteral("Персонал")}};
-    QString html;
-    for (const QStringList &card : labels) {
-        html += QStringLiteral("<table width=\"100%\" border=0>");
-        for (const QString &label : card)
-            html += QStringLiteral("<tr><td width=\"1%\" valign=top><b>%1</b></td><td>г. Екатеринбург</td></tr>")
-                        .arg(label);
-        html += QStringLiteral("</table><hr>");
-    }
-    THTMLViewer view;
-    view.SetDefFontName(QStringLiteral("Verdana"));
-    view.SetDefFontSize(6);
-    view.LoadFromString(html);
-    TMetaFilePrinter pages;
-    ASSERT_TRUE(view.PrintPreview(pages));
-    const QTextDocument *doc = pages.Document();
-    QList<qreal> valueColumns;
-    for (QTextFrame *frame : doc->rootFrame()->childFrames()) {
-        auto *table = qobject_cast<QTextTable *>(frame);
-        ASSERT_NE(table, nullptr);
-        for (int row = 0; row < table->rows(); ++row) {
-            // Every label on one line, every value where the others are.
-            EXPECT_EQ(table->cellAt(row, 0).firstCursorPosition().block().layout()->lineCount(), 1);
-            valueColumns
-                << doc->documentLayout()->blockBoundingRect(table->cellAt(row, 1).firstCursorPosition().block()).left();
-        }
-    }
-    ASSERT_EQ(valueColumns.size(), 6);
-    for (qreal x : valueColumns)
-        EXPECT_DOUBLE_EQ(x, valueColumns.first());
-}
-
 TEST(HtmlViewPrint, StopWhilePrintingLeavesNoFile)
 {
     QTemporaryDir dir;
@@ -230,40 +193,6 @@ TEST(HtmlView, AOnePercentColumnKeepsItsWordsWhole)
     const QTextBlock caption = table->cellAt(0, 0).firstCursorPosition().block();
     EXPECT_EQ(caption.text(), QStringLiteral("Вид деятельности"));
     EXPECT_LE(caption.layout()->lineCount(), 2);
-}
-
-TEST(HtmlView, LongTextsAreCutBetweenTheirTags)
-{
-    const QString e = QStringLiteral("\u2026");
-    const struct {
-        const char *html;
-        int max;
-        QString cut;
-    } cases[] = {
-        {"<b>abcdef</b>", 4, QStringLiteral("<b>abcd") + e + QStringLiteral("</b>")},
-        {"<b>abcd</b>ef", 4, QStringLiteral("<b>abcd</b>ef")},
-        {"a&amp;bcd<br>", 3, QStringLiteral("a&amp;b") + e + QStringLiteral("<br>")},
-        {"<p align=center>abcdef", 5, QStringLiteral("<p align=center>abcde") + e},
-        {"ab<unterminated abcdefgh", 2, QStringLiteral("ab<unterminated abcdefgh")},
-        {"", 2, QString()},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(CutLongTexts(QString::fromUtf8(c.html), c.max), c.cut) << c.html;
-}
-
-// A page for printing with a word of a million letters is laid out at once.
-TEST(HtmlView, APrintedPageWithAHugeWordIsLaidOutAtOnce)
-{
-    const QString word = QString(1000000, u'Ж');
-    THTMLViewer view;
-    QElapsedTimer timer;
-    timer.start();
-    view.LoadFromString(QStringLiteral("<table width=\"100%\"><tr><td><p align=center><b>") + word +
-                        QStringLiteral("</b></p></td></tr></table>"));
-    view.document()->setTextWidth(600);
-    view.document()->documentLayout()->documentSize();
-    EXPECT_LT(timer.elapsed(), 500);
-    EXPECT_TRUE(view.toPlainText().contains(word.left(kMaxShownText) + QStringLiteral("\u2026")));
 }
 
 TEST(Dialogs, HookAnswersOnTheDialogObject)

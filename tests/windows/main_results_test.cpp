@@ -2,6 +2,7 @@
 
 #include "platform/dbctrls.h"
 #include "platform/htmlview.h"
+#include "services/pagerules.h"
 #include "services/tools_viewer.h"
 #include "services/vtbl.h"
 #include "windows/price/firmcard.h"
@@ -15,8 +16,13 @@
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
+#include <QTextFragment>
+#include <QTextLayout>
+#include <QTextBlock>
 #include <QToolBar>
 #include <QToolButton>
+
+#include <utility>
 
 namespace {
 
@@ -541,6 +547,43 @@ TEST_P(MainResults, AHugeFirmNameFillsTheCardAtOnce)
     EXPECT_LT(timer.elapsed(), 800) << "the search, the grid and the card";
     EXPECT_TRUE(Card().contains(name.left(kMaxShownText))) << Card().left(100).toStdString();
     EXPECT_LT(Card().size(), 10000);
+}
+
+// The card's labels (its bold texts after the firm's name) each stand whole on one
+// line, at the smallest window and at a large one.
+TEST_P(MainResults, CardLabelsStandWholeOnOneLineAtEverySize)
+{
+    FindEnpr(QStringLiteral("а"));
+    ASSERT_GT(EnprRows(*w).RecordCount(), 0);
+    auto *view = Get<QTextBrowser>(*w, "HTMLViewer1");
+    for (const QSize size : {w->minimumSize(), QSize(1600, 1000)}) {
+        SCOPED_TRACE(QStringLiteral("%1 x %2").arg(size.width()).arg(size.height()).toStdString());
+        w->resize(size);
+        QTRY_COMPARE_WITH_TIMEOUT(w->size(), size, 5000);
+        QCoreApplication::processEvents();
+        QTextDocument *doc = view->document();
+        doc->documentLayout()->documentSize();
+        if (qEnvironmentVariableIsSet("TREVIN_SHOT"))
+            w->grab().save(QStringLiteral("/tmp/card_%1.png").arg(size.width()));
+        int labels = 0;
+        bool name = true;
+        for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                const QTextFragment f = it.fragment();
+                if (f.charFormat().fontWeight() < QFont::Bold || f.text().trimmed().isEmpty())
+                    continue;
+                if (std::exchange(name, false))
+                    continue;
+                const int start = f.position() - block.position();
+                const QTextLine line = block.layout()->lineForTextPosition(start);
+                ASSERT_TRUE(line.isValid());
+                EXPECT_GE(start + f.length(), line.textStart()) << f.text().toStdString();
+                EXPECT_LE(start + f.length(), line.textStart() + line.textLength()) << f.text().toStdString();
+                ++labels;
+            }
+        }
+        EXPECT_GE(labels, 3);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Deployments, MainResults, ::testing::Values(false, true),

@@ -16,6 +16,7 @@
 #include "platform/dialogs.h"
 #include "platform/htmlview.h"
 #include "platform/printers.h"
+#include "services/pagerules.h"
 #include "services/scratchdb.h"
 #include "services/stat.h"
 #include "services/tools_format.h"
@@ -778,6 +779,8 @@ TEST_P(FirmPrice, AHugeFirmNameOpensAtOnceAndIsSavedWhole)
     const QString card = Get<QTextBrowser>("HTMLViewer1")->toPlainText();
     EXPECT_TRUE(card.contains(name.left(kMaxShownText))) << card.left(100).toStdString();
     EXPECT_LT(card.size(), 10000);
+    // The caption holds no more of the name than the card does.
+    EXPECT_EQ(w->windowTitle(), name.left(kMaxShownText) + QStringLiteral("\u2026"));
 
     const QString file = dir.filePath(QStringLiteral("card.htm"));
     SetSaveDialogHook([file](TSaveDialog &d) {

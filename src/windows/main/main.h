@@ -32,6 +32,7 @@ class QKeyEvent;
 class QMenu;
 class QTabWidget;
 class QTextBrowser;
+class TCardViewer;
 class QToolButton;
 class QUrl;
 class TDBText;
@@ -184,7 +185,7 @@ private:
     TDBText *DBText6 = nullptr;
     TDBText *DBText7 = nullptr;
     QLabel *lblGoodPost = nullptr;
-    QTextBrowser *HTMLViewer1 = nullptr;
+    TCardViewer *HTMLViewer1 = nullptr;
     QMenu *PopupMenu1 = nullptr;
     QAction *N6 = nullptr;
     QAction *mnuCopyToClipboard = nullptr;

@@ -10,6 +10,8 @@
 
 #include "platform/application.h"
 #include "platform/dbctrls.h"
+#include "services/pagerules.h"
+#include "services/tools_viewer.h"
 #include "services/globals.h"
 #include "services/tools_format.h"
 #include "services/vtbl.h"
@@ -229,7 +231,7 @@ void TfrmMain::DataSource2DataChange()
                           Query5.FieldByName(QStringLiteral("fid")).AsInteger(),
                           Query5.FieldByName(QStringLiteral("adr_id")).AsInteger(), true, &History,
                           TCardSections::All(), html, kMaxShownText);
-        HTMLViewer1->setHtml(html);
+        HTMLViewer1->LoadFromString(html);
     } catch (...) {
         TApplication::HandleException();
     }

@@ -3,6 +3,7 @@
 #include "data/connection.h"
 #include "data/dberror.h"
 #include "data/query.h"
+#include "services/pagerules.h"
 #include "services/globals.h"
 #include "services/tools_format.h"
 #include "services/tools_searchwords.h"
@@ -72,10 +73,7 @@ public:
 private:
     QString HighlightSection(const QString &text, const QString &words) const;
     // A catalogue text as it is shown: cut to the card's bound, if it has one.
-    QString Shown(const QString &text) const
-    {
-        return m_maxText > 0 && text.size() > m_maxText ? text.left(m_maxText) + u'\u2026' : text;
-    }
+    QString Shown(const QString &text) const { return m_maxText > 0 ? CutLongText(text, m_maxText) : text; }
     QString Escape(const QString &text) const { return EscapeHtmlText(Shown(text)); }
     void Open(const QString &sql, bool withAddress = true);
     QString Text(const char *field) const { return m_q.FieldByName(QLatin1String(field)).AsString(); }

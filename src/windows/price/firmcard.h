@@ -18,8 +18,9 @@ class THistoryRec;
 // search words are highlighted, or null; with a view no telephone becomes a
 // transfer link. Database errors pass to the caller; the connection's
 // SQL-wait cursor is off while the card is built and restored afterwards.
-// MaxTextLength above 0 cuts every catalogue text to that many characters
-// before it is highlighted (a card that is only shown); 0 keeps them whole.
+// MaxTextLength above 0 cuts every catalogue text as CutLongText does before
+// it is highlighted, which costs more than the text's length (a card that is
+// only shown); 0 keeps them whole.
 void BuildFirmCardHtml(TZReadOnlyQuery &Query, int cid, int fid, int adr_id, bool Compact, const THistoryRec *History,
                        const TCardSections &Sections, QString &Html, int MaxTextLength = 0);
 

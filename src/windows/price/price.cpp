@@ -10,6 +10,7 @@
 #include "data/connection.h"
 #include "platform/dbctrls.h"
 #include "platform/htmlview.h"
+#include "services/pagerules.h"
 #include "services/fielddefs.h"
 #include "services/globals.h"
 #include "services/stat.h"
@@ -304,10 +305,11 @@ void TfrmPrice::Init(int cid, int fid, int adr_id, qint64 goodId)
     Query2.Open();
     const QString sfn = Query2.FieldByName(QStringLiteral("sfn")).AsString();
     Query2.Close();
-    setWindowTitle(sfn);
+    // The caption holds no more of the catalogue's texts than the card shows.
+    setWindowTitle(CutLongText(sfn));
     const QString address = LoadAddressText(Query2, cid, fid, adr_id, true);
     if (!address.isEmpty())
-        setWindowTitle(sfn + QStringLiteral(" - ") + address);
+        setWindowTitle(CutLongText(sfn + QStringLiteral(" - ") + address));
 
     QString html;
     BuildFirmCardHtml(Query2, cid, fid, adr_id, false, nullptr, TCardSections::All(), html);
@@ -323,8 +325,8 @@ void TfrmPrice::Init(int cid, int fid, int adr_id, qint64 goodId)
 void TfrmPrice::LoadCard()
 {
     m_cardPending = false;
-    // The view shows long texts cut; printing and saving take CardHtml whole.
-    HTMLViewer1->setHtml(CutLongTexts(CardHtml));
+    // The view shows long texts cut, as printed pages do; saving keeps CardHtml whole.
+    HTMLViewer1->LoadFromString(CutLongTexts(CardHtml, *HTMLViewer1->document()));
 }
 
 void TfrmPrice::showEvent(QShowEvent *event)

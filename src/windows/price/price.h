@@ -22,6 +22,7 @@ class QMenu;
 class QStatusBar;
 class QTabWidget;
 class QTextBrowser;
+class TCardViewer;
 class QToolBar;
 class QToolButton;
 class TDBText;
@@ -102,7 +103,7 @@ private:
     QTabWidget *PageControl1 = nullptr;
     QWidget *TabSheet1 = nullptr;
     QWidget *TabSheet2 = nullptr;
-    QTextBrowser *HTMLViewer1 = nullptr;
+    TCardViewer *HTMLViewer1 = nullptr;
     QLabel *Label1 = nullptr;
     QComboBox *cbGroup = nullptr;
     TDBGrid *DBGrid1 = nullptr;
