@@ -211,7 +211,7 @@ TEST(HtmlPage, SaveWritesTheBodyBytesAsChosen)
         TBoxes boxes;
         boxes.answer = c.answer;
         bool cancelled = !c.cancelled;
-        SaveHtmlToFile(nullptr, c.body, cancelled);
+        SaveHtmlToFile(nullptr, c.body, cancelled, {});
         SetSaveDialogHook({});
         EXPECT_EQ(cancelled, c.cancelled) << c.name;
         EXPECT_EQ(ReadAll(path), c.after) << c.name;
@@ -281,7 +281,7 @@ TEST(HtmlPage, SaveWritesOnlyARegularFileOrANewOneAndNeverWaits)
             bool cancelled = false;
             QElapsedTimer clock;
             clock.start();
-            EXPECT_NO_THROW(SaveHtmlToFile(nullptr, S(u"мир"), cancelled)) << what;
+            EXPECT_NO_THROW(SaveHtmlToFile(nullptr, S(u"мир"), cancelled, {})) << what;
             const qint64 took = clock.elapsed();
             {
                 std::lock_guard<std::mutex> guard(lock);
@@ -306,7 +306,7 @@ TEST(HtmlPage, SaveWritesOnlyARegularFileOrANewOneAndNeverWaits)
     {
         TBoxes boxes;
         bool cancelled = false;
-        SaveHtmlToFile(nullptr, S(u"мир"), cancelled);
+        SaveHtmlToFile(nullptr, S(u"мир"), cancelled, {});
         EXPECT_TRUE(cancelled);
         EXPECT_TRUE(boxes.texts.isEmpty());
     }
@@ -374,7 +374,7 @@ TEST(HtmlPage, SaveOnAFullDiskSaysSoAndLeavesNoPartialPage)
         TBoxes boxes;
         boxes.answer = c.answer;
         bool cancelled = false;
-        EXPECT_NO_THROW(SaveHtmlToFile(nullptr, *c.body, cancelled)) << c.name;
+        EXPECT_NO_THROW(SaveHtmlToFile(nullptr, *c.body, cancelled, {})) << c.name;
         SetSaveDialogHook({});
         EXPECT_TRUE(cancelled) << c.name;
         EXPECT_EQ(boxes.texts.value(c.existing ? 1 : 0), S(u" Ошибка записи файла ") + path) << c.name;
@@ -442,7 +442,7 @@ TEST(HtmlPage, SaveTakesTheOneFileTypedInTheDialogOrSaysItCannot)
         look.start();
         TBoxes boxes;
         bool cancelled = false;
-        SaveHtmlToFile(nullptr, S(u"мир"), cancelled);
+        SaveHtmlToFile(nullptr, S(u"мир"), cancelled, {});
         look.stop();
         EXPECT_EQ(step, 2) << c.typed.toStdString();
         const QStringList files = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
