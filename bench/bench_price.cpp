@@ -237,7 +237,7 @@ int main(int argc, char **argv)
                     QElapsedTimer t;
                     t.start();
                     {
-                        TfrmPrice w(&conn, TCardLinkHandler());
+                        TfrmPrice w(&conn, TCardLinkHandler(), QStringList());
                         TZReadOnlyQuery &prices = TfrmPriceTestPeer::Query1(w);
                         const auto calc = prices.OnCalcFields;
                         prices.OnCalcFields = [&calcs, calc](TDataSet &ds) {

@@ -3,7 +3,10 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,6 +26,164 @@ int OpenRegular(const QString &path, int flags)
         return -1;
     }
     return fd;
+}
+
+// What an open that was meant for a regular file says when the name has
+// been swapped for a special file since it was looked at.
+bool IsSpecialFileError(int code)
+{
+    return code == ENXIO || code == EISDIR || code == ENODEV || code == ENOTDIR;
+}
+
+// All of data to fd, at offset (or at its position when offset is
+// negative), then to the disk; 0 or the system's error.
+int WriteAll(int fd, const QByteArray &data, off_t offset)
+{
+    qsizetype done = 0;
+    while (done < data.size()) {
+        const std::size_t left = std::size_t(data.size() - done);
+        const ssize_t n = offset < 0 ? ::write(fd, data.constData() + done, left)
+                                     : ::pwrite(fd, data.constData() + done, left, offset + off_t(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            return EIO;
+        done += n;
+    }
+    // Some file systems report a full disk only when the data is flushed.
+    if (!data.isEmpty() && ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS)
+        return errno;
+    return 0;
+}
+
+// Returned by WriteBeside when the folder does not take a new file beside
+// the old one, or will not let it take the old one's place.
+constexpr int kNotBeside = -1;
+
+// The page goes into a new file in the folder of target, made to look like
+// the old one (owner, group, permission bits), which then takes the old
+// one's name in one step: until then the old file is untouched. 0 when the
+// page is in place, the system's error when it could not be written whole
+// (the old file stays as it was), or kNotBeside.
+int WriteBeside(const QByteArray &target, const struct stat &old, const QByteArray &data)
+{
+    const qsizetype slash = target.lastIndexOf('/');
+    QByteArray temp = (slash < 0 ? QByteArray() : target.left(slash + 1)) + ".trevin-save-XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return kNotBeside;
+    const auto drop = [&](int result) {
+        ::close(fd);
+        ::unlink(temp.constData());
+        return result;
+    };
+    struct stat made;
+    if (::fstat(fd, &made) != 0)
+        return drop(kNotBeside);
+    // Another owner cannot be kept without the right to give files away;
+    // the old file is then written where it is.
+    if ((made.st_uid != old.st_uid || made.st_gid != old.st_gid) && ::fchown(fd, old.st_uid, old.st_gid) != 0)
+        return drop(kNotBeside);
+    if (::fchmod(fd, old.st_mode & 07777) != 0)
+        return drop(kNotBeside);
+    if (const int code = WriteAll(fd, data, -1))
+        return drop(code);
+    if (::close(fd) != 0 && errno != EINTR) {
+        const int code = errno;
+        ::unlink(temp.constData());
+        return code;
+    }
+    if (::rename(temp.constData(), target.constData()) != 0) {
+        ::unlink(temp.constData());
+        return kNotBeside;
+    }
+    // The new name on the disk too; a folder that cannot be flushed has
+    // the page all the same.
+    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : target.left(slash);
+    const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return 0;
+}
+
+// The page over the old content of fd, the file then cut to it. Room for
+// the whole page is taken first, so a disk that cannot hold it leaves the
+// old content as it was; a file system that cannot promise the room is
+// not written (EOPNOTSUPP). 0 or the system's error.
+int RewriteInPlace(int fd, const struct stat &old, const QByteArray &data)
+{
+    if (!data.isEmpty()) {
+        int r;
+        do
+            r = ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, off_t(data.size()));
+        while (r != 0 && errno == EINTR);
+        if (r != 0) {
+            const int code = errno == ENOSYS ? EOPNOTSUPP : errno;
+            // Room taken beyond the old end is given back.
+            while (::ftruncate(fd, old.st_size) != 0 && errno == EINTR) {
+            }
+            return code;
+        }
+    }
+    if (const int code = WriteAll(fd, data, 0))
+        return code;
+    while (::ftruncate(fd, off_t(data.size())) != 0) {
+        if (errno != EINTR)
+            return errno;
+    }
+    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS)
+        return errno;
+    return 0;
+}
+
+// Clears an existing regular file and writes data to it, so that the old
+// content stays whole until the new one is: see WriteRegularFile.
+TWriteResult ReplaceRegularFile(const QByteArray &name, const QByteArray &data, QString *error)
+{
+    const auto fail = [error](TWriteResult result, int code) {
+        if (error)
+            *error = QString::fromLocal8Bit(std::strerror(code));
+        return result;
+    };
+    // A link stays a link: the file it leads to is the one replaced.
+    std::unique_ptr<char, decltype(&std::free)> real(::realpath(name.constData(), nullptr), &std::free);
+    if (!real)
+        return fail(TWriteResult::NotCreated, errno);
+    const QByteArray target(real.get());
+    // Opened for writing as before, so the rights on the file itself
+    // decide, whatever the folder allows.
+    const int fd = ::open(target.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        const int code = errno;
+        return IsSpecialFileError(code) ? TWriteResult::NotRegular : fail(TWriteResult::NotCreated, code);
+    }
+    struct stat old;
+    if (::fstat(fd, &old) != 0 || !S_ISREG(old.st_mode)) {
+        ::close(fd);
+        return TWriteResult::NotRegular;
+    }
+    // A file with more names than this one is written where it is, so that
+    // every name shows the new page.
+    const bool linked = old.st_nlink > 1;
+    int code = linked ? kNotBeside : WriteBeside(target, old, data);
+    bool inPlace = false;
+    if (code == kNotBeside) {
+        code = RewriteInPlace(fd, old, data);
+        inPlace = code != EOPNOTSUPP;
+        // Without a promise of room, the other names keep the old page
+        // rather than risk it.
+        if (!inPlace && linked)
+            code = WriteBeside(target, old, data);
+        if (code == kNotBeside)
+            code = EOPNOTSUPP;
+    }
+    if (::close(fd) != 0 && errno != EINTR && inPlace && !code)
+        code = errno;
+    return code ? fail(TWriteResult::WriteFailed, code) : TWriteResult::Written;
 }
 
 } // namespace
@@ -86,14 +247,15 @@ TWriteResult WriteRegularFile(const QString &path, const QByteArray &data, TWrit
     struct stat st;
     if (::stat(name.constData(), &st) == 0 && !S_ISREG(st.st_mode))
         return TWriteResult::NotRegular;
+    if (mode == TWriteMode::Clear)
+        return ReplaceRegularFile(name, data, error);
     // O_EXCL: a new file is one this call made, and only that one is removed
     // when the write fails.
     const int flags = mode == TWriteMode::New ? O_RDWR | O_CREAT | O_EXCL : O_RDWR;
     const int fd = ::open(name.constData(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0) {
         const int code = errno;
-        // Swapped for a special file since the check above.
-        if (code == ENXIO || code == EISDIR || code == ENODEV || code == ENOTDIR)
+        if (IsSpecialFileError(code))
             return TWriteResult::NotRegular;
         return fail(TWriteResult::NotCreated, code);
     }
@@ -103,36 +265,21 @@ TWriteResult WriteRegularFile(const QString &path, const QByteArray &data, TWrit
     }
     off_t start = 0;
     int code = 0;
-    if (mode == TWriteMode::Clear && ::ftruncate(fd, 0) != 0)
-        code = errno;
-    if (!code && mode == TWriteMode::Append) {
+    if (mode == TWriteMode::Append) {
         start = ::lseek(fd, 0, SEEK_END);
         if (start < 0) {
             code = errno;
             start = 0;
         }
     }
-    qsizetype done = 0;
-    while (!code && done < data.size()) {
-        const ssize_t n = ::write(fd, data.constData() + done, std::size_t(data.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            code = errno;
-        else if (n == 0)
-            code = EIO;
-        else
-            done += n;
-    }
-    // Some file systems report a full disk only when the data is flushed.
-    if (!code && !data.isEmpty() && ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS)
-        code = errno;
+    if (!code)
+        code = WriteAll(fd, data, -1);
     if (code) {
         if (mode == TWriteMode::New) {
             ::close(fd);
             ::unlink(name.constData());
         } else {
-            // The old content stays whole; a cleared file stays empty.
+            // The old content stays whole.
             while (::ftruncate(fd, start) != 0 && errno == EINTR) {
             }
             ::close(fd);

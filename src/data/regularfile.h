@@ -23,9 +23,15 @@ enum class TWriteMode { New, Clear, Append };
 // Writes data to a regular file: a new one (created, never an existing
 // name), an existing one cleared first, or an existing one extended at its
 // end. The open never waits on a FIFO or a device. When not all of data
-// reaches the disk, a new file is removed and an existing one is cut back to
-// its length before the write, so no partial page stays behind. error gets
-// the system's reason for NotCreated and WriteFailed.
+// reaches the disk, a new file is removed and an extended one is cut back to
+// its length before the write, so no partial page stays behind. A cleared
+// file keeps its old content until the new one is written whole: data goes
+// into a new file beside it, with its owner, group and permission bits,
+// which then takes its name (a link leads to the file replaced, and stays a
+// link). A file with other names, or in a folder that takes no new file or
+// rename, is written where it is once room for all of data is taken; where
+// no room can be promised it is left alone (WriteFailed). error gets the
+// system's reason for NotCreated and WriteFailed.
 TWriteResult WriteRegularFile(const QString &path, const QByteArray &data, TWriteMode mode, QString *error = nullptr);
 
 // Both paths name one existing file (same device and inode), whatever links

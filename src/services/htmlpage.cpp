@@ -83,20 +83,7 @@ void PrintOrPreviewHtml(QWidget *form, const QString &body, bool preview)
     }
 }
 
-namespace {
-QStringList &KeptFiles()
-{
-    static QStringList paths;
-    return paths;
-}
-} // namespace
-
-void SetFilesKeptFromSaving(const QStringList &paths)
-{
-    KeptFiles() = paths;
-}
-
-void SaveHtmlToFile(QWidget *form, const QString &html, bool &cancelled)
+void SaveHtmlToFile(QWidget *form, const QString &html, bool &cancelled, const QStringList &keptFiles)
 {
     TSaveDialog dialog;
     dialog.FileName = QStringLiteral("*.htm");
@@ -116,7 +103,7 @@ void SaveHtmlToFile(QWidget *form, const QString &html, bool &cancelled)
         ShowMessageText(QStringLiteral(" Недопустимое имя файла ") + name);
         return;
     }
-    for (const QString &kept : KeptFiles()) {
+    for (const QString &kept : keptFiles) {
         if (SameFile(name, kept)) {
             cancelled = true;
             ShowMessageText(QStringLiteral(" Файл ") + name + QStringLiteral(" используется справочником. "));

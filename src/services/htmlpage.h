@@ -22,9 +22,7 @@ void PrintOrPreviewHtml(QWidget *form, const QString &body, bool preview);
 // Asks for a file and writes html to it as Windows-1251 bytes, creating,
 // clearing or extending the file as the user chooses. cancelled is true when
 // the user cancelled or the file could not be opened or written. Only a
-// regular file or a new one is written, never one of the program's own files.
-void SaveHtmlToFile(QWidget *form, const QString &html, bool &cancelled);
-
-// The files the running program depends on (the catalogue, its
-// configuration); a save refuses them under any name that leads to them.
-void SetFilesKeptFromSaving(const QStringList &paths);
+// regular file or a new one is written, and never one of keptFiles (the
+// files the running program depends on: catalogue, configuration, log) under
+// any name or link that leads to it.
+void SaveHtmlToFile(QWidget *form, const QString &html, bool &cancelled, const QStringList &keptFiles);

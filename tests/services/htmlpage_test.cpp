@@ -2,6 +2,7 @@
 
 #include "components/PreviewForm.h"
 #include "components/SDialogs.h"
+#include "data/codec.h"
 #include "data/dberror.h"
 #include "platform/dialogs.h"
 #include "platform/htmlview.h"
@@ -29,11 +30,14 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstring>
+#include <iostream>
 #include <mutex>
 #include <optional>
 #include <thread>
 
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -70,6 +74,76 @@ struct TBoxes {
 // "Привет" and "мир" as the code page's bytes.
 const QByteArray Privet("\xCF\xF0\xE8\xE2\xE5\xF2");
 const QByteArray Mir("\xEC\xE8\xF0");
+
+// A file system of its own, 64 KiB, so that the disk really fills; not
+// mounted where the test may not mount one.
+struct TSmallDisk {
+    QTemporaryDir dir;
+    bool mounted = false;
+    std::string error;
+    TSmallDisk()
+    {
+        mounted =
+            ::mount("tmpfs", QFile::encodeName(dir.path()).constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=64k") == 0;
+        if (!mounted)
+            error = std::strerror(errno);
+    }
+    ~TSmallDisk()
+    {
+        if (mounted)
+            ::umount2(QFile::encodeName(dir.path()).constData(), MNT_DETACH);
+    }
+    QString Path(const QString &name) const { return dir.filePath(name); }
+    // Takes every free byte of the disk into the file "filler".
+    void Fill()
+    {
+        QFile f(Path(QStringLiteral("filler")));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(4096, 'x');
+        while (f.write(block) == block.size()) {
+        }
+        // Whatever part of a page is still free goes too.
+        while (f.write("x", 1) == 1) {
+        }
+    }
+    void Free() { QFile::remove(Path(QStringLiteral("filler"))); }
+    // The names in the disk's top folder, sorted.
+    QStringList Entries() const
+    {
+        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
+    }
+};
+
+// A folder in which no file can be made or renamed while the files in it
+// stay writable: immutable for as long as this lives.
+struct TLockedFolder {
+    QByteArray path;
+    bool locked = false;
+    explicit TLockedFolder(const QString &folder) : path(QFile::encodeName(folder))
+    {
+        const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        int flags = 0;
+        if (fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+            flags |= FS_IMMUTABLE_FL;
+            locked = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        }
+        if (fd >= 0)
+            ::close(fd);
+    }
+    ~TLockedFolder()
+    {
+        const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        int flags = 0;
+        if (fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+            flags &= ~FS_IMMUTABLE_FL;
+            ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+        }
+        if (fd >= 0)
+            ::close(fd);
+    }
+    TLockedFolder(const TLockedFolder &) = delete;
+    TLockedFolder &operator=(const TLockedFolder &) = delete;
+};
 
 } // namespace
 
@@ -211,7 +285,7 @@ TEST(HtmlPage, SaveWritesTheBodyBytesAsChosen)
         TBoxes boxes;
         boxes.answer = c.answer;
         bool cancelled = !c.cancelled;
-        SaveHtmlToFile(nullptr, c.body, cancelled);
+        SaveHtmlToFile(nullptr, c.body, cancelled, {});
         SetSaveDialogHook({});
         EXPECT_EQ(cancelled, c.cancelled) << c.name;
         EXPECT_EQ(ReadAll(path), c.after) << c.name;
@@ -281,7 +355,7 @@ TEST(HtmlPage, SaveWritesOnlyARegularFileOrANewOneAndNeverWaits)
             bool cancelled = false;
             QElapsedTimer clock;
             clock.start();
-            EXPECT_NO_THROW(SaveHtmlToFile(nullptr, S(u"мир"), cancelled)) << what;
+            EXPECT_NO_THROW(SaveHtmlToFile(nullptr, S(u"мир"), cancelled, {})) << what;
             const qint64 took = clock.elapsed();
             {
                 std::lock_guard<std::mutex> guard(lock);
@@ -306,7 +380,7 @@ TEST(HtmlPage, SaveWritesOnlyARegularFileOrANewOneAndNeverWaits)
     {
         TBoxes boxes;
         bool cancelled = false;
-        SaveHtmlToFile(nullptr, S(u"мир"), cancelled);
+        SaveHtmlToFile(nullptr, S(u"мир"), cancelled, {});
         EXPECT_TRUE(cancelled);
         EXPECT_TRUE(boxes.texts.isEmpty());
     }
@@ -315,35 +389,13 @@ TEST(HtmlPage, SaveWritesOnlyARegularFileOrANewOneAndNeverWaits)
 
 TEST(HtmlPage, SaveOnAFullDiskSaysSoAndLeavesNoPartialPage)
 {
-    // A file system of its own, 64 KiB, so that the disk really fills.
-    QTemporaryDir dir;
-    const QByteArray mountPoint = QFile::encodeName(dir.path());
-    if (::mount("tmpfs", mountPoint.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=64k") != 0)
-        GTEST_SKIP() << "cannot mount a small tmpfs here: " << std::strerror(errno);
-    struct TUnmount {
-        QByteArray path;
-        ~TUnmount() { ::umount2(path.constData(), MNT_DETACH); }
-    } unmount{mountPoint};
+    TSmallDisk disk;
+    if (!disk.mounted)
+        GTEST_SKIP() << "cannot mount a small tmpfs here: " << disk.error;
 
-    const QString filler = dir.filePath(QStringLiteral("filler"));
-    const auto fill = [&] {
-        QFile f(filler);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-        const QByteArray block(4096, 'x');
-        while (f.write(block) == block.size()) {
-        }
-        // Whatever part of a page is still free goes too.
-        while (f.write("x", 1) == 1) {
-        }
-    };
     // One whole page, so that anything appended needs room on the disk.
     const QByteArray oldBytes = Privet + QByteArray(4096 - Privet.size(), ' ');
-    const QString old = dir.filePath(QStringLiteral("old.htm"));
-    {
-        QFile f(old);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(oldBytes);
-    }
+    const QString old = disk.Path(QStringLiteral("old.htm"));
     const QString small = S(u"<p>мир</p>");
     const QString large = QString(200 * 1024, u'ж');
 
@@ -353,20 +405,24 @@ TEST(HtmlPage, SaveOnAFullDiskSaysSoAndLeavesNoPartialPage)
         bool existing; // onto old.htm, else a new file
         int answer;    // to "already exists"
         const QString *body;
-        std::optional<QByteArray> after; // old.htm afterwards; none: the new file is gone
     };
     const Case cases[] = {
-        {"small new, full disk", true, false, mrNone, &small, std::nullopt},
-        {"large new", false, false, mrNone, &large, std::nullopt},
-        {"small appended, full disk", true, true, mrYesToAll, &small, oldBytes},
-        {"large appended", false, true, mrYesToAll, &large, oldBytes},
-        {"large cleared", false, true, mrNoToAll, &large, QByteArray()},
+        {"small new, full disk", true, false, mrNone, &small},
+        {"large new", false, false, mrNone, &large},
+        {"small appended, full disk", true, true, mrYesToAll, &small},
+        {"large appended", false, true, mrYesToAll, &large},
     };
     for (const Case &c : cases) {
-        QFile::remove(filler);
+        // Each case starts from old.htm as it was.
+        disk.Free();
+        {
+            QFile f(old);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(oldBytes);
+        }
         if (c.full)
-            fill();
-        const QString path = c.existing ? old : dir.filePath(QStringLiteral("new.htm"));
+            disk.Fill();
+        const QString path = c.existing ? old : disk.Path(QStringLiteral("new.htm"));
         SetSaveDialogHook([&](TSaveDialog &d) {
             d.FileName = path;
             return true;
@@ -374,19 +430,131 @@ TEST(HtmlPage, SaveOnAFullDiskSaysSoAndLeavesNoPartialPage)
         TBoxes boxes;
         boxes.answer = c.answer;
         bool cancelled = false;
-        EXPECT_NO_THROW(SaveHtmlToFile(nullptr, *c.body, cancelled)) << c.name;
+        EXPECT_NO_THROW(SaveHtmlToFile(nullptr, *c.body, cancelled, {})) << c.name;
         SetSaveDialogHook({});
         EXPECT_TRUE(cancelled) << c.name;
         EXPECT_EQ(boxes.texts.value(c.existing ? 1 : 0), S(u" Ошибка записи файла ") + path) << c.name;
-        if (c.existing)
-            EXPECT_EQ(ReadAll(path), *c.after) << c.name;
-        else
-            EXPECT_FALSE(QFileInfo::exists(path)) << c.name;
-        // Each case starts from old.htm as it was.
-        QFile::remove(filler);
-        QFile f(old);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(oldBytes);
+        // A new file is gone, an extended one holds what it held.
+        const QStringList left = c.full ? QStringList{QStringLiteral("filler"), QStringLiteral("old.htm")}
+                                        : QStringList{QStringLiteral("old.htm")};
+        EXPECT_EQ(disk.Entries(), left) << c.name;
+        EXPECT_EQ(ReadAll(old), oldBytes) << c.name;
+    }
+}
+
+TEST(HtmlPage, ClearingReplacesTheFileOnlyOnceTheNewPageIsWhole)
+{
+    // "Очистить" onto a page the user keeps in pages/, reached by its name,
+    // through a symbolic link, as one of two hard links, or in a folder that
+    // takes no new file. A page that does not fit (a full disk, a page
+    // larger than the disk) leaves the old one byte for byte, with its
+    // owner and permission bits, and nothing else behind.
+    TSmallDisk disk;
+    if (!disk.mounted)
+        GTEST_SKIP() << "cannot mount a small tmpfs here: " << disk.error;
+
+    const QByteArray oldBytes = Privet + QByteArray(4096 - Privet.size(), ' ');
+    const QString small = S(u"<p>мир</p>");
+    const QString large = QString(200 * 1024, u'ж');
+    enum class TReach { Name, SymLink, HardLink, LockedFolder };
+    struct Case {
+        const char *name;
+        TReach reach;
+        bool full; // the disk is full before the save
+        const QString *body;
+        bool saved; // else refused with the message, the old page kept
+    };
+    const Case cases[] = {
+        {"small, full disk", TReach::Name, true, &small, false},
+        {"large", TReach::Name, false, &large, false},
+        {"small", TReach::Name, false, &small, true},
+        {"link, small", TReach::SymLink, false, &small, true},
+        {"link, large", TReach::SymLink, false, &large, false},
+        {"hard link, small, full disk", TReach::HardLink, true, &small, true},
+        {"hard link, large", TReach::HardLink, false, &large, false},
+        {"locked folder, small", TReach::LockedFolder, false, &small, true},
+        {"locked folder, large", TReach::LockedFolder, false, &large, false},
+    };
+    const QString pages = disk.Path(QStringLiteral("pages"));
+    const QString page = pages + QStringLiteral("/page.htm");
+    const QString twin = pages + QStringLiteral("/twin.htm");
+    const QString link = disk.Path(QStringLiteral("link.htm"));
+    const auto statOf = [](const QString &path, bool follow = true) {
+        struct stat st {};
+        const QByteArray name = QFile::encodeName(path);
+        EXPECT_EQ(follow ? ::stat(name.constData(), &st) : ::lstat(name.constData(), &st), 0) << name.constData();
+        return st;
+    };
+    for (const Case &c : cases) {
+        disk.Free();
+        QFile::remove(link);
+        ASSERT_TRUE(QDir(pages).removeRecursively());
+        ASSERT_TRUE(QDir().mkpath(pages));
+        {
+            QFile f(page);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(oldBytes);
+        }
+        ASSERT_EQ(::chmod(QFile::encodeName(page).constData(), 0640), 0);
+        // Another owner where the test may give the file away.
+        if (::chown(QFile::encodeName(page).constData(), 12345, 12345) != 0) {
+        }
+        const struct stat before = statOf(page);
+        QString name = page;
+        QStringList inPages{QStringLiteral("page.htm")};
+        if (c.reach == TReach::SymLink) {
+            ASSERT_TRUE(QFile::link(page, link));
+            name = link;
+        } else if (c.reach == TReach::HardLink) {
+            ASSERT_EQ(::link(QFile::encodeName(page).constData(), QFile::encodeName(twin).constData()), 0);
+            inPages << QStringLiteral("twin.htm");
+        }
+        std::optional<TLockedFolder> locked;
+        if (c.reach == TReach::LockedFolder) {
+            locked.emplace(pages);
+            if (!locked->locked) {
+                std::cout << "[ NOTE     ] cannot lock a folder here, case skipped: " << c.name << '\n';
+                continue;
+            }
+        }
+        if (c.full)
+            disk.Fill();
+        SetSaveDialogHook([&](TSaveDialog &d) {
+            d.FileName = name;
+            return true;
+        });
+        TBoxes boxes;
+        boxes.answer = mrNoToAll;
+        bool cancelled = !c.saved;
+        EXPECT_NO_THROW(SaveHtmlToFile(nullptr, *c.body, cancelled, {})) << c.name;
+        SetSaveDialogHook({});
+        locked.reset();
+
+        QStringList texts{S(u"Файл ") + name + S(u" уже существует. ")};
+        if (!c.saved)
+            texts << S(u" Ошибка записи файла ") + name;
+        EXPECT_EQ(cancelled, !c.saved) << c.name;
+        EXPECT_EQ(boxes.texts, texts) << c.name;
+        EXPECT_EQ(ReadAll(page), c.saved ? ToCp1251(*c.body) : oldBytes) << c.name;
+        const struct stat after = statOf(page);
+        EXPECT_EQ(after.st_mode & 07777, 0640u) << c.name;
+        EXPECT_EQ(after.st_uid, before.st_uid) << c.name;
+        EXPECT_EQ(after.st_gid, before.st_gid) << c.name;
+        if (c.reach == TReach::SymLink) {
+            EXPECT_TRUE(S_ISLNK(statOf(link, false).st_mode)) << c.name;
+            EXPECT_EQ(QFileInfo(link).symLinkTarget(), page) << c.name;
+        }
+        if (c.reach == TReach::HardLink) {
+            EXPECT_EQ(ReadAll(twin), ReadAll(page)) << c.name;
+        }
+        EXPECT_EQ(QDir(pages).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), inPages) << c.name;
+        QStringList top{QStringLiteral("pages")};
+        if (c.full)
+            top << QStringLiteral("filler");
+        if (c.reach == TReach::SymLink)
+            top << QStringLiteral("link.htm");
+        top.sort();
+        EXPECT_EQ(disk.Entries(), top) << c.name;
     }
 }
 
@@ -442,7 +610,7 @@ TEST(HtmlPage, SaveTakesTheOneFileTypedInTheDialogOrSaysItCannot)
         look.start();
         TBoxes boxes;
         bool cancelled = false;
-        SaveHtmlToFile(nullptr, S(u"мир"), cancelled);
+        SaveHtmlToFile(nullptr, S(u"мир"), cancelled, {});
         look.stop();
         EXPECT_EQ(step, 2) << c.typed.toStdString();
         const QStringList files = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);

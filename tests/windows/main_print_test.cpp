@@ -7,15 +7,19 @@
 #include "platform/htmlview.h"
 #include "platform/printers.h"
 #include "windows/price/firmcard.h"
+#include "windows/price/price.h"
 #include "windows/printset.h"
 #include "pdfpages.h"
 
 #include <QGroupBox>
 #include <QLocale>
+#include <QMap>
 #include <QPrinter>
 #include <QRadioButton>
 #include <QTimer>
 #include <QToolButton>
+
+#include <optional>
 
 #include <unistd.h>
 
@@ -71,10 +75,40 @@ protected:
     }
     bool Local() const { return !GetParam(); }
     QString Out() const { return Path(QStringLiteral("out.htm")); }
-    QString Saved()
+    QString Saved(const QString &path = QString())
     {
-        QFile f(Out());
+        QFile f(path.isEmpty() ? Out() : path);
         return f.open(QIODevice::ReadOnly) ? FromCp1251(f.readAll()) : QString();
+    }
+    // Enter on the goods row opens its firm window, where the user saves
+    // the card with "Сохранить в файл" (to saveTo) and leaves with Esc;
+    // false when no firm window came up.
+    bool SaveFromFirmWindow()
+    {
+        SetSaveDialogHook([this](TSaveDialog &d) {
+            d.FileName = saveTo;
+            return true;
+        });
+        bool saved = false;
+        QTimer look;
+        look.setInterval(5);
+        QObject::connect(&look, &QTimer::timeout, [&] {
+            auto *price = qobject_cast<TfrmPrice *>(QApplication::activeModalWidget());
+            if (!price || !price->isVisible())
+                return;
+            look.stop();
+            Click(price->findChild<QToolButton *>(QStringLiteral("btnSave")));
+            saved = true;
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : price, Qt::Key_Escape);
+        });
+        look.start();
+        auto *g = Get<TDBGrid>(*w, "DBGrid1");
+        g->setFocus();
+        QTest::keyClick(g, Qt::Key_Return);
+        look.stop();
+        QCoreApplication::processEvents();
+        SetSaveDialogHook({});
+        return saved && QApplication::activeModalWidget() == nullptr;
     }
 
     void FindGoods(const QString &name)
@@ -528,53 +562,136 @@ TEST_P(MainPrint, PreviewAndPrintTakeTheReport)
     ExpectPrintedPages(Path(QStringLiteral("out.pdf")), cards.laidOut, 1, int(cards.laidOut.size()));
 }
 
-TEST_P(MainPrint, SaveRefusesTheCatalogueAndTheConfigurationUnderAnyName)
+TEST_P(MainPrint, SaveRefusesTheFilesTheProgramUsesUnderAnyName)
 {
-    // The user picks the program's own files, by their names, through a
-    // symbolic link, a hard link or a roundabout spelling, and would clear
-    // them if asked.
+    // The user picks the program's own files in the main window or in the
+    // firm window, by their names, through a symbolic link, a hard link or
+    // a roundabout spelling, and would clear them if asked: the
+    // configuration, the city file, the SQL log beside the program with the
+    // log off, the log's own file with it on, and the local catalogue.
     const auto bytes = [](const QString &path) {
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     };
+    const auto hardLink = [](const QString &from, const QString &to) {
+        return ::link(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+    };
     const QString ini = Path(QStringLiteral("trevin.ini"));
     const QString catalogue = Path(QStringLiteral("trevin.dat"));
-    QStringList targets{ini, Path(QStringLiteral("ini-link.htm")), Path(QStringLiteral("ini-hard.htm")),
-                        Path(QStringLiteral("city_sp/../trevin.ini"))};
-    ASSERT_TRUE(QDir().mkpath(Path(QStringLiteral("city_sp"))));
-    ASSERT_TRUE(QFile::link(ini, targets[1]));
-    ASSERT_EQ(::link(QFile::encodeName(ini).constData(), QFile::encodeName(targets[2]).constData()), 0);
+    const QString city = Path(QStringLiteral("city_sp/city.ini"));
+    const QString plainLog = Path(QStringLiteral("trevin.log"));
+    const QString sqlLog = Path(QStringLiteral("sql.log"));
+    WriteFile(QStringLiteral("city_sp/city.ini"), QStringLiteral("[main]\nmain_city=3452\n"));
+    WriteFile(QStringLiteral("trevin.log"), QStringLiteral("the log of an earlier run\n"));
+    ASSERT_TRUE(QFile::link(ini, Path(QStringLiteral("ini-link.htm"))));
+    ASSERT_TRUE(hardLink(ini, Path(QStringLiteral("ini-hard.htm"))));
+    ASSERT_TRUE(QFile::link(city, Path(QStringLiteral("city-link.htm"))));
+    ASSERT_TRUE(hardLink(plainLog, Path(QStringLiteral("log-hard.htm"))));
+    ASSERT_TRUE(QFile::link(sqlLog, Path(QStringLiteral("sql-link.htm"))));
     if (Local()) {
-        targets << catalogue << Path(QStringLiteral("dat-link.htm")) << Path(QStringLiteral("dat-hard.htm"));
-        ASSERT_TRUE(QFile::link(catalogue, targets[5]));
-        ASSERT_EQ(::link(QFile::encodeName(catalogue).constData(), QFile::encodeName(targets[6]).constData()), 0);
+        ASSERT_TRUE(QFile::link(catalogue, Path(QStringLiteral("dat-link.htm"))));
+        ASSERT_TRUE(hardLink(catalogue, Path(QStringLiteral("dat-hard.htm"))));
     }
-    const QByteArray iniBefore = bytes(ini);
-    const QByteArray catalogueBefore = bytes(catalogue);
+    // Rewritten in place, so that the links keep leading to it.
+    const auto configure = [&](bool logging) {
+        const QString log = logging ? QStringLiteral("logger=1\nlogger_file=sql.log\n") : QString();
+        if (Local())
+            WriteIni(QStringLiteral("[main]\nprotocol=sqlite\n") + log);
+        else
+            UseNetworkSample(log);
+    };
+
+    struct Row {
+        bool logging;    // [main] logger=1 with logger_file=sql.log
+        bool firmWindow; // saved from the firm window's card, else a goods report
+        const char *target;
+        bool local = false; // only where the catalogue is a file
+    };
+    const Row rows[] = {
+        {false, false, "trevin.ini"},        {false, false, "ini-link.htm"},
+        {false, false, "ini-hard.htm"},      {false, false, "city_sp/../trevin.ini"},
+        {false, false, "city_sp/city.ini"},  {false, true, "city-link.htm"},
+        {false, false, "trevin.log"},        {false, true, "log-hard.htm"},
+        {false, false, "trevin.dat", true},  {false, false, "dat-link.htm", true},
+        {false, true, "dat-hard.htm", true}, {true, false, "sql.log"},
+        {true, true, "sql-link.htm"},        {true, true, "ini-link.htm"},
+    };
     QStringList asked;
     SetMessageBoxHook([&](const TMessageBoxCall &call) {
         asked << call.text;
         return call.text.endsWith(QStringLiteral(" уже существует. ")) ? mrNoToAll : mrOk; // "Очистить"
     });
-    for (const QString &target : targets) {
+    std::optional<bool> started; // the logging of the running window
+    for (const Row &row : rows) {
+        if (row.local && !Local())
+            continue;
+        const QString target = Path(QString::fromLatin1(row.target));
+        if (started != row.logging) {
+            w.reset();
+            configure(row.logging);
+            w = Start();
+            started = row.logging;
+        }
+        const QMap<QString, QByteArray> kept{
+            {ini, bytes(ini)}, {catalogue, bytes(catalogue)}, {city, bytes(city)}, {plainLog, bytes(plainLog)}};
+        const QByteArray logBefore = bytes(sqlLog);
         FindGoods(QStringLiteral("Пылесос"));
-        ASSERT_EQ(GoodRows(*w).RecordCount(), 5) << target.toStdString();
+        ASSERT_EQ(GoodRows(*w).RecordCount(), 5) << row.target;
         asked.clear();
         saveTo = target;
-        const TSeen seen = Run("btnSave", Ok);
-        EXPECT_EQ(seen.saveDialogs, 1);
+        if (row.firmWindow) {
+            EXPECT_TRUE(SaveFromFirmWindow()) << row.target;
+        } else {
+            const TSeen seen = Run("btnSave", Ok);
+            EXPECT_EQ(seen.saveDialogs, 1);
+        }
         EXPECT_EQ(asked,
-                  QStringList{QStringLiteral(" Файл ") + target + QStringLiteral(" используется справочником. ")});
-        EXPECT_TRUE(bytes(ini) == iniBefore) << target.toStdString();
-        EXPECT_TRUE(bytes(catalogue) == catalogueBefore) << target.toStdString();
+                  QStringList{QStringLiteral(" Файл ") + target + QStringLiteral(" используется справочником. ")})
+            << row.target;
+        for (auto file = kept.begin(); file != kept.end(); ++file)
+            EXPECT_TRUE(bytes(file.key()) == file.value()) << row.target << ": " << file.key().toStdString();
+        // The log running goes on growing, from what it held.
+        EXPECT_TRUE(bytes(sqlLog).startsWith(logBefore)) << row.target;
+        if (row.logging) {
+            EXPECT_FALSE(logBefore.isEmpty());
+        }
+    }
+    saveTo.clear();
+
+    // As a user lives it: a page saved from each window over a page of
+    // the day before, and the next start reads the same files as before.
+    const QString page = Path(QStringLiteral("page.htm"));
+    const QByteArray iniBefore = bytes(ini), cityBefore = bytes(city), catalogueBefore = bytes(catalogue);
+    for (const bool firmWindow : {false, true}) {
+        WriteFile(QStringLiteral("page.htm"), QStringLiteral("the page of the day before"));
+        FindGoods(QStringLiteral("Пылесос"));
+        const QString firm = GoodRows(*w).FieldByName(QStringLiteral("sfn")).AsString();
+        asked.clear();
+        saveTo = page;
+        if (firmWindow)
+            EXPECT_TRUE(SaveFromFirmWindow());
+        else
+            Run("btnSave", Ok);
+        EXPECT_EQ(asked, QStringList{QStringLiteral("Файл ") + page + QStringLiteral(" уже существует. ")});
+        const QString saved = Saved(page);
+        EXPECT_TRUE(firmWindow ? saved.contains(EscapeHtmlText(firm)) : saved.startsWith(kHead)) << saved.toStdString();
+        EXPECT_FALSE(saved.contains(QStringLiteral("the day before"))) << saved.toStdString();
     }
     saveTo.clear();
     asked.clear();
-    // The next start reads the same configuration and searches as before.
+    const qint64 logSize = QFileInfo(sqlLog).size();
     w.reset();
     w = Start();
+    EXPECT_TRUE(bytes(ini) == iniBefore);
+    EXPECT_TRUE(bytes(city) == cityBefore);
+    EXPECT_TRUE(bytes(catalogue) == catalogueBefore);
+    // The city file still puts its city first; the log goes on.
+    if (Local()) {
+        EXPECT_EQ(TfrmMainTestPeer::NodeNumber(GoodRoot(*w)->child(0)), 3452);
+    }
     FindGoods(QStringLiteral("Пылесос"));
     EXPECT_EQ(GoodRows(*w).RecordCount(), 5);
+    EXPECT_GT(QFileInfo(sqlLog).size(), logSize);
     EXPECT_TRUE(asked.isEmpty()) << asked.join(u'|').toStdString();
 }
 

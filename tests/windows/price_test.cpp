@@ -210,7 +210,8 @@ protected:
 
     void Open(int fid, int adr, qint64 good = 0)
     {
-        w = std::make_unique<TfrmPrice>(connection.get(), [this](const QUrl &link) { links << link.toString(); });
+        w = std::make_unique<TfrmPrice>(
+            connection.get(), [this](const QUrl &link) { links << link.toString(); }, QStringList());
         w->Init(343, fid, adr, good);
         w->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
@@ -739,7 +740,7 @@ TEST_P(FirmPrice, EscClosesTheWindowWhereverTheFocusIs)
 // then; not first at the size the view has before and again as it grows.
 TEST_P(FirmPrice, CardIsLaidOutOnceAtItsFinalWidth)
 {
-    w = std::make_unique<TfrmPrice>(connection.get(), TCardLinkHandler());
+    w = std::make_unique<TfrmPrice>(connection.get(), TCardLinkHandler(), QStringList());
     auto *view = Get<QTextBrowser>("HTMLViewer1");
     QList<qreal> layouts;
     QObject::connect(view->document()->documentLayout(), &QAbstractTextDocumentLayout::update, view, [&] {
@@ -825,7 +826,7 @@ TEST_P(FirmPrice, AFailedStatisticsWriteRaisesBeforeAnythingIsFilled)
     if (!GetParam())
         GTEST_SKIP() << "statistics are network-only";
     StatDatabase = QStringLiteral("no_such_database");
-    auto window = std::make_unique<TfrmPrice>(connection.get(), TCardLinkHandler());
+    auto window = std::make_unique<TfrmPrice>(connection.get(), TCardLinkHandler(), QStringList());
     EXPECT_THROW(window->Init(343, kFirm, 1, 9900013), Exception);
     EXPECT_FALSE(window->isVisible());
 }

@@ -122,10 +122,6 @@ void TfrmMain::FormCreate()
     Protocol = IniFile->ReadString(QStringLiteral("main"), QStringLiteral("protocol"), QStringLiteral("sqlite"));
     // 6
     ConnectDatabase();
-    // A saved page written over the catalogue or the configuration would
-    // break the program on its next query or start.
-    SetFilesKeptFromSaving(IsNetwork ? QStringList{IniFile->FileName()}
-                                     : QStringList{IniFile->FileName(), ZConnection1.Database});
     // 7
     LoadGroupLists(Query1);
     // 8
@@ -241,12 +237,14 @@ void TfrmMain::ConnectDatabase()
         ZConnection1.Connect();
     }
 
+    // Known with the log off too: a save must not take its place.
+    m_logFile = IniFile->ReadString(QStringLiteral("main"), QStringLiteral("logger_file"), QString());
+    if (m_logFile.isEmpty())
+        m_logFile = AppDir + QStringLiteral("trevin.log");
+    else if (QFileInfo(m_logFile).isRelative())
+        m_logFile = AppDir + m_logFile;
     if (IniFile->ReadInteger(QStringLiteral("main"), QStringLiteral("logger"), 0) == 1) {
-        QString file = IniFile->ReadString(QStringLiteral("main"), QStringLiteral("logger_file"), QString());
-        if (file.isEmpty())
-            file = AppDir + QStringLiteral("trevin.log");
-        else if (QFileInfo(file).isRelative())
-            file = AppDir + file;
+        const QString &file = m_logFile;
         // Log lines appended to the catalogue file would damage it.
         if (IsNetwork || !SameFile(file, ZConnection1.Database)) {
             ZSQLMonitor1.FileName = file;
@@ -254,6 +252,18 @@ void TfrmMain::ConnectDatabase()
             ZSQLMonitor1.Active = true;
         }
     }
+}
+
+QStringList TfrmMain::FilesKeptFromSaving() const
+{
+    // A saved page written over any of them would break the program on its
+    // next query or start, or mix with the log's lines.
+    QStringList files{IniFile ? IniFile->FileName() : AppDir + QStringLiteral("trevin.ini"),
+                      AppDir + QStringLiteral("city_sp/city.ini"), m_logFile};
+    if (!IsNetwork)
+        files << ZConnection1.Database;
+    files.removeAll(QString());
+    return files;
 }
 
 void TfrmMain::ConnectOrFail()

@@ -56,6 +56,10 @@ public:
     // handler of card links, so that its card's links act as this one's.
     TZConnection &CatalogueConnection() { return ZConnection1; }
     void CardLinkClick(const QUrl &link);
+    // The files a save must leave alone, as this window and the firm window
+    // hand them to SaveHtmlToFile: the configuration, the city file, the SQL
+    // log's file (whether the log is on or not) and, locally, the catalogue.
+    QStringList FilesKeptFromSaving() const;
 
 protected:
     // The firm's price-list window with the good (0: opened from an
@@ -78,7 +82,8 @@ private:
     bool CanTransfer = false;
     bool FirmHasPrd = false;
     bool BannerButton = false;
-    int MainCity = 0; // the city listed first in the tree, 0 none
+    int MainCity = 0;  // the city listed first in the tree, 0 none
+    QString m_logFile; // the SQL log's file, set whether the log is on or not
     QTreeWidgetItem *GoodRootNode = nullptr;
     QTreeWidgetItem *EnprRootNode = nullptr;
 

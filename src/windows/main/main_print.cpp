@@ -163,7 +163,7 @@ void TfrmMain::btnPrintClick(QObject *sender)
     case 1: PrintOrPreviewHtml(this, ReportHtml, true); break;
     default: {
         bool notSaved = false;
-        SaveHtmlToFile(this, ReportHtml, notSaved);
+        SaveHtmlToFile(this, ReportHtml, notSaved, FilesKeptFromSaving());
         break;
     }
     }

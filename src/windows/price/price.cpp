@@ -62,8 +62,9 @@ QLabel *BoldCaption(const QString &text, QWidget *parent)
 
 } // namespace
 
-TfrmPrice::TfrmPrice(TZConnection *connection, TCardLinkHandler linkHandler, QWidget *parent)
-    : QDialog(parent), Query1(connection), Query2(connection), Query3(connection), m_linkHandler(std::move(linkHandler))
+TfrmPrice::TfrmPrice(TZConnection *connection, TCardLinkHandler linkHandler, QStringList keptFiles, QWidget *parent)
+    : QDialog(parent), Query1(connection), Query2(connection), Query3(connection),
+      m_linkHandler(std::move(linkHandler)), m_keptFiles(std::move(keptFiles))
 {
     setObjectName(QStringLiteral("frmPrice"));
     setWindowFlags(Qt::Window | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint |
@@ -529,8 +530,9 @@ void TfrmPrice::PopupMenu1Popup()
 
 int ShowFirmPrice(TfrmMain &owner, int cid, int fid, int adr_id, qint64 goodId)
 {
-    auto window = std::make_unique<TfrmPrice>(&owner.CatalogueConnection(),
-                                              [&owner](const QUrl &link) { owner.CardLinkClick(link); });
+    auto window = std::make_unique<TfrmPrice>(
+        &owner.CatalogueConnection(), [&owner](const QUrl &link) { owner.CardLinkClick(link); },
+        owner.FilesKeptFromSaving());
     window->setAttribute(Qt::WA_DeleteOnClose);
     // A failure while filling frees the window unshown.
     window->Init(cid, fid, adr_id, goodId);

@@ -11,6 +11,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 
 #include <functional>
@@ -37,8 +38,9 @@ class TfrmPrice : public QDialog
     Q_OBJECT
 public:
     // The window reads the catalogue over connection; card links go to
-    // linkHandler (none: they do nothing).
-    TfrmPrice(TZConnection *connection, TCardLinkHandler linkHandler, QWidget *parent = nullptr);
+    // linkHandler (none: they do nothing); a save leaves keptFiles alone
+    // (see SaveHtmlToFile).
+    TfrmPrice(TZConnection *connection, TCardLinkHandler linkHandler, QStringList keptFiles, QWidget *parent = nullptr);
     ~TfrmPrice() override;
 
     // Fills the window for the address; a good id above 0 only goes into the
@@ -91,6 +93,7 @@ private:
     TZReadOnlyQuery Query3;
     TDataSource DataSource1;
     TCardLinkHandler m_linkHandler;
+    QStringList m_keptFiles;
 
     QToolBar *ToolBar1 = nullptr;
     QToolButton *btnPreview = nullptr;

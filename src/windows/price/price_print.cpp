@@ -31,7 +31,7 @@ void TfrmPrice::btnPrintClick(QToolButton *sender)
     const auto output = [this, sender] {
         if (sender == btnSave) {
             bool cancelled = false;
-            SaveHtmlToFile(this, PrintHtml, cancelled);
+            SaveHtmlToFile(this, PrintHtml, cancelled, m_keptFiles);
         } else {
             PrintOrPreviewHtml(this, PrintHtml, sender == btnPreview);
         }
