@@ -6,7 +6,7 @@
 TIniFile::TIniFile(const QString &fileName) : m_fileName(fileName)
 {
     QByteArray data;
-    if (!ReadRegularFile(fileName, &data))
+    if (!ReadRegularFile(fileName, &data, MaxFileSize))
         return;
     // An editor that saves UTF-8 may put a byte-order mark first; it would
     // otherwise hide the first section.

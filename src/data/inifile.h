@@ -3,7 +3,8 @@
 // section and key names are case-insensitive, a missing file, section or key
 // yields the caller's default, surrounding blanks and one pair of quotes
 // around a value are removed. The file is single-byte Windows-1251 text, or
-// UTF-8 when it starts with a byte-order mark; only a regular file is read.
+// UTF-8 when it starts with a byte-order mark. Only a regular file of at
+// most MaxFileSize bytes is read; anything else counts as a missing file.
 
 #include <QHash>
 #include <limits>
@@ -12,6 +13,9 @@
 class TIniFile
 {
 public:
+    // A configuration file is a few hundred bytes.
+    static constexpr qint64 MaxFileSize = 1024 * 1024;
+
     explicit TIniFile(const QString &fileName);
 
     const QString &FileName() const { return m_fileName; }
