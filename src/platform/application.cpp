@@ -80,7 +80,7 @@ private:
 };
 
 // The Russian catalogue of Qt is about 200 KB.
-constexpr qint64 kMaxTranslationSize = 16 * 1024 * 1024;
+constexpr qint64 kMaxTranslationSize = 4 * 1024 * 1024;
 
 // Holds the catalogue's bytes, which the translator reads in place.
 class TToolkitTranslator : public QTranslator
@@ -88,14 +88,13 @@ class TToolkitTranslator : public QTranslator
 public:
     using QTranslator::QTranslator;
 
+    // Anything but a regular file of at most kMaxTranslationSize bytes
+    // counts as missing.
     bool LoadFile(const QString &path)
     {
-        const QFileInfo info(path);
-        if (!info.isFile() || info.size() > kMaxTranslationSize)
+        if (!ReadRegularFile(path, &m_data, kMaxTranslationSize) || m_data.isEmpty())
             return false;
-        if (!ReadRegularFile(path, &m_data) || m_data.isEmpty() || m_data.size() > kMaxTranslationSize)
-            return false;
-        return load(reinterpret_cast<const uchar *>(m_data.constData()), int(m_data.size()), info.path());
+        return load(reinterpret_cast<const uchar *>(m_data.constData()), int(m_data.size()), QFileInfo(path).path());
     }
 
 private:
