@@ -1,6 +1,7 @@
 #include "windows/reclama.h"
 
 #include "components/replfont.h"
+#include "data/regularfile.h"
 #include "services/hex_utl.h"
 
 #include <QFrame>
@@ -147,6 +148,11 @@ void TfrmReclama::keyPressEvent(QKeyEvent *event)
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+bool ReadBannerFile(const QString &path, QByteArray *bytes)
+{
+    return ReadRegularFile(path, bytes, MaxBannerFileSize);
 }
 
 void ShowBanner(const QString &hexImage, bool isLast, bool withButton)

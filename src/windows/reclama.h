@@ -61,6 +61,14 @@ protected:
 // button "Выход" instead of "Далее>".
 void ShowBanner(const QString &hexImage, bool isLast, bool withButton);
 
+// A banner picture of 640 x 480 is well under a megabyte.
+constexpr qint64 MaxBannerFileSize = 16 * 1024 * 1024;
+
+// The bytes of the banner picture file at path: false, and nothing read,
+// unless it is a regular file of at most MaxBannerFileSize bytes, so a FIFO,
+// a device or an oversized file counts as no file at all.
+bool ReadBannerFile(const QString &path, QByteArray *bytes);
+
 // Test seams, never used by the program: how long a banner without button
 // stays (0 puts the 4 s back), and a look at every banner once it is on
 // screen (an empty hook removes it).

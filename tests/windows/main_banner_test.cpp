@@ -263,14 +263,3 @@ TEST_F(MainBanner, NetworkVersionHasNoBannersAndWarnsAtTheFirstIdleMoment)
     EXPECT_FALSE(w->isVisible());
     EXPECT_EQ(events, QStringList{QStringLiteral("message")});
 }
-
-TEST_F(MainBanner, FifoInPlaceOfTheBannerFileGivesNoBannerAndNoStall)
-{
-    LocalCatalogue(Row("m1.jpg", kRed));
-    QDir().mkpath(Path(QStringLiteral("city_sp/banner")));
-    ASSERT_EQ(mkfifo(QFile::encodeName(Path(QStringLiteral("city_sp/banner/m1.jpg"))).constData(), 0600), 0);
-    auto w = Start();
-    ShowAndIdle(*w);
-    // The file is there, so the row is not asked for.
-    EXPECT_EQ(events, QStringList{QStringLiteral("message")});
-}

@@ -3,13 +3,11 @@
 #include "windows/main/main.h"
 
 #include "platform/application.h"
-#include "data/regularfile.h"
 #include "services/globals.h"
 #include "services/hex_utl.h"
 #include "services/tools_dbdate.h"
 #include "windows/reclama.h"
 
-#include <QFileInfo>
 #include <QPointer>
 
 namespace {
@@ -21,19 +19,15 @@ bool BannerDone = false;
 bool FreshnessChecked = false;
 
 // The banner called name: the file beside the program wins over the row of
-// the catalogue's files table. Errors of the file are swallowed (no
-// banner); errors of the look-up go to the caller.
+// the catalogue's files table. A file that cannot be read (a FIFO, a device,
+// one too large) counts as missing. Errors of the banner itself are
+// swallowed (no banner); errors of the look-up go to the caller.
 void ShowBannerOf(const QString &appDir, TZReadOnlyQuery &query, const QString &name, bool isLast, bool withButton)
 {
-    const QString path = appDir + QStringLiteral("city_sp/banner/") + name;
-    const QFileInfo info(path);
-    if (info.exists() && !info.isDir()) {
+    QByteArray bytes;
+    if (ReadBannerFile(appDir + QStringLiteral("city_sp/banner/") + name, &bytes)) {
         try {
-            // Anything but a regular file (a FIFO would stall the start) gives
-            // no banner.
-            QByteArray bytes;
-            if (ReadRegularFile(path, &bytes))
-                ShowBanner(HexEncode(bytes), isLast, withButton);
+            ShowBanner(HexEncode(bytes), isLast, withButton);
         } catch (const EApplicationHalt &) {
             throw;
         } catch (...) {
