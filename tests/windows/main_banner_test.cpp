@@ -1,18 +1,27 @@
 #include "windows/main_catalogue.h"
 
 #include "services/hex_utl.h"
+#include "data/inifile.h"
 #include "services/history_combo.h"
 #include "windows/reclama.h"
 
 #include <QApplication>
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QImage>
+#include <QLibraryInfo>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -262,4 +271,112 @@ TEST_F(MainBanner, NetworkVersionHasNoBannersAndWarnsAtTheFirstIdleMoment)
     w->close();
     EXPECT_FALSE(w->isVisible());
     EXPECT_EQ(events, QStringList{QStringLiteral("message")});
+}
+
+// Every file the start reads is taken only when it is a regular file of a
+// sane size: a FIFO, a device or a huge file in its place is done with at
+// once and gives what a missing file gives (the default settings, the
+// catalogue's banner, Qt's English).
+TEST_F(MainBanner, UnreadableFilesCountAsMissing)
+{
+    const QString translations = Path(QStringLiteral("translations"));
+    QFile qt(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_ru.qm"));
+    const QByteArray qm = qt.open(QIODevice::ReadOnly) ? qt.readAll() : QByteArray();
+    // start: what a huge file begins with, which the program would act on
+    // were it read. read: the program's own reader of the file; what it
+    // took from it, empty for nothing.
+    const struct {
+        QString file;
+        QByteArray start;
+        std::function<QString(const QString &)> read;
+    } files[] = {
+        {QStringLiteral("trevin.ini"), "[protocol_sqlite]\ndatabase=absent.dat\n",
+         [](const QString &path) {
+             return TIniFile(path).ReadString(QStringLiteral("protocol_sqlite"), QStringLiteral("database"), {});
+         }},
+        {QStringLiteral("city_sp/city.ini"), "[main]\nmain_city=3452\nbutton=1\n",
+         [](const QString &path) {
+             return TIniFile(path).ReadString(QStringLiteral("main"), QStringLiteral("button"), {});
+         }},
+        {QStringLiteral("city_sp/banner/m1.jpg"), kBlue,
+         [](const QString &path) {
+             QByteArray bytes;
+             return ReadBannerFile(path, &bytes) ? QString::number(bytes.size()) + QStringLiteral(" bytes") : QString();
+         }},
+        {QStringLiteral("translations/qtbase_ru.qm"), qm,
+         [translations](const QString &) {
+             QTranslator *translator = TApplication::InstallToolkitTranslations(translations);
+             const QString print = QCoreApplication::translate("QPrintDialog", "Print");
+             QCoreApplication::removeTranslator(translator);
+             delete translator;
+             return print == QLatin1String("Print") ? QString() : print;
+         }},
+    };
+    enum TKind { Missing, Fifo, Device, Huge };
+    const std::pair<TKind, const char *> kinds[] = {
+        {Missing, "missing"}, {Fifo, "FIFO"}, {Device, "/dev/zero"}, {Huge, "100 MB"}};
+    // A banner with a button is pressed, so a wrongly read city file
+    // cannot hold the test.
+    Watch([this](TfrmReclama &banner) {
+        if (banner.Button1->isVisible())
+            QTimer::singleShot(200, &banner, [&banner] { QTest::mouseClick(banner.Button1, Qt::LeftButton); });
+    });
+    for (const auto &f : files) {
+        for (const auto &[kind, kindName] : kinds) {
+            SCOPED_TRACE(f.file.toStdString() + ": " + kindName);
+            events.clear();
+            shown.clear();
+            mainShown = false;
+            LocalCatalogue(Row("m1.jpg", kRed));
+            const QString path = Path(f.file);
+            QDir().mkpath(QFileInfo(path).path());
+            QFile::remove(path);
+            if (kind == Fifo) {
+                ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+            }
+            if (kind == Device) {
+                ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), path));
+            }
+            if (kind == Huge) {
+                QFile huge(path);
+                ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+                huge.write(f.start);
+                ASSERT_TRUE(huge.resize(100 * 1024 * 1024)); // sparse: nothing is written
+            }
+            // Should a reader wait on the FIFO, a writer turns up after five
+            // seconds (and keeps turning up), so the read ends, too late.
+            std::atomic<bool> stop = false;
+            std::thread writer([&] {
+                for (int i = 0; i < 500 && !stop; ++i)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                while (kind == Fifo && !stop) {
+                    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
+                    if (fd >= 0)
+                        ::close(fd);
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                }
+            });
+            QElapsedTimer clock;
+            clock.start();
+            const QString taken = f.read(path);
+            const qint64 elapsed = clock.elapsed();
+            EXPECT_LT(elapsed, 3000);
+            EXPECT_EQ(taken.toStdString(), "");
+
+            // What the user meets: the local version on trevin.dat, no city
+            // first, the catalogue's banner closing by itself, the warning.
+            QString met;
+            try {
+                auto w = std::make_unique<TfrmMain>(AppDir());
+                ShowAndIdle(*w);
+                met = events.join(u'|') + QStringLiteral(", main city ") + QString::number(Peer(*w).MainCity());
+            } catch (const EApplicationHalt &) {
+                met = QStringLiteral("ended: ") + shown.join(u'|');
+            }
+            stop = true;
+            writer.join();
+            QFile::remove(path); // the next row writes a plain trevin.ini
+            EXPECT_EQ(met.toStdString(), "banner red|message, main city 0");
+        }
+    }
 }
