@@ -14,10 +14,10 @@ constexpr int kSessionBusProbeTimeout = 3000;
 // the user's bus in XDG_RUNTIME_DIR; empty when there is none.
 QString SessionBusAddress();
 
-// True when the first address of the list that takes a connection does not
-// complete the greeting and answer Hello within timeoutMs. False when it
-// answers, when no address takes a connection (the bus library fails at once
-// then too) and when an address is of a kind this cannot try.
+// True when the bus library's connection to the address (the first entry of
+// the list that connects, any transport it knows) does not complete its
+// greeting and answer Hello within timeoutMs. False when it answers and when
+// the library fails at once (nothing listens, an address it cannot use).
 bool SessionBusIsSilent(const QString &address, int timeoutMs);
 
 // Called before the application object exists: when the session bus is
