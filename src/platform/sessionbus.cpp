@@ -2,6 +2,9 @@
 
 #include <QByteArray>
 #include <QFileInfo>
+#include <QHash>
+#include <QMutex>
+#include <QMutexLocker>
 
 #include <dbus/dbus.h>
 
@@ -89,6 +92,19 @@ void Look(const std::shared_ptr<TLook> &look, const QByteArray &address, TClock:
     look->finished.notify_all();
 }
 
+// What this run found out about the session bus.
+struct TRun {
+    QMutex lock;
+    // Address -> silent.
+    QHash<QString, bool> found;
+};
+
+TRun &Run()
+{
+    static TRun run;
+    return run;
+}
+
 } // namespace
 
 QString SessionBusAddress()
@@ -125,8 +141,31 @@ bool SessionBusIsSilent(const QString &address, int timeoutMs)
 bool DropSilentSessionBus(int timeoutMs)
 {
     const QString address = SessionBusAddress();
-    if (address.isEmpty() || address.toUtf8() == StandIn() || !SessionBusIsSilent(address, timeoutMs))
+    if (address.isEmpty() || address.toUtf8() == StandIn())
+        return false;
+    const bool silent = SessionBusIsSilent(address, timeoutMs);
+    TRun &run = Run();
+    const QMutexLocker guard(&run.lock);
+    run.found.insert(address, silent);
+    if (!silent)
         return false;
     qputenv(kAddressVariable, StandIn());
     return true;
+}
+
+bool SessionBusFoundSilent(const QString &address)
+{
+    if (address.toUtf8() == StandIn())
+        return true;
+    TRun &run = Run();
+    {
+        const QMutexLocker guard(&run.lock);
+        const auto known = run.found.constFind(address);
+        if (known != run.found.cend())
+            return known.value();
+    }
+    const bool silent = SessionBusIsSilent(address, kSessionBusProbeTimeout);
+    const QMutexLocker guard(&run.lock);
+    run.found.insert(address, silent);
+    return silent;
 }

@@ -24,3 +24,8 @@ bool SessionBusIsSilent(const QString &address, int timeoutMs);
 // silent, the environment is pointed at an address that fails at once, so
 // that nothing in this process waits for that bus. True when it did so.
 bool DropSilentSessionBus(int timeoutMs = kSessionBusProbeTimeout);
+
+// Whether this run found the bus at the address silent: the start's look,
+// or one look now for an address this run has not looked at yet, whose
+// result is kept. The stand-in for a silent bus counts as silent.
+bool SessionBusFoundSilent(const QString &address);
