@@ -15,6 +15,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -97,6 +98,9 @@ struct TRun {
     QMutex lock;
     // Address -> silent.
     QHash<QString, bool> found;
+    bool dropped = false;
+    // The variable as the user set it; none when it was not set.
+    std::optional<QByteArray> userAddress;
 };
 
 TRun &Run()
@@ -149,6 +153,10 @@ bool DropSilentSessionBus(int timeoutMs)
     run.found.insert(address, silent);
     if (!silent)
         return false;
+    run.userAddress.reset();
+    if (qEnvironmentVariableIsSet(kAddressVariable))
+        run.userAddress = qgetenv(kAddressVariable);
+    run.dropped = true;
     qputenv(kAddressVariable, StandIn());
     return true;
 }
@@ -168,4 +176,26 @@ bool SessionBusFoundSilent(const QString &address)
     const QMutexLocker guard(&run.lock);
     run.found.insert(address, silent);
     return silent;
+}
+
+bool SessionBusDropped()
+{
+    TRun &run = Run();
+    const QMutexLocker guard(&run.lock);
+    return run.dropped && qgetenv(kAddressVariable) == StandIn();
+}
+
+QProcessEnvironment UserProcessEnvironment()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!SessionBusDropped())
+        return environment;
+    TRun &run = Run();
+    const QMutexLocker guard(&run.lock);
+    const QString name = QString::fromLatin1(kAddressVariable);
+    if (run.userAddress)
+        environment.insert(name, QString::fromLocal8Bit(*run.userAddress));
+    else
+        environment.remove(name);
+    return environment;
 }

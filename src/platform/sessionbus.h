@@ -5,6 +5,7 @@
 // its socket), and Qt's own users of the bus (the accessibility bridge, the
 // platform theme) connect while the first windows are made.
 
+#include <QProcessEnvironment>
 #include <QString>
 
 // How long the look at the bus may take, in milliseconds.
@@ -29,3 +30,11 @@ bool DropSilentSessionBus(int timeoutMs = kSessionBusProbeTimeout);
 // or one look now for an address this run has not looked at yet, whose
 // result is kept. The stand-in for a silent bus counts as silent.
 bool SessionBusFoundSilent(const QString &address);
+
+// True while the environment holds the stand-in for a silent bus.
+bool SessionBusDropped();
+
+// This process's environment with the session bus address the user gave
+// it: for the programs started for the user (browser, mail program), which
+// must not be cut off from the user's bus by the stand-in.
+QProcessEnvironment UserProcessEnvironment();

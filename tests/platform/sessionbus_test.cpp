@@ -160,4 +160,52 @@ TEST(SessionBus, ALookTellsASilentBusFromAnyOtherWithinItsTime)
     }
 }
 
+TEST(SessionBus, ASilentBusIsReplacedAndProgramsForTheUserGetTheirOwnAddress)
+{
+    QString why;
+    const QString live = testbus::TPrivateBus::Address(&why);
+    ASSERT_FALSE(live.isEmpty()) << why.toStdString();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    TSilentSocket silent(dir.filePath(QStringLiteral("silent")));
+    TSilentSocket runtimeBus(dir.filePath(QStringLiteral("bus")));
+    ASSERT_TRUE(silent.Listening() && runtimeBus.Listening());
+    const QByteArray standIn = QByteArrayLiteral("unix:path=/dev/null");
+    const QString variable = QStringLiteral("DBUS_SESSION_BUS_ADDRESS");
+
+    const struct {
+        const char *bus;
+        std::optional<QByteArray> address; // the variable; nullopt: unset
+        QString runtime;                   // XDG_RUNTIME_DIR
+        bool dropped;
+    } cases[] = {
+        {"silent bus", silent.Address().toUtf8(), dir.path(), true},
+        {"silent bus of the runtime folder", std::nullopt, dir.path(), true},
+        {"live bus", live.toUtf8(), dir.path(), false},
+        {"no bus", std::nullopt, dir.filePath(QStringLiteral("elsewhere")), false},
+    };
+    for (const auto &c : cases) {
+        const TEnvironment address("DBUS_SESSION_BUS_ADDRESS", c.address);
+        const TEnvironment runtime("XDG_RUNTIME_DIR", QFile::encodeName(c.runtime));
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(DropSilentSessionBus(kTimeout), c.dropped) << c.bus;
+        EXPECT_LT(clock.elapsed(), kTimeout + kSlack) << c.bus;
+        EXPECT_EQ(SessionBusDropped(), c.dropped) << c.bus;
+        const QProcessEnvironment user = UserProcessEnvironment();
+        if (c.dropped) {
+            EXPECT_EQ(qgetenv("DBUS_SESSION_BUS_ADDRESS"), standIn) << c.bus;
+            EXPECT_TRUE(SessionBusFoundSilent(SessionBusAddress())) << c.bus;
+        } else {
+            EXPECT_EQ(qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS"), c.address.has_value()) << c.bus;
+            EXPECT_EQ(qgetenv("DBUS_SESSION_BUS_ADDRESS"), c.address.value_or(QByteArray())) << c.bus;
+        }
+        // As the user had it, whatever this process now has.
+        EXPECT_EQ(user.contains(variable), c.address.has_value()) << c.bus;
+        EXPECT_EQ(user.value(variable).toUtf8(), c.address.value_or(QByteArray())) << c.bus;
+    }
+    // Once the environment names another bus, nothing stands in any more.
+    EXPECT_FALSE(SessionBusDropped());
+}
+
 } // namespace
