@@ -7,7 +7,7 @@ TREVIN_PACKAGES=(
     libgtest-dev libgmock-dev
     mariadb-server mariadb-client
     xvfb xauth fonts-dejavu-core
-    dbus-daemon poppler-utils
+    dbus-daemon libdbus-1-dev poppler-utils
 )
 
 trevin_missing_packages() {

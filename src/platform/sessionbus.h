@@ -5,6 +5,7 @@
 // its socket), and Qt's own users of the bus (the accessibility bridge, the
 // platform theme) connect while the first windows are made.
 
+#include <QProcessEnvironment>
 #include <QString>
 
 // How long the look at the bus may take, in milliseconds.
@@ -14,13 +15,26 @@ constexpr int kSessionBusProbeTimeout = 3000;
 // the user's bus in XDG_RUNTIME_DIR; empty when there is none.
 QString SessionBusAddress();
 
-// True when the first address of the list that takes a connection does not
-// complete the greeting and answer Hello within timeoutMs. False when it
-// answers, when no address takes a connection (the bus library fails at once
-// then too) and when an address is of a kind this cannot try.
+// True when the bus library's connection to the address (the first entry of
+// the list that connects, any transport it knows) does not complete its
+// greeting and answer Hello within timeoutMs. False when it answers and when
+// the library fails at once (nothing listens, an address it cannot use).
 bool SessionBusIsSilent(const QString &address, int timeoutMs);
 
 // Called before the application object exists: when the session bus is
 // silent, the environment is pointed at an address that fails at once, so
 // that nothing in this process waits for that bus. True when it did so.
 bool DropSilentSessionBus(int timeoutMs = kSessionBusProbeTimeout);
+
+// Whether this run found the bus at the address silent: the start's look,
+// or one look now for an address this run has not looked at yet, whose
+// result is kept. The stand-in for a silent bus counts as silent.
+bool SessionBusFoundSilent(const QString &address);
+
+// True while the environment holds the stand-in for a silent bus.
+bool SessionBusDropped();
+
+// This process's environment with the session bus address the user gave
+// it: for the programs started for the user (browser, mail program), which
+// must not be cut off from the user's bus by the stand-in.
+QProcessEnvironment UserProcessEnvironment();

@@ -90,13 +90,14 @@ TBusLink *g_link = nullptr;
 // The session bus the environment names now: the bus library reads it once
 // per process, and a later window must reach the bus of its own time. A bus
 // that takes the connection and never answers would hold the bus library
-// for good: such a bus counts as none.
+// for good: such a bus counts as none. What the start found out about the
+// bus holds for the whole run.
 QDBusConnection Connect(const QString &name)
 {
     const QString address = SessionBusAddress();
     if (address.isEmpty())
         return QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
-    if (SessionBusIsSilent(address, kSessionBusProbeTimeout))
+    if (SessionBusFoundSilent(address))
         return QDBusConnection(name);
     return QDBusConnection::connectToBus(address, name);
 }

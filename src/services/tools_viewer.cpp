@@ -2,11 +2,14 @@
 
 #include "components/SDialogs.h"
 #include "components/cbrd.h"
+#include "platform/sessionbus.h"
 
 #include <QAction>
 #include <QDesktopServices>
 #include <QImage>
 #include <QMenu>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
 
@@ -61,6 +64,25 @@ std::function<void(const QUrl &)> &OpenHook()
     return hook;
 }
 
+// Qt hands a link to xdg-open, its first choice on such a desktop, which
+// inherits this process's environment: after a silent bus, the stand-in
+// address. Started here, the opener (and the browser or mail program it
+// starts) gets the user's own bus.
+bool OpenOnDesktop(const QUrl &url)
+{
+    if (SessionBusDropped()) {
+        const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+        if (!opener.isEmpty()) {
+            QProcess process;
+            process.setProgram(opener);
+            process.setArguments({QString::fromLatin1(url.toEncoded())});
+            process.setProcessEnvironment(UserProcessEnvironment());
+            return process.startDetached();
+        }
+    }
+    return QDesktopServices::openUrl(url);
+}
+
 } // namespace
 
 QString CannotOpenDocumentText(const QUrl &url)
@@ -82,7 +104,7 @@ void OpenDocument(const QString &text)
         if (OpenHook())
             OpenHook()(url);
         else
-            opened = QDesktopServices::openUrl(url);
+            opened = OpenOnDesktop(url);
     } catch (...) {
         return;
     }

@@ -2,13 +2,17 @@
 // a private session bus.
 #include "platform/winmessages.h"
 
+#include "platform/sessionbus.h"
+
 #include "phonestub.h"
+#include "silentsocket.h"
 
 #include <gtest/gtest.h>
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 
 #include <cstring>
 #include <iostream>
@@ -123,6 +127,60 @@ TEST_F(WindowMessages, AHungReceiverHoldsASendForAboutTwoSeconds)
     const TCopyDataStruct data{0, 3, "abc"};
     EXPECT_EQ(SendMessageA(stub.Handle(), WM_COPYDATA, window->Handle(), Pointer(data)), 0);
     EXPECT_LT(clock.elapsed(), 1000);
+}
+
+// How many connections the private bus has taken so far, as the serial of
+// the unique name it gives the next one tells.
+qint64 ConnectionsSoFar()
+{
+    const QString name = QStringLiteral("counter");
+    qint64 serial = -1;
+    {
+        const QDBusConnection bus = QDBusConnection::connectToBus(testbus::TPrivateBus::Address(), name);
+        bool ok = false;
+        serial = bus.baseService().section(u'.', 1).toLongLong(&ok);
+        if (!ok)
+            serial = -1;
+    }
+    QDBusConnection::disconnectFromBus(name);
+    return serial;
+}
+
+TEST(WindowMessagesBus, WindowsUseTheStartsLookAtTheBus)
+{
+    QString why;
+    ASSERT_FALSE(testbus::TPrivateBus::Address(&why).isEmpty()) << why.toStdString();
+    testbus::TPrivateBus::Use();
+    const qint64 before = ConnectionsSoFar();
+    ASSERT_GE(before, 0);
+    EXPECT_FALSE(DropSilentSessionBus());
+    {
+        const TMessageWindow window([](TWindowMessage &) {});
+        EXPECT_TRUE(window.OnBus());
+    }
+    // The start's look and the windows' own connection, no second look.
+    EXPECT_EQ(ConnectionsSoFar() - before - 1, 2);
+}
+
+TEST(WindowMessagesBus, AProgramThatDidNotLookAtTheBusLooksOnce)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    testbus::TSilentSocket silent(dir.filePath(QStringLiteral("bus")));
+    ASSERT_TRUE(silent.Listening());
+    const QByteArray ours = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    qputenv("DBUS_SESSION_BUS_ADDRESS", silent.Address().toUtf8());
+    for (int i = 0; i < 2; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        {
+            const TMessageWindow window([](TWindowMessage &) {});
+            EXPECT_FALSE(window.OnBus()) << "window " << i;
+        }
+        EXPECT_LT(clock.elapsed(), kSessionBusProbeTimeout + 3000) << "window " << i;
+        EXPECT_EQ(silent.TakeWaiting(), i == 0 ? 1 : 0) << "connections to the silent bus for window " << i;
+    }
+    qputenv("DBUS_SESSION_BUS_ADDRESS", ours);
 }
 
 } // namespace

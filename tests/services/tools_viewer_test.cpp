@@ -1,15 +1,23 @@
 #include "services/tools_viewer.h"
 
+#include "components/SDialogs.h"
+#include "platform/sessionbus.h"
+
+#include "silentsocket.h"
+
 #include <gtest/gtest.h>
 
 #include <QClipboard>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTextBrowser>
 #include <QTextCursor>
+#include <QThread>
 
+#include <functional>
 #include <stdexcept>
 #include <vector>
 
@@ -110,6 +118,77 @@ TEST_F(OpenDocuments, FeedbackOpensANewMailToTheMaker)
     EXPECT_EQ(m_opened[0].scheme(), QStringLiteral("mailto"));
     EXPECT_EQ(m_opened[0].path(), FeedbackAddress());
     EXPECT_TRUE(FeedbackAddress().contains(u'@'));
+}
+
+// The start put a stand-in in place of a silent session bus; the browser or
+// mail program opened for a link must still reach the user's own bus. A
+// stand-in for xdg-open, first in PATH, tells what it was given.
+TEST(OpenDocumentOnDesktop, ProgramsOpenedAfterASilentBusGetTheUsersBus)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    testbus::TSilentSocket silent(dir.filePath(QStringLiteral("bus")));
+    ASSERT_TRUE(silent.Listening());
+    const QString seen = dir.filePath(QStringLiteral("seen"));
+    {
+        QFile opener(dir.filePath(QStringLiteral("xdg-open")));
+        ASSERT_TRUE(opener.open(QIODevice::WriteOnly));
+        opener.write(
+            "#!/bin/sh\nprintf '%s\\n%s\\n' \"$DBUS_SESSION_BUS_ADDRESS\" \"$1\" > \"$0.part\" && mv \"$0.part\" '" +
+            QFile::encodeName(seen) + "'\n");
+        opener.close();
+        ASSERT_TRUE(opener.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    }
+    // Everything is put back however the test ends.
+    struct TRestore {
+        QByteArray path = qgetenv("PATH");
+        bool hadAddress = qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS");
+        QByteArray address = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+        ~TRestore()
+        {
+            SetMessageBoxHook(nullptr);
+            qputenv("PATH", path);
+            if (hadAddress)
+                qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+            else
+                qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+        }
+    } restore;
+    qputenv("PATH", QFile::encodeName(dir.path()) + ':' + restore.path);
+    qputenv("DBUS_SESSION_BUS_ADDRESS", silent.Address().toUtf8());
+    ASSERT_TRUE(DropSilentSessionBus(1000));
+    SetOpenDocumentHook({});
+    QStringList shown;
+    SetMessageBoxHook([&shown](const TMessageBoxCall &call) {
+        shown << call.text;
+        return 1;
+    });
+
+    const QString page = dir.filePath(QStringLiteral("page.html"));
+    const struct {
+        const char *link;
+        std::function<void()> open;
+        QString argument;
+    } cases[] = {
+        {"web link", [] { OpenDocument(QStringLiteral("http://www.alfa.ru/")); },
+         QStringLiteral("http://www.alfa.ru/")},
+        {"feedback mail", [] { OpenFeedbackMail(); }, QStringLiteral("mailto:") + FeedbackAddress()},
+        {"file", [&page] { OpenDocument(page); }, QUrl::fromLocalFile(page).toString(QUrl::FullyEncoded)},
+    };
+    for (const auto &c : cases) {
+        QFile::remove(seen);
+        c.open();
+        const QDeadlineTimer deadline(10000);
+        while (!QFile::exists(seen) && !deadline.hasExpired())
+            QThread::msleep(20);
+        QFile file(seen);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << c.link << ": the opener did not run";
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        ASSERT_GE(lines.size(), 2) << c.link;
+        EXPECT_EQ(QString::fromUtf8(lines[0]), silent.Address()) << c.link;
+        EXPECT_EQ(QString::fromUtf8(lines[1]), c.argument) << c.link;
+    }
+    EXPECT_TRUE(shown.isEmpty()) << shown.join(u'|').toStdString();
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include "services/tools_viewer.h"
 #include "windows/price/price.h"
 
+#include "silentsocket.h"
+
 #include <QApplication>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
@@ -16,11 +18,7 @@
 
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <iostream>
-
-#include <sys/socket.h>
-#include <sys/un.h>
 
 namespace {
 
@@ -386,31 +384,7 @@ TEST_F(MainTelephony, AHungTelephonyProgramDelaysTheCardByAboutTwoSeconds)
     EXPECT_FALSE(Peer(*w).CanTransfer());
 }
 
-// A unix socket that takes connections and never says a word.
-class TSilentSocket
-{
-public:
-    explicit TSilentSocket(const QString &path)
-    {
-        m_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        const QByteArray name = QFile::encodeName(path);
-        std::memcpy(address.sun_path, name.constData(), size_t(qMin<qsizetype>(name.size(), 100)));
-        m_ok = m_fd >= 0 && ::bind(m_fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0 &&
-               ::listen(m_fd, 16) == 0;
-    }
-    ~TSilentSocket()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    bool Listening() const { return m_ok; }
-
-private:
-    int m_fd = -1;
-    bool m_ok = false;
-};
+using testbus::TSilentSocket;
 
 TEST_F(MainTelephony, ABusThatNeverAnswersDelaysTheStartOnlyBriefly)
 {
