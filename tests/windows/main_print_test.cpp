@@ -6,6 +6,7 @@
 #include "platform/dialogs.h"
 #include "platform/htmlview.h"
 #include "platform/printers.h"
+#include "services/tools_viewer.h"
 #include "windows/price/firmcard.h"
 #include "windows/price/price.h"
 #include "windows/printset.h"
@@ -185,8 +186,9 @@ protected:
                     Click(progress->Button1);
                 }
             } else if (auto *preview = qobject_cast<TPreviewForm *>(modal); preview && preview->isVisible()) {
+                // The page being previewed, not a card beside a grid.
                 for (QWidget *widget : QApplication::allWidgets())
-                    if (auto *view = qobject_cast<THTMLViewer *>(widget))
+                    if (auto *view = qobject_cast<THTMLViewer *>(widget); view && !dynamic_cast<TCardViewer *>(view))
                         seen.preview = view->toPlainText();
                 SaveShot(preview,
                          Local() ? QStringLiteral("goods-preview-local") : QStringLiteral("goods-preview-network"));
