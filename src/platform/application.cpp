@@ -16,6 +16,9 @@
 #include <QThread>
 #include <QTranslator>
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace {
 
 QString &TitleText()
@@ -32,6 +35,9 @@ TApplication::ExceptionHandler &Handler()
 
 // Guards against an error raised while its predecessor is being shown.
 bool g_showing = false;
+
+// What exec returned.
+int g_exitCode = 0;
 
 // Turns the dispatcher's "about to wait" into one queued call of the idle
 // handler. The wake-up that call itself causes is not an idle moment of its
@@ -131,8 +137,21 @@ QTranslator *TApplication::InstallToolkitTranslations(const QString &folder)
 
 TApplication::~TApplication()
 {
-    // Fonts and the window system go with the application object.
-    TMetaFilePrinter::WaitForStoppedLayouts();
+    // Fonts and the window system go with the application object, and a
+    // stopped layout still uses them. The user does not wait for one long:
+    // past the bound the process ends here, without the exit handlers and
+    // destructors that would pull them from under it (and without a leak
+    // check, which would find the layout's memory).
+    if (!TMetaFilePrinter::WaitForStoppedLayouts()) {
+        std::fflush(nullptr);
+        std::quick_exit(g_exitCode);
+    }
+}
+
+int TApplication::exec()
+{
+    g_exitCode = QApplication::exec();
+    return g_exitCode;
 }
 
 bool TApplication::notify(QObject *receiver, QEvent *event)

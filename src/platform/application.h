@@ -31,7 +31,12 @@ class TApplication : public QApplication
     Q_OBJECT
 public:
     TApplication(int &argc, char **argv);
+    // Waits for a stopped print layout at most TMetaFilePrinter's bound; one
+    // that still runs then ends the process at once, with exec's code.
     ~TApplication() override;
+
+    // As QApplication::exec, remembering the code the program ends with.
+    static int exec();
 
     // No exception leaves an event handler into Qt's event loop.
     bool notify(QObject *receiver, QEvent *event) override;

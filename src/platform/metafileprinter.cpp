@@ -4,9 +4,10 @@
 #include <QDeadlineTimer>
 #include <QMutex>
 #include <QPainter>
+#include <QPointer>
 #include <QPrinter>
-#include <QTextDocument>
 #include <QSemaphore>
+#include <QTextDocument>
 #include <QThread>
 
 #include <memory>
@@ -75,21 +76,36 @@ struct TMetaFilePrinter::TLayoutJob {
 namespace {
 
 // Layouts no one waits for: Qt's layout of a long table cannot be
-// interrupted, so a stopped one runs to its end on its own.
-QList<QThread *> &StoppedLayouts()
+// interrupted, so a stopped one runs to its end on its own. The GUI thread's;
+// each is freed once it has ended.
+QList<QPointer<QThread>> &StoppedLayouts()
 {
-    static QList<QThread *> threads;
+    static QList<QPointer<QThread>> threads;
     return threads;
+}
+
+void Abandon(QThread *thread)
+{
+    QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    if (thread->isFinished()) // ended before it was connected
+        thread->deleteLater();
+    StoppedLayouts().append(thread);
 }
 
 } // namespace
 
-void TMetaFilePrinter::WaitForStoppedLayouts()
+bool TMetaFilePrinter::WaitForStoppedLayouts(int timeoutMs)
 {
-    for (QThread *thread : std::exchange(StoppedLayouts(), {})) {
-        thread->wait();
+    const QDeadlineTimer deadline(timeoutMs);
+    QList<QPointer<QThread>> &threads = StoppedLayouts();
+    while (!threads.isEmpty()) {
+        QThread *thread = threads.first();
+        if (thread && !thread->wait(deadline))
+            return false;
+        threads.removeFirst();
         delete thread;
     }
+    return true;
 }
 
 TMetaFilePrinter::TMetaFilePrinter() = default;
@@ -149,6 +165,15 @@ bool TMetaFilePrinter::Record(TDocumentBuilder build, QPrinter &printer, const T
     if (stop)
         return false;
 
+    // Stopping and starting again must not pile up layouts that run on: a
+    // new one waits until the stopped one has ended.
+    while (!WaitForStoppedLayouts(LayoutPollMs)) {
+        if (step)
+            step(0, stop);
+        if (stop)
+            return false;
+    }
+
     // The layout runs on a thread of its own, so that the progress window
     // stays painted and its cancel button answers however long one table
     // takes. Fonts and page size are the printer's; the view keeps its own.
@@ -184,7 +209,7 @@ bool TMetaFilePrinter::Record(TDocumentBuilder build, QPrinter &printer, const T
             if (!job->done) {
                 job->abandoned = true;
                 lock.unlock();
-                StoppedLayouts().append(thread.release());
+                Abandon(thread.release());
                 return false;
             }
         }

@@ -52,17 +52,23 @@ public:
 
     // Makes the document to lay out. It runs on the layout's own thread, so
     // that nothing of the document (its fonts above all) is shared with one
-    // the windows use meanwhile.
+    // the windows use meanwhile. It must not touch the caller's objects: a
+    // stopped layout runs on after the caller has gone.
     using TDocumentBuilder = std::function<QTextDocument *()>;
 
     // Lays the built document out for printer; false when a step stopped it,
-    // in which case nothing is kept.
+    // in which case nothing is kept. While a stopped layout still runs, a new one waits for it to end,
+    // calling the step with 0 as the layout does; stopped while it waits, it
+    // returns false without having started.
     bool Record(TDocumentBuilder build, QPrinter &printer, const TPageStep &step);
     void Clear();
 
-    // A stopped layout runs to its end on its own thread; the program waits
-    // for such before its application object goes.
-    static void WaitForStoppedLayouts();
+    // How long the program's end waits for a stopped layout.
+    static constexpr int StoppedLayoutWaitMs = 1000;
+    // Waits up to timeoutMs for a stopped layout that still runs; true when
+    // none runs any longer. One that does not end in time must be left to
+    // die with the process: it still uses the fonts and the window system.
+    static bool WaitForStoppedLayouts(int timeoutMs = StoppedLayoutWaitMs);
 
 private:
     struct TLayoutJob;

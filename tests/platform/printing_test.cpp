@@ -7,11 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractTextDocumentLayout>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QPrinter>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -216,4 +218,36 @@ TEST(Dialogs, HookAnswersOnTheDialogObject)
     EXPECT_FALSE(print.Execute());
     EXPECT_EQ(print.FromPage, 2);
     SetPrintDialogHook({});
+}
+
+TEST(MetaFilePrinter, StoppedLayoutsRunOneAtATimeAndTheProgramEndsWithoutThem)
+{
+    // Ten layouts that would run a minute each, stopped one after another.
+    QProcess program;
+    program.setProgram(QStringLiteral(TREVIN_PRINTING_EXIT));
+    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    program.start();
+    ASSERT_TRUE(program.waitForStarted(10000));
+    QByteArray out;
+    const QDeadlineTimer started(60000);
+    while (!out.contains("closing\n") && !started.hasExpired() && program.state() == QProcess::Running) {
+        program.waitForReadyRead(100);
+        out += program.readAllStandardOutput();
+    }
+    // What the user waits for once the program has been told to close.
+    QElapsedTimer closing;
+    closing.start();
+    const bool ended = program.waitForFinished(20000);
+    const qint64 took = closing.elapsed();
+    if (!ended) {
+        program.kill();
+        program.waitForFinished(5000);
+    }
+    out += program.readAllStandardOutput();
+    EXPECT_TRUE(out.contains("most 1\n")) << out.toStdString();
+    ASSERT_TRUE(out.contains("closing\n")) << out.toStdString();
+    ASSERT_TRUE(ended) << "the program did not end";
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_LT(took, TMetaFilePrinter::StoppedLayoutWaitMs + 4000);
 }
