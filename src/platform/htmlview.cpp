@@ -198,25 +198,35 @@ void THTMLViewer::ShowPage(const QString &path, const QString &html)
 
 QString THTMLViewer::PageFilePath(const QUrl &name) const
 {
-    if (m_folder.isEmpty())
+    return PageFilePath(m_folder, m_currentFile, name);
+}
+
+QString THTMLViewer::PageFilePath(const QString &folder, const QString &currentFile, const QUrl &name)
+{
+    if (folder.isEmpty())
         return QString();
     QUrl url = name;
     if (url.isRelative())
-        url = QUrl::fromLocalFile(QFileInfo(m_currentFile).absolutePath() + u'/').resolved(url);
+        url = QUrl::fromLocalFile(QFileInfo(currentFile).absolutePath() + u'/').resolved(url);
     if (!url.isLocalFile())
         return QString();
     // Links and ".." that lead out of the folder are followed to where they
     // end before the folder is compared.
     const QString path = QFileInfo(url.toLocalFile()).canonicalFilePath();
-    if (!path.startsWith(m_folder + u'/'))
+    if (!path.startsWith(folder + u'/'))
         return QString();
     return path;
 }
 
 QVariant THTMLViewer::loadResource(int type, const QUrl &name)
 {
+    return PageResource(m_folder, m_currentFile, type, name);
+}
+
+QVariant THTMLViewer::PageResource(const QString &folder, const QString &currentFile, int type, const QUrl &name)
+{
     QByteArray bytes;
-    const QString path = PageFilePath(name);
+    const QString path = PageFilePath(folder, currentFile, name);
     const bool read = !path.isEmpty() && ReadRegularFile(path, &bytes, MaxPageFileSize);
     if (type == QTextDocument::ImageResource) {
         const QImage image = read ? QImage::fromData(bytes) : QImage();
@@ -249,18 +259,50 @@ void THTMLViewer::doSetSource(const QUrl &name, QTextDocument::ResourceType)
         scrollToAnchor(fragment);
 }
 
+namespace {
+
+// The printed copy of a page. It never reads a file by itself: what it uses
+// comes by the view's rules, from the folder and file it was made with, and
+// each thing is read once.
+class TPrintedPage : public QTextDocument
+{
+public:
+    TPrintedPage(const QString &folder, const QString &currentFile) : m_folder(folder), m_currentFile(currentFile)
+    {
+        // Relative names are the page folder's, never the working folder's.
+        if (!currentFile.isEmpty())
+            setBaseUrl(QUrl::fromLocalFile(QFileInfo(currentFile).absolutePath() + u'/'));
+    }
+
+protected:
+    QVariant loadResource(int type, const QUrl &name) override
+    {
+        const QVariant resource = THTMLViewer::PageResource(m_folder, m_currentFile, type, name);
+        addResource(type, name, resource);
+        return resource;
+    }
+
+private:
+    const QString m_folder;
+    const QString m_currentFile;
+};
+
+} // namespace
+
 bool THTMLViewer::PrintPreview(TMetaFilePrinter &recorder)
 {
     // The printed copy is made anew from the page's text on the layout's
-    // thread, with the view's defaults.
+    // thread, with the view's defaults and its folder.
     const QString html = m_html.isNull() ? document()->toHtml() : m_html;
     const QFont font = document()->defaultFont();
     const QString family = font.family();
     const qreal points = font.pointSizeF();
     const QString styleSheet = document()->defaultStyleSheet();
     const TPrintedPagePreparer prepare = OnPreparePrintedPage;
-    const auto build = [html, family, points, styleSheet, prepare] {
-        auto *doc = new QTextDocument;
+    const QString folder = m_folder;
+    const QString currentFile = m_currentFile;
+    const auto build = [html, family, points, styleSheet, prepare, folder, currentFile] {
+        auto *doc = new TPrintedPage(folder, currentFile);
         QFont font(family);
         font.setPointSizeF(points);
         doc->setDefaultFont(font);

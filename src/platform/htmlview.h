@@ -60,6 +60,14 @@ public:
 
     QVariant loadResource(int type, const QUrl &name) override;
 
+    // The rules above for a page shown from currentFile in folder (both
+    // canonical; empty for a page from a string), for any thread: the
+    // canonical path of a file the page may read, or empty text; and what
+    // the document gets for name, a blank picture for a picture that cannot
+    // be read.
+    static QString PageFilePath(const QString &folder, const QString &currentFile, const QUrl &name);
+    static QVariant PageResource(const QString &folder, const QString &currentFile, int type, const QUrl &name);
+
     TPageEvent OnPageEvent;
     // The printed copy's last step before its layout; without one the copy
     // gets the view's own column rule.

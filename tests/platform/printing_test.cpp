@@ -2,12 +2,14 @@
 #include "platform/htmlview.h"
 #include "platform/metafileprinter.h"
 #include "platform/printers.h"
+#include "fifo.h"
 #include "pdfpages.h"
 
 #include <gtest/gtest.h>
 
 #include <QAbstractTextDocumentLayout>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
@@ -37,6 +39,32 @@ void PrintToPdf(const QString &path)
 {
     Printer()->setOutputFormat(QPrinter::PdfFormat);
     Printer()->setOutputFileName(path);
+}
+
+// The pixels of a colour on a laid-out page, drawn at a tenth of its size.
+int Pixels(const TMetaFilePrinter &pages, int index, QRgb colour)
+{
+    QImage image(pages.PageWidth / 10, pages.PageHeight / 10, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.scale(0.1, 0.1);
+    pages.MetaFile(index).play(&painter);
+    painter.end();
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            n += std::abs(qRed(p) - qRed(colour)) < 40 && std::abs(qGreen(p) - qGreen(colour)) < 40 &&
+                 std::abs(qBlue(p) - qBlue(colour)) < 40;
+        }
+    return n;
+}
+
+bool SavePicture(const QString &path, QColor colour)
+{
+    QImage picture(40, 40, QImage::Format_RGB32);
+    picture.fill(colour);
+    return picture.save(path, "PNG");
 }
 
 } // namespace
@@ -250,4 +278,74 @@ TEST(MetaFilePrinter, StoppedLayoutsRunOneAtATimeAndTheProgramEndsWithoutThem)
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 0);
     EXPECT_LT(took, TMetaFilePrinter::StoppedLayoutWaitMs + 4000);
+}
+
+TEST(HtmlViewPrint, APrintedPageUsesOnlyRegularFilesOfItsOwnFolder)
+{
+    QTemporaryDir folder;
+    QTemporaryDir working; // the working folder while the page is printed
+    ASSERT_TRUE(SavePicture(folder.filePath(QStringLiteral("red.png")), Qt::red));
+    ASSERT_TRUE(SavePicture(working.filePath(QStringLiteral("blue.png")), Qt::blue));
+    // A picture beyond the size a page may read, sparse on the disk.
+    ASSERT_TRUE(SavePicture(folder.filePath(QStringLiteral("big.png")), Qt::red));
+    {
+        QFile big(folder.filePath(QStringLiteral("big.png")));
+        ASSERT_TRUE(big.resize(THTMLViewer::MaxPageFileSize + 1));
+    }
+    TFifo fifo(folder.filePath(QStringLiteral("pipe.png")));
+    ASSERT_TRUE(fifo.Made());
+    const QString page = folder.filePath(QStringLiteral("page.html"));
+    struct TWorkingFolder {
+        const QString saved = QDir::currentPath();
+        ~TWorkingFolder() { QDir::setCurrent(saved); }
+    } restore;
+    ASSERT_TRUE(QDir::setCurrent(working.path()));
+
+    // Only the folder's red picture may ever show; blue is the working
+    // folder's.
+    struct Case {
+        QString src;
+        bool fromFile;
+        bool shown;
+    };
+    const Case cases[] = {
+        {QStringLiteral("red.png"), true, true},    {folder.filePath(QStringLiteral("red.png")), true, true},
+        {QStringLiteral("blue.png"), true, false},  {working.filePath(QStringLiteral("blue.png")), true, false},
+        {QStringLiteral("pipe.png"), true, false},  {folder.filePath(QStringLiteral("pipe.png")), true, false},
+        {QStringLiteral("big.png"), true, false},   {folder.filePath(QStringLiteral("red.png")), false, false},
+        {QStringLiteral("blue.png"), false, false},
+    };
+    int i = 0;
+    for (const Case &c : cases) {
+        const QString html = QStringLiteral("<p>Картинка</p><img src=\"%1\"><p>после неё</p>").arg(c.src);
+        THTMLViewer view;
+        if (c.fromFile) {
+            QFile file(page);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(html.toUtf8());
+            file.close();
+            ASSERT_TRUE(view.LoadFromFile(page));
+        } else {
+            view.LoadFromString(html);
+        }
+        // Laid out and printed at once, or given up after a bound.
+        QElapsedTimer clock;
+        clock.start();
+        view.OnPageEvent = [&](QObject *, int, bool &stop) { stop = clock.elapsed() > 10000; };
+        TMetaFilePrinter pages;
+        ASSERT_TRUE(view.PrintPreview(pages)) << c.src.toStdString();
+        const int reds = Pixels(pages, 0, qRgb(255, 0, 0));
+        if (c.shown)
+            EXPECT_GT(reds, 100) << c.src.toStdString();
+        else
+            EXPECT_EQ(reds, 0) << c.src.toStdString() << " " << c.fromFile;
+        EXPECT_EQ(Pixels(pages, 0, qRgb(0, 0, 255)), 0) << c.src.toStdString() << " " << c.fromFile;
+        const QString pdf = working.filePath(QStringLiteral("page%1.pdf").arg(i++));
+        PrintToPdf(pdf);
+        EXPECT_TRUE(view.Print(1, 1)) << c.src.toStdString();
+        EXPECT_TRUE(QFile::exists(pdf));
+        EXPECT_LT(clock.elapsed(), 10000);
+    }
+    // Nothing is left running that the program's end would wait for.
+    EXPECT_TRUE(TMetaFilePrinter::WaitForStoppedLayouts(TMetaFilePrinter::StoppedLayoutWaitMs));
 }
