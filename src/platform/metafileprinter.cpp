@@ -1,6 +1,7 @@
 #include "platform/metafileprinter.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QMutex>
 #include <QPainter>
@@ -10,7 +11,9 @@
 #include <QTextDocument>
 #include <QThread>
 
+#include <exception>
 #include <memory>
+#include <stdexcept>
 #include <utility>
 
 namespace {
@@ -57,10 +60,12 @@ private:
 
 } // namespace
 
-// One layout on a thread of its own. The text laid out there holds that
-// thread's fonts, which live as long as the thread: once laid out, the
-// thread waits until the pages are no longer wanted, then frees the
-// document. A layout no one waits for frees it as soon as it ends.
+// One layout on a thread of its own. The text laid out there keeps font
+// engines of that thread, and their FreeType faces go when the thread ends:
+// a document drawn or measured after that crashes. So once laid out, the
+// document is handed to the thread that asked for it, and its layout thread
+// waits until the document has been freed before it ends. A layout no one
+// waits for any more frees its document itself, on its own thread.
 struct TMetaFilePrinter::TLayoutJob {
     explicit TLayoutJob(const QPaintDevice &printer) : metrics(printer) {}
     TPrinterMetrics metrics; // outlives the document laid out for it
@@ -68,6 +73,7 @@ struct TMetaFilePrinter::TLayoutJob {
     QSemaphore laidOut;
     QSemaphore released;
     QTextDocument *doc = nullptr;
+    std::exception_ptr error;
     bool done = false;
     bool abandoned = false;
     int pages = 0;
@@ -117,7 +123,10 @@ TMetaFilePrinter::~TMetaFilePrinter()
 
 void TMetaFilePrinter::Clear()
 {
-    m_doc = nullptr; // the layout thread frees it
+    // The document goes first: its layout still refers to the fonts of the
+    // thread that laid it out.
+    delete m_doc;
+    m_doc = nullptr;
     if (m_thread) {
         m_job->released.release();
         m_thread->wait();
@@ -179,26 +188,40 @@ bool TMetaFilePrinter::Record(TDocumentBuilder build, QPrinter &printer, const T
     // takes. Fonts and page size are the printer's; the view keeps its own.
     auto job = std::make_shared<TLayoutJob>(printer);
     const QSizeF pageSize(PageWidth, PageHeight);
-    std::unique_ptr<QThread> thread(QThread::create([job, pageSize, build = std::move(build)] {
-        // The document is this thread's from start to end: its layout's
-        // timers are started here, and here it is freed.
-        std::unique_ptr<QTextDocument> doc(build());
-        {
-            QMutexLocker lock(&job->mutex);
-            job->doc = doc.get();
+    QThread *const owner = QThread::currentThread();
+    std::unique_ptr<QThread> thread(QThread::create([job, pageSize, owner, build = std::move(build)] {
+        // The document is this thread's until it is handed over: its
+        // layout's timers are started here, and a stopped one is freed here.
+        std::unique_ptr<QTextDocument> doc;
+        std::exception_ptr error;
+        int pages = 0;
+        try {
+            doc.reset(build());
+            if (!doc)
+                throw std::logic_error("no page to lay out");
+            doc->documentLayout()->setPaintDevice(&job->metrics);
+            doc->setPageSize(pageSize);
+            pages = doc->pageCount();
+        } catch (...) {
+            error = std::current_exception();
+            doc.reset();
         }
-        doc->documentLayout()->setPaintDevice(&job->metrics);
-        doc->setPageSize(pageSize);
-        const int pages = doc->pageCount();
         {
             QMutexLocker lock(&job->mutex);
-            job->pages = pages;
             job->done = true;
             if (job->abandoned)
                 return;
+            job->pages = pages;
+            job->error = error;
+            if (doc) {
+                // Only the thread an object belongs to may give it away.
+                doc->moveToThread(owner);
+                job->doc = doc.release();
+            }
         }
         job->laidOut.release();
-        job->released.acquire();
+        if (!error)
+            job->released.acquire();
     }));
     thread->start();
     while (!job->laidOut.tryAcquire(1, LayoutPollMs)) {
@@ -217,6 +240,15 @@ bool TMetaFilePrinter::Record(TDocumentBuilder build, QPrinter &printer, const T
     m_doc = job->doc;
     m_thread = std::move(thread);
     m_job = job;
+    if (job->error) {
+        Clear();
+        std::rethrow_exception(job->error);
+    }
+    // The timers its layout started move with the document once this thread
+    // has handled what the move posted for them.
+    QCoreApplication::sendPostedEvents(m_doc, QEvent::MetaCall);
+    for (QObject *child : m_doc->findChildren<QObject *>())
+        QCoreApplication::sendPostedEvents(child, QEvent::MetaCall);
     if (stop) {
         Clear();
         return false;

@@ -57,7 +57,9 @@ public:
     using TDocumentBuilder = std::function<QTextDocument *()>;
 
     // Lays the built document out for printer; false when a step stopped it,
-    // in which case nothing is kept. While a stopped layout still runs, a new one waits for it to end,
+    // in which case nothing is kept. An error raised while the layout runs
+    // (the builder's, say) is raised again here, and nothing is kept.
+    // While a stopped layout still runs, a new one waits for it to end,
     // calling the step with 0 as the layout does; stopped while it waits, it
     // returns false without having started.
     bool Record(TDocumentBuilder build, QPrinter &printer, const TPageStep &step);
@@ -74,7 +76,7 @@ private:
     struct TLayoutJob;
     std::shared_ptr<TLayoutJob> m_job;
     std::unique_ptr<QThread> m_thread; // keeps the layout's fonts
-    QTextDocument *m_doc = nullptr;    // the layout thread's
+    QTextDocument *m_doc = nullptr;    // handed to this thread once laid out
     int m_pageCount = 0;
     int m_resolution = 0;
     mutable QList<QPicture> m_pages; // recorded when first asked for

@@ -1,3 +1,5 @@
+#include "data/dberror.h"
+#include "platform/application.h"
 #include "platform/dialogs.h"
 #include "platform/htmlview.h"
 #include "platform/metafileprinter.h"
@@ -22,7 +24,9 @@
 #include <QTextFrame>
 #include <QTextLayout>
 #include <QTextTable>
+#include <QThread>
 
+#include <new>
 #include <vector>
 
 namespace {
@@ -348,4 +352,41 @@ TEST(HtmlViewPrint, APrintedPageUsesOnlyRegularFilesOfItsOwnFolder)
     }
     // Nothing is left running that the program's end would wait for.
     EXPECT_TRUE(TMetaFilePrinter::WaitForStoppedLayouts(TMetaFilePrinter::StoppedLayoutWaitMs));
+}
+
+TEST(MetaFilePrinter, ALayoutThatFailsSaysSoAndKeepsNothing)
+{
+    const TMetaFilePrinter::TDocumentBuilder fine = [] {
+        auto *doc = new QTextDocument;
+        doc->setHtml(Lines(200));
+        return doc;
+    };
+    const struct {
+        TMetaFilePrinter::TDocumentBuilder build;
+        QString shown;
+    } cases[] = {
+        {[]() -> QTextDocument * { throw Exception(QStringLiteral("Лист не собран")); },
+         QStringLiteral("Лист не собран")},
+        {[]() -> QTextDocument * { throw std::bad_alloc(); }, QString::fromLatin1(std::bad_alloc().what())},
+    };
+    for (const auto &c : cases) {
+        TMetaFilePrinter pages;
+        ASSERT_TRUE(pages.Record(fine, *Printer(), {}));
+        // The error reaches the default handler, as any error a job raises.
+        QStringList shown;
+        TApplication::SetExceptionHandler([&](const QString &text) { shown << text; });
+        const bool handled = TApplication::DeliverSafely([&] { return pages.Record(c.build, *Printer(), {}); });
+        TApplication::SetExceptionHandler(nullptr);
+        EXPECT_FALSE(handled);
+        EXPECT_EQ(shown, QStringList{c.shown});
+        EXPECT_EQ(pages.PageCount(), 0);
+        EXPECT_EQ(pages.Document(), nullptr);
+        // The recorder lays out the next page as ever, and hands it over to
+        // the thread that asked for it.
+        ASSERT_TRUE(pages.Record(fine, *Printer(), {}));
+        EXPECT_GT(pages.PageCount(), 1);
+        ASSERT_NE(pages.Document(), nullptr);
+        EXPECT_EQ(pages.Document()->thread(), QThread::currentThread());
+        EXPECT_EQ(pages.Document()->documentLayout()->thread(), QThread::currentThread());
+    }
 }
