@@ -3,6 +3,7 @@
 #include "components/Progress.h"
 #include "components/replfont.h"
 #include "components/viewicon.h"
+#include "platform/application.h"
 #include "platform/htmlview.h"
 #include "platform/metafileprinter.h"
 #include "platform/screen.h"
@@ -215,7 +216,8 @@ void TPreviewForm::BuildControls()
     connect(OnePageBut, &QToolButton::released, this, &TPreviewForm::OnePageButMouseUp);
     connect(OnePageBut, &QToolButton::clicked, this, &TPreviewForm::ScrollBox1Resize);
     connect(TwoPageBut, &QToolButton::clicked, this, &TPreviewForm::TwoPageButClick);
-    connect(ToolButton4, &QToolButton::clicked, this, &TPreviewForm::ToolButton4Click);
+    // A print that fails says so here, not inside the button's signal.
+    connect(ToolButton4, &QToolButton::clicked, this, GuardedSlot(this, &TPreviewForm::ToolButton4Click));
 }
 
 void TPreviewForm::BuildPages(QObject *)

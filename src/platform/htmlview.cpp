@@ -323,6 +323,11 @@ bool THTMLViewer::PrintPreview(TMetaFilePrinter &recorder)
 bool THTMLViewer::Print(int fromPage, int toPage, TMetaFilePrinter *laidOut)
 {
     QPrinter *printer = Printer();
+    const QString file = printer->outputFormat() == QPrinter::PdfFormat ? printer->outputFileName() : QString();
+    // A file printed to is opened for writing without a check of its own: a
+    // FIFO or a device in its place would hold the program up for ever.
+    if (!file.isEmpty() && QFileInfo::exists(file) && !QFileInfo(file).isFile())
+        throw Exception(QStringLiteral(" Ошибка открытия файла ") + file);
     // The preview's pages print as they are; another printer or paper gets
     // a layout of its own, and the preview keeps its pages.
     TMetaFilePrinter own;
@@ -333,8 +338,16 @@ bool THTMLViewer::Print(int fromPage, int toPage, TMetaFilePrinter *laidOut)
     fromPage = std::max(fromPage, 1);
     toPage = std::min(toPage, pages.PageCount());
 
-    const QString file = printer->outputFormat() == QPrinter::PdfFormat ? printer->outputFileName() : QString();
     QPainter painter;
+    // A job that is stopped or fails leaves nothing behind: the queue's job
+    // is dropped, a file is removed.
+    const auto drop = [&] {
+        if (file.isEmpty())
+            printer->abort();
+        painter.end();
+        if (!file.isEmpty())
+            QFile::remove(file);
+    };
     bool stop = false;
     for (int page = fromPage; page <= toPage && !stop; ++page) {
         if (OnPageEvent)
@@ -344,17 +357,20 @@ bool THTMLViewer::Print(int fromPage, int toPage, TMetaFilePrinter *laidOut)
         if (!painter.isActive()) {
             if (!painter.begin(printer))
                 throw Exception(QStringLiteral("Printer selected is not valid"));
-        } else {
-            printer->newPage();
+        } else if (!printer->newPage()) {
+            drop();
+            throw Exception(QStringLiteral("Не удалось начать лист %1 печати.").arg(page));
         }
         pages.DrawPage(painter, page - 1);
     }
     if (painter.isActive()) {
-        if (stop && file.isEmpty())
-            printer->abort(); // drops the queue's job
-        painter.end();
-        if (stop && !file.isEmpty())
-            QFile::remove(file);
+        if (stop) {
+            drop();
+        } else if (!painter.end()) {
+            if (!file.isEmpty())
+                QFile::remove(file);
+            throw Exception(QStringLiteral("Не удалось завершить печать."));
+        }
     }
     return !stop;
 }

@@ -80,7 +80,9 @@ public:
     // the current printer, from laidOut when it was laid out for that
     // printer, else from a layout of its own;
     // false when the page event stopped it, in which case a file being
-    // printed to is removed again.
+    // printed to is removed again. A printer that does not start the job, a
+    // page or the job's end raises Exception, and a file being printed to is
+    // removed as well.
     bool Print(int fromPage, int toPage, TMetaFilePrinter *laidOut = nullptr);
 
 protected:

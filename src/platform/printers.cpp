@@ -9,6 +9,12 @@ std::function<QStringList()> &NamesHook()
     static std::function<QStringList()> hook;
     return hook;
 }
+
+std::function<QPrinter *()> &PrinterHook()
+{
+    static std::function<QPrinter *()> hook;
+    return hook;
+}
 } // namespace
 
 QString PdfPrinterName()
@@ -30,8 +36,15 @@ void SetPrinterNamesHook(std::function<QStringList()> hook)
     NamesHook() = std::move(hook);
 }
 
+void SetPrinterHook(std::function<QPrinter *()> hook)
+{
+    PrinterHook() = std::move(hook);
+}
+
 QPrinter *Printer()
 {
+    if (PrinterHook())
+        return PrinterHook()();
     // Kept to the end of the process: a printer must not outlive the
     // application's shutdown in a static destructor.
     static QPrinter *printer = nullptr;

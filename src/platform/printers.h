@@ -23,3 +23,7 @@ void SetPrinterNamesHook(std::function<QStringList()> hook);
 // The current printer, made on first use at the printer's own resolution:
 // the desktop's default queue, or the PDF file printer when there is none.
 QPrinter *Printer();
+
+// Tests give their own printer (one that refuses a page, say); an empty
+// hook puts the current printer back.
+void SetPrinterHook(std::function<QPrinter *()> hook);

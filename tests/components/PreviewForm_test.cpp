@@ -3,11 +3,13 @@
 #include "components/Progress.h"
 #include "components/givLabel.h"
 #include "components/viewicon.h"
+#include "platform/application.h"
 #include "platform/dialogs.h"
 #include "platform/htmlview.h"
 #include "platform/metafileprinter.h"
 #include "platform/printers.h"
 #include "platform/screen.h"
+#include "fifo.h"
 #include "pdfpages.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +19,9 @@
 #include <QFile>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPointer>
+#include <QPrintEngine>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -30,6 +34,8 @@
 #include <QElapsedTimer>
 
 #include <cmath>
+#include <memory>
+#include <optional>
 
 namespace {
 
@@ -92,6 +98,100 @@ struct TShownPreview {
         const int steps = target - box->currentIndex();
         for (int i = 0; i < std::abs(steps); ++i)
             QTest::keyClick(box, steps > 0 ? Qt::Key_Down : Qt::Key_Up);
+    }
+};
+
+// Where a printer's job fails: it does not start, a page after the first is
+// refused, or the job cannot be finished.
+enum class TFailAt { Begin, NewPage, End };
+
+// The engine of such a printer: the paper and resolution of the PDF file
+// printer, nothing drawn anywhere.
+class TFailingEngine : public QPaintEngine, public QPrintEngine
+{
+public:
+    explicit TFailingEngine(TFailAt at) : QPaintEngine(QPaintEngine::AllFeatures), m_at(at)
+    {
+        m_model.setOutputFormat(QPrinter::PdfFormat);
+    }
+
+    bool begin(QPaintDevice *) override
+    {
+        m_state = m_at == TFailAt::Begin ? QPrinter::Error : QPrinter::Active;
+        return m_at != TFailAt::Begin;
+    }
+    bool end() override
+    {
+        m_state = QPrinter::Idle;
+        return m_at != TFailAt::End;
+    }
+    void updateState(const QPaintEngineState &) override {}
+    using QPaintEngine::drawLines;
+    using QPaintEngine::drawPolygon;
+    using QPaintEngine::drawRects;
+    void drawPixmap(const QRectF &, const QPixmap &, const QRectF &) override {}
+    void drawImage(const QRectF &, const QImage &, const QRectF &, Qt::ImageConversionFlags) override {}
+    void drawTextItem(const QPointF &, const QTextItem &) override {}
+    void drawPath(const QPainterPath &) override {}
+    void drawPolygon(const QPointF *, int, PolygonDrawMode) override {}
+    void drawRects(const QRectF *, int) override {}
+    void drawLines(const QLineF *, int) override {}
+    Type type() const override { return QPaintEngine::User; }
+
+    void setProperty(PrintEnginePropertyKey key, const QVariant &value) override { m_properties[key] = value; }
+    QVariant property(PrintEnginePropertyKey key) const override
+    {
+        if (key == PPK_QPageLayout)
+            return QVariant::fromValue(m_model.pageLayout());
+        if (key == PPK_Resolution)
+            return m_model.resolution();
+        return m_properties.value(key);
+    }
+    bool newPage() override { return m_at != TFailAt::NewPage; }
+    bool abort() override
+    {
+        m_state = QPrinter::Aborted;
+        return true;
+    }
+    int metric(QPaintDevice::PaintDeviceMetric m) const override
+    {
+        switch (m) {
+        case QPaintDevice::PdmWidth: return m_model.width();
+        case QPaintDevice::PdmHeight: return m_model.height();
+        case QPaintDevice::PdmWidthMM: return m_model.widthMM();
+        case QPaintDevice::PdmHeightMM: return m_model.heightMM();
+        case QPaintDevice::PdmNumColors: return m_model.colorCount();
+        case QPaintDevice::PdmDepth: return m_model.depth();
+        case QPaintDevice::PdmDpiX: return m_model.logicalDpiX();
+        case QPaintDevice::PdmDpiY: return m_model.logicalDpiY();
+        case QPaintDevice::PdmPhysicalDpiX: return m_model.physicalDpiX();
+        case QPaintDevice::PdmPhysicalDpiY: return m_model.physicalDpiY();
+        case QPaintDevice::PdmDevicePixelRatio: return 1;
+        case QPaintDevice::PdmDevicePixelRatioScaled: return int(QPaintDevice::devicePixelRatioFScale());
+        }
+        return 0;
+    }
+    QPrinter::PrinterState printerState() const override { return m_state; }
+
+private:
+    TFailAt m_at;
+    QPrinter m_model{QPrinter::HighResolution};
+    QPrinter::PrinterState m_state = QPrinter::Idle;
+    QHash<int, QVariant> m_properties;
+};
+
+// Holds the engine so that it outlives the printer that uses it.
+struct TFailingEngineHolder {
+    explicit TFailingEngineHolder(TFailAt at) : engine(at) {}
+    TFailingEngine engine;
+};
+
+class TFailingPrinter : private TFailingEngineHolder, public QPrinter
+{
+public:
+    explicit TFailingPrinter(TFailAt at) : TFailingEngineHolder(at), QPrinter(QPrinter::HighResolution)
+    {
+        setEngines(&engine, &engine);
     }
 };
 
@@ -444,4 +544,59 @@ TEST(PreviewForm, PrintsTheChosenRangeToAPdfFile)
     }
     SetPrintDialogHook({});
     form->close();
+}
+
+TEST(PreviewForm, APrintThatFailsSaysSoAndLeavesNoFile)
+{
+    QTemporaryDir dir;
+    TView page(400);
+    bool aborted = true;
+    QPointer<TPreviewForm> form = new TPreviewForm(nullptr, &page.view, aborted);
+    ASSERT_FALSE(aborted);
+    ASSERT_GE(form->Pages().PageCount(), 2);
+    form->show();
+    const QString missing = dir.filePath(QStringLiteral("missing/page.pdf"));
+    const QString fifoPath = dir.filePath(QStringLiteral("page.pdf"));
+    TFifo fifo(fifoPath);
+    ASSERT_TRUE(fifo.Made());
+    struct Case {
+        std::optional<TFailAt> at; // none: the PDF file printer
+        QString file;
+        QString shown;
+    };
+    const Case cases[] = {
+        // Qt's PDF printer fails at the start when its file cannot be made.
+        {std::nullopt, missing, QStringLiteral("Printer selected is not valid")},
+        {std::nullopt, fifoPath, S(u" Ошибка открытия файла ") + fifoPath},
+        {TFailAt::Begin, QString(), QStringLiteral("Printer selected is not valid")},
+        {TFailAt::NewPage, QString(), S(u"Не удалось начать лист 2 печати.")},
+        {TFailAt::End, QString(), S(u"Не удалось завершить печать.")},
+    };
+    for (const Case &c : cases) {
+        std::unique_ptr<TFailingPrinter> printer;
+        if (c.at) {
+            printer = std::make_unique<TFailingPrinter>(*c.at);
+            SetPrinterHook([&] { return printer.get(); });
+        }
+        SetPrintDialogHook([&](TPrintDialog &d) {
+            d.PrintRange = prAllPages;
+            if (!c.at) {
+                Printer()->setOutputFormat(QPrinter::PdfFormat);
+                Printer()->setOutputFileName(c.file);
+            }
+            return true;
+        });
+        QStringList shown;
+        TApplication::SetExceptionHandler([&](const QString &text) { shown << text; });
+        QTest::mouseClick(form->findChild<QToolButton *>(QStringLiteral("ToolButton4")), Qt::LeftButton);
+        TApplication::SetExceptionHandler(nullptr);
+        SetPrintDialogHook({});
+        SetPrinterHook({});
+        EXPECT_EQ(shown, QStringList{c.shown});
+        EXPECT_FALSE(frmProgress->isVisible());
+        EXPECT_TRUE(form->isVisible());
+    }
+    EXPECT_FALSE(QFile::exists(missing));
+    form->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
