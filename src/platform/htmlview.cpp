@@ -179,6 +179,7 @@ void THTMLViewer::ReloadFile()
 
 bool THTMLViewer::ShowFile(const QString &fileName)
 {
+    m_html = QString(); // a file page prints what it shows
     QByteArray bytes;
     const QString path = fileName.isEmpty() ? QString() : PageFilePath(QUrl::fromLocalFile(fileName));
     const bool read = !path.isEmpty() && ReadRegularFile(path, &bytes, MaxPageFileSize);
@@ -253,6 +254,7 @@ void THTMLViewer::doSetSource(const QUrl &name, QTextDocument::ResourceType)
         QByteArray bytes;
         if (!ReadRegularFile(path, &bytes, MaxPageFileSize))
             return;
+        m_html = QString();
         ShowPage(path, PageText(bytes));
     }
     if (!fragment.isEmpty())

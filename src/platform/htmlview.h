@@ -100,7 +100,7 @@ private:
     QString m_folder;      // canonical; empty for a page from a string
     QString m_currentFile; // the page shown from m_folder
 
-    QString m_html; // the page last loaded from a string
+    QString m_html; // the page loaded from a string; null once a file is shown
     QString m_fontName = QStringLiteral("Times New Roman");
     int m_fontSize = 12;
     QColor m_background = Qt::white;

@@ -26,6 +26,7 @@
 #include <QTextTable>
 #include <QThread>
 
+#include <functional>
 #include <new>
 #include <vector>
 
@@ -388,5 +389,37 @@ TEST(MetaFilePrinter, ALayoutThatFailsSaysSoAndKeepsNothing)
         ASSERT_NE(pages.Document(), nullptr);
         EXPECT_EQ(pages.Document()->thread(), QThread::currentThread());
         EXPECT_EQ(pages.Document()->documentLayout()->thread(), QThread::currentThread());
+    }
+}
+
+TEST(HtmlViewPrint, AViewPrintsThePageItShows)
+{
+    QTemporaryDir dir;
+    const auto write = [&](const char *name, const QString &text) {
+        QFile file(dir.filePath(QLatin1String(name)));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text.toUtf8());
+    };
+    write("first.html",
+          QStringLiteral("<meta charset=\"utf-8\"><p>Первая страница</p><a href=\"second.html\">дальше</a>"));
+    write("second.html", QStringLiteral("<meta charset=\"utf-8\"><p>Вторая страница</p>"));
+    THTMLViewer view;
+    struct Step {
+        std::function<void()> action;
+        QString printed;
+    };
+    const Step steps[] = {
+        {[&] { view.LoadFromString(QStringLiteral("<p>Страница из текста</p>")); },
+         QStringLiteral("Страница из текста")},
+        {[&] { view.LoadFromFile(dir.filePath(QStringLiteral("first.html"))); }, QStringLiteral("Первая страница")},
+        {[&] { view.setSource(QUrl(QStringLiteral("second.html"))); }, QStringLiteral("Вторая страница")},
+        {[&] { view.LoadFromString(QStringLiteral("<p>Снова текст</p>")); }, QStringLiteral("Снова текст")},
+    };
+    for (const Step &step : steps) {
+        step.action();
+        ASSERT_TRUE(view.toPlainText().contains(step.printed)) << step.printed.toStdString();
+        TMetaFilePrinter pages;
+        ASSERT_TRUE(view.PrintPreview(pages));
+        EXPECT_TRUE(pages.Document()->toPlainText().contains(step.printed)) << step.printed.toStdString();
     }
 }
