@@ -11,6 +11,7 @@
 #else
 #include <QCoreApplication>
 #endif
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -29,6 +30,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
 #endif
     QTemporaryDir settingsDir;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(settingsDir.path()));
     QSettings::setDefaultFormat(QSettings::IniFormat);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());

@@ -1,6 +1,11 @@
 #include "data/usersettings.h"
 
 #include "data/inifile.h"
+#include "data/regularfile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 TRegistryIniFile::TRegistryIniFile(const QString &key)
 {
@@ -10,7 +15,26 @@ TRegistryIniFile::TRegistryIniFile(const QString &key)
     const QString org = parts.value(0, QStringLiteral("selbran"));
     const QString app = parts.value(1, QStringLiteral("trevin"));
     m_group = parts.mid(2).join(u'/');
-    m_settings = std::make_unique<QSettings>(org, app);
+    m_path = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u'/' + org + u'/' + app +
+             QStringLiteral(".conf");
+    // A FIFO, a device or a huge file in its place reads as no settings.
+    const QFileInfo file(m_path);
+    m_readable = ReadRegularFile(m_path, &m_saved, MaxFileSize) || !(file.exists() || file.isSymLink());
+    m_copy.setFileTemplate(QDir::tempPath() + QStringLiteral("/trevin-settings-XXXXXX.conf"));
+    if (m_copy.open()) {
+        m_copy.write(m_saved);
+        m_copy.close();
+    }
+    m_settings = std::make_unique<QSettings>(m_copy.fileName(), QSettings::IniFormat);
+}
+
+TRegistryIniFile::~TRegistryIniFile()
+{
+    try {
+        Flush();
+    } catch (...) {
+        // The settings are not saved; the program ends all the same.
+    }
 }
 
 QString TRegistryIniFile::SectionPath(const QString &section) const
@@ -76,4 +100,11 @@ QStringList TRegistryIniFile::ReadSection(const QString &section) const
 void TRegistryIniFile::Flush()
 {
     m_settings->sync();
+    QByteArray data;
+    if (!m_readable || m_copy.fileName().isEmpty() || !ReadRegularFile(m_copy.fileName(), &data) || data == m_saved)
+        return;
+    QDir().mkpath(QFileInfo(m_path).path());
+    const TWriteMode mode = QFileInfo::exists(m_path) ? TWriteMode::Clear : TWriteMode::New;
+    if (WriteRegularFile(m_path, data, mode) == TWriteResult::Written)
+        m_saved = data;
 }

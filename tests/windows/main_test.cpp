@@ -4,8 +4,10 @@
 #include "components/SDialogs.h"
 #include "platform/application.h"
 #include "data/codec.h"
+#include "data/usersettings.h"
 #include "services/globals.h"
 #include "services/history_combo.h"
+#include "fifo.h"
 #include "testenv.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +16,9 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -191,6 +195,71 @@ TEST_F(MainWindowStart, HistoriesOfAllEightBoxesSurviveARestart)
         ASSERT_EQ(box->count(), 2) << box->objectName().toStdString();
         EXPECT_EQ(box->itemText(0), QStringLiteral("новый %1").arg(n));
         EXPECT_EQ(box->itemText(1), QStringLiteral("старый %1").arg(n++));
+    }
+}
+
+// The user's settings file is read and written only as a regular file of
+// bounded size: anything else in its place starts with no history, closes
+// promptly and is left as it was.
+TEST_F(MainWindowStart, OnlyARegularSettingsFileOfBoundedSizeIsReadOrWritten)
+{
+    MakeCatalogue();
+    const QString path = TRegistryIniFile(QStringLiteral("Software\\selbran\\trevin\\2.0")).FileName();
+    const QByteArray history = "[2.0]\ncbFindGoodName\\Count=1\ncbFindGoodName\\Strting0=хлеб\n";
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
+    enum TKind { Regular, Fifo, Device, Huge };
+    const std::pair<TKind, const char *> kinds[] = {
+        {Regular, "regular"}, {Fifo, "FIFO"}, {Device, "/dev/zero"}, {Huge, "100 MB"}};
+    for (const auto &[kind, kindName] : kinds) {
+        SCOPED_TRACE(kindName);
+        QFile::remove(path);
+        std::unique_ptr<TFifo> fifo;
+        QFile file(path);
+        if (kind == Fifo) {
+            fifo = std::make_unique<TFifo>(path);
+            ASSERT_TRUE(fifo->Made());
+        } else if (kind == Device) {
+            ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), path));
+        } else {
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(history);
+            if (kind == Huge) {
+                ASSERT_TRUE(file.resize(100 * 1024 * 1024)); // sparse: nothing is written
+            }
+            file.close();
+        }
+        const QFileInfo before(path);
+
+        QElapsedTimer clock;
+        clock.start();
+        {
+            auto w = Start();
+            auto *box = w->findChild<QComboBox *>(QStringLiteral("cbFindGoodName"));
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->count(), kind == Regular ? 1 : 0);
+            box->setEditText(QStringLiteral("молоко"));
+            RememberComboText(box);
+            w->findChild<QAction *>(QStringLiteral("N5"))->trigger(); // "Выход"
+        }
+        EXPECT_LT(clock.elapsed(), 3000);
+
+        const QFileInfo after(path);
+        EXPECT_EQ(after.isSymLink(), before.isSymLink());
+        EXPECT_EQ(after.isFile(), before.isFile());
+        if (kind == Huge) {
+            EXPECT_EQ(after.size(), before.size());
+        }
+        // The next start shows what the last one kept.
+        auto again = Start();
+        const QStringList expected =
+            kind == Regular ? QStringList{QStringLiteral("молоко"), QStringLiteral("хлеб")} : QStringList{};
+        const auto *box = again->findChild<QComboBox *>(QStringLiteral("cbFindGoodName"));
+        QStringList items;
+        for (int i = 0; i < box->count(); ++i)
+            items << box->itemText(i);
+        EXPECT_EQ(items, expected);
+        again.reset();
+        QFile::remove(path);
     }
 }
 
