@@ -3,6 +3,8 @@
 // use and stopped when the process ends) and the stand-in telephony program
 // as a second process on it, driven by its command lines.
 
+#include "rununtil.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -64,21 +66,6 @@ private:
     QString m_why;
 };
 
-// Runs this process's event loop (so that its windows take their messages)
-// until done holds or the time is up; true when done held.
-inline bool RunUntil(const std::function<bool()> &done, int ms = 5000)
-{
-    const QDeadlineTimer deadline(ms);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(10, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
-
 class TPhoneStub
 {
 public:
@@ -120,7 +107,7 @@ public:
         return out;
     }
     // Waits (running the event loop) until one more line with the prefix came.
-    bool WaitFor(const QString &prefix, int ms = 5000)
+    bool WaitFor(const QString &prefix, int ms = 20000)
     {
         // Counted without reading the pipe: the line awaited may be in it.
         const qsizetype before =
@@ -128,7 +115,7 @@ public:
         return RunUntil([&] { return Lines(prefix).size() > before; }, ms);
     }
     // Waits until count lines with the prefix came.
-    bool WaitForCount(const QString &prefix, qsizetype count, int ms = 5000)
+    bool WaitForCount(const QString &prefix, qsizetype count, int ms = 20000)
     {
         return RunUntil([&] { return Lines(prefix).size() >= count; }, ms);
     }

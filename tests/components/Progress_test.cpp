@@ -4,6 +4,7 @@
 #include "platform/application.h"
 #include "data/dberror.h"
 #include "platform/screen.h"
+#include "rununtil.h"
 
 #include <gtest/gtest.h>
 
@@ -233,7 +234,7 @@ TEST(Progress, JobWithoutStopProgressStillClosesTheWindow)
     // Callers stop the runner again after it returned; that must be harmless.
     StopProgress();
     EXPECT_TRUE(ProgressStopFlag);
-    QTRY_VERIFY(!frmProgress->Timer1->isActive());
+    EXPECT_TRUE(testbus::RunUntil([] { return !frmProgress->Timer1->isActive(); }));
     EXPECT_FALSE(frmProgress->isVisible());
 }
 
