@@ -91,18 +91,29 @@ QString AbstractName(const char *what)
            QString::number(QCoreApplication::applicationPid());
 }
 
-TEST(SessionBus, ALookTellsASilentBusFromAnyOtherWithinItsTime)
+// A live bus, and a silent one in a folder of the test's own.
+class SessionBus : public ::testing::Test
 {
-    QString why;
-    const QString live = testbus::TPrivateBus::Address(&why);
-    ASSERT_FALSE(live.isEmpty()) << why.toStdString();
+protected:
+    void SetUp() override
+    {
+        QString why;
+        live = testbus::TPrivateBus::Address(&why);
+        ASSERT_FALSE(live.isEmpty()) << why.toStdString();
+        ASSERT_TRUE(dir.isValid());
+        ASSERT_TRUE(silent.Listening());
+    }
+    QString live;
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    TSilentSocket silent(dir.filePath(QStringLiteral("silent")));
+    TSilentSocket silent{dir.filePath(QStringLiteral("silent"))};
+};
+
+TEST_F(SessionBus, ALookTellsASilentBusFromAnyOtherWithinItsTime)
+{
     TSilentSocket abstract(TSilentSocket::UnixAbstract, AbstractName("silent"));
     TSilentSocket tcp(TSilentSocket::Tcp, {});
     TSilentSocket full(dir.filePath(QStringLiteral("full")), 0);
-    ASSERT_TRUE(silent.Listening() && abstract.Listening() && tcp.Listening() && full.Listening());
+    ASSERT_TRUE(abstract.Listening() && tcp.Listening() && full.Listening());
     ASSERT_TRUE(full.FillQueue()) << "a connect to it waits";
     TClosedPort closed;
     ASSERT_NE(closed.Port(), 0);
@@ -160,16 +171,10 @@ TEST(SessionBus, ALookTellsASilentBusFromAnyOtherWithinItsTime)
     }
 }
 
-TEST(SessionBus, ASilentBusIsReplacedAndProgramsForTheUserGetTheirOwnAddress)
+TEST_F(SessionBus, ASilentBusIsReplacedAndProgramsForTheUserGetTheirOwnAddress)
 {
-    QString why;
-    const QString live = testbus::TPrivateBus::Address(&why);
-    ASSERT_FALSE(live.isEmpty()) << why.toStdString();
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    TSilentSocket silent(dir.filePath(QStringLiteral("silent")));
     TSilentSocket runtimeBus(dir.filePath(QStringLiteral("bus")));
-    ASSERT_TRUE(silent.Listening() && runtimeBus.Listening());
+    ASSERT_TRUE(runtimeBus.Listening());
     const QByteArray standIn = QByteArrayLiteral("unix:path=/dev/null");
     const QString variable = QStringLiteral("DBUS_SESSION_BUS_ADDRESS");
 

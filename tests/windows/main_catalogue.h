@@ -11,9 +11,11 @@
 #include "services/tools_format.h"
 
 #include "components/DBGrid.h"
+#include "windows/price/price.h"
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -21,6 +23,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 namespace {
@@ -58,6 +61,30 @@ inline TZReadOnlyQuery &GoodRows(TfrmMain &w)
 inline TZReadOnlyQuery &EnprRows(TfrmMain &w)
 {
     return GridRows(w, "DBGrid2");
+}
+// Presses Enter on the grid, which opens the firm window and runs its own
+// loop; act gets the window once it is up, and closes it. False when no
+// firm window came up.
+inline bool EnterOnGrid(TfrmMain &w, const char *grid, const std::function<void(TfrmPrice &)> &act)
+{
+    bool came = false;
+    QTimer look;
+    look.setInterval(5);
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        auto *price = qobject_cast<TfrmPrice *>(QApplication::activeModalWidget());
+        if (!price || !price->isVisible())
+            return;
+        look.stop();
+        came = true;
+        act(*price);
+    });
+    look.start();
+    auto *g = Get<TDBGrid>(w, grid);
+    g->setFocus();
+    QTest::keyClick(g, Qt::Key_Return);
+    look.stop();
+    QCoreApplication::processEvents();
+    return came;
 }
 // With TREVIN_SCREENSHOTS naming a folder, the widget as shown goes there
 // as name.png, for a person to look at.

@@ -53,13 +53,8 @@ protected:
     TSeenWindow EnterOn(const char *grid, const QString &shot)
     {
         TSeenWindow seen;
-        QTimer look;
-        look.setInterval(5);
-        QObject::connect(&look, &QTimer::timeout, [&] {
-            auto *price = qobject_cast<TfrmPrice *>(QApplication::activeModalWidget());
-            if (!price || !price->isVisible())
-                return;
-            look.stop();
+        EnterOnGrid(*w, grid, [&](TfrmPrice &window) {
+            TfrmPrice *price = &window;
             seen.window = price;
             seen.caption = price->windowTitle();
             auto *tabs = price->findChild<QTabWidget *>(QStringLiteral("PageControl1"));
@@ -77,12 +72,6 @@ protected:
             SaveShot(price, shot + QStringLiteral("_price"));
             QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : price, Qt::Key_Escape);
         });
-        look.start();
-        auto *g = Get<TDBGrid>(*w, grid);
-        g->setFocus();
-        QTest::keyClick(g, Qt::Key_Return);
-        look.stop();
-        QCoreApplication::processEvents();
         return seen;
     }
     QString Caption(TDataSet &rows)

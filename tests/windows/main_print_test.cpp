@@ -90,24 +90,10 @@ protected:
             d.FileName = saveTo;
             return true;
         });
-        bool saved = false;
-        QTimer look;
-        look.setInterval(5);
-        QObject::connect(&look, &QTimer::timeout, [&] {
-            auto *price = qobject_cast<TfrmPrice *>(QApplication::activeModalWidget());
-            if (!price || !price->isVisible())
-                return;
-            look.stop();
-            Click(price->findChild<QToolButton *>(QStringLiteral("btnSave")));
-            saved = true;
-            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : price, Qt::Key_Escape);
+        const bool saved = EnterOnGrid(*w, "DBGrid1", [](TfrmPrice &price) {
+            Click(price.findChild<QToolButton *>(QStringLiteral("btnSave")));
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &price, Qt::Key_Escape);
         });
-        look.start();
-        auto *g = Get<TDBGrid>(*w, "DBGrid1");
-        g->setFocus();
-        QTest::keyClick(g, Qt::Key_Return);
-        look.stop();
-        QCoreApplication::processEvents();
         SetSaveDialogHook({});
         return saved && QApplication::activeModalWidget() == nullptr;
     }
