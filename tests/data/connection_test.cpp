@@ -81,7 +81,7 @@ TEST(ServerTimeouts, StatementWithoutAnswerFailsWithinTheBoundAndTheConnectionRu
     EXPECT_THROW(q.Open(), EDatabaseError);
     const qint64 elapsed = clock.elapsed();
     TZConnection::NetworkTimeouts() = saved;
-    EXPECT_LT(elapsed, 4500);
+    EXPECT_LT(elapsed, 5500); // the answer comes after 6 s
     q.SetSQL(QStringLiteral("select 'Ёж' as w"));
     q.Open();
     EXPECT_EQ(q.FieldByName(QStringLiteral("w")).AsString(), QStringLiteral("Ёж"));
@@ -180,7 +180,7 @@ TEST(ServerTimeouts, StatementOnALockedTableWaitsOnceAndIsNeverRunTwice)
             holder->ExecuteDirect(QStringLiteral("unlock tables"));
         // One wait of 2 s, not a second one after a reconnect.
         EXPECT_GE(elapsed, 1500) << k.what;
-        EXPECT_LT(elapsed, 3200) << k.what;
+        EXPECT_LT(elapsed, 3900) << k.what;
     }
 
     // The server goes on with what it was left holding; once that is done,

@@ -776,7 +776,8 @@ TEST_P(FirmPrice, AHugeFirmNameOpensAtOnceAndIsSavedWhole)
     timer.start();
     Open(kHuge, 1);
     QCoreApplication::processEvents();
-    EXPECT_LT(timer.elapsed(), 800);
+    // Generous for a loaded machine; laying out the whole name takes far longer.
+    EXPECT_LT(timer.elapsed(), 5000);
     const QString card = Get<QTextBrowser>("HTMLViewer1")->toPlainText();
     EXPECT_TRUE(card.contains(name.left(kMaxShownText))) << card.left(100).toStdString();
     EXPECT_LT(card.size(), 10000);

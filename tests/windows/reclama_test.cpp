@@ -135,11 +135,13 @@ TEST_F(Banner, ButtonSwitchChoosesButtonOrTimer)
 
 TEST_F(Banner, ClosesByTimerButtonEscOrClickIntoThePicture)
 {
-    SetBannerInterval(60);
+    SetBannerInterval(500);
     QElapsedTimer clock;
     clock.start();
     EXPECT_TRUE(Show(Picture("PNG"), false, false, nullptr).shown); // waits for the timer
-    EXPECT_GE(clock.elapsed(), 60);
+    // A coarse timer may fire a few per cent early; closing at once would
+    // take no time at all.
+    EXPECT_GE(clock.elapsed(), 400);
 
     const struct {
         const char *what;
@@ -167,7 +169,7 @@ TEST_F(Banner, EscWithoutButtonLeavesTheBannerToItsTimer)
     QElapsedTimer clock;
     clock.start();
     Show(Picture("PNG"), false, false, [](TfrmReclama &w) { QTest::keyClick(&w, Qt::Key_Escape); });
-    EXPECT_GE(clock.elapsed(), 400); // timers may fire a little early
+    EXPECT_GE(clock.elapsed(), 400); // a coarse timer may fire a little early
 }
 
 TEST_F(Banner, PictureComesFromTheBytesWhateverItsFormat)

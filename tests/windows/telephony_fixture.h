@@ -95,7 +95,7 @@ public:
         m_process.start();
         m_started = m_process.waitForStarted(5000);
         // Monitoring begins once it has said so.
-        testbus::RunUntil([this] { return Read().contains(QLatin1String("member=NameLost")); }, 3000);
+        testbus::RunUntil([this] { return Read().contains(QLatin1String("member=NameLost")); });
         m_text.clear();
         m_seen = 0;
     }
