@@ -3,9 +3,30 @@
 #include "data/inifile.h"
 #include "data/regularfile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+
+#include <cerrno>
+
+#include <signal.h>
+
+namespace {
+
+// The private copies are named after their process; a run that was killed
+// leaves its copy behind, and the next one removes it.
+void RemoveCopiesOfEndedRuns(const QDir &folder)
+{
+    for (const QString &name : folder.entryList({QStringLiteral("trevin-settings-*-*.conf")}, QDir::Files)) {
+        bool ok = false;
+        const qint64 pid = name.section(u'-', 2, 2).toLongLong(&ok);
+        if (ok && pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+            QFile::remove(folder.filePath(name));
+    }
+}
+
+} // namespace
 
 TRegistryIniFile::TRegistryIniFile(const QString &key)
 {
@@ -20,7 +41,9 @@ TRegistryIniFile::TRegistryIniFile(const QString &key)
     // A FIFO, a device or a huge file in its place reads as no settings.
     const QFileInfo file(m_path);
     m_readable = ReadRegularFile(m_path, &m_saved, MaxFileSize) || !(file.exists() || file.isSymLink());
-    m_copy.setFileTemplate(QDir::tempPath() + QStringLiteral("/trevin-settings-XXXXXX.conf"));
+    RemoveCopiesOfEndedRuns(QDir(QDir::tempPath()));
+    m_copy.setFileTemplate(QDir::tempPath() + QStringLiteral("/trevin-settings-") +
+                           QString::number(QCoreApplication::applicationPid()) + QStringLiteral("-XXXXXX.conf"));
     if (m_copy.open()) {
         m_copy.write(m_saved);
         m_copy.close();

@@ -19,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -261,6 +262,30 @@ TEST_F(MainWindowStart, OnlyARegularSettingsFileOfBoundedSizeIsReadOrWritten)
         again.reset();
         QFile::remove(path);
     }
+}
+
+// A run that was killed leaves its private copy of the settings; the next
+// start removes it, and keeps the copies of runs still going.
+TEST_F(MainWindowStart, SettingsCopiesOfEndedRunsAreRemoved)
+{
+    MakeCatalogue();
+    QProcess ended;
+    ended.start(QStringLiteral("true"));
+    ASSERT_TRUE(ended.waitForStarted(10000));
+    const qint64 gone = ended.processId();
+    ASSERT_TRUE(ended.waitForFinished(10000));
+    const QDir temp(QDir::tempPath());
+    const QString left = temp.filePath(QStringLiteral("trevin-settings-%1-test.conf").arg(gone));
+    const QString running =
+        temp.filePath(QStringLiteral("trevin-settings-%1-test.conf").arg(QCoreApplication::applicationPid()));
+    for (const QString &path : {left, running}) {
+        QFile copy(path);
+        ASSERT_TRUE(copy.open(QIODevice::WriteOnly));
+    }
+    Start();
+    EXPECT_FALSE(QFile::exists(left));
+    EXPECT_TRUE(QFile::exists(running));
+    QFile::remove(running);
 }
 
 TEST_F(MainWindowStart, FullscreenValueOtherThanZeroMaximises)
