@@ -121,17 +121,10 @@ int Child(const QString &path, const QString &kind, int count, bool baseline, in
     QElapsedTimer t;
     t.start();
     const QString body = kind == QLatin1String("cards") ? CardReport(conn, count) : GoodsTable(conn, count, chunk);
-    QString head, foot;
-    BuildHtmlPageHead(head);
-    BuildHtmlPageFoot(foot);
-    const QString page = head + body + foot;
+    // As the program's print path prepares its view: the page is kept as
+    // text and parsed where it is laid out.
     THTMLViewer view;
-    view.SetDefFontName(QStringLiteral("Verdana"));
-    view.SetDefFontSize(6);
-    view.SetDefHotSpotColor(Qt::black);
-    // As the program's print path prepares its view.
-    view.OnPreparePrintedPage = PreparePrintedPage;
-    view.LoadFromString(CutLongTexts(page, *view.document()));
+    SetPrintedReport(view, body);
     const double buildMs = double(t.nsecsElapsed()) / 1e6;
 
     QPrinter *printer = Printer();
@@ -143,12 +136,14 @@ int Child(const QString &path, const QString &kind, int count, bool baseline, in
     if (baseline) {
         // The same page from its text, laid out for the printer and drawn
         // page by page, as Qt's own document printing does.
+        QString head, foot;
+        BuildHtmlPageHead(head);
+        BuildHtmlPageFoot(foot);
         QTextDocument doc;
-        QFont font(QStringLiteral("Verdana"));
-        font.setPointSize(6);
-        doc.setDefaultFont(font);
+        doc.setDefaultFont(view.document()->defaultFont());
         doc.setDefaultStyleSheet(view.document()->defaultStyleSheet());
-        doc.setHtml(page);
+        doc.setHtml(head + body + foot);
+        CutLongTexts(doc);
         PreparePrintedPage(doc);
         doc.documentLayout()->setPaintDevice(printer);
         const QRect area = printer->pageLayout().paintRectPixels(printer->resolution());

@@ -145,10 +145,20 @@ QImage BlankPicture()
 
 void THTMLViewer::LoadFromString(const QString &html)
 {
+    m_printedParts.clear();
     m_html = html;
     m_folder.clear();
     m_currentFile.clear();
     SetPage(m_html);
+}
+
+void THTMLViewer::SetPrintedPage(const QStringList &parts)
+{
+    m_html.clear();
+    m_printedParts = parts;
+    m_folder.clear();
+    m_currentFile.clear();
+    clear();
 }
 
 void THTMLViewer::SetPage(const QString &html)
@@ -179,6 +189,7 @@ void THTMLViewer::ReloadFile()
 
 bool THTMLViewer::ShowFile(const QString &fileName)
 {
+    m_printedParts.clear();
     m_html = QString(); // a file page prints what it shows
     QByteArray bytes;
     const QString path = fileName.isEmpty() ? QString() : PageFilePath(QUrl::fromLocalFile(fileName));
@@ -254,6 +265,7 @@ void THTMLViewer::doSetSource(const QUrl &name, QTextDocument::ResourceType)
         QByteArray bytes;
         if (!ReadRegularFile(path, &bytes, MaxPageFileSize))
             return;
+        m_printedParts.clear();
         m_html = QString();
         ShowPage(path, PageText(bytes));
     }
@@ -295,7 +307,8 @@ bool THTMLViewer::PrintPreview(TMetaFilePrinter &recorder)
 {
     // The printed copy is made anew from the page's text on the layout's
     // thread, with the view's defaults and its folder.
-    const QString html = m_html.isNull() ? document()->toHtml() : m_html;
+    const QStringList parts =
+        !m_printedParts.isEmpty() ? m_printedParts : QStringList{m_html.isNull() ? document()->toHtml() : m_html};
     const QFont font = document()->defaultFont();
     const QString family = font.family();
     const qreal points = font.pointSizeF();
@@ -303,13 +316,13 @@ bool THTMLViewer::PrintPreview(TMetaFilePrinter &recorder)
     const TPrintedPagePreparer prepare = OnPreparePrintedPage;
     const QString folder = m_folder;
     const QString currentFile = m_currentFile;
-    const auto build = [html, family, points, styleSheet, prepare, folder, currentFile] {
+    const auto build = [parts, family, points, styleSheet, prepare, folder, currentFile] {
         auto *doc = new TPrintedPage(folder, currentFile);
         QFont font(family);
         font.setPointSizeF(points);
         doc->setDefaultFont(font);
         doc->setDefaultStyleSheet(styleSheet);
-        doc->setHtml(html);
+        doc->setHtml(parts.size() == 1 ? parts.first() : parts.join(QString()));
         if (prepare)
             prepare(*doc);
         else

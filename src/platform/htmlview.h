@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QList>
+#include <QStringList>
 #include <QTextBrowser>
 
 #include <functional>
@@ -54,6 +55,10 @@ public:
     // at most MaxPageFileSize bytes; anything else is never read. False and
     // an empty page when the file cannot be read.
     bool LoadFromFile(const QString &fileName);
+    // A page that is only printed or previewed, given as parts to put one
+    // after another: the view keeps them and shows nothing, so that the page
+    // is joined and parsed once, where it is laid out.
+    void SetPrintedPage(const QStringList &parts);
     // The current file once more, at the same scroll position.
     void ReloadFile();
     static constexpr qint64 MaxPageFileSize = 16 * 1024 * 1024;
@@ -100,7 +105,8 @@ private:
     QString m_folder;      // canonical; empty for a page from a string
     QString m_currentFile; // the page shown from m_folder
 
-    QString m_html; // the page loaded from a string; null once a file is shown
+    QString m_html;             // the page loaded from a string; null once a file is shown
+    QStringList m_printedParts; // the page only printed, when given so
     QString m_fontName = QStringLiteral("Times New Roman");
     int m_fontSize = 12;
     QColor m_background = Qt::white;

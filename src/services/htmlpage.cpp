@@ -18,6 +18,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QStandardPaths>
+#include <QTextDocument>
 
 #include <memory>
 
@@ -42,27 +43,35 @@ void GetMyDocumentsFolder(QString &path)
         path.clear();
 }
 
+void SetPrintedReport(THTMLViewer &view, const QString &body)
+{
+    QString head, foot;
+    BuildHtmlPageHead(head);
+    BuildHtmlPageFoot(foot);
+    view.SetDefFontName(QStringLiteral("Verdana"));
+    view.SetDefFontSize(6);
+    view.SetDefBackground(QColor(0xFF, 0xFF, 0xFF));
+    view.SetDefHotSpotColor(Qt::black);
+    view.SetDefOverLinkColor(Qt::black);
+    // The page is parsed only on the layout's thread: a report of many
+    // thousand rows would hold the window up as long again here.
+    view.OnPreparePrintedPage = [](QTextDocument &doc) {
+        CutLongTexts(doc);
+        PreparePrintedPage(doc);
+    };
+    view.SetPrintedPage({head, body, foot});
+}
+
 void PrintOrPreviewHtml(QWidget *form, const QString &body, bool preview)
 {
     if (PrinterNames().isEmpty()) {
         ShowMessageText(QStringLiteral("          Принтер не установлен.          "));
         return;
     }
-    QString head, foot;
-    BuildHtmlPageHead(head);
-    BuildHtmlPageFoot(foot);
-    const QString page = head + body + foot;
-
     // The hidden view lives only for this call, whatever happens in it.
     std::unique_ptr<THTMLViewer> view(new THTMLViewer(form));
     view->hide();
-    view->SetDefFontName(QStringLiteral("Verdana"));
-    view->SetDefFontSize(6);
-    view->SetDefBackground(QColor(0xFF, 0xFF, 0xFF));
-    view->SetDefHotSpotColor(Qt::black);
-    view->SetDefOverLinkColor(Qt::black);
-    view->OnPreparePrintedPage = PreparePrintedPage;
-    view->LoadFromString(CutLongTexts(page, *view->document()));
+    SetPrintedReport(*view, body);
 
     bool aborted = false;
     auto *previewForm = new TPreviewForm(qApp->activeWindow(), view.get(), aborted);

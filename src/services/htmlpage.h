@@ -6,6 +6,7 @@
 #include <QStringList>
 
 class QWidget;
+class THTMLViewer;
 
 // The head line: the system's title at the left, today's date (short date
 // format) at the right.
@@ -15,6 +16,9 @@ void BuildHtmlPageFoot(QString &text);
 // The user's documents folder, or empty text when there is none.
 void GetMyDocumentsFolder(QString &path);
 
+// Gives view the body with head and foot to print, with the report's font
+// and rules; the page is parsed only when it is laid out.
+void SetPrintedReport(THTMLViewer &view, const QString &body);
 // Prints (preview false) or previews the body with head and foot; nothing
 // but a message when no printer is installed.
 void PrintOrPreviewHtml(QWidget *form, const QString &body, bool preview);

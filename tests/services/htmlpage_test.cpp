@@ -1,6 +1,7 @@
 #include "services/htmlpage.h"
 
 #include "components/PreviewForm.h"
+#include "components/Progress.h"
 #include "components/SDialogs.h"
 #include "data/codec.h"
 #include "data/dberror.h"
@@ -23,6 +24,7 @@
 #include <QPrinter>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTextDocument>
 #include <QTest>
 #include <QTimer>
 
@@ -200,14 +202,11 @@ TEST(HtmlPage, PreviewShowsTheFramedPageInVerdana)
             return;
         look.stop();
         status = form->findChild<QLabel *>(QStringLiteral("StatusPanel0"))->text();
-        // The hidden view lives beside the window for the whole preview.
-        for (QWidget *w : QApplication::allWidgets()) {
-            if (auto *view = qobject_cast<THTMLViewer *>(w)) {
-                seen = view->toPlainText();
-                family = view->document()->defaultFont().family();
-                pointSize = view->document()->defaultFont().pointSizeF();
-            }
-        }
+        // What the pages were laid out from.
+        const QTextDocument *doc = form->Pages().Document();
+        seen = doc->toPlainText();
+        family = doc->defaultFont().family();
+        pointSize = doc->defaultFont().pointSizeF();
         form->close();
     });
     look.start();
@@ -226,6 +225,51 @@ TEST(HtmlPage, PreviewShowsTheFramedPageInVerdana)
     for (QWidget *w : QApplication::allWidgets())
         views += qobject_cast<THTMLViewer *>(w) != nullptr;
     EXPECT_EQ(views, 0);
+}
+
+// A long report is parsed only where it is laid out: from the choice to the
+// preview and back, the window answers all along, its progress shown at once.
+TEST(HtmlPage, ALongPreviewKeepsTheWindowAnswering)
+{
+    QString body = QStringLiteral("<table border=0 width=\"100%\" bgcolor=gray cellpadding=1 cellspacing=1>");
+    for (int i = 0; i < 8000; ++i)
+        body += S(u"<tr bgcolor=white><td valign=top>Хлеб ржаной %1</td><td align=right valign=top>&nbsp;%2 руб</td>"
+                  u"<td valign=top>ООО \"Пекарня %3\"</td></tr>")
+                    .arg(i)
+                    .arg(i % 997)
+                    .arg(i % 300);
+    body += QStringLiteral("</table>");
+    TBoxes boxes;
+    QElapsedTimer clock;
+    qint64 last = 0, longest = 0, progressAt = -1, shownAt = -1;
+    QTimer tick;
+    tick.setInterval(10);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        longest = std::max(longest, now - last);
+        last = now;
+        if (progressAt < 0 && frmProgress && frmProgress->isVisible())
+            progressAt = now;
+        auto *form = qobject_cast<TPreviewForm *>(QApplication::activeModalWidget());
+        if (shownAt < 0 && form && form->isVisible()) {
+            shownAt = now;
+            form->close();
+        }
+    });
+    clock.start();
+    tick.start();
+    PrintOrPreviewHtml(nullptr, body, true);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    tick.stop();
+    longest = std::max(longest, clock.elapsed() - last);
+    ASSERT_GT(shownAt, 0) << "no preview";
+    EXPECT_TRUE(boxes.texts.isEmpty());
+    // Against the preview's own length, so that any machine tells: a parse
+    // on this thread is a gap of a good part of it.
+    ASSERT_GT(shownAt, 20 * tick.interval()) << "the page is too short to tell";
+    EXPECT_GE(progressAt, 0);
+    EXPECT_LT(progressAt, shownAt / 4) << "the progress window came late";
+    EXPECT_LT(longest, shownAt / 4) << "the window went unanswered";
 }
 
 TEST(HtmlPage, PrintGoesToTheChosenFile)

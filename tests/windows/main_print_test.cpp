@@ -5,6 +5,7 @@
 #include "components/givLabel.h"
 #include "platform/dialogs.h"
 #include "platform/htmlview.h"
+#include "platform/metafileprinter.h"
 #include "platform/printers.h"
 #include "services/tools_viewer.h"
 #include "windows/price/firmcard.h"
@@ -17,6 +18,7 @@
 #include <QMap>
 #include <QPrinter>
 #include <QRadioButton>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolButton>
 
@@ -172,10 +174,7 @@ protected:
                     Click(progress->Button1);
                 }
             } else if (auto *preview = qobject_cast<TPreviewForm *>(modal); preview && preview->isVisible()) {
-                // The page being previewed, not a card beside a grid.
-                for (QWidget *widget : QApplication::allWidgets())
-                    if (auto *view = qobject_cast<THTMLViewer *>(widget); view && !dynamic_cast<TCardViewer *>(view))
-                        seen.preview = view->toPlainText();
+                seen.preview = preview->Pages().Document()->toPlainText();
                 SaveShot(preview,
                          Local() ? QStringLiteral("goods-preview-local") : QStringLiteral("goods-preview-network"));
                 preview->close();
