@@ -73,6 +73,7 @@ struct TMetaFilePrinter::TLayoutJob {
     QSemaphore laidOut;
     QSemaphore released;
     QTextDocument *doc = nullptr;
+    QTextDocument *returned = nullptr; // handed back to be freed here
     std::exception_ptr error;
     bool done = false;
     bool abandoned = false;
@@ -123,15 +124,21 @@ TMetaFilePrinter::~TMetaFilePrinter()
 
 void TMetaFilePrinter::Clear()
 {
-    // The document goes first: its layout still refers to the fonts of the
-    // thread that laid it out.
-    delete m_doc;
-    m_doc = nullptr;
     if (m_thread) {
+        // The document goes back to the thread that laid it out: its layout
+        // still refers to that thread's fonts, and it is freed there while
+        // this thread goes on. The program's end waits for it as for a
+        // stopped layout.
+        if (m_doc) {
+            m_doc->moveToThread(m_thread.get());
+            m_job->returned = m_doc;
+        }
         m_job->released.release();
-        m_thread->wait();
-        m_thread.reset();
+        Abandon(m_thread.release());
+    } else {
+        delete m_doc;
     }
+    m_doc = nullptr;
     m_job.reset();
     m_pageCount = 0;
     m_resolution = 0;
@@ -220,8 +227,11 @@ bool TMetaFilePrinter::Record(TDocumentBuilder build, QPrinter &printer, const T
             }
         }
         job->laidOut.release();
-        if (!error)
+        if (!error) {
             job->released.acquire();
+            // Freeing a long report takes long too: not on the window's thread.
+            delete job->returned;
+        }
     }));
     thread->start();
     while (!job->laidOut.tryAcquire(1, LayoutPollMs)) {

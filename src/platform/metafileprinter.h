@@ -63,6 +63,8 @@ public:
     // calling the step with 0 as the layout does; stopped while it waits, it
     // returns false without having started.
     bool Record(TDocumentBuilder build, QPrinter &printer, const TPageStep &step);
+    // Drops the pages at once; the document is freed on its layout's thread,
+    // which then counts as a stopped layout until it has done so.
     void Clear();
 
     // How long the program's end waits for a stopped layout.
