@@ -98,15 +98,18 @@ struct TRun {
     QMutex lock;
     // Address -> silent.
     QHash<QString, bool> found;
+    // Addresses a look of its own runs for; it ends by telling everyone.
+    QHash<QString, std::shared_ptr<TLook>> looking;
     bool dropped = false;
     // The variable as the user set it; none when it was not set.
     std::optional<QByteArray> userAddress;
 };
 
+// Never freed: a look left behind may end after the program's statics.
 TRun &Run()
 {
-    static TRun run;
-    return run;
+    static TRun *const run = new TRun;
+    return *run;
 }
 
 } // namespace
@@ -163,19 +166,48 @@ bool DropSilentSessionBus(int timeoutMs)
 
 bool SessionBusFoundSilent(const QString &address)
 {
+    // The look is bounded by its own time-out; past that it counts as silent.
+    return SessionBusFoundSilentWithin(address, kSessionBusProbeTimeout + 1000).value_or(true);
+}
+
+std::optional<bool> SessionBusFoundSilentWithin(const QString &address, int waitMs)
+{
     if (address.toUtf8() == StandIn())
         return true;
     TRun &run = Run();
+    std::shared_ptr<TLook> look;
     {
         const QMutexLocker guard(&run.lock);
         const auto known = run.found.constFind(address);
         if (known != run.found.cend())
             return known.value();
+        look = run.looking.value(address);
+        if (!look) {
+            look = std::make_shared<TLook>();
+            try {
+                std::thread([address, look] {
+                    const bool silent = SessionBusIsSilent(address, kSessionBusProbeTimeout);
+                    TRun &run = Run();
+                    {
+                        const QMutexLocker guard(&run.lock);
+                        run.found.insert(address, silent);
+                        run.looking.remove(address);
+                    }
+                    const std::lock_guard<std::mutex> done(look->lock);
+                    look->silent = silent;
+                    look->done = true;
+                    look->finished.notify_all();
+                }).detach();
+            } catch (const std::system_error &) {
+                return false; // no thread to look with: as if the bus could not be tried
+            }
+            run.looking.insert(address, look);
+        }
     }
-    const bool silent = SessionBusIsSilent(address, kSessionBusProbeTimeout);
-    const QMutexLocker guard(&run.lock);
-    run.found.insert(address, silent);
-    return silent;
+    std::unique_lock<std::mutex> guard(look->lock);
+    if (look->finished.wait_for(guard, std::chrono::milliseconds(qMax(0, waitMs)), [&look] { return look->done; }))
+        return look->silent;
+    return std::nullopt;
 }
 
 bool SessionBusDropped()

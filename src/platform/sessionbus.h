@@ -8,6 +8,8 @@
 #include <QProcessEnvironment>
 #include <QString>
 
+#include <optional>
+
 // How long the look at the bus may take, in milliseconds.
 constexpr int kSessionBusProbeTimeout = 3000;
 
@@ -30,6 +32,12 @@ bool DropSilentSessionBus(int timeoutMs = kSessionBusProbeTimeout);
 // or one look now for an address this run has not looked at yet, whose
 // result is kept. The stand-in for a silent bus counts as silent.
 bool SessionBusFoundSilent(const QString &address);
+
+// As SessionBusFoundSilent, for the window thread: waits at most waitMs for
+// a look at an address this run has not looked at yet, then leaves the look
+// to run on a thread of its own (one look an address) and answers empty;
+// asked again, it answers once the look has ended.
+std::optional<bool> SessionBusFoundSilentWithin(const QString &address, int waitMs);
 
 // True while the environment holds the stand-in for a silent bus.
 bool SessionBusDropped();

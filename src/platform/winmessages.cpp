@@ -87,20 +87,9 @@ TWindowHandle HandleOfService(const QString &service)
 class TBusLink;
 TBusLink *g_link = nullptr;
 
-// The session bus the environment names now: the bus library reads it once
-// per process, and a later window must reach the bus of its own time. A bus
-// that takes the connection and never answers would hold the bus library
-// for good: such a bus counts as none. What the start found out about the
-// bus holds for the whole run.
-QDBusConnection Connect(const QString &name)
-{
-    const QString address = SessionBusAddress();
-    if (address.isEmpty())
-        return QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
-    if (SessionBusFoundSilent(address))
-        return QDBusConnection(name);
-    return QDBusConnection::connectToBus(address, name);
-}
+// How long a window waits for a look at a bus that this run has not looked
+// at yet; a live bus answers well within it.
+constexpr int kQuickLookMs = 400;
 
 // Takes the calls to one window off the bus and hands them to the thread
 // of the application object, whichever thread the bus library calls from.
@@ -121,13 +110,39 @@ private:
 class TBusLink : public QObject
 {
 public:
+    // The session bus the environment names now: the bus library reads it
+    // once per process, and a later window must reach the bus of its own
+    // time. A bus that takes the connection and never answers would hold the
+    // bus library for good: such a bus counts as none. What the start found
+    // out about the bus holds for the whole run; a bus it did not look at is
+    // looked at on a thread of its own, and the windows made meanwhile go on
+    // the bus once it has answered.
     TBusLink()
     {
         static int serial = 0;
         m_name = QStringLiteral("trevin-window-messages-") + QString::number(++serial);
-        m_connection = std::make_unique<QDBusConnection>(Connect(m_name));
-        if (!m_connection->isConnected() || !m_connection->interface())
-            m_connection.reset();
+        const QString address = SessionBusAddress();
+        if (address.isEmpty()) {
+            Open(QDBusConnection::connectToBus(QDBusConnection::SessionBus, m_name));
+            return;
+        }
+        if (const std::optional<bool> silent = SessionBusFoundSilentWithin(address, kQuickLookMs)) {
+            Open(address, *silent);
+            return;
+        }
+        auto *poll = new QTimer(this);
+        poll->setInterval(20);
+        connect(poll, &QTimer::timeout, this, [this, poll, address] {
+            const std::optional<bool> silent = SessionBusFoundSilentWithin(address, 0);
+            if (!silent)
+                return;
+            poll->stop();
+            Open(address, *silent);
+            if (m_connection)
+                for (TWindowHandle handle : m_windows.keys())
+                    Publish(handle);
+        });
+        poll->start();
     }
     ~TBusLink() override
     {
@@ -135,38 +150,22 @@ public:
         QDBusConnection::disconnectFromBus(m_name);
     }
 
-    // A new handle for the window; onBus tells whether others can reach it.
-    TWindowHandle Attach(TMessageWindow *window, bool *onBus)
+    // A new handle for the window, on the bus when the bus is there.
+    TWindowHandle Attach(TMessageWindow *window)
     {
-        *onBus = false;
         TWindowHandle handle = 0;
-        for (int attempt = 0; attempt < 64 && !*onBus; ++attempt) {
+        for (int attempt = 0; attempt < 64; ++attempt) {
             handle = QRandomGenerator::global()->bounded(qint64(HWND_BROADCAST) + 1, qint64(0x7FFFFFFF));
             if (m_windows.contains(handle))
                 continue;
-            if (!m_connection)
+            if (!m_connection || Publish(handle) != TPublished::Taken)
                 break;
-            const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
-                m_connection->interface()->registerService(ServiceOf(handle),
-                                                           QDBusConnectionInterface::DontQueueService,
-                                                           QDBusConnectionInterface::DontAllowReplacement);
-            if (!reply.isValid())
-                break; // the bus does not answer: this program only
-            if (reply.value() != QDBusConnectionInterface::ServiceRegistered)
-                continue; // another program's handle
-            auto *object = new TWindowObject(handle, this);
-            if (m_connection->registerVirtualObject(PathOf(handle), object, QDBusConnection::SingleNode)) {
-                m_objects.insert(handle, object);
-                *onBus = true;
-            } else {
-                delete object;
-                m_connection->interface()->unregisterService(ServiceOf(handle));
-                break;
-            }
         }
         m_windows.insert(handle, window);
         return handle;
     }
+
+    bool OnBus(TWindowHandle handle) const { return m_objects.contains(handle); }
 
     // True when no window is left.
     bool Detach(TWindowHandle handle)
@@ -221,6 +220,38 @@ public:
     }
 
 private:
+    void Open(const QDBusConnection &connection)
+    {
+        m_connection = std::make_unique<QDBusConnection>(connection);
+        if (!m_connection->isConnected() || !m_connection->interface())
+            m_connection.reset();
+    }
+    void Open(const QString &address, bool silent)
+    {
+        Open(silent ? QDBusConnection(m_name) : QDBusConnection::connectToBus(address, m_name));
+    }
+
+    enum class TPublished { Yes, Taken, Failed };
+    // Takes the handle's name on the bus and answers for it there.
+    TPublished Publish(TWindowHandle handle)
+    {
+        const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
+            m_connection->interface()->registerService(ServiceOf(handle), QDBusConnectionInterface::DontQueueService,
+                                                       QDBusConnectionInterface::DontAllowReplacement);
+        if (!reply.isValid())
+            return TPublished::Failed; // the bus does not answer: this program only
+        if (reply.value() != QDBusConnectionInterface::ServiceRegistered)
+            return TPublished::Taken; // another program's handle
+        auto *object = new TWindowObject(handle, this);
+        if (!m_connection->registerVirtualObject(PathOf(handle), object, QDBusConnection::SingleNode)) {
+            delete object;
+            m_connection->interface()->unregisterService(ServiceOf(handle));
+            return TPublished::Failed;
+        }
+        m_objects.insert(handle, object);
+        return TPublished::Yes;
+    }
+
     QString m_name;
     std::unique_ptr<QDBusConnection> m_connection;
     QMap<TWindowHandle, TMessageWindow *> m_windows;
@@ -312,7 +343,12 @@ TMessageWindow::TMessageWindow(TWindowProc proc) : m_proc(std::move(proc))
 {
     if (!g_link)
         g_link = new TBusLink();
-    m_handle = g_link->Attach(this, &m_onBus);
+    m_handle = g_link->Attach(this);
+}
+
+bool TMessageWindow::OnBus() const
+{
+    return g_link && g_link->OnBus(m_handle);
 }
 
 TMessageWindow::~TMessageWindow()

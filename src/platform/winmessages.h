@@ -51,8 +51,9 @@ public:
     TMessageWindow &operator=(const TMessageWindow &) = delete;
 
     TWindowHandle Handle() const { return m_handle; }
-    // True when other programs can reach this window.
-    bool OnBus() const { return m_onBus; }
+    // True when other programs can reach this window; one made while the
+    // run still looks at a bus new to it gets there once the bus answers.
+    bool OnBus() const;
 
     // Runs the window procedure; its errors go to the default handler.
     void Dispatch(TWindowMessage &message);
@@ -60,7 +61,6 @@ public:
 private:
     TWindowProc m_proc;
     TWindowHandle m_handle = 0;
-    bool m_onBus = false;
 };
 
 // The id of a message name shared by every program (0xC000 and up); 0 for a

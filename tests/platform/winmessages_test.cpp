@@ -117,7 +117,8 @@ TEST_F(WindowMessages, AHungReceiverHoldsASendForAboutTwoSeconds)
     SendMessageA(HWND_BROADCAST, query, 0, window->Handle());
     const qint64 ms = clock.elapsed();
     EXPECT_GE(ms, kSendMessageTimeout - 100);
-    EXPECT_LT(ms, kSendMessageTimeout + 8000);
+    // A send that waited twice over fails, however loaded the machine.
+    EXPECT_LT(ms, 2 * kSendMessageTimeout);
     std::cout << "broadcast with a hung receiver returned after " << ms << " ms\n";
 
     // A window that has gone answers at once.
@@ -170,6 +171,8 @@ TEST(WindowMessagesBus, AProgramThatDidNotLookAtTheBusLooksOnce)
     ASSERT_TRUE(silent.Listening());
     const QByteArray ours = qgetenv("DBUS_SESSION_BUS_ADDRESS");
     qputenv("DBUS_SESSION_BUS_ADDRESS", silent.Address().toUtf8());
+    // Neither window waits for the look: it runs on a thread of its own,
+    // once for both.
     for (int i = 0; i < 2; ++i) {
         QElapsedTimer clock;
         clock.start();
@@ -177,9 +180,19 @@ TEST(WindowMessagesBus, AProgramThatDidNotLookAtTheBusLooksOnce)
             const TMessageWindow window([](TWindowMessage &) {});
             EXPECT_FALSE(window.OnBus()) << "window " << i;
         }
-        EXPECT_LT(clock.elapsed(), kSessionBusProbeTimeout + 3000) << "window " << i;
-        EXPECT_EQ(silent.TakeWaiting(), i == 0 ? 1 : 0) << "connections to the silent bus for window " << i;
+        EXPECT_LT(clock.elapsed(), kSessionBusProbeTimeout / 2) << "window " << i;
     }
+    EXPECT_TRUE(SessionBusFoundSilent(silent.Address())); // waits for the look that runs
+    EXPECT_EQ(silent.TakeWaiting(), 1) << "connections to the silent bus";
+    // Known now: a third window neither waits nor looks again.
+    QElapsedTimer clock;
+    clock.start();
+    {
+        const TMessageWindow window([](TWindowMessage &) {});
+        EXPECT_FALSE(window.OnBus());
+    }
+    EXPECT_LT(clock.elapsed(), 200);
+    EXPECT_EQ(silent.TakeWaiting(), 0);
     qputenv("DBUS_SESSION_BUS_ADDRESS", ours);
 }
 
