@@ -13,9 +13,20 @@
 #include <algorithm>
 #include <cmath>
 
+namespace {
+
+// Where a text is cut at maxText: before a character outside the Basic
+// Multilingual Plane rather than between the two halves of it.
+int CutPoint(const QString &text, int from, int maxText)
+{
+    return maxText > 0 && text.at(from + maxText - 1).isHighSurrogate() ? maxText - 1 : maxText;
+}
+
+} // namespace
+
 QString CutLongText(const QString &text, int maxText)
 {
-    return text.size() > maxText ? text.left(maxText) + u'\u2026' : text;
+    return text.size() > maxText ? text.left(CutPoint(text, 0, maxText)) + u'\u2026' : text;
 }
 
 namespace {
@@ -41,8 +52,8 @@ QList<TCut> LongRuns(const QTextDocument &doc, int maxText)
                 if (end < 0)
                     end = int(text.size());
                 if (end - start > maxText)
-                    cuts.append(
-                        {fragment.position() + start + maxText, fragment.position() + end, fragment.charFormat()});
+                    cuts.append({fragment.position() + start + CutPoint(text, start, maxText),
+                                 fragment.position() + end, fragment.charFormat()});
                 start = end + 1;
             }
         }

@@ -40,6 +40,13 @@ TEST(PageRules, LongRunsOfTheParsedPageAreCut)
          QStringLiteral("\nab") + E + QStringLiteral("\ngh\n")},
         {"abcdefgh <i>abcdefgh</i>", 4, QStringLiteral("abcd") + E + QStringLiteral("abcd") + E},
         {"", 2, QString()},
+        // Never half of a character outside the Basic Multilingual Plane.
+        {"ab\xF0\x9F\x98\x80"
+         "cd",
+         3, QStringLiteral("ab") + E},
+        {"ab\xF0\x9F\x98\x80"
+         "cd",
+         4, QStringLiteral("ab\U0001F600") + E},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.html);
@@ -61,6 +68,7 @@ TEST(PageRules, LongRunsOfTheParsedPageAreCut)
     }
     EXPECT_EQ(CutLongText(QStringLiteral("abcdef"), 4), QStringLiteral("abcd") + E);
     EXPECT_EQ(CutLongText(QStringLiteral("abcd"), 4), QStringLiteral("abcd"));
+    EXPECT_EQ(CutLongText(QStringLiteral("ab\U0001F600cd"), 3), QStringLiteral("ab") + E);
 }
 
 TEST(PageRules, ACutPageKeepsItsFormatsAndTheViewsFont)

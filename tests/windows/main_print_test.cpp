@@ -464,6 +464,33 @@ TEST_P(MainPrint, CatalogueTextIsEscaped)
         << Saved().toStdString();
 }
 
+// The telephone cell takes the first telephone with a text, the one the
+// card shows, past the firm's empty ones.
+TEST_P(MainPrint, GoodsRowShowsTheFirstTelephoneWithAText)
+{
+    Select(*w, GoodRoot(*w));
+    Get<QComboBox>(*w, "cbFindGoodName")->setEditText(QStringLiteral("холодильник бирюса"));
+    Get<QComboBox>(*w, "cbFindGoodEnprName")->setEditText(QStringLiteral("Артаньян сервисный"));
+    Click(Get<QPushButton>(*w, "btnFindGood"));
+    TZReadOnlyQuery &rows = GoodRows(*w);
+    ASSERT_GT(rows.RecordCount(), 0);
+    rows.First();
+    ASSERT_EQ(Scalar(QStringLiteral("select count(*) from phone where allinfo='' and adr_id=0 and cid=") +
+                     QString::number(I(rows, "cid")) + QStringLiteral(" and fid=") + QString::number(I(rows, "fid"))),
+              1)
+        << "the firm's first telephone has no text";
+    MarkRow("DBGrid1", 0);
+    Run("btnSave", Ok);
+    const QRegularExpressionMatch cell =
+        QRegularExpression(QStringLiteral("<td valign=top>([^<]*)</td></tr></table>$")).match(Saved());
+    ASSERT_TRUE(cell.hasMatch()) << Saved().toStdString();
+    QString card;
+    TZReadOnlyQuery q(&Peer(*w).ZConnection1());
+    BuildFirmCardHtml(q, I(rows, "cid"), I(rows, "fid"), I(rows, "adr_id"), false, nullptr, TCardSections::All(), card);
+    EXPECT_FALSE(cell.captured(1).isEmpty());
+    EXPECT_TRUE(card.contains(QStringLiteral(">") + cell.captured(1) + QStringLiteral("<"))) << card.toStdString();
+}
+
 TEST_P(MainPrint, SectionsSwitchedOffAreMissingFromEveryCard)
 {
     FindEnpr(QStringLiteral("техникаурал"));

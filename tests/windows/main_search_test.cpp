@@ -189,6 +189,27 @@ TEST_P(MainSearch, ClearButtonsEmptyThePanels)
     EXPECT_FALSE(Check("edFindEnprWorkNow")->isChecked());
 }
 
+TEST_P(MainSearch, OrganisationPanelCaptionsAreCyrillic)
+{
+    const struct {
+        const char *label;
+        QString text;
+    } captions[] = {
+        {"lblFindEnprName", QStringLiteral("Организация:")},
+        {"lblFindEnprAttr", QStringLiteral("Вид деятельности:")},
+        {"lblFindEnprPost", QStringLiteral("Адрес:")},
+        {"lblFindEnprWeb", QStringLiteral("\u0421айт, e-mail, ICQ:")},
+        {"lblFindEnprPhone", QStringLiteral("Телефон:")},
+        {"lblFindEnprPeople", QStringLiteral("Сотрудники:")},
+    };
+    for (const auto &c : captions) {
+        const QString shown = Get<QLabel>(*w, c.label)->text();
+        EXPECT_EQ(shown, c.text) << c.label;
+        // A Latin look-alike first letter reads the same but is not the word.
+        EXPECT_GE(shown.at(0).unicode(), 0x400) << c.label;
+    }
+}
+
 TEST_P(MainSearch, OrganisationsByTheUser)
 {
     QTreeWidgetItem *city = City(EnprRoot(*w), 343);

@@ -31,10 +31,13 @@ const QString kGoodsTableHead =
                    "<td align=center valign=top><b>Организация</b></td><td align=center valign=top><b>Адрес</b></td>"
                    "<td align=center valign=top><b>Телефон</b></td></tr>");
 
+// The first telephone that has a text: an empty (or NULL) allinfo would
+// leave the cell blank while the firm has a number.
 const QString kGoodRowSql = QStringLiteral(
     "select a.sfn,s.name as street_name,t.name_small as street_type,house,lit,office,ext,y.name as city_name  "
     ",g.name as good_name,g.price as good_price,g.cur as good_cur , (SELECT allinfo FROM phone p WHERE p.cid=:cid "
-    "and p.fid=:fid and p.adr_id in (:adr_id,0) ORDER by adr_id, prior limit 1) as phone from good g, address a, "
+    "and p.fid=:fid and p.adr_id in (:adr_id,0) and trim(p.allinfo)<>'' ORDER by adr_id, prior limit 1) as phone "
+    "from good g, address a, "
     "street_name s, street_type t, city y where y.cid=:cid and a.cid=y.cid and a.cid=s.cid and a.strn_id=s.id and "
     "s.strt_id=t.id and a.fid=:fid and (a.adr_id in (:adr_id,0)  or :adr_id=0 ) and g.cid=:cid and g.id=:id "
     "limit 1");

@@ -129,10 +129,14 @@ TSearchSql BuildEnprSearchSql(const TEnprSearchParams &p)
         s = QStringLiteral(" distinct ") + s;
         if (HasWords(p.name))
             w += QStringLiteral(" and ") + Words(p.name, QStringLiteral("a.sfn"));
+        // SQLite's || gives NULL for a NULL part; each part brings its own
+        // blank, so that a NULL part is skipped as CONCAT_WS skips it.
         if (HasWords(p.post))
             w += QStringLiteral(" and ") +
                  Words(p.post, network ? QStringLiteral("CONCAT_WS(' ',s.name,house,lit,office,ext)")
-                                       : QStringLiteral("s.name||' '||house||' '||lit||' '||office||' '||ext"));
+                                       : QStringLiteral("substr(ifnull(' '||s.name,'')||ifnull(' '||house,'')||"
+                                                        "ifnull(' '||lit,'')||ifnull(' '||office,'')||"
+                                                        "ifnull(' '||ext,''),2)"));
         if (HasWords(p.attr)) {
             r += QStringLiteral(", attr b ");
             w += QStringLiteral(" and a.cid=b.cid and a.fid=b.fid and (b.adr_id = a.adr_id OR b.adr_id = 0) and ") +
