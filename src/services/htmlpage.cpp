@@ -42,7 +42,16 @@ void GetMyDocumentsFolder(QString &path)
         path.clear();
 }
 
-void PrintOrPreviewHtml(QWidget *form, const QString &body, bool preview)
+namespace {
+
+QString KeptFileText(const QString &name)
+{
+    return QStringLiteral(" Файл ") + name + QStringLiteral(" используется справочником. ");
+}
+
+} // namespace
+
+void PrintOrPreviewHtml(QWidget *form, const QString &body, bool preview, const QStringList &keptFiles)
 {
     if (PrinterNames().isEmpty()) {
         ShowMessageText(QStringLiteral("          Принтер не установлен.          "));
@@ -62,6 +71,12 @@ void PrintOrPreviewHtml(QWidget *form, const QString &body, bool preview)
     view->SetDefHotSpotColor(Qt::black);
     view->SetDefOverLinkColor(Qt::black);
     view->OnPreparePrintedPage = PreparePrintedPage;
+    view->OnCheckPrintFile = [keptFiles](const QString &name, int fd) {
+        for (const QString &kept : keptFiles)
+            if (SameFile(fd, kept))
+                return KeptFileText(name);
+        return QString();
+    };
     view->LoadFromString(CutLongTexts(page, *view->document()));
 
     bool aborted = false;
@@ -106,7 +121,7 @@ void SaveHtmlToFile(QWidget *form, const QString &html, bool &cancelled, const Q
     for (const QString &kept : keptFiles) {
         if (SameFile(name, kept)) {
             cancelled = true;
-            ShowMessageText(QStringLiteral(" Файл ") + name + QStringLiteral(" используется справочником. "));
+            ShowMessageText(KeptFileText(name));
             return;
         }
     }

@@ -16,8 +16,9 @@ void BuildHtmlPageFoot(QString &text);
 void GetMyDocumentsFolder(QString &path);
 
 // Prints (preview false) or previews the body with head and foot; nothing
-// but a message when no printer is installed.
-void PrintOrPreviewHtml(QWidget *form, const QString &body, bool preview);
+// but a message when no printer is installed. A print to a file, from here
+// or from the preview, refuses keptFiles as SaveHtmlToFile does.
+void PrintOrPreviewHtml(QWidget *form, const QString &body, bool preview, const QStringList &keptFiles);
 
 // Asks for a file and writes html to it as Windows-1251 bytes, creating,
 // clearing or extending the file as the user chooses. cancelled is true when

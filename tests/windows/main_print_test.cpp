@@ -82,20 +82,26 @@ protected:
         return f.open(QIODevice::ReadOnly) ? FromCp1251(f.readAll()) : QString();
     }
     // Enter on the goods row opens its firm window, where the user saves
-    // the card with "Сохранить в файл" (to saveTo) and leaves with Esc;
-    // false when no firm window came up.
-    bool SaveFromFirmWindow()
+    // the card with "Сохранить в файл" (to saveTo) or prints it to a file
+    // (printTo) and leaves with Esc; false when no firm window came up.
+    bool FromFirmWindow(const char *button)
     {
         SetSaveDialogHook([this](TSaveDialog &d) {
             d.FileName = saveTo;
             return true;
         });
-        const bool saved = EnterOnGrid(*w, "DBGrid1", [](TfrmPrice &price) {
-            Click(price.findChild<QToolButton *>(QStringLiteral("btnSave")));
+        SetPrintDialogHook([this](TPrintDialog &) {
+            Printer()->setOutputFormat(QPrinter::PdfFormat);
+            Printer()->setOutputFileName(printTo);
+            return true;
+        });
+        const bool done = EnterOnGrid(*w, "DBGrid1", [button](TfrmPrice &price) {
+            Click(price.findChild<QToolButton *>(QString::fromLatin1(button)));
             QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &price, Qt::Key_Escape);
         });
         SetSaveDialogHook({});
-        return saved && QApplication::activeModalWidget() == nullptr;
+        SetPrintDialogHook({});
+        return done && QApplication::activeModalWidget() == nullptr;
     }
 
     void FindGoods(const QString &name)
@@ -143,7 +149,7 @@ protected:
                 if (auto *form = qobject_cast<TPreviewForm *>(widget))
                     seen.laidOut = LaidOutPageTexts(form->Pages());
             Printer()->setOutputFormat(QPrinter::PdfFormat);
-            Printer()->setOutputFileName(Path(QStringLiteral("out.pdf")));
+            Printer()->setOutputFileName(printTo.isEmpty() ? Path(QStringLiteral("out.pdf")) : printTo);
             return true;
         });
         // Looks in after every event processing, the job's own included:
@@ -215,7 +221,8 @@ protected:
         return row;
     }
     int I(TDataSet &q, const char *name) { return q.FieldByName(QString::fromLatin1(name)).AsInteger(); }
-    QString saveTo; // the file the save dialog is answered with, else Out()
+    QString saveTo;  // the file the save dialog is answered with, else Out()
+    QString printTo; // the file printed to, else out.pdf
 
     // What a user sees of a result grid after a command: the current row,
     // its place on screen and the texts of the row.
@@ -628,7 +635,7 @@ TEST_P(MainPrint, SaveRefusesTheFilesTheProgramUsesUnderAnyName)
         asked.clear();
         saveTo = target;
         if (row.firmWindow) {
-            EXPECT_TRUE(SaveFromFirmWindow()) << row.target;
+            EXPECT_TRUE(FromFirmWindow("btnSave")) << row.target;
         } else {
             const TSeen seen = Run("btnSave", Ok);
             EXPECT_EQ(seen.saveDialogs, 1);
@@ -657,7 +664,7 @@ TEST_P(MainPrint, SaveRefusesTheFilesTheProgramUsesUnderAnyName)
         asked.clear();
         saveTo = page;
         if (firmWindow)
-            EXPECT_TRUE(SaveFromFirmWindow());
+            EXPECT_TRUE(FromFirmWindow("btnSave"));
         else
             Run("btnSave", Ok);
         EXPECT_EQ(asked, QStringList{QStringLiteral("Файл ") + page + QStringLiteral(" уже существует. ")});
@@ -681,6 +688,69 @@ TEST_P(MainPrint, SaveRefusesTheFilesTheProgramUsesUnderAnyName)
     EXPECT_EQ(GoodRows(*w).RecordCount(), 5);
     EXPECT_GT(QFileInfo(sqlLog).size(), logSize);
     EXPECT_TRUE(asked.isEmpty()) << asked.join(u'|').toStdString();
+}
+
+TEST_P(MainPrint, PrintToFileRefusesTheFilesTheProgramUses)
+{
+    // "Печать в файл" onto the program's own files, by name or through a
+    // link, from the main window or the firm window: refused as a save is,
+    // and every one of them keeps each byte.
+    const auto bytes = [](const QString &path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QString ini = Path(QStringLiteral("trevin.ini"));
+    const QString catalogue = Path(QStringLiteral("trevin.dat"));
+    const QString city = Path(QStringLiteral("city_sp/city.ini"));
+    const QString sqlLog = Path(QStringLiteral("sql.log"));
+    WriteFile(QStringLiteral("city_sp/city.ini"), QStringLiteral("[main]\nmain_city=3452\n"));
+    const QString log = QStringLiteral("logger=1\nlogger_file=sql.log\n");
+    if (Local())
+        WriteIni(QStringLiteral("[main]\nprotocol=sqlite\n") + log);
+    else
+        UseNetworkSample(log);
+    ASSERT_TRUE(::link(QFile::encodeName(ini).constData(), QFile::encodeName(Path(QStringLiteral("ini-hard.pdf")))) ==
+                0);
+    ASSERT_TRUE(QFile::link(catalogue, Path(QStringLiteral("dat-link.pdf"))));
+    w.reset();
+    w = Start();
+
+    struct Row {
+        const char *target;
+        bool firmWindow;
+        bool local; // only where the catalogue is a file
+    };
+    const Row rows[] = {
+        {"trevin.dat", false, true},   {"dat-link.pdf", true, true},       {"trevin.ini", false, false},
+        {"ini-hard.pdf", true, false}, {"city_sp/city.ini", false, false}, {"sql.log", false, false},
+    };
+    QStringList asked;
+    SetMessageBoxHook([&](const TMessageBoxCall &call) {
+        asked << call.text;
+        return mrOk;
+    });
+    for (const Row &row : rows) {
+        if (row.local && !Local())
+            continue;
+        const QMap<QString, QByteArray> kept{{ini, bytes(ini)}, {catalogue, bytes(catalogue)}, {city, bytes(city)}};
+        const QByteArray logBefore = bytes(sqlLog);
+        FindGoods(QStringLiteral("Пылесос"));
+        asked.clear();
+        printTo = Path(QString::fromLatin1(row.target));
+        if (row.firmWindow) {
+            EXPECT_TRUE(FromFirmWindow("btnPrint")) << row.target;
+        } else {
+            EXPECT_EQ(Run("btnPrint", Scope("rbAll")).printDialogs, 1) << row.target;
+        }
+        EXPECT_EQ(asked,
+                  QStringList{QStringLiteral(" Файл ") + printTo + QStringLiteral(" используется справочником. ")})
+            << row.target;
+        for (auto file = kept.begin(); file != kept.end(); ++file)
+            EXPECT_TRUE(bytes(file.key()) == file.value()) << row.target << ": " << file.key().toStdString();
+        EXPECT_FALSE(logBefore.isEmpty());
+        EXPECT_TRUE(bytes(sqlLog).startsWith(logBefore)) << row.target;
+    }
+    printTo.clear();
 }
 
 INSTANTIATE_TEST_SUITE_P(Deployments, MainPrint, ::testing::Values(false, true),
