@@ -39,6 +39,17 @@ void ClickBox(QAbstractButton *box)
 
 const QString kRowStart = QStringLiteral("<tr bgcolor=white><td valign=top>");
 
+QByteArray Bytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool HardLink(const QString &from, const QString &to)
+{
+    return ::link(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
 // What one command showed on its way.
 struct TSeen {
     bool dialog = false;
@@ -564,13 +575,6 @@ TEST_P(MainPrint, SaveRefusesTheFilesTheProgramUsesUnderAnyName)
     // a roundabout spelling, and would clear them if asked: the
     // configuration, the city file, the SQL log beside the program with the
     // log off, the log's own file with it on, and the local catalogue.
-    const auto bytes = [](const QString &path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    };
-    const auto hardLink = [](const QString &from, const QString &to) {
-        return ::link(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
-    };
     const QString ini = Path(QStringLiteral("trevin.ini"));
     const QString catalogue = Path(QStringLiteral("trevin.dat"));
     const QString city = Path(QStringLiteral("city_sp/city.ini"));
@@ -579,13 +583,13 @@ TEST_P(MainPrint, SaveRefusesTheFilesTheProgramUsesUnderAnyName)
     WriteFile(QStringLiteral("city_sp/city.ini"), QStringLiteral("[main]\nmain_city=3452\n"));
     WriteFile(QStringLiteral("trevin.log"), QStringLiteral("the log of an earlier run\n"));
     ASSERT_TRUE(QFile::link(ini, Path(QStringLiteral("ini-link.htm"))));
-    ASSERT_TRUE(hardLink(ini, Path(QStringLiteral("ini-hard.htm"))));
+    ASSERT_TRUE(HardLink(ini, Path(QStringLiteral("ini-hard.htm"))));
     ASSERT_TRUE(QFile::link(city, Path(QStringLiteral("city-link.htm"))));
-    ASSERT_TRUE(hardLink(plainLog, Path(QStringLiteral("log-hard.htm"))));
+    ASSERT_TRUE(HardLink(plainLog, Path(QStringLiteral("log-hard.htm"))));
     ASSERT_TRUE(QFile::link(sqlLog, Path(QStringLiteral("sql-link.htm"))));
     if (Local()) {
         ASSERT_TRUE(QFile::link(catalogue, Path(QStringLiteral("dat-link.htm"))));
-        ASSERT_TRUE(hardLink(catalogue, Path(QStringLiteral("dat-hard.htm"))));
+        ASSERT_TRUE(HardLink(catalogue, Path(QStringLiteral("dat-hard.htm"))));
     }
     // Rewritten in place, so that the links keep leading to it.
     const auto configure = [&](bool logging) {
@@ -628,8 +632,8 @@ TEST_P(MainPrint, SaveRefusesTheFilesTheProgramUsesUnderAnyName)
             started = row.logging;
         }
         const QMap<QString, QByteArray> kept{
-            {ini, bytes(ini)}, {catalogue, bytes(catalogue)}, {city, bytes(city)}, {plainLog, bytes(plainLog)}};
-        const QByteArray logBefore = bytes(sqlLog);
+            {ini, Bytes(ini)}, {catalogue, Bytes(catalogue)}, {city, Bytes(city)}, {plainLog, Bytes(plainLog)}};
+        const QByteArray logBefore = Bytes(sqlLog);
         FindGoods(QStringLiteral("Пылесос"));
         ASSERT_EQ(GoodRows(*w).RecordCount(), 5) << row.target;
         asked.clear();
@@ -644,9 +648,9 @@ TEST_P(MainPrint, SaveRefusesTheFilesTheProgramUsesUnderAnyName)
                   QStringList{QStringLiteral(" Файл ") + target + QStringLiteral(" используется справочником. ")})
             << row.target;
         for (auto file = kept.begin(); file != kept.end(); ++file)
-            EXPECT_TRUE(bytes(file.key()) == file.value()) << row.target << ": " << file.key().toStdString();
+            EXPECT_TRUE(Bytes(file.key()) == file.value()) << row.target << ": " << file.key().toStdString();
         // The log running goes on growing, from what it held.
-        EXPECT_TRUE(bytes(sqlLog).startsWith(logBefore)) << row.target;
+        EXPECT_TRUE(Bytes(sqlLog).startsWith(logBefore)) << row.target;
         if (row.logging) {
             EXPECT_FALSE(logBefore.isEmpty());
         }
@@ -656,7 +660,7 @@ TEST_P(MainPrint, SaveRefusesTheFilesTheProgramUsesUnderAnyName)
     // As a user lives it: a page saved from each window over a page of
     // the day before, and the next start reads the same files as before.
     const QString page = Path(QStringLiteral("page.htm"));
-    const QByteArray iniBefore = bytes(ini), cityBefore = bytes(city), catalogueBefore = bytes(catalogue);
+    const QByteArray iniBefore = Bytes(ini), cityBefore = Bytes(city), catalogueBefore = Bytes(catalogue);
     for (const bool firmWindow : {false, true}) {
         WriteFile(QStringLiteral("page.htm"), QStringLiteral("the page of the day before"));
         FindGoods(QStringLiteral("Пылесос"));
@@ -677,9 +681,9 @@ TEST_P(MainPrint, SaveRefusesTheFilesTheProgramUsesUnderAnyName)
     const qint64 logSize = QFileInfo(sqlLog).size();
     w.reset();
     w = Start();
-    EXPECT_TRUE(bytes(ini) == iniBefore);
-    EXPECT_TRUE(bytes(city) == cityBefore);
-    EXPECT_TRUE(bytes(catalogue) == catalogueBefore);
+    EXPECT_TRUE(Bytes(ini) == iniBefore);
+    EXPECT_TRUE(Bytes(city) == cityBefore);
+    EXPECT_TRUE(Bytes(catalogue) == catalogueBefore);
     // The city file still puts its city first; the log goes on.
     if (Local()) {
         EXPECT_EQ(TfrmMainTestPeer::NodeNumber(GoodRoot(*w)->child(0)), 3452);
@@ -695,10 +699,6 @@ TEST_P(MainPrint, PrintToFileRefusesTheFilesTheProgramUses)
     // "Печать в файл" onto the program's own files, by name or through a
     // link, from the main window or the firm window: refused as a save is,
     // and every one of them keeps each byte.
-    const auto bytes = [](const QString &path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    };
     const QString ini = Path(QStringLiteral("trevin.ini"));
     const QString catalogue = Path(QStringLiteral("trevin.dat"));
     const QString city = Path(QStringLiteral("city_sp/city.ini"));
@@ -709,8 +709,7 @@ TEST_P(MainPrint, PrintToFileRefusesTheFilesTheProgramUses)
         WriteIni(QStringLiteral("[main]\nprotocol=sqlite\n") + log);
     else
         UseNetworkSample(log);
-    ASSERT_TRUE(::link(QFile::encodeName(ini).constData(), QFile::encodeName(Path(QStringLiteral("ini-hard.pdf")))) ==
-                0);
+    ASSERT_TRUE(HardLink(ini, Path(QStringLiteral("ini-hard.pdf"))));
     ASSERT_TRUE(QFile::link(catalogue, Path(QStringLiteral("dat-link.pdf"))));
     w.reset();
     w = Start();
@@ -732,8 +731,8 @@ TEST_P(MainPrint, PrintToFileRefusesTheFilesTheProgramUses)
     for (const Row &row : rows) {
         if (row.local && !Local())
             continue;
-        const QMap<QString, QByteArray> kept{{ini, bytes(ini)}, {catalogue, bytes(catalogue)}, {city, bytes(city)}};
-        const QByteArray logBefore = bytes(sqlLog);
+        const QMap<QString, QByteArray> kept{{ini, Bytes(ini)}, {catalogue, Bytes(catalogue)}, {city, Bytes(city)}};
+        const QByteArray logBefore = Bytes(sqlLog);
         FindGoods(QStringLiteral("Пылесос"));
         asked.clear();
         printTo = Path(QString::fromLatin1(row.target));
@@ -746,9 +745,9 @@ TEST_P(MainPrint, PrintToFileRefusesTheFilesTheProgramUses)
                   QStringList{QStringLiteral(" Файл ") + printTo + QStringLiteral(" используется справочником. ")})
             << row.target;
         for (auto file = kept.begin(); file != kept.end(); ++file)
-            EXPECT_TRUE(bytes(file.key()) == file.value()) << row.target << ": " << file.key().toStdString();
+            EXPECT_TRUE(Bytes(file.key()) == file.value()) << row.target << ": " << file.key().toStdString();
         EXPECT_FALSE(logBefore.isEmpty());
-        EXPECT_TRUE(bytes(sqlLog).startsWith(logBefore)) << row.target;
+        EXPECT_TRUE(Bytes(sqlLog).startsWith(logBefore)) << row.target;
     }
     printTo.clear();
 }
