@@ -157,8 +157,8 @@ int main(int argc, char **argv)
         const qsizetype at = said.lastIndexOf("longest gap before: ");
         if (at >= 0)
             std::printf("%s", said.mid(at).constData());
-        all.push_back({f[0].toDouble(), f[1].toDouble(), f[2].toDouble(), f[3].toDouble(), f[4].toDouble(),
-                       f[5].toDouble()});
+        all.push_back(
+            {f[0].toDouble(), f[1].toDouble(), f[2].toDouble(), f[3].toDouble(), f[4].toDouble(), f[5].toDouble()});
         std::printf("run %d: %.0f rows, %.0f pages, preview %.0f ms, progress shown after %.0f ms, "
                     "longest gap %.0f ms, peak %.0f MB\n",
                     run + 1, all.back().rows, all.back().pages, all.back().totalMs, all.back().firstProgressMs,

@@ -306,3 +306,12 @@ bool SameFile(const QString &a, const QString &b)
         return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
+
+bool SameFile(int fd, const QString &path)
+{
+    struct stat opened;
+    struct stat named;
+    if (::fstat(fd, &opened) != 0 || ::stat(QFile::encodeName(path).constData(), &named) != 0)
+        return false;
+    return opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}

@@ -37,3 +37,6 @@ TWriteResult WriteRegularFile(const QString &path, const QByteArray &data, TWrit
 // Both paths name one existing file (same device and inode), whatever links
 // or spellings lead to it.
 bool SameFile(const QString &a, const QString &b);
+
+// The file open on fd is the one path names, whatever links lead to it.
+bool SameFile(int fd, const QString &path);

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
 #include <QScrollBar>
 #include <QStringDecoder>
@@ -19,6 +20,13 @@
 #include <QTextTable>
 
 #include <algorithm>
+#include <cerrno>
+#include <memory>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 THTMLViewer::THTMLViewer(QWidget *parent) : QTextBrowser(parent)
 {
@@ -335,14 +343,101 @@ bool THTMLViewer::PrintPreview(TMetaFilePrinter &recorder)
     });
 }
 
+namespace {
+
+// The file a print goes to. It is opened once, without waiting for the other
+// end of a FIFO, and judged on that descriptor, which is the one the pages
+// are then written to: a name swapped for something else after a look at it
+// cannot be written in its place.
+class TPrintFile
+{
+public:
+    TPrintFile(const QString &name, const TPrintFileCheck &check) : m_name(QFile::encodeName(name))
+    {
+        const int flags = O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+        // Only a file made here is removed when it cannot be written.
+        m_fd = ::open(m_name.constData(), flags | O_CREAT | O_EXCL, 0666);
+        m_created = m_fd >= 0;
+        if (m_fd < 0 && errno == EEXIST)
+            m_fd = ::open(m_name.constData(), flags);
+        if (m_fd < 0) {
+            // A FIFO without a reader, a socket, a device without a driver,
+            // a folder.
+            if (errno == ENXIO || errno == EISDIR || errno == ENODEV || errno == ENOTDIR)
+                throw Exception(QStringLiteral(" Ошибка открытия файла ") + name);
+            throw Exception(QStringLiteral("Printer selected is not valid"));
+        }
+        struct stat st;
+        if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))
+            Refuse(QStringLiteral(" Ошибка открытия файла ") + name);
+        if (check) {
+            if (const QString refused = check(name, m_fd); !refused.isEmpty())
+                Refuse(refused);
+        }
+        // Only now is the old content given up.
+        if (!m_file.open(m_fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle) || ::ftruncate(m_fd, 0) != 0)
+            Refuse(QStringLiteral(" Ошибка открытия файла ") + name);
+    }
+    ~TPrintFile() { Drop(); }
+    TPrintFile(const TPrintFile &) = delete;
+    TPrintFile &operator=(const TPrintFile &) = delete;
+
+    QIODevice *Device() { return &m_file; }
+
+    // The whole file on the disk; false, and nothing left, when it is not.
+    bool Finish()
+    {
+        bool written = m_file.flush() && m_file.error() == QFileDevice::NoError;
+        m_file.close();
+        // Some file systems report a full disk only when the data is flushed.
+        written = written && (::fsync(m_fd) == 0 || errno == EINVAL || errno == EROFS);
+        if (!written) {
+            Drop();
+            return false;
+        }
+        ::close(std::exchange(m_fd, -1));
+        return true;
+    }
+
+    // Nothing of the job stays: the pages are cut off and the name is
+    // removed while it still leads to this file.
+    void Drop()
+    {
+        if (m_fd < 0)
+            return;
+        m_file.close();
+        while (::ftruncate(m_fd, 0) != 0 && errno == EINTR) {
+        }
+        if (SameFile(m_fd, QFile::decodeName(m_name)))
+            ::unlink(m_name.constData());
+        ::close(std::exchange(m_fd, -1));
+    }
+
+private:
+    // A file that was there is left as it was.
+    [[noreturn]] void Refuse(const QString &text)
+    {
+        m_file.close();
+        if (m_created)
+            Drop();
+        else
+            ::close(std::exchange(m_fd, -1));
+        throw Exception(text);
+    }
+
+    const QByteArray m_name;
+    int m_fd = -1;
+    bool m_created = false;
+    QFile m_file;
+};
+
+} // namespace
+
 bool THTMLViewer::Print(int fromPage, int toPage, TMetaFilePrinter *laidOut)
 {
     QPrinter *printer = Printer();
-    const QString file = printer->outputFormat() == QPrinter::PdfFormat ? printer->outputFileName() : QString();
-    // A file printed to is opened for writing without a check of its own: a
-    // FIFO or a device in its place would hold the program up for ever.
-    if (!file.isEmpty() && QFileInfo::exists(file) && !QFileInfo(file).isFile())
-        throw Exception(QStringLiteral(" Ошибка открытия файла ") + file);
+    // A printer with a file name writes a PDF; a queue takes the job itself.
+    const QString file = printer->outputFileName();
     // The preview's pages print as they are; another printer or paper gets
     // a layout of its own, and the preview keeps its pages.
     TMetaFilePrinter own;
@@ -353,15 +448,20 @@ bool THTMLViewer::Print(int fromPage, int toPage, TMetaFilePrinter *laidOut)
     fromPage = std::max(fromPage, 1);
     toPage = std::min(toPage, pages.PageCount());
 
+    // Declared in this order so that the painter ends before the writer
+    // goes and the writer goes before its file.
+    std::unique_ptr<TPrintFile> out;
+    std::unique_ptr<QPdfWriter> writer;
+    QPagedPaintDevice *device = printer;
     QPainter painter;
     // A job that is stopped or fails leaves nothing behind: the queue's job
     // is dropped, a file is removed.
     const auto drop = [&] {
-        if (file.isEmpty())
+        if (!out)
             printer->abort();
         painter.end();
-        if (!file.isEmpty())
-            QFile::remove(file);
+        if (out)
+            out->Drop();
     };
     bool stop = false;
     for (int page = fromPage; page <= toPage && !stop; ++page) {
@@ -370,9 +470,23 @@ bool THTMLViewer::Print(int fromPage, int toPage, TMetaFilePrinter *laidOut)
         if (stop)
             break;
         if (!painter.isActive()) {
-            if (!painter.begin(printer))
+            if (!file.isEmpty()) {
+                // The file is opened here, after the layout: what was put in
+                // its place meanwhile is what is judged and written.
+                out = std::make_unique<TPrintFile>(file, OnCheckPrintFile);
+                // The printer's own paper, margins and resolution, so the
+                // laid-out pages land where they would on it.
+                writer = std::make_unique<QPdfWriter>(out->Device());
+                writer->setResolution(printer->resolution());
+                writer->setPageLayout(printer->pageLayout());
+                writer->setPdfVersion(printer->pdfVersion());
+                writer->setCreator(printer->creator());
+                writer->setTitle(printer->docName());
+                device = writer.get();
+            }
+            if (!painter.begin(device))
                 throw Exception(QStringLiteral("Printer selected is not valid"));
-        } else if (!printer->newPage()) {
+        } else if (!device->newPage()) {
             drop();
             throw Exception(QStringLiteral("Не удалось начать лист %1 печати.").arg(page));
         }
@@ -381,9 +495,9 @@ bool THTMLViewer::Print(int fromPage, int toPage, TMetaFilePrinter *laidOut)
     if (painter.isActive()) {
         if (stop) {
             drop();
-        } else if (!painter.end()) {
-            if (!file.isEmpty())
-                QFile::remove(file);
+        } else if (!painter.end() || (out && !out->Finish())) {
+            if (out)
+                out->Drop();
             throw Exception(QStringLiteral("Не удалось завершить печать."));
         }
     }

@@ -29,6 +29,10 @@ QList<TNarrowColumn> RelaxNarrowColumns(QTextDocument &doc);
 // Makes the printed copy ready for layout, on the layout's own thread.
 using TPrintedPagePreparer = std::function<void(QTextDocument &doc)>;
 
+// Why the file name, open for printing on fd, must not be written: the text
+// the print fails with, or empty text when it may be written.
+using TPrintFileCheck = std::function<QString(const QString &name, int fd)>;
+
 // sender, page number (0: the layout starts), stop.
 using TPageEvent = std::function<void(QObject *sender, int page, bool &stop)>;
 
@@ -77,6 +81,8 @@ public:
     // The printed copy's last step before its layout; without one the copy
     // gets the view's own column rule.
     TPrintedPagePreparer OnPreparePrintedPage;
+    // Judges the file a print goes to, on the descriptor then written.
+    TPrintFileCheck OnCheckPrintFile;
 
     // Lays the page out into recorder for the current printer; false when
     // the page event stopped it.
@@ -87,7 +93,9 @@ public:
     // false when the page event stopped it, in which case a file being
     // printed to is removed again. A printer that does not start the job, a
     // page or the job's end raises Exception, and a file being printed to is
-    // removed as well.
+    // removed as well. A file is opened once, right before the first page,
+    // without waiting on a FIFO; anything but a regular file, or one that
+    // OnCheckPrintFile refuses, raises Exception and is left as it was.
     bool Print(int fromPage, int toPage, TMetaFilePrinter *laidOut = nullptr);
 
 protected:

@@ -43,6 +43,15 @@ void GetMyDocumentsFolder(QString &path)
         path.clear();
 }
 
+namespace {
+
+QString KeptFileText(const QString &name)
+{
+    return QStringLiteral(" Файл ") + name + QStringLiteral(" используется справочником. ");
+}
+
+} // namespace
+
 void SetPrintedReport(THTMLViewer &view, const QString &body)
 {
     QString head, foot;
@@ -62,7 +71,7 @@ void SetPrintedReport(THTMLViewer &view, const QString &body)
     view.SetPrintedPage({head, body, foot});
 }
 
-void PrintOrPreviewHtml(QWidget *form, const QString &body, bool preview)
+void PrintOrPreviewHtml(QWidget *form, const QString &body, bool preview, const QStringList &keptFiles)
 {
     if (PrinterNames().isEmpty()) {
         ShowMessageText(QStringLiteral("          Принтер не установлен.          "));
@@ -72,6 +81,12 @@ void PrintOrPreviewHtml(QWidget *form, const QString &body, bool preview)
     std::unique_ptr<THTMLViewer> view(new THTMLViewer(form));
     view->hide();
     SetPrintedReport(*view, body);
+    view->OnCheckPrintFile = [keptFiles](const QString &name, int fd) {
+        for (const QString &kept : keptFiles)
+            if (SameFile(fd, kept))
+                return KeptFileText(name);
+        return QString();
+    };
 
     bool aborted = false;
     auto *previewForm = new TPreviewForm(qApp->activeWindow(), view.get(), aborted);
@@ -115,7 +130,7 @@ void SaveHtmlToFile(QWidget *form, const QString &html, bool &cancelled, const Q
     for (const QString &kept : keptFiles) {
         if (SameFile(name, kept)) {
             cancelled = true;
-            ShowMessageText(QStringLiteral(" Файл ") + name + QStringLiteral(" используется справочником. "));
+            ShowMessageText(KeptFileText(name));
             return;
         }
     }

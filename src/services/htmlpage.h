@@ -20,8 +20,9 @@ void GetMyDocumentsFolder(QString &path);
 // and rules; the page is parsed only when it is laid out.
 void SetPrintedReport(THTMLViewer &view, const QString &body);
 // Prints (preview false) or previews the body with head and foot; nothing
-// but a message when no printer is installed.
-void PrintOrPreviewHtml(QWidget *form, const QString &body, bool preview);
+// but a message when no printer is installed. A print to a file, from here
+// or from the preview, refuses keptFiles as SaveHtmlToFile does.
+void PrintOrPreviewHtml(QWidget *form, const QString &body, bool preview, const QStringList &keptFiles);
 
 // Asks for a file and writes html to it as Windows-1251 bytes, creating,
 // clearing or extending the file as the user chooses. cancelled is true when

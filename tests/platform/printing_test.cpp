@@ -26,9 +26,13 @@
 #include <QTextTable>
 #include <QThread>
 
+#include <chrono>
 #include <functional>
+#include <memory>
 #include <new>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -212,6 +216,42 @@ TEST(HtmlViewPrint, StopWhilePrintingLeavesNoFile)
         EXPECT_FALSE(view.Print(1, 4));
         EXPECT_FALSE(QFile::exists(path)) << stopAfter;
     }
+}
+
+TEST(HtmlViewPrint, AFifoPutInTheFilesPlaceDuringTheLayoutIsRefusedAtOnce)
+{
+    // The old page is swapped for a FIFO no one reads while the print lays
+    // its pages out. Waiting on it would last until the FIFO lets go.
+    constexpr std::chrono::seconds bound(20);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("page.pdf"));
+    QFile old(path);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("old page") == 8);
+    old.close();
+    THTMLViewer view;
+    view.LoadFromString(Lines(100));
+    PrintToPdf(path);
+    std::unique_ptr<TFifo> fifo;
+    QElapsedTimer clock;
+    view.OnPageEvent = [&](QObject *, int page, bool &) {
+        if (page == 1 && !fifo) { // the first page is laid out
+            clock.start();
+            QFile::remove(path);
+            fifo = std::make_unique<TFifo>(path, bound);
+        }
+    };
+    QString shown;
+    try {
+        view.Print(1, 100);
+    } catch (const Exception &e) {
+        shown = e.Message();
+    }
+    const qint64 took = clock.elapsed();
+    ASSERT_TRUE(fifo && fifo->Made());
+    EXPECT_EQ(shown, QStringLiteral(" Ошибка открытия файла ") + path);
+    EXPECT_LT(took, std::chrono::milliseconds(bound).count() / 2);
+    struct stat st;
+    EXPECT_TRUE(::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISFIFO(st.st_mode));
 }
 
 TEST(HtmlView, AOnePercentColumnKeepsItsWordsWhole)

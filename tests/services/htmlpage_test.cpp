@@ -178,7 +178,7 @@ TEST(HtmlPage, NoPrinterGivesOnlyTheMessage)
     SetPrinterNamesHook([] { return QStringList(); });
     for (bool preview : {true, false}) {
         TBoxes boxes;
-        PrintOrPreviewHtml(nullptr, QStringLiteral("<p>x</p>"), preview);
+        PrintOrPreviewHtml(nullptr, QStringLiteral("<p>x</p>"), preview, {});
         EXPECT_EQ(boxes.texts, QStringList{S(u"          Принтер не установлен.          ")});
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         for (QWidget *w : QApplication::topLevelWidgets())
@@ -210,7 +210,7 @@ TEST(HtmlPage, PreviewShowsTheFramedPageInVerdana)
         form->close();
     });
     look.start();
-    PrintOrPreviewHtml(nullptr, S(u"<p>Тело страницы</p>"), true);
+    PrintOrPreviewHtml(nullptr, S(u"<p>Тело страницы</p>"), true, {});
     EXPECT_TRUE(boxes.texts.isEmpty());
     EXPECT_EQ(status, S(u"Лист 1 из 1"));
     EXPECT_TRUE(seen.trimmed().startsWith(S(u"SELBRAN - Информационно-торговая система"))) << seen.toStdString();
@@ -258,7 +258,7 @@ TEST(HtmlPage, ALongPreviewKeepsTheWindowAnswering)
     });
     clock.start();
     tick.start();
-    PrintOrPreviewHtml(nullptr, body, true);
+    PrintOrPreviewHtml(nullptr, body, true, {});
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     tick.stop();
     longest = std::max(longest, clock.elapsed() - last);
@@ -285,7 +285,7 @@ TEST(HtmlPage, PrintGoesToTheChosenFile)
         return true;
     });
     TBoxes boxes;
-    PrintOrPreviewHtml(nullptr, S(u"<p>Тело</p>"), false);
+    PrintOrPreviewHtml(nullptr, S(u"<p>Тело</p>"), false, {});
     SetPrintDialogHook({});
     EXPECT_EQ(dialogs, 1);
     EXPECT_TRUE(ReadAll(path).startsWith("%PDF"));

@@ -144,7 +144,7 @@ TEST(PageRules, APrintedPageWithAHugeWordPrintsItCut)
     PrintOrPreviewHtml(nullptr,
                        QStringLiteral("<table width=\"100%\"><tr><td><p align=center><b>") + word +
                            QStringLiteral("</b></p></td></tr></table>"),
-                       false);
+                       false, {});
     SetPrintDialogHook({});
     const TPdfText pdf = ReadPdf(path);
     EXPECT_TRUE(pdf.errors.isEmpty()) << pdf.errors.toStdString();

@@ -41,6 +41,17 @@ void ClickBox(QAbstractButton *box)
 
 const QString kRowStart = QStringLiteral("<tr bgcolor=white><td valign=top>");
 
+QByteArray Bytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool HardLink(const QString &from, const QString &to)
+{
+    return ::link(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
 // What one command showed on its way.
 struct TSeen {
     bool dialog = false;
@@ -84,20 +95,26 @@ protected:
         return f.open(QIODevice::ReadOnly) ? FromCp1251(f.readAll()) : QString();
     }
     // Enter on the goods row opens its firm window, where the user saves
-    // the card with "Сохранить в файл" (to saveTo) and leaves with Esc;
-    // false when no firm window came up.
-    bool SaveFromFirmWindow()
+    // the card with "Сохранить в файл" (to saveTo) or prints it to a file
+    // (printTo) and leaves with Esc; false when no firm window came up.
+    bool FromFirmWindow(const char *button)
     {
         SetSaveDialogHook([this](TSaveDialog &d) {
             d.FileName = saveTo;
             return true;
         });
-        const bool saved = EnterOnGrid(*w, "DBGrid1", [](TfrmPrice &price) {
-            Click(price.findChild<QToolButton *>(QStringLiteral("btnSave")));
+        SetPrintDialogHook([this](TPrintDialog &) {
+            Printer()->setOutputFormat(QPrinter::PdfFormat);
+            Printer()->setOutputFileName(printTo);
+            return true;
+        });
+        const bool done = EnterOnGrid(*w, "DBGrid1", [button](TfrmPrice &price) {
+            Click(price.findChild<QToolButton *>(QString::fromLatin1(button)));
             QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &price, Qt::Key_Escape);
         });
         SetSaveDialogHook({});
-        return saved && QApplication::activeModalWidget() == nullptr;
+        SetPrintDialogHook({});
+        return done && QApplication::activeModalWidget() == nullptr;
     }
 
     void FindGoods(const QString &name)
@@ -145,7 +162,7 @@ protected:
                 if (auto *form = qobject_cast<TPreviewForm *>(widget))
                     seen.laidOut = LaidOutPageTexts(form->Pages());
             Printer()->setOutputFormat(QPrinter::PdfFormat);
-            Printer()->setOutputFileName(Path(QStringLiteral("out.pdf")));
+            Printer()->setOutputFileName(printTo.isEmpty() ? Path(QStringLiteral("out.pdf")) : printTo);
             return true;
         });
         // Looks in after every event processing, the job's own included:
@@ -214,7 +231,8 @@ protected:
         return row;
     }
     int I(TDataSet &q, const char *name) { return q.FieldByName(QString::fromLatin1(name)).AsInteger(); }
-    QString saveTo; // the file the save dialog is answered with, else Out()
+    QString saveTo;  // the file the save dialog is answered with, else Out()
+    QString printTo; // the file printed to, else out.pdf
 
     // What a user sees of a result grid after a command: the current row,
     // its place on screen and the texts of the row.
@@ -583,13 +601,6 @@ TEST_P(MainPrint, SaveRefusesTheFilesTheProgramUsesUnderAnyName)
     // a roundabout spelling, and would clear them if asked: the
     // configuration, the city file, the SQL log beside the program with the
     // log off, the log's own file with it on, and the local catalogue.
-    const auto bytes = [](const QString &path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    };
-    const auto hardLink = [](const QString &from, const QString &to) {
-        return ::link(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
-    };
     const QString ini = Path(QStringLiteral("trevin.ini"));
     const QString catalogue = Path(QStringLiteral("trevin.dat"));
     const QString city = Path(QStringLiteral("city_sp/city.ini"));
@@ -598,13 +609,13 @@ TEST_P(MainPrint, SaveRefusesTheFilesTheProgramUsesUnderAnyName)
     WriteFile(QStringLiteral("city_sp/city.ini"), QStringLiteral("[main]\nmain_city=3452\n"));
     WriteFile(QStringLiteral("trevin.log"), QStringLiteral("the log of an earlier run\n"));
     ASSERT_TRUE(QFile::link(ini, Path(QStringLiteral("ini-link.htm"))));
-    ASSERT_TRUE(hardLink(ini, Path(QStringLiteral("ini-hard.htm"))));
+    ASSERT_TRUE(HardLink(ini, Path(QStringLiteral("ini-hard.htm"))));
     ASSERT_TRUE(QFile::link(city, Path(QStringLiteral("city-link.htm"))));
-    ASSERT_TRUE(hardLink(plainLog, Path(QStringLiteral("log-hard.htm"))));
+    ASSERT_TRUE(HardLink(plainLog, Path(QStringLiteral("log-hard.htm"))));
     ASSERT_TRUE(QFile::link(sqlLog, Path(QStringLiteral("sql-link.htm"))));
     if (Local()) {
         ASSERT_TRUE(QFile::link(catalogue, Path(QStringLiteral("dat-link.htm"))));
-        ASSERT_TRUE(hardLink(catalogue, Path(QStringLiteral("dat-hard.htm"))));
+        ASSERT_TRUE(HardLink(catalogue, Path(QStringLiteral("dat-hard.htm"))));
     }
     // Rewritten in place, so that the links keep leading to it.
     const auto configure = [&](bool logging) {
@@ -647,14 +658,14 @@ TEST_P(MainPrint, SaveRefusesTheFilesTheProgramUsesUnderAnyName)
             started = row.logging;
         }
         const QMap<QString, QByteArray> kept{
-            {ini, bytes(ini)}, {catalogue, bytes(catalogue)}, {city, bytes(city)}, {plainLog, bytes(plainLog)}};
-        const QByteArray logBefore = bytes(sqlLog);
+            {ini, Bytes(ini)}, {catalogue, Bytes(catalogue)}, {city, Bytes(city)}, {plainLog, Bytes(plainLog)}};
+        const QByteArray logBefore = Bytes(sqlLog);
         FindGoods(QStringLiteral("Пылесос"));
         ASSERT_EQ(GoodRows(*w).RecordCount(), 5) << row.target;
         asked.clear();
         saveTo = target;
         if (row.firmWindow) {
-            EXPECT_TRUE(SaveFromFirmWindow()) << row.target;
+            EXPECT_TRUE(FromFirmWindow("btnSave")) << row.target;
         } else {
             const TSeen seen = Run("btnSave", Ok);
             EXPECT_EQ(seen.saveDialogs, 1);
@@ -663,9 +674,9 @@ TEST_P(MainPrint, SaveRefusesTheFilesTheProgramUsesUnderAnyName)
                   QStringList{QStringLiteral(" Файл ") + target + QStringLiteral(" используется справочником. ")})
             << row.target;
         for (auto file = kept.begin(); file != kept.end(); ++file)
-            EXPECT_TRUE(bytes(file.key()) == file.value()) << row.target << ": " << file.key().toStdString();
+            EXPECT_TRUE(Bytes(file.key()) == file.value()) << row.target << ": " << file.key().toStdString();
         // The log running goes on growing, from what it held.
-        EXPECT_TRUE(bytes(sqlLog).startsWith(logBefore)) << row.target;
+        EXPECT_TRUE(Bytes(sqlLog).startsWith(logBefore)) << row.target;
         if (row.logging) {
             EXPECT_FALSE(logBefore.isEmpty());
         }
@@ -675,7 +686,7 @@ TEST_P(MainPrint, SaveRefusesTheFilesTheProgramUsesUnderAnyName)
     // As a user lives it: a page saved from each window over a page of
     // the day before, and the next start reads the same files as before.
     const QString page = Path(QStringLiteral("page.htm"));
-    const QByteArray iniBefore = bytes(ini), cityBefore = bytes(city), catalogueBefore = bytes(catalogue);
+    const QByteArray iniBefore = Bytes(ini), cityBefore = Bytes(city), catalogueBefore = Bytes(catalogue);
     for (const bool firmWindow : {false, true}) {
         WriteFile(QStringLiteral("page.htm"), QStringLiteral("the page of the day before"));
         FindGoods(QStringLiteral("Пылесос"));
@@ -683,7 +694,7 @@ TEST_P(MainPrint, SaveRefusesTheFilesTheProgramUsesUnderAnyName)
         asked.clear();
         saveTo = page;
         if (firmWindow)
-            EXPECT_TRUE(SaveFromFirmWindow());
+            EXPECT_TRUE(FromFirmWindow("btnSave"));
         else
             Run("btnSave", Ok);
         EXPECT_EQ(asked, QStringList{QStringLiteral("Файл ") + page + QStringLiteral(" уже существует. ")});
@@ -696,9 +707,9 @@ TEST_P(MainPrint, SaveRefusesTheFilesTheProgramUsesUnderAnyName)
     const qint64 logSize = QFileInfo(sqlLog).size();
     w.reset();
     w = Start();
-    EXPECT_TRUE(bytes(ini) == iniBefore);
-    EXPECT_TRUE(bytes(city) == cityBefore);
-    EXPECT_TRUE(bytes(catalogue) == catalogueBefore);
+    EXPECT_TRUE(Bytes(ini) == iniBefore);
+    EXPECT_TRUE(Bytes(city) == cityBefore);
+    EXPECT_TRUE(Bytes(catalogue) == catalogueBefore);
     // The city file still puts its city first; the log goes on.
     if (Local()) {
         EXPECT_EQ(TfrmMainTestPeer::NodeNumber(GoodRoot(*w)->child(0)), 3452);
@@ -707,6 +718,64 @@ TEST_P(MainPrint, SaveRefusesTheFilesTheProgramUsesUnderAnyName)
     EXPECT_EQ(GoodRows(*w).RecordCount(), 5);
     EXPECT_GT(QFileInfo(sqlLog).size(), logSize);
     EXPECT_TRUE(asked.isEmpty()) << asked.join(u'|').toStdString();
+}
+
+TEST_P(MainPrint, PrintToFileRefusesTheFilesTheProgramUses)
+{
+    // "Печать в файл" onto the program's own files, by name or through a
+    // link, from the main window or the firm window: refused as a save is,
+    // and every one of them keeps each byte.
+    const QString ini = Path(QStringLiteral("trevin.ini"));
+    const QString catalogue = Path(QStringLiteral("trevin.dat"));
+    const QString city = Path(QStringLiteral("city_sp/city.ini"));
+    const QString sqlLog = Path(QStringLiteral("sql.log"));
+    WriteFile(QStringLiteral("city_sp/city.ini"), QStringLiteral("[main]\nmain_city=3452\n"));
+    const QString log = QStringLiteral("logger=1\nlogger_file=sql.log\n");
+    if (Local())
+        WriteIni(QStringLiteral("[main]\nprotocol=sqlite\n") + log);
+    else
+        UseNetworkSample(log);
+    ASSERT_TRUE(HardLink(ini, Path(QStringLiteral("ini-hard.pdf"))));
+    ASSERT_TRUE(QFile::link(catalogue, Path(QStringLiteral("dat-link.pdf"))));
+    w.reset();
+    w = Start();
+
+    struct Row {
+        const char *target;
+        bool firmWindow;
+        bool local; // only where the catalogue is a file
+    };
+    const Row rows[] = {
+        {"trevin.dat", false, true},   {"dat-link.pdf", true, true},       {"trevin.ini", false, false},
+        {"ini-hard.pdf", true, false}, {"city_sp/city.ini", false, false}, {"sql.log", false, false},
+    };
+    QStringList asked;
+    SetMessageBoxHook([&](const TMessageBoxCall &call) {
+        asked << call.text;
+        return mrOk;
+    });
+    for (const Row &row : rows) {
+        if (row.local && !Local())
+            continue;
+        const QMap<QString, QByteArray> kept{{ini, Bytes(ini)}, {catalogue, Bytes(catalogue)}, {city, Bytes(city)}};
+        const QByteArray logBefore = Bytes(sqlLog);
+        FindGoods(QStringLiteral("Пылесос"));
+        asked.clear();
+        printTo = Path(QString::fromLatin1(row.target));
+        if (row.firmWindow) {
+            EXPECT_TRUE(FromFirmWindow("btnPrint")) << row.target;
+        } else {
+            EXPECT_EQ(Run("btnPrint", Scope("rbAll")).printDialogs, 1) << row.target;
+        }
+        EXPECT_EQ(asked,
+                  QStringList{QStringLiteral(" Файл ") + printTo + QStringLiteral(" используется справочником. ")})
+            << row.target;
+        for (auto file = kept.begin(); file != kept.end(); ++file)
+            EXPECT_TRUE(Bytes(file.key()) == file.value()) << row.target << ": " << file.key().toStdString();
+        EXPECT_FALSE(logBefore.isEmpty());
+        EXPECT_TRUE(Bytes(sqlLog).startsWith(logBefore)) << row.target;
+    }
+    printTo.clear();
 }
 
 INSTANTIATE_TEST_SUITE_P(Deployments, MainPrint, ::testing::Values(false, true),

@@ -56,9 +56,10 @@ public:
     // handler of card links, so that its card's links act as this one's.
     TZConnection &CatalogueConnection() { return ZConnection1; }
     void CardLinkClick(const QUrl &link);
-    // The files a save must leave alone, as this window and the firm window
-    // hand them to SaveHtmlToFile: the configuration, the city file, the SQL
-    // log's file (whether the log is on or not) and, locally, the catalogue.
+    // The files a save or a print to a file must leave alone, as this window
+    // and the firm window hand them to SaveHtmlToFile and PrintOrPreviewHtml:
+    // the configuration, the city file, the SQL log's file (whether the log
+    // is on or not) and, locally, the catalogue.
     QStringList FilesKeptFromSaving() const;
 
 protected:

@@ -162,8 +162,8 @@ void TfrmMain::btnPrintClick(QObject *sender)
     if (cancelled)
         return;
     switch (kind) {
-    case 0: PrintOrPreviewHtml(this, ReportHtml, false); break;
-    case 1: PrintOrPreviewHtml(this, ReportHtml, true); break;
+    case 0: PrintOrPreviewHtml(this, ReportHtml, false, FilesKeptFromSaving()); break;
+    case 1: PrintOrPreviewHtml(this, ReportHtml, true, FilesKeptFromSaving()); break;
     default: {
         bool notSaved = false;
         SaveHtmlToFile(this, ReportHtml, notSaved, FilesKeptFromSaving());

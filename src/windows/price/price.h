@@ -38,8 +38,8 @@ class TfrmPrice : public QDialog
     Q_OBJECT
 public:
     // The window reads the catalogue over connection; card links go to
-    // linkHandler (none: they do nothing); a save leaves keptFiles alone
-    // (see SaveHtmlToFile).
+    // linkHandler (none: they do nothing); a save or a print to a file leaves
+    // keptFiles alone (see SaveHtmlToFile).
     TfrmPrice(TZConnection *connection, TCardLinkHandler linkHandler, QStringList keptFiles, QWidget *parent = nullptr);
     ~TfrmPrice() override;
 

@@ -33,7 +33,7 @@ void TfrmPrice::btnPrintClick(QToolButton *sender)
             bool cancelled = false;
             SaveHtmlToFile(this, PrintHtml, cancelled, m_keptFiles);
         } else {
-            PrintOrPreviewHtml(this, PrintHtml, sender == btnPreview);
+            PrintOrPreviewHtml(this, PrintHtml, sender == btnPreview, m_keptFiles);
         }
     };
     if (!PriceTabActive()) {
