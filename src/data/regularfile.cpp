@@ -140,8 +140,29 @@ int RewriteInPlace(int fd, const struct stat &old, const QByteArray &data)
     return 0;
 }
 
-// Clears an existing regular file and writes data to it, so that the old
-// content stays whole until the new one is: see WriteRegularFile.
+// Writes data in place of the content of the regular file open on fd, whose
+// real path is target, so that the old content stays whole until the new
+// one is: see WriteRegularFile. Leaves fd open.
+int ReplaceOpenFile(int fd, const QByteArray &target, const struct stat &old, const QByteArray &data)
+{
+    // A file with more names than this one is written where it is, so that
+    // every name shows the new page.
+    const bool linked = old.st_nlink > 1;
+    int code = linked ? kNotBeside : WriteBeside(target, old, data);
+    if (code == kNotBeside) {
+        code = RewriteInPlace(fd, old, data);
+        // Without a promise of room, the other names keep the old page
+        // rather than risk it.
+        if (code == EOPNOTSUPP && linked)
+            code = WriteBeside(target, old, data);
+        if (code == kNotBeside)
+            code = EOPNOTSUPP;
+    }
+    return code;
+}
+
+// Clears an existing regular file and writes data to it: see
+// WriteRegularFile.
 TWriteResult ReplaceRegularFile(const QByteArray &name, const QByteArray &data, QString *error)
 {
     const auto fail = [error](TWriteResult result, int code) {
@@ -166,22 +187,8 @@ TWriteResult ReplaceRegularFile(const QByteArray &name, const QByteArray &data, 
         ::close(fd);
         return TWriteResult::NotRegular;
     }
-    // A file with more names than this one is written where it is, so that
-    // every name shows the new page.
-    const bool linked = old.st_nlink > 1;
-    int code = linked ? kNotBeside : WriteBeside(target, old, data);
-    bool inPlace = false;
-    if (code == kNotBeside) {
-        code = RewriteInPlace(fd, old, data);
-        inPlace = code != EOPNOTSUPP;
-        // Without a promise of room, the other names keep the old page
-        // rather than risk it.
-        if (!inPlace && linked)
-            code = WriteBeside(target, old, data);
-        if (code == kNotBeside)
-            code = EOPNOTSUPP;
-    }
-    if (::close(fd) != 0 && errno != EINTR && inPlace && !code)
+    int code = ReplaceOpenFile(fd, target, old, data);
+    if (::close(fd) != 0 && errno != EINTR && !code)
         code = errno;
     return code ? fail(TWriteResult::WriteFailed, code) : TWriteResult::Written;
 }
@@ -294,6 +301,25 @@ TWriteResult WriteRegularFile(const QString &path, const QByteArray &data, TWrit
             // The close error is the one the user is told about.
         }
         return fail(TWriteResult::WriteFailed, code);
+    }
+    return TWriteResult::Written;
+}
+
+TWriteResult ReplaceOpenRegularFile(int fd, const QString &path, const QByteArray &data, QString *error)
+{
+    struct stat old;
+    if (::fstat(fd, &old) != 0 || !S_ISREG(old.st_mode))
+        return TWriteResult::NotRegular;
+    // The file beside the old one goes where path leads now; that must
+    // still be the file judged on fd.
+    std::unique_ptr<char, decltype(&std::free)> real(::realpath(QFile::encodeName(path).constData(), nullptr),
+                                                     &std::free);
+    if (!real || !SameFile(fd, QFile::decodeName(real.get())))
+        return TWriteResult::NotRegular;
+    if (const int code = ReplaceOpenFile(fd, QByteArray(real.get()), old, data)) {
+        if (error)
+            *error = QString::fromLocal8Bit(std::strerror(code));
+        return TWriteResult::WriteFailed;
     }
     return TWriteResult::Written;
 }

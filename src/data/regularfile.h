@@ -34,6 +34,11 @@ enum class TWriteMode { New, Clear, Append };
 // system's reason for NotCreated and WriteFailed.
 TWriteResult WriteRegularFile(const QString &path, const QByteArray &data, TWriteMode mode, QString *error = nullptr);
 
+// The regular file open on fd, opened from path, gets data in place of its
+// content as TWriteMode::Clear does; NotRegular, and nothing written, when it
+// is no regular file or path no longer leads to it. fd stays open.
+TWriteResult ReplaceOpenRegularFile(int fd, const QString &path, const QByteArray &data, QString *error = nullptr);
+
 // Both paths name one existing file (same device and inode), whatever links
 // or spellings lead to it.
 bool SameFile(const QString &a, const QString &b);

@@ -7,6 +7,7 @@
 #include "platform/printers.h"
 
 #include <QDir>
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -346,20 +347,22 @@ bool THTMLViewer::PrintPreview(TMetaFilePrinter &recorder)
 namespace {
 
 // The file a print goes to. It is opened once, without waiting for the other
-// end of a FIFO, and judged on that descriptor, which is the one the pages
-// are then written to: a name swapped for something else after a look at it
-// cannot be written in its place.
+// end of a FIFO, and judged on that descriptor: a name swapped for something
+// else after a look at it is never written in its place. The pages are
+// gathered first and take the file's place only once they are whole, as a
+// save does, so a full disk or a stopped job leaves the old file as it was.
 class TPrintFile
 {
 public:
-    TPrintFile(const QString &name, const TPrintFileCheck &check) : m_name(QFile::encodeName(name))
+    TPrintFile(const QString &name, const TPrintFileCheck &check) : m_name(name)
     {
+        const QByteArray path = QFile::encodeName(name);
         const int flags = O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
         // Only a file made here is removed when it cannot be written.
-        m_fd = ::open(m_name.constData(), flags | O_CREAT | O_EXCL, 0666);
+        m_fd = ::open(path.constData(), flags | O_CREAT | O_EXCL, 0666);
         m_created = m_fd >= 0;
         if (m_fd < 0 && errno == EEXIST)
-            m_fd = ::open(m_name.constData(), flags);
+            m_fd = ::open(path.constData(), flags);
         if (m_fd < 0) {
             // A FIFO without a reader, a socket, a device without a driver,
             // a folder.
@@ -374,61 +377,52 @@ public:
             if (const QString refused = check(name, m_fd); !refused.isEmpty())
                 Refuse(refused);
         }
-        // Only now is the old content given up.
-        if (!m_file.open(m_fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle) || ::ftruncate(m_fd, 0) != 0)
-            Refuse(QStringLiteral(" Ошибка открытия файла ") + name);
+        m_pages.open(QIODevice::WriteOnly);
     }
     ~TPrintFile() { Drop(); }
     TPrintFile(const TPrintFile &) = delete;
     TPrintFile &operator=(const TPrintFile &) = delete;
 
-    QIODevice *Device() { return &m_file; }
+    QIODevice *Device() { return &m_pages; }
 
-    // The whole file on the disk; false, and nothing left, when it is not.
+    // The whole file on the disk in the old one's place; false, and the old
+    // file as it was, when it is not.
     bool Finish()
     {
-        bool written = m_file.flush() && m_file.error() == QFileDevice::NoError;
-        m_file.close();
-        // Some file systems report a full disk only when the data is flushed.
-        written = written && (::fsync(m_fd) == 0 || errno == EINVAL || errno == EROFS);
-        if (!written) {
+        m_pages.close();
+        if (ReplaceOpenRegularFile(m_fd, m_name, m_pages.data()) != TWriteResult::Written) {
             Drop();
             return false;
         }
         ::close(std::exchange(m_fd, -1));
+        m_pages.setData(QByteArray());
         return true;
     }
 
-    // Nothing of the job stays: the pages are cut off and the name is
-    // removed while it still leads to this file.
+    // Nothing of the job stays: a file made for it is removed while its name
+    // still leads to it; one that was there is left untouched.
     void Drop()
     {
+        m_pages.close();
+        m_pages.setData(QByteArray());
         if (m_fd < 0)
             return;
-        m_file.close();
-        while (::ftruncate(m_fd, 0) != 0 && errno == EINTR) {
-        }
-        if (SameFile(m_fd, QFile::decodeName(m_name)))
-            ::unlink(m_name.constData());
+        if (m_created && SameFile(m_fd, m_name))
+            ::unlink(QFile::encodeName(m_name).constData());
         ::close(std::exchange(m_fd, -1));
     }
 
 private:
-    // A file that was there is left as it was.
     [[noreturn]] void Refuse(const QString &text)
     {
-        m_file.close();
-        if (m_created)
-            Drop();
-        else
-            ::close(std::exchange(m_fd, -1));
+        Drop();
         throw Exception(text);
     }
 
-    const QByteArray m_name;
+    const QString m_name;
     int m_fd = -1;
     bool m_created = false;
-    QFile m_file;
+    QBuffer m_pages;
 };
 
 } // namespace
