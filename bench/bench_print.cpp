@@ -11,8 +11,8 @@
 // whether one long table is what makes the layout slower per row.
 // Each measurement runs in a fresh child process so that its peak memory is
 // its own; the runs of the program and of the baseline are interleaved.
-// Prints pages, build, print (layout and drawing) and CPU time and peak
-// memory, min and median, and the ratio.
+// Prints pages, build and print (layout and drawing) time and peak memory,
+// min and median, and their ratios to the baseline's.
 #include "bench_common.h"
 
 #include "data/connection.h"
@@ -280,30 +280,31 @@ int main(int argc, char **argv)
 
         std::printf("catalogue %s, %d runs each, A4 PDF printer at %d dpi\n", qPrintable(path), runs,
                     Printer()->resolution());
-        std::printf("%-13s %6s %10s | %-26s | %-26s | %-15s | %10s %10s\n", "report", "pages", "build ms",
-                    "program: print ms min/med", "baseline: print ms min/med", "ratio min/med", "cpu ms med",
-                    "peak MB");
+        std::printf("%-13s %6s %8s | %-22s | %-22s | %-13s | %-17s | %-17s | %-11s\n", "report", "pages", "build ms",
+                    "program: print ms", "baseline: print ms", "time ratio", "program: peak MB", "baseline: peak MB",
+                    "peak ratio");
+        std::printf("%-13s %6s %8s | %-22s | %-22s | %-13s | %-17s | %-17s | %-11s\n", "", "", "median", "min / median",
+                    "min / median", "min / median", "min / median", "min / median", "min / median");
         for (int j = 0; j < int(jobs.size()); ++j) {
             const auto &rec = results[{j, false}];
             const auto &base = results[{j, true}];
-            auto col = [](const std::vector<TRun> &v, double TRun::*m) {
+            auto col = [](const std::vector<TRun> &v, auto TRun::*m) {
                 std::vector<double> x;
                 for (const TRun &r : v)
-                    x.push_back(r.*m);
+                    x.push_back(double(r.*m));
                 return std::make_pair(*std::min_element(x.begin(), x.end()), Median(x));
             };
             const auto [lmin, lmed] = col(rec, &TRun::layout);
             const auto [bmin, bmed] = col(base, &TRun::layout);
-            const auto [cmin, cmed] = col(rec, &TRun::cpu);
             const auto [bdmin, bdmed] = col(rec, &TRun::build);
-            long peak = 0;
-            for (const TRun &r : rec)
-                peak = std::max(peak, r.peak);
-            (void)cmin;
+            const auto [pmin, pmed] = col(rec, &TRun::peak);
+            const auto [qmin, qmed] = col(base, &TRun::peak);
             (void)bdmin;
-            std::printf("%-6s %6d %6d %10.0f | %11.0f / %-12.0f | %11.0f / %-12.0f | %6.2f / %-6.2f | %10.0f %10.1f\n",
+            std::printf("%-6s %6d %6d %8.0f | %9.0f / %-10.0f | %9.0f / %-10.0f | %5.2f / %-5.2f | %7.1f / %-7.1f | "
+                        "%7.1f / %-7.1f | %4.2f / %-4.2f\n",
                         qPrintable(jobs[j].kind), jobs[j].count, rec[0].pages, bdmed, lmin, lmed, bmin, bmed,
-                        lmin / bmin, lmed / bmed, cmed, double(peak) / 1024.0);
+                        lmin / bmin, lmed / bmed, pmin / 1024.0, pmed / 1024.0, qmin / 1024.0, qmed / 1024.0,
+                        pmin / qmin, pmed / qmed);
         }
     } catch (const std::exception &e) {
         std::fprintf(stderr, "bench_print: %s\n", e.what());
