@@ -12,10 +12,20 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <iostream>
+#include <thread>
+#include <vector>
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -193,6 +203,101 @@ TEST(WindowMessagesBus, AProgramThatDidNotLookAtTheBusLooksOnce)
     }
     EXPECT_LT(clock.elapsed(), 200);
     EXPECT_EQ(silent.TakeWaiting(), 0);
+    qputenv("DBUS_SESSION_BUS_ADDRESS", ours);
+}
+
+// A bus that answers its first connection only after a while, the look's:
+// it passes every connection on to the private bus, the first one late.
+class TSlowBus
+{
+public:
+    TSlowBus(const QString &path, const QString &target, int delayMs) : m_target(target), m_delayMs(delayMs)
+    {
+        m_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::strncpy(addr.sun_path, QFile::encodeName(path).constData(), sizeof addr.sun_path - 1);
+        m_ok = ::bind(m_fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0 && ::listen(m_fd, 8) == 0;
+        m_address = QStringLiteral("unix:path=") + path;
+        if (m_ok)
+            m_accept = std::thread([this] { Accept(); });
+    }
+    ~TSlowBus()
+    {
+        m_stop = true;
+        if (m_accept.joinable())
+            m_accept.join();
+        for (std::thread &t : m_pumps)
+            t.join();
+        ::close(m_fd);
+    }
+    bool Listening() const { return m_ok; }
+    const QString &Address() const { return m_address; }
+
+private:
+    void Accept()
+    {
+        for (int n = 0; !m_stop;) {
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0)
+                continue;
+            const int client = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
+            if (client >= 0)
+                m_pumps.emplace_back([this, client, late = n++ == 0] { Pump(client, late ? m_delayMs : 0); });
+        }
+    }
+    void Pump(int client, int delayMs)
+    {
+        for (int waited = 0; waited < delayMs && !m_stop; waited += 50)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const int bus = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::strncpy(addr.sun_path, QFile::encodeName(m_target).constData(), sizeof addr.sun_path - 1);
+        if (::connect(bus, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0) {
+            pollfd p[2] = {{client, POLLIN, 0}, {bus, POLLIN, 0}};
+            char buffer[4096];
+            while (!m_stop) {
+                if (::poll(p, 2, 50) <= 0)
+                    continue;
+                const int from = (p[0].revents & (POLLIN | POLLHUP)) ? 0 : 1;
+                const ssize_t got = ::read(p[from].fd, buffer, sizeof buffer);
+                if (got <= 0 || ::write(p[1 - from].fd, buffer, std::size_t(got)) != got)
+                    break;
+            }
+        }
+        ::close(bus);
+        ::close(client);
+    }
+
+    QString m_target;
+    int m_delayMs;
+    int m_fd = -1;
+    bool m_ok = false;
+    QString m_address;
+    std::atomic<bool> m_stop{false};
+    std::thread m_accept;
+    std::vector<std::thread> m_pumps;
+};
+
+TEST(WindowMessagesBus, AWindowMadeWhileTheBusIsLookedAtGoesOnItOnceItAnswers)
+{
+    QString why;
+    const QString bus = testbus::TPrivateBus::Address(&why);
+    ASSERT_TRUE(bus.startsWith(QStringLiteral("unix:path="))) << why.toStdString() << bus.toStdString();
+    QTemporaryDir dir;
+    TSlowBus slow(dir.filePath(QStringLiteral("bus")), bus.mid(10).section(u',', 0, 0), 1500);
+    ASSERT_TRUE(slow.Listening());
+    const QByteArray ours = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    qputenv("DBUS_SESSION_BUS_ADDRESS", slow.Address().toUtf8());
+    {
+        QElapsedTimer clock;
+        clock.start();
+        const TMessageWindow window([](TWindowMessage &) {});
+        EXPECT_LT(clock.elapsed(), 1000) << "the window waited for the look";
+        EXPECT_FALSE(window.OnBus());
+        EXPECT_TRUE(testbus::RunUntil([&] { return window.OnBus(); })) << "never went on the bus";
+    }
     qputenv("DBUS_SESSION_BUS_ADDRESS", ours);
 }
 
