@@ -71,7 +71,7 @@ private:
         if (!(disk).Mounted()) {                                                                                       \
             if (!qEnvironmentVariableIsEmpty("TREVIN_REQUIRE_MOUNT"))                                                  \
                 FAIL() << "TREVIN_REQUIRE_MOUNT is set but no tmpfs can be mounted: " << (disk).Error();               \
-            GTEST_SKIP() << "!!! NOT RUN: cannot mount a small tmpfs here (" << (disk).Error()                          \
+            GTEST_SKIP() << "!!! NOT RUN: cannot mount a small tmpfs here (" << (disk).Error()                         \
                          << "); run as root to test a full disk";                                                      \
         }                                                                                                              \
     } while (false)

@@ -18,7 +18,10 @@ bool IsHexDigit(char16_t c)
 
 int HexValue(char c)
 {
-    return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    return c >= '0' && c <= '9'   ? c - '0'
+           : c >= 'a' && c <= 'f' ? c - 'a' + 10
+           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                  : -1;
 }
 
 void EscapeKey(const QString &key, QByteArray &out)
@@ -27,8 +30,8 @@ void EscapeKey(const QString &key, QByteArray &out)
         const char16_t c = qc.unicode();
         if (c == u'/') {
             out += '\\';
-        } else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-                   c == '-' || c == '.') {
+        } else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
+                   c == '.') {
             out += char(c);
         } else if (c <= 0xFF) {
             out += '%';
@@ -231,8 +234,8 @@ bool IniValueText(const QByteArray &raw, QString *text)
             if (++i >= n)
                 break;
             const char e = raw.at(i++);
-            static const char named[][2] = {{'a', '\a'}, {'b', '\b'}, {'f', '\f'},  {'n', '\n'},
-                                            {'r', '\r'}, {'t', '\t'}, {'v', '\v'},  {'"', '"'},
+            static const char named[][2] = {{'a', '\a'}, {'b', '\b'},  {'f', '\f'}, {'n', '\n'},
+                                            {'r', '\r'}, {'t', '\t'},  {'v', '\v'}, {'"', '"'},
                                             {'?', '?'},  {'\'', '\''}, {'\\', '\\'}};
             const char *hit = nullptr;
             for (const auto &pair : named)
@@ -328,27 +331,13 @@ QByteArray IniRawValue(const QString &value)
             out += "\\0";
             hexNext = true;
             break;
-        case '\a':
-            out += "\\a";
-            break;
-        case '\b':
-            out += "\\b";
-            break;
-        case '\f':
-            out += "\\f";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\v':
-            out += "\\v";
-            break;
+        case '\a': out += "\\a"; break;
+        case '\b': out += "\\b"; break;
+        case '\f': out += "\\f"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        case '\v': out += "\\v"; break;
         case '"':
         case '\\':
             out += '\\';

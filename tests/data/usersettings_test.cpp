@@ -49,8 +49,13 @@ TEST(UserSettings, TheFileIsQSettingsIniLayout)
         {QStringLiteral("General"), QStringLiteral("a"), QStringLiteral(" blanks around ")},
         {QStringLiteral("s"), QStringLiteral("at"), QStringLiteral("@String(not a type)")},
         {QStringLiteral("s"), QStringLiteral("quotes"), QStringLiteral("\"quoted\" and \\ back")},
-        {QStringLiteral("s"), QStringLiteral("controls"), QStringLiteral("tab\there\nnew line\x01" "1")},
-        {QStringLiteral("s"), QStringLiteral("nul"), QString::fromUtf16(u"a\0" u"1b", 4)},
+        {QStringLiteral("s"), QStringLiteral("controls"),
+         QStringLiteral("tab\there\nnew line\x01"
+                        "1")},
+        {QStringLiteral("s"), QStringLiteral("nul"),
+         QString::fromUtf16(u"a\0"
+                            u"1b",
+                            4)},
         {QStringLiteral("s"), QStringLiteral("wide"), QString::fromUtf16(u"\U0001F600 %U0041 %41")},
         {QStringLiteral("s"), QStringLiteral("empty"), QString()},
     };
@@ -78,6 +83,30 @@ TEST(UserSettings, TheFileIsQSettingsIniLayout)
                 << c.name.toStdString();
         }
     }
+}
+
+// Two runs at once: each flush puts only its own changes, set or erased,
+// over what the other one saved meanwhile.
+TEST(UserSettings, TwoRunsAtOnceEachKeepTheirOwnChanges)
+{
+    THome home;
+    {
+        TRegistryIniFile first(kKey);
+        first.WriteString(QStringLiteral("state"), QStringLiteral("fullscreen"), QStringLiteral("0"));
+        first.WriteString(QStringLiteral("old"), QStringLiteral("name"), QStringLiteral("x"));
+    }
+    TRegistryIniFile a(kKey);
+    TRegistryIniFile b(kKey);
+    b.WriteBool(QStringLiteral("state"), QStringLiteral("fullscreen"), true);
+    b.EraseSection(QStringLiteral("old"));
+    ASSERT_TRUE(b.Flush());
+    a.WriteString(QStringLiteral("new"), QStringLiteral("name"), QStringLiteral("a"));
+    ASSERT_TRUE(a.Flush());
+    const TRegistryIniFile after(kKey);
+    EXPECT_TRUE(after.ReadBool(QStringLiteral("state"), QStringLiteral("fullscreen"), false));
+    EXPECT_FALSE(after.ValueExists(QStringLiteral("old"), QStringLiteral("name")));
+    EXPECT_EQ(after.ReadString(QStringLiteral("new"), QStringLiteral("name"), QString()), QStringLiteral("a"));
+    EXPECT_EQ(home.Entries(), QStringList{QStringLiteral("trevin.conf")});
 }
 
 // A writer killed at random moments, again and again: the file always holds
