@@ -70,7 +70,10 @@ constexpr int kNotBeside = -1;
 int WriteBeside(const QByteArray &target, const struct stat &old, const QByteArray &data)
 {
     const qsizetype slash = target.lastIndexOf('/');
-    QByteArray temp = (slash < 0 ? QByteArray() : target.left(slash + 1)) + ".trevin-save-XXXXXX";
+    // Named after the process, so that the file of a run killed while it
+    // wrote can be told from one still being written.
+    QByteArray temp = (slash < 0 ? QByteArray() : target.left(slash + 1)) + ".trevin-save-" +
+                      QByteArray::number(qint64(::getpid())) + "-XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         return kNotBeside;

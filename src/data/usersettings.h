@@ -2,22 +2,32 @@
 // The user's settings key (HKEY_CURRENT_USER\Software\selbran\trevin\2.0 on
 // Windows): sections are sub-keys, every value is stored as text (integers in
 // decimal, booleans "1"/"0"). Here the key is the user's file
-// $XDG_CONFIG_HOME/selbran/trevin.conf (~/.config when unset), read only as a
-// regular file of bounded size: QSettings works on a private copy, and what
-// it writes there goes back into the user's file. A file that could not be
-// read is left as it is.
+// $XDG_CONFIG_HOME/selbran/trevin.conf (~/.config when unset), in QSettings'
+// ini layout. It is read once, only as a regular file of bounded size; a
+// flush locks it, reads it again, puts this run's changes over what it holds
+// by then (so the changes of a program running beside this one survive) and
+// replaces it by a file written whole in the same folder. Nothing is written
+// when nothing changed, and a file that could not be read is left as it is.
 
-#include <QRegularExpression>
-#include <QSettings>
+#include "data/settingsformat.h"
+
+#include <QMap>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryFile>
 
-#include <memory>
+#include <functional>
 
 class TRegistryIniFile
 {
 public:
+    // Names to texts, within one section.
+    using TSectionValues = QMap<QString, QString>;
+    // What a section this run changed holds after a flush, given the section
+    // as this run read it, as this run leaves it, and as the file holds it
+    // now.
+    using TSectionMerge = std::function<TSectionValues(const TSectionValues &read, const TSectionValues &mine,
+                                                       const TSectionValues &file)>;
+
     // key: "Software\selbran\trevin\2.0"-style path; the first two parts after
     // "Software" are the organisation and application, the rest the group.
     explicit TRegistryIniFile(const QString &key);
@@ -27,6 +37,8 @@ public:
 
     // Larger settings files are taken for empty: no history holds so much.
     static constexpr qint64 MaxFileSize = 1024 * 1024;
+    // How long a flush waits for another program's flush to end.
+    static constexpr int LockWaitMs = 5000;
     // The user's file.
     const QString &FileName() const { return m_path; }
 
@@ -39,15 +51,21 @@ public:
     bool ValueExists(const QString &section, const QString &name) const;
     void EraseSection(const QString &section);
     QStringList ReadSection(const QString &section) const;
-    void Flush();
+    TSectionValues ReadSectionValues(const QString &section) const;
+    // Without one, each value of the section that this run changed is put
+    // over the file's own.
+    void SetSectionMerge(const QString &section, TSectionMerge merge);
+    // True when the file holds this run's changes.
+    bool Flush();
 
 private:
     QString SectionPath(const QString &section) const;
     QString Path(const QString &section, const QString &name) const;
+    TIniValues Merged(const TIniValues &file) const;
     QString m_path;
-    QTemporaryFile m_copy;
-    QByteArray m_saved; // what the user's file holds, as far as this object knows
-    bool m_readable = false;
-    std::unique_ptr<QSettings> m_settings;
     QString m_group;
+    bool m_readable = false;
+    TIniValues m_read;   // the file as this run last read or wrote it
+    TIniValues m_values; // the same with this run's changes
+    QMap<QString, TSectionMerge> m_merges;
 };

@@ -9,6 +9,7 @@
 #include "platform/htmlview.h"
 #include "platform/metafileprinter.h"
 #include "platform/printers.h"
+#include "tmpfs.h"
 
 #include <gtest/gtest.h>
 
@@ -40,7 +41,6 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
-#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -76,45 +76,6 @@ struct TBoxes {
 // "Привет" and "мир" as the code page's bytes.
 const QByteArray Privet("\xCF\xF0\xE8\xE2\xE5\xF2");
 const QByteArray Mir("\xEC\xE8\xF0");
-
-// A file system of its own, 64 KiB, so that the disk really fills; not
-// mounted where the test may not mount one.
-struct TSmallDisk {
-    QTemporaryDir dir;
-    bool mounted = false;
-    std::string error;
-    TSmallDisk()
-    {
-        mounted =
-            ::mount("tmpfs", QFile::encodeName(dir.path()).constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=64k") == 0;
-        if (!mounted)
-            error = std::strerror(errno);
-    }
-    ~TSmallDisk()
-    {
-        if (mounted)
-            ::umount2(QFile::encodeName(dir.path()).constData(), MNT_DETACH);
-    }
-    QString Path(const QString &name) const { return dir.filePath(name); }
-    // Takes every free byte of the disk into the file "filler".
-    void Fill()
-    {
-        QFile f(Path(QStringLiteral("filler")));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-        const QByteArray block(4096, 'x');
-        while (f.write(block) == block.size()) {
-        }
-        // Whatever part of a page is still free goes too.
-        while (f.write("x", 1) == 1) {
-        }
-    }
-    void Free() { QFile::remove(Path(QStringLiteral("filler"))); }
-    // The names in the disk's top folder, sorted.
-    QStringList Entries() const
-    {
-        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
-    }
-};
 
 // A folder in which no file can be made or renamed while the files in it
 // stay writable: immutable for as long as this lives.
@@ -433,9 +394,8 @@ TEST(HtmlPage, SaveWritesOnlyARegularFileOrANewOneAndNeverWaits)
 
 TEST(HtmlPage, SaveOnAFullDiskSaysSoAndLeavesNoPartialPage)
 {
-    TSmallDisk disk;
-    if (!disk.mounted)
-        GTEST_SKIP() << "cannot mount a small tmpfs here: " << disk.error;
+    TSmallTmpfs disk; // 64 KiB, so that the disk really fills
+    REQUIRE_TMPFS(disk);
 
     // One whole page, so that anything appended needs room on the disk.
     const QByteArray oldBytes = Privet + QByteArray(4096 - Privet.size(), ' ');
@@ -493,9 +453,8 @@ TEST(HtmlPage, ClearingReplacesTheFileOnlyOnceTheNewPageIsWhole)
     // takes no new file. A page that does not fit (a full disk, a page
     // larger than the disk) leaves the old one byte for byte, with its
     // owner and permission bits, and nothing else behind.
-    TSmallDisk disk;
-    if (!disk.mounted)
-        GTEST_SKIP() << "cannot mount a small tmpfs here: " << disk.error;
+    TSmallTmpfs disk; // 64 KiB, so that the disk really fills
+    REQUIRE_TMPFS(disk);
 
     const QByteArray oldBytes = Privet + QByteArray(4096 - Privet.size(), ' ');
     const QString small = S(u"<p>мир</p>");

@@ -4,6 +4,7 @@
 #include "data/query.h"
 #include "services/globals.h"
 #include "testdb.h"
+#include "tmpfs.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -15,8 +16,7 @@
 #include <QTest>
 #include <QTemporaryDir>
 
-#include <cstdlib>
-#include <iostream>
+#include <memory>
 
 namespace {
 
@@ -154,26 +154,6 @@ TEST_F(InstallCursorsTest, AnimationStepsWhileTheCursorIsShown)
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-namespace {
-
-// A tmpfs of our own at path, mounted with options; false where mounting is
-// not allowed.
-bool MountTmpfs(const QString &path, const QString &options)
-{
-    const QByteArray command =
-        "mount -t tmpfs -o " + options.toLatin1() + " tmpfs " + QFile::encodeName(path) + " 2>/dev/null";
-    return std::system(command.constData()) == 0;
-}
-
-void Unmount(const QString &path)
-{
-    const QByteArray command = "umount " + QFile::encodeName(path) + " 2>/dev/null";
-    if (std::system(command.constData()) != 0)
-        ADD_FAILURE() << "could not unmount " << path.toStdString();
-}
-
-} // namespace
-
 // A temporary folder the cursor file cannot go to leaves the standard
 // cursors and lets the start go on.
 TEST_F(InstallCursorsTest, UnwritableTemporaryFolderKeepsTheStandardCursor)
@@ -186,25 +166,17 @@ TEST_F(InstallCursorsTest, UnwritableTemporaryFolderKeepsTheStandardCursor)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         Reset();
-        const QString path = QDir(m_tmp.path()).filePath(QString::fromLatin1(c.name).replace(u' ', u'_'));
-        bool mounted = false;
+        QString path = QDir(m_tmp.path()).filePath(QString::fromLatin1(c.name).replace(u' ', u'_'));
+        std::unique_ptr<TSmallTmpfs> disk;
         if (c.kind == kFile) {
             QFile file(path);
             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         } else {
-            ASSERT_TRUE(QDir().mkpath(path));
-            mounted = MountTmpfs(path, c.kind == kReadOnly ? QStringLiteral("ro,size=64k") : QStringLiteral("size=8k"));
-            if (!mounted) {
-                std::cout << "[  SKIPPED ] " << c.name << ": cannot mount a tmpfs here\n";
-                continue;
-            }
-            if (c.kind == kFull) {
-                QFile fill(QDir(path).filePath(QStringLiteral("fill")));
-                ASSERT_TRUE(fill.open(QIODevice::WriteOnly));
-                const QByteArray block(1024, 'x');
-                while (fill.write(block) == block.size() && fill.flush()) {
-                }
-            }
+            disk = std::make_unique<TSmallTmpfs>(c.kind == kReadOnly ? "ro,size=64k" : "size=8k");
+            REQUIRE_TMPFS(*disk);
+            path = disk->Path();
+            if (c.kind == kFull)
+                disk->Fill();
         }
         qputenv("TMPDIR", QFile::encodeName(path));
         EXPECT_NO_THROW(InstallAnimatedCursors());
@@ -215,7 +187,5 @@ TEST_F(InstallCursorsTest, UnwritableTemporaryFolderKeepsTheStandardCursor)
         // Cursor 1 is the static cursor all the same.
         const TCursorHandle one = Screen::CursorHandle(1);
         EXPECT_TRUE(one && !one->IsAnimated());
-        if (mounted)
-            Unmount(path);
     }
 }

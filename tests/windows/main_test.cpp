@@ -8,6 +8,7 @@
 #include "services/globals.h"
 #include "services/history_combo.h"
 #include "fifo.h"
+#include "tmpfs.h"
 #include "testenv.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +21,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -264,8 +266,8 @@ TEST_F(MainWindowStart, OnlyARegularSettingsFileOfBoundedSizeIsReadOrWritten)
     }
 }
 
-// A run that was killed leaves its private copy of the settings; the next
-// start removes it, and keeps the copies of runs still going.
+// A run killed while it saved leaves the file it was writing beside the
+// settings; the next start removes it, and keeps those of runs still going.
 TEST_F(MainWindowStart, SettingsCopiesOfEndedRunsAreRemoved)
 {
     MakeCatalogue();
@@ -274,10 +276,11 @@ TEST_F(MainWindowStart, SettingsCopiesOfEndedRunsAreRemoved)
     ASSERT_TRUE(ended.waitForStarted(10000));
     const qint64 gone = ended.processId();
     ASSERT_TRUE(ended.waitForFinished(10000));
-    const QDir temp(QDir::tempPath());
-    const QString left = temp.filePath(QStringLiteral("trevin-settings-%1-test.conf").arg(gone));
+    const QDir folder = QFileInfo(TRegistryIniFile(QStringLiteral("Software\\selbran\\trevin\\2.0")).FileName()).dir();
+    ASSERT_TRUE(folder.mkpath(QStringLiteral(".")));
+    const QString left = folder.filePath(QStringLiteral(".trevin-save-%1-a1B2c3").arg(gone));
     const QString running =
-        temp.filePath(QStringLiteral("trevin-settings-%1-test.conf").arg(QCoreApplication::applicationPid()));
+        folder.filePath(QStringLiteral(".trevin-save-%1-a1B2c3").arg(QCoreApplication::applicationPid()));
     for (const QString &path : {left, running}) {
         QFile copy(path);
         ASSERT_TRUE(copy.open(QIODevice::WriteOnly));
@@ -286,6 +289,125 @@ TEST_F(MainWindowStart, SettingsCopiesOfEndedRunsAreRemoved)
     EXPECT_FALSE(QFile::exists(left));
     EXPECT_TRUE(QFile::exists(running));
     QFile::remove(running);
+}
+
+namespace {
+
+// The items of the window's goods-name box.
+QStringList GoodNameHistory(TfrmMain &w)
+{
+    const auto *box = w.findChild<QComboBox *>(QStringLiteral("cbFindGoodName"));
+    QStringList items;
+    for (int i = 0; box && i < box->count(); ++i)
+        items << box->itemText(i);
+    return items;
+}
+
+// A search for text in the window's goods-name box, then "Выход".
+void SearchAndClose(TfrmMain &w, const QString &text)
+{
+    auto *box = w.findChild<QComboBox *>(QStringLiteral("cbFindGoodName"));
+    box->setEditText(text);
+    RememberComboText(box);
+    w.findChild<QAction *>(QStringLiteral("N5"))->trigger();
+}
+
+QByteArray ReadAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+// A full temporary folder or a full settings folder never cuts the user's
+// settings file: it holds what it held, or the whole new content.
+TEST_F(MainWindowStart, AFullDiskNeverCutsTheSettingsFile)
+{
+    MakeCatalogue();
+    // Twenty texts in each of the eight boxes, some 10 KB.
+    QByteArray page = "[2.0]\n";
+    QStringList stored;
+    for (const char *box : {"cbFindEnprAttr", "cbFindEnprName", "cbFindEnprPeople", "cbFindEnprPhone", "cbFindEnprPost",
+                            "cbFindEnprWeb", "cbFindGoodEnprName", "cbFindGoodName"}) {
+        page += QByteArray(box) + "\\Count=20\n";
+        for (int i = 0; i < 20; ++i) {
+            const QString text = QStringLiteral("запомненный текст поиска %1").arg(i);
+            page += QByteArray(box) + "\\Strting" + QByteArray::number(i) + '=' + text.toUtf8() + '\n';
+            if (QByteArray(box) == "cbFindGoodName")
+                stored << text;
+        }
+    }
+    page += "state\\fullscreen=0\n";
+    ASSERT_GT(page.size(), 10 * 1024);
+
+    const QByteArray oldTmp = qgetenv("TMPDIR");
+    const QByteArray oldHome = qgetenv("XDG_CONFIG_HOME");
+    const auto restore = qScopeGuard([&] {
+        qputenv("TMPDIR", oldTmp);
+        qputenv("XDG_CONFIG_HOME", oldHome);
+    });
+    const struct {
+        const char *name;
+        bool fullSettingsFolder; // else the temporary folder is full
+        bool search;
+    } cases[] = {{"full /tmp, nothing changed", false, false},
+                 {"full /tmp, a search", false, true},
+                 {"full settings folder, nothing changed", true, false},
+                 {"full settings folder, a search", true, true}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TSmallTmpfs tmp("size=8k");
+        TSmallTmpfs settings("size=16k"); // the file and one page more
+        REQUIRE_TMPFS(tmp);
+        REQUIRE_TMPFS(settings);
+        qputenv("TMPDIR", QFile::encodeName(tmp.Path()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(c.fullSettingsFolder ? settings.Path() : dir.path()));
+        const QString path = TRegistryIniFile(QStringLiteral("Software\\selbran\\trevin\\2.0")).FileName();
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
+        {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            ASSERT_EQ(file.write(page), page.size());
+        }
+        tmp.Fill();
+        settings.Fill();
+
+        auto w = Start();
+        if (c.search)
+            SearchAndClose(*w, QStringLiteral("новый текст"));
+        else
+            w->close();
+        w.reset();
+        const bool saved = c.search && !c.fullSettingsFolder;
+        if (!saved) {
+            EXPECT_EQ(ReadAll(path), page);
+        }
+        EXPECT_EQ(QDir(QFileInfo(path).path()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{QStringLiteral("trevin.conf")});
+        const QStringList expected = saved ? QStringList{QStringLiteral("новый текст")} + stored.mid(0, 19) : stored;
+        EXPECT_EQ(GoodNameHistory(*Start()), expected);
+    }
+}
+
+// Two programs at once each keep their own searches: A starts, B starts,
+// B searches and closes, then A searches and closes.
+TEST_F(MainWindowStart, TwoProgramsAtOnceEachKeepTheirSearches)
+{
+    MakeCatalogue();
+    {
+        QSettings settings(QStringLiteral("selbran"), QStringLiteral("trevin"));
+        settings.setValue(QStringLiteral("2.0/cbFindGoodName/Count"), QStringLiteral("1"));
+        settings.setValue(QStringLiteral("2.0/cbFindGoodName/Strting0"), QStringLiteral("старое"));
+    }
+    auto a = Start();
+    auto b = Start();
+    SearchAndClose(*b, QStringLiteral("бета"));
+    b.reset();
+    SearchAndClose(*a, QStringLiteral("альфа"));
+    a.reset();
+    EXPECT_EQ(GoodNameHistory(*Start()),
+              (QStringList{QStringLiteral("альфа"), QStringLiteral("бета"), QStringLiteral("старое")}));
 }
 
 TEST_F(MainWindowStart, FullscreenValueOtherThanZeroMaximises)
