@@ -6,6 +6,7 @@
 #include "platform/printers.h"
 #include "fifo.h"
 #include "pdfpages.h"
+#include "tmpfs.h"
 
 #include <gtest/gtest.h>
 
@@ -252,6 +253,41 @@ TEST(HtmlViewPrint, AFifoPutInTheFilesPlaceDuringTheLayoutIsRefusedAtOnce)
     EXPECT_LT(took, std::chrono::milliseconds(bound).count() / 2);
     struct stat st;
     EXPECT_TRUE(::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISFIFO(st.st_mode));
+}
+
+// A print over an existing file that cannot end, on a full disk or stopped
+// by the user, leaves that file as it was and nothing beside it.
+TEST(HtmlViewPrint, APrintThatDoesNotEndLeavesTheOldFileAsItWas)
+{
+    TSmallTmpfs disk;
+    REQUIRE_TMPFS(disk);
+    const QString path = disk.Path(QStringLiteral("page.pdf"));
+    const QByteArray before("%PDF-1.4 the user's old page");
+    for (bool full : {true, false}) {
+        QFile old(path);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly | QIODevice::Truncate) && old.write(before) == before.size());
+        old.close();
+        if (full)
+            disk.Fill();
+        THTMLViewer view;
+        view.LoadFromString(Lines(400));
+        PrintToPdf(path);
+        view.OnPageEvent = [full](QObject *, int page, bool &stop) { stop = !full && page == 2; };
+        QString shown;
+        bool printed = false;
+        try {
+            printed = view.Print(1, 100);
+        } catch (const Exception &e) {
+            shown = e.Message();
+        }
+        EXPECT_FALSE(printed) << "full " << full;
+        EXPECT_EQ(shown, full ? QStringLiteral("Не удалось завершить печать.") : QString());
+        QFile kept(path);
+        EXPECT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), before) << "full " << full;
+        disk.Free();
+        EXPECT_EQ(disk.Entries(), QStringList{QStringLiteral("page.pdf")}) << "full " << full;
+    }
 }
 
 TEST(HtmlView, AOnePercentColumnKeepsItsWordsWhole)
