@@ -230,7 +230,14 @@ bool TMetaFilePrinter::Record(TDocumentBuilder build, QPrinter &printer, const T
         if (!error) {
             job->released.acquire();
             // Freeing a long report takes long too: not on the window's thread.
-            delete job->returned;
+            // What the move back posted for its timers is handled first, or
+            // it would be lost with the document.
+            if (QTextDocument *back = job->returned) {
+                QCoreApplication::sendPostedEvents(back, QEvent::MetaCall);
+                for (QObject *child : back->findChildren<QObject *>())
+                    QCoreApplication::sendPostedEvents(child, QEvent::MetaCall);
+                delete back;
+            }
         }
     }));
     thread->start();
