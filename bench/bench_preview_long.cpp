@@ -111,12 +111,6 @@ int Child(const searchbench::TTarget &target, const QString &word)
     return shown ? 0 : 1;
 }
 
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -168,7 +162,8 @@ int main(int argc, char **argv)
         std::vector<double> v;
         for (const TFigures &f : all)
             v.push_back(f.*m);
-        return std::make_pair(*std::min_element(v.begin(), v.end()), Median(v));
+        const bench::TSpread spread = bench::Spread(v);
+        return std::make_pair(spread.min, spread.median);
     };
     const auto [tmin, tmed] = col(&TFigures::totalMs);
     const auto [pmin, pmed] = col(&TFigures::firstProgressMs);
